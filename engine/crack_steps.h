@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+
+#include "fiber_class_table.h"
+#include "parameter_set.h"
+
+namespace fb {
+
+/// One crack-opening step's results.
+struct StepResult {
+  std::int16_t step = 0;
+  double Wcr = 0;                  // mm
+  double P = 0;                    // N, bridging force
+  double sigma = 0;                // MPa, P/Am
+  double effectiveFiberRatio = 0;  // share of all fibers still bridging
+};
+
+/// The crack-width schedule: `division` steps up to the knee width (twice the
+/// peak width of the longest embedded length), then `division` steps to Lf/2.
+struct StepSchedule {
+  std::int16_t division = 0;
+  double kneeWidth = 0;  // mm
+  float halfLf = 0;      // mm
+
+  static StepSchedule of(const ParameterSet& p, const RunConstants& k);
+  /// Number of the last step, 2*division (below 0: no step at all).
+  int lastStep() const { return 2 * division; }
+};
+
+/// Crack width (mm) of step `s`.
+double stepWidth(const StepSchedule& schedule, int s);
+
+struct ClassSums {
+  double P = 0;                    // N
+  double effectiveFiberCount = 0;  // fibers
+};
+
+/// One pass over the active classes at crack width `Wcr` (mm), in class order;
+/// drops the classes that are pulled out or rupture.
+ClassSums classPass(FiberClassTable& table, double Wcr);
+
+/// The step's pass and its result.
+StepResult evaluateStep(FiberClassTable& table, const ParameterSet& p, std::int16_t step, double Wcr);
+
+}  // namespace fb

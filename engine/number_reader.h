@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace fb {
+
+/// Reads a numeric text box: blanks, tabs and line feeds are ignored, the
+/// longest numeric prefix is taken ("12mm" is 12, "0,5" is 0), "&H"/"&O"
+/// prefix hexadecimal/octal whole numbers, and no digit at all reads as 0.
+/// The decimal point is always ".", whatever the locale.
+double numberReader(std::string_view text);
+
+/// Rounds a value read for `division` to the nearest whole number, a half
+/// going to the even neighbour; empty when it does not fit 16 bits.
+std::optional<std::int16_t> roundDivision(double value);
+
+}  // namespace fb
