@@ -1,0 +1,48 @@
+#include "terminal_view.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace fb {
+
+TerminalView::TerminalView(FieldTexts texts, bool showProgress)
+    : texts_(std::move(texts)), showProgress_(showProgress) {}
+
+bool TerminalView::stderrIsTerminal() {
+  const char* term = std::getenv("TERM");
+  return isatty(STDERR_FILENO) && !(term && std::strcmp(term, "dumb") == 0);
+}
+
+void TerminalView::showStatus(const std::string& text) {
+  if (!showProgress_) return;
+  // A long run changes its status tens of thousands of times; the eye needs
+  // only a few updates a second, and the last texts of a run always show.
+  const auto now = std::chrono::steady_clock::now();
+  const bool phaseText = text.find("...") != std::string::npos || text == "Finish";
+  if (!phaseText && now - lastProgress_ < std::chrono::milliseconds(50)) return;
+  lastProgress_ = now;
+  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  std::fflush(stderr);
+  progressShown_ = true;
+  if (text == "Finish") endProgressLine();
+}
+
+void TerminalView::endProgressLine() {
+  if (!progressShown_) return;
+  std::fputc('\n', stderr);
+  progressShown_ = false;
+}
+
+void TerminalView::showRefusal(const Refusal& refusal) {
+  endProgressLine();
+  std::fprintf(stderr, "fiberbridge-cli: %s\n", refusal.message.c_str());
+}
+
+void TerminalView::showError(const std::string& title, const std::string& text) {
+  endProgressLine();
+  std::fprintf(stderr, "fiberbridge-cli: %s: %s\n", title.c_str(), text.c_str());
+}
+
+}  // namespace fb

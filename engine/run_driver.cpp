@@ -1,0 +1,154 @@
+#include "run_driver.h"
+
+#include <cmath>
+
+#include "data_file.h"
+#include "fiber_class_table.h"
+#include "number_format.h"
+#include "orientation.h"
+#include "result_graphs.h"
+
+namespace fb {
+
+void RunningMaximum::update(const StepResult& r) {
+  if (r.P >= P) {
+    P = r.P;
+    sigma = r.sigma;
+    Wcr = r.Wcr;
+  }
+}
+
+ResultTexts startResultTexts() { return {"0", "0", "0", "", ""}; }
+
+ResultTexts stepResultTexts(const RunningMaximum& max, const StepResult& r) {
+  return {formatFixed(max.P / 1000, 4), formatFixed(max.sigma, 4), formatFixed(r.effectiveFiberRatio, 5),
+          "Wcr=" + formatShortest(r.Wcr) + "(mm)", "σ=" + formatFixed(r.sigma, 3) + "(MPa)"};
+}
+
+std::string sliceStatusText(int sliceIndex) { return "Model setting " + std::to_string(sliceIndex) + "%"; }
+
+std::string stepStatusText(int step) { return "Calculating for Step " + std::to_string(step); }
+
+std::string openFailureMessage(int code) {
+  return "This output data file has been opened by another application. (" + std::to_string(code) + ")";
+}
+
+std::string writeFailureMessage(int code) {
+  return "The output data file could not be written; it keeps the rows before this step. (" +
+         std::to_string(code) + ")";
+}
+
+namespace {
+
+bool isFinite(const StepResult& r) {
+  return std::isfinite(r.P) && std::isfinite(r.sigma) && std::isfinite(r.effectiveFiberRatio);
+}
+
+}  // namespace
+
+RunSummary runCalculation(RunView& view) {
+  // Each thread keeps its table from run to run: the storage is the costly part.
+  thread_local FiberClassTable table;
+  RunSummary summary;
+
+  view.setStartEnabled(false);
+  view.showStatus("Starting...");
+  view.showResults(startResultTexts());
+  view.stressGraph().clear();
+  view.ratioGraph().clear();
+  const auto stop = [&summary](RunEnd end) {
+    summary.end = end;
+    return summary;
+  };
+  if (!view.yield()) return stop(RunEnd::stopped);
+
+  const std::string dataFile = view.fieldText(Field::dataFile);
+  summary.dataFile = dataFile;
+
+  view.showStatus("Parameter setting...");
+  if (!view.yield()) return stop(RunEnd::stopped);
+  FieldTexts texts;
+  for (const FieldInfo& info : kFields) texts[info.field] = view.fieldText(info.field);
+  texts[Field::dataFile] = dataFile;
+  ReadOutcome read = readParameterSet(texts);
+  const ParameterSet& p = read.params;
+  const RunConstants k = deriveValues(p);
+  std::optional<Refusal> refusal = read.refusal ? read.refusal : checkRunInputs(p, k);
+  const auto refuse = [&](const Refusal& r) {
+    view.showRefusal(r);
+    view.setStartEnabled(true);
+    return stop(RunEnd::refused);
+  };
+  if (refusal) return refuse(*refusal);
+  const Orientation orientation = prepareOrientation(p, k);
+
+  view.showStatus("Model setting...");
+  if (!view.yield()) return stop(RunEnd::stopped);
+  const TableOutcome built = buildFiberClassTable(p, k, orientation, table, [&view](int slice) {
+    view.showStatus(sliceStatusText(slice));
+    return view.yield();
+  });
+  if (built.stopped) return stop(RunEnd::stopped);
+  if (built.refusal) return refuse(*built.refusal);
+
+  if (!prepareGraphs(view.stressGraph(), view.ratioGraph(), graphScales(p, k), [&view] { return view.yield(); }))
+    return stop(RunEnd::stopped);
+
+  RunningMaximum& maximum = summary.maximum;
+  maximum = RunningMaximum{};
+
+  DataFile file;
+  int code = file.open(dataFile);
+  if (code == 0) code = file.writeHeader(p, k, Timestamp::now());
+  if (code != 0) {
+    file.close();
+    view.showStatus("");
+    view.yield();
+    view.showError("Error", openFailureMessage(code));
+    return stop(RunEnd::openFailed);
+  }
+
+  const StepSchedule schedule = StepSchedule::of(p, k);
+  for (int n = 0; n <= schedule.lastStep(); ++n) {
+    const double Wcr = stepWidth(schedule, n);
+    view.showStatus(stepStatusText(n));
+    if (!view.yield()) return stop(RunEnd::stopped);
+    const StepResult r = evaluateStep(table, p, static_cast<std::int16_t>(n), Wcr);
+    if (!isFinite(r)) {
+      // Written out it would read as a result; stop with the rows so far.
+      file.close();
+      view.showStatus("");
+      view.showError("Error", "The bridging force at step " + std::to_string(n) +
+                                  " is too large to be a number; the data file keeps the rows before it.");
+      view.setStartEnabled(true);
+      return stop(RunEnd::writeFailed);
+    }
+    maximum.update(r);
+    view.showResults(stepResultTexts(maximum, r));
+    if (!view.yield()) return stop(RunEnd::stopped);
+    if (const int rowCode = file.writeRow(r)) {
+      file.close();
+      view.showStatus("");
+      view.showError("Error", writeFailureMessage(rowCode));
+      view.setStartEnabled(true);
+      return stop(RunEnd::writeFailed);
+    }
+    ++summary.stepsWritten;
+    plotStep(view.stressGraph(), view.ratioGraph(), r);
+    view.stepFinished(r);
+    if (!view.yield()) return stop(RunEnd::stopped);
+  }
+
+  if (const int closeCode = file.close()) {
+    view.showStatus("");
+    view.showError("Error", writeFailureMessage(closeCode));
+    view.setStartEnabled(true);
+    return stop(RunEnd::writeFailed);
+  }
+  view.setStartEnabled(true);
+  view.showStatus("Finish");
+  view.yield();
+  return summary;
+}
+
+}  // namespace fb

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+namespace fb {
+
+struct Rgb {
+  std::uint8_t r = 0, g = 0, b = 0;
+  friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+/// A drawing surface with a user coordinate system and a current position,
+/// as the graphs need it. The window, the plot files and the tests each
+/// provide their own.
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+  /// Empties the surface and puts the current position back at (0, 0).
+  virtual void clear() = 0;
+  /// User coordinates of the top-left (x1, y1) and bottom-right (x2, y2) corners.
+  virtual void setScale(float x1, float y1, float x2, float y2) = 0;
+  /// A single point; it becomes the current position.
+  virtual void point(float x, float y, Rgb colour) = 0;
+  /// A line; its end becomes the current position.
+  virtual void line(float x1, float y1, float x2, float y2, Rgb colour) = 0;
+  /// A line from the current position.
+  virtual void lineTo(float x, float y, Rgb colour) = 0;
+};
+
+}  // namespace fb

@@ -1,0 +1,106 @@
+#include "data_file.h"
+
+#include <cerrno>
+#include <ctime>
+
+#include "number_format.h"
+
+namespace fb {
+namespace {
+
+// The Greek letters of the header in code page 932.
+constexpr const char* kDelta = "\x83\xC2";
+constexpr const char* kSigma = "\x83\xD0";
+
+constexpr std::size_t kZoneWidth = 14;
+
+std::string twoDigits(int v) { return {char('0' + v / 10 % 10), char('0' + v % 10)}; }
+
+// The failure's error number; EIO when the library left none.
+int failureCode() { return errno != 0 ? errno : EIO; }
+
+}  // namespace
+
+Timestamp Timestamp::now() {
+  const std::time_t clock = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&clock, &local);
+  return {local.tm_hour, local.tm_min, local.tm_sec, local.tm_mon + 1, local.tm_mday, local.tm_year + 1900};
+}
+
+std::array<std::string, 6> headerLines(const ParameterSet& p, const RunConstants& k, const Timestamp& t) {
+  const auto G = [](float v) { return formatGeneral(v); };
+  const std::string time = twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
+  const std::string date = twoDigits(t.month) + "-" + twoDigits(t.day) + "-" + std::to_string(t.year);
+  const std::string loadSnubbing = p.fp1 < 0 ? G(p.fp0) + ", " : G(p.fp0) + "+" + G(p.fp1) + "*lb, ";
+  return {
+      "Bridging Law (Tri-linear) calculated at " + time + " on " + date +
+          ", Function lb model (P and " + kDelta + ")",
+      "  Sectional area of matrix (mm2)=" + G(p.Am) + ",  Fiber volume fraction=" + G(p.Vf) +
+          ",  Fiber effective strength (MPa)=" + G(p.ruptureStrength),
+      "    Af(mm2)=" + G(p.Af) + ", Lf(mm)=" + G(p.Lf) + ",  Snubbing coef.=" + loadSnubbing +
+          G(p.fd0) + "+" + G(p.fd1) + "*lb, Strength degr.=" + G(p.strengthReduction),
+      "  Orientation intensity, X-Y=" + G(p.kxy) + ", Z-X=" + G(p.kzx) +
+          ",  Principal orientation angle, X-Y=" + G(p.thetaRxy) + ", Z-X=" + G(p.thetaRzx),
+      "  Crack angle, X-Y=" + G(p.crackAngleXY) + ", Z-X=" + G(p.crackAngleZX) +
+          ", Total fiber = " + G(k.totalFiber) + ", Coefficient of fiber Number = " +
+          G(k.fiberNumberCoefficient),
+      std::string(" Step          Wcr(mm)      P(N)          ") + kSigma + "(MPa)       Effective fiber ratio",
+  };
+}
+
+std::string rowText(const StepResult& r) {
+  const std::string items[] = {
+      std::string(" ").append(std::to_string(r.step)),
+      formatFixed(r.Wcr, 5),
+      formatFixed(r.P, 2),
+      formatFixed(r.sigma, 5),
+      formatFixed(r.effectiveFiberRatio, 5),
+  };
+  std::string row;
+  for (const std::string& item : items) {
+    if (!row.empty()) {
+      // Blanks up to the next zone; an item that fills its whole zone pushes
+      // the next one a zone further, so the columns never run together.
+      row.append(kZoneWidth - row.size() % kZoneWidth, ' ');
+    }
+    row += item;
+  }
+  return row;
+}
+
+DataFile::~DataFile() { close(); }
+
+int DataFile::open(const std::string& path) {
+  close();
+  errno = 0;
+  file_ = std::fopen(path.c_str(), "wb");
+  return file_ ? 0 : failureCode();
+}
+
+int DataFile::writeLine(const std::string& line) {
+  if (!file_) return EBADF;
+  errno = 0;
+  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
+      std::fwrite("\r\n", 1, 2, file_) != 2 || std::fflush(file_) != 0)
+    return failureCode();
+  return 0;
+}
+
+int DataFile::writeHeader(const ParameterSet& p, const RunConstants& k, const Timestamp& t) {
+  for (const std::string& line : headerLines(p, k, t))
+    if (const int code = writeLine(line)) return code;
+  return 0;
+}
+
+int DataFile::writeRow(const StepResult& r) { return writeLine(rowText(r)); }
+
+int DataFile::close() {
+  if (!file_) return 0;
+  errno = 0;
+  const int result = std::fclose(file_);
+  file_ = nullptr;
+  return result == 0 ? 0 : failureCode();
+}
+
+}  // namespace fb
