@@ -2,4 +2,51 @@
 
 #include <gtest/gtest.h>
 
-TEST(NumberReader, placeholder) { EXPECT_EQ(fb::numberReader("12mm"), 12.0); }
+#include <cmath>
+#include <limits>
+
+namespace {
+
+struct ReadCase {
+  const char* text;
+  double value;
+};
+
+TEST(NumberReader, reads_the_longest_numeric_prefix_as_a_text_box_does) {
+  const ReadCase cases[] = {
+      {"2500", 2500},     {"2 500", 2500},  {"\t4\n2", 42},   {"0,5", 0},       {"1e-3", 0.001},
+      {"12mm", 12},       {"", 0},          {"abc", 0},       {"-", 0},         {".5", 0.5},
+      {"-.5", -0.5},      {"+3", 3},        {"1.2.3", 1.2},   {"1e", 1},        {"1e+", 1},
+      {"2E2", 200},       {"1.5e+2x", 150}, {"&H1F", 31},     {"&hff", 255},    {"&O17", 15},
+      {"&o9", 0},         {"&H", 0},        {"0.007854", 0.007854},
+  };
+  for (const ReadCase& c : cases) EXPECT_EQ(fb::numberReader(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(NumberReader, overflowing_exponents_read_as_infinite_for_the_input_check) {
+  EXPECT_EQ(fb::numberReader("1e400"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(fb::numberReader("-1e400"), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(fb::numberReader("1e-400"), 0.0);
+}
+
+TEST(NumberReader, ignores_the_users_locale) {
+  // The window's toolkit switches the C library to the user's locale.
+  std::setlocale(LC_ALL, "de_DE.UTF-8");
+  EXPECT_EQ(fb::numberReader("0.25"), 0.25);
+  std::setlocale(LC_ALL, "C");
+}
+
+TEST(DivisionRounding, rounds_halves_to_even_and_refuses_what_16_bits_cannot_hold) {
+  EXPECT_EQ(fb::roundDivision(30.5), 30);
+  EXPECT_EQ(fb::roundDivision(31.5), 32);
+  EXPECT_EQ(fb::roundDivision(2.5), 2);
+  EXPECT_EQ(fb::roundDivision(-2.5), -2);
+  EXPECT_EQ(fb::roundDivision(32767.4), 32767);
+  EXPECT_EQ(fb::roundDivision(-32768.5), -32768);
+  EXPECT_FALSE(fb::roundDivision(32767.5).has_value());
+  EXPECT_FALSE(fb::roundDivision(-32769).has_value());
+  EXPECT_FALSE(fb::roundDivision(std::nan("")).has_value());
+  EXPECT_FALSE(fb::roundDivision(std::numeric_limits<double>::infinity()).has_value());
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+#include "parameter_set.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using fb::Field;
+
+TEST(ParameterSet, default_texts_give_the_reference_inputs_and_run_constants) {
+  const fb::ReadOutcome read = fb::readParameterSet(fb::FieldTexts::defaults());
+  ASSERT_FALSE(read.refusal);
+  const fb::ParameterSet& p = read.params;
+  EXPECT_EQ(p.Am, 2500.0f);
+  EXPECT_EQ(p.Vf, 0.02f);
+  EXPECT_EQ(p.Af, 0.007854f);
+  EXPECT_EQ(p.Lf, 12.0f);
+  EXPECT_EQ(p.fp0, 0.5f);
+  EXPECT_EQ(p.strengthReduction, 0.3f);
+  EXPECT_EQ(p.ruptureStrength, 569.0f);
+  EXPECT_EQ(p.division, 30);
+  EXPECT_EQ(p.Aa, 1.0);
+  EXPECT_EQ(p.Da, 0.2);
+  EXPECT_EQ(p.A, 3.0);
+  EXPECT_EQ(p.D, 0.5);
+
+  const fb::RunConstants k = fb::deriveValues(p);
+  EXPECT_EQ(k.totalFiber, 6366.1831f);
+  EXPECT_EQ(k.fiberNumberCoefficient, 63.031517f);
+  EXPECT_EQ(k.degToRad, 0.017453292522222223);  // pi taken as 3.141592654
+  EXPECT_EQ(k.angleClassWidth, 0.034906585044444445);
+  EXPECT_EQ(k.deltaMaxHalfLf, 0.5);
+  EXPECT_FALSE(fb::checkRunInputs(p, k));
+}
+
+TEST(ParameterSet, coefficients_keep_double_precision_and_fields_round_to_single) {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  t[Field::Da] = "0.1";
+  t[Field::Vf] = "0.1";
+  const fb::ParameterSet p = fb::readParameterSet(t).params;
+  EXPECT_EQ(p.Da, 0.1);
+  EXPECT_EQ(p.Vf, 0.1f);
+  EXPECT_NE(static_cast<double>(p.Vf), 0.1);
+}
+
+struct RefusalCase {
+  Field field;
+  const char* text;
+  const char* refusedField;
+};
+
+TEST(ParameterSet, refuses_inputs_the_model_cannot_use_naming_the_field) {
+  const RefusalCase cases[] = {
+      {Field::Af, "0", "Af"},
+      {Field::Am, "0", "Am"},
+      {Field::Vf, "0", "Vf"},
+      {Field::Vf, "1e38", "Vf"},  // fiber count beyond single precision
+      {Field::division, "0", "division"},
+      {Field::division, "0.4", "division"},
+      {Field::division, "16384", "division"},
+      {Field::division, "-16385", "division"},
+      {Field::division, "40000", "division"},
+      {Field::kxy, "0", "kxy"},
+      {Field::kzx, "-1", "kzx"},
+      {Field::Lf, "0", "Lf"},
+      {Field::Lf, "-12", "Lf"},
+      {Field::fp0, "1e39", "fp0"},  // beyond single precision
+      {Field::B, "1e400", "B"},
+      {Field::C, "1e308", "C/D"},  // the knee width overflows
+  };
+  for (const RefusalCase& c : cases) {
+    fb::FieldTexts t = fb::FieldTexts::defaults();
+    t[c.field] = c.text;
+    const fb::ReadOutcome read = fb::readParameterSet(t);
+    std::optional<fb::Refusal> refusal = read.refusal;
+    if (!refusal) refusal = fb::checkRunInputs(read.params, fb::deriveValues(read.params));
+    ASSERT_TRUE(refusal) << c.text;
+    EXPECT_EQ(refusal->field, c.refusedField) << c.text;
+    EXPECT_EQ(refusal->message.rfind(c.refusedField, 0), 0u) << refusal->message;
+  }
+}
+
+TEST(ParameterSet, accepts_a_negative_division_as_a_run_without_steps) {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  t[Field::division] = "-16384";
+  const fb::ReadOutcome read = fb::readParameterSet(t);
+  EXPECT_FALSE(read.refusal);
+  EXPECT_FALSE(fb::checkRunInputs(read.params, fb::deriveValues(read.params)));
+}
+
+TEST(ParameterSet, refusal_message_reads_as_field_meaning_and_reason) {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  t[Field::Af] = "0";
+  const fb::ParameterSet p = fb::readParameterSet(t).params;
+  EXPECT_EQ(fb::checkRunInputs(p, fb::deriveValues(p))->message, "Af (fiber sectional area) must not be 0");
+}
+
+struct SnubbingCase {
+  const char *Lf, *fp0, *fp1;
+  bool reset;
+};
+
+TEST(LoadSnubbingCheck, resets_only_a_coefficient_below_zero_at_half_the_fiber_length) {
+  const SnubbingCase cases[] = {
+      {"12", "0.5", "-0.1", true},      // 0.5 - 0.6 < 0
+      {"12", "0.5", "-0.05", false},    // 0.2
+      {"16", "0.5", "-0.0625", false},  // exactly 0
+      {"16", "0.5", "-0.1", true},
+      {"12", "0.5", "abc", false},      // letters read as 0
+      {"12", "0.5", "", false},
+      {"12", "-0.5", "0", true},
+  };
+  for (const SnubbingCase& c : cases)
+    EXPECT_EQ(fb::checkLoadSnubbing(c.Lf, c.fp0, c.fp1), c.reset) << c.Lf << ' ' << c.fp0 << ' ' << c.fp1;
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+#include "data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "number_format.h"
+#include "orientation.h"
+
+namespace {
+
+fb::ParameterSet paramsFrom(const fb::FieldTexts& t) { return fb::readParameterSet(t).params; }
+
+TEST(DataFileRows, the_default_run_writes_the_reference_rows) {
+  const fb::ParameterSet p = paramsFrom(fb::FieldTexts::defaults());
+  const fb::RunConstants k = fb::deriveValues(p);
+  fb::FiberClassTable table;
+  fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table);
+  const fb::StepSchedule sc = fb::StepSchedule::of(p, k);
+  std::vector<std::string> rows;
+  for (int s = 0; s <= sc.lastStep(); ++s)
+    rows.push_back(fb::rowText(fb::evaluateStep(table, p, static_cast<std::int16_t>(s), fb::stepWidth(sc, s))));
+  ASSERT_EQ(rows.size(), 61u);
+  //                   1             15            29            43            57
+  EXPECT_EQ(rows[0], " 0            0.00000       0.00          0.00000       0.40632");
+  EXPECT_EQ(rows[1], " 1            0.03333       668.03        0.26721       0.40398");
+  EXPECT_EQ(rows[8], " 8            0.26667       5188.83       2.07553       0.36875");
+  EXPECT_EQ(rows[30], " 30           1.00000       1070.09       0.42804       0.06235");
+  EXPECT_EQ(rows[60], " 60           6.00000       0.00          0.00000       0.00000");
+}
+
+TEST(DataFileRows, an_item_that_fills_its_zone_pushes_the_next_a_zone_further) {
+  fb::StepResult r;
+  r.step = 3;
+  r.P = 12345678901.25;  // 14 characters
+  EXPECT_EQ(fb::rowText(r), " 3            0.00000       12345678901.25              0.00000       0.00000");
+  r.P = -0.004;  // rounds to zero but keeps its sign
+  r.sigma = -0.0;
+  EXPECT_EQ(fb::rowText(r), " 3            0.00000       -0.00         0.00000       0.00000");
+}
+
+TEST(DataFileHeader, default_lines_two_to_six_byte_for_byte) {
+  const fb::ParameterSet p = paramsFrom(fb::FieldTexts::defaults());
+  const auto lines = fb::headerLines(p, fb::deriveValues(p), {9, 5, 7, 3, 4, 2026});
+  EXPECT_EQ(lines[0], "Bridging Law (Tri-linear) calculated at 09:05:07 on 03-04-2026, Function lb model (P and \x83\xC2)");
+  EXPECT_EQ(lines[1], "  Sectional area of matrix (mm2)=2500,  Fiber volume fraction=0.02,  Fiber effective strength (MPa)=569");
+  EXPECT_EQ(lines[2], "    Af(mm2)=0.007854, Lf(mm)=12,  Snubbing coef.=0.5+0*lb, 0+0*lb, Strength degr.=0.3");
+  EXPECT_EQ(lines[3], "  Orientation intensity, X-Y=1, Z-X=1,  Principal orientation angle, X-Y=0, Z-X=0");
+  EXPECT_EQ(lines[4], "  Crack angle, X-Y=0, Z-X=0, Total fiber = 6366.183, Coefficient of fiber Number = 63.03152");
+  const std::string& headings = lines[5];
+  EXPECT_EQ(headings.size(), 77u);  // 76 characters, sigma taking two bytes
+  EXPECT_EQ(headings.find("Step"), 1u);
+  EXPECT_EQ(headings.find("Wcr(mm)"), 15u);
+  EXPECT_EQ(headings.find("P(N)"), 28u);
+  EXPECT_EQ(headings.find("\x83\xD0(MPa)"), 42u);
+  EXPECT_EQ(headings.find("Effective fiber ratio"), 56u);  // one byte later for sigma's second byte
+}
+
+TEST(DataFileHeader, snubbing_terms_follow_the_signs_of_fp1_and_fd1) {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  t[fb::Field::fp1] = "-0.01";
+  t[fb::Field::fd1] = "-0.1";
+  const fb::ParameterSet p = paramsFrom(t);
+  EXPECT_EQ(fb::headerLines(p, fb::deriveValues(p), {})[2],
+            "    Af(mm2)=0.007854, Lf(mm)=12,  Snubbing coef.=0.5, 0+-0.1*lb, Strength degr.=0.3");
+}
+
+TEST(GeneralNumbers, seven_significant_digits_without_trailing_zeros) {
+  const std::pair<float, const char*> cases[] = {
+      {2500.0f, "2500"}, {0.02f, "0.02"}, {0.007854f, "0.007854"}, {0.0f, "0"}, {-0.0f, "0"},
+      {6366.1831f, "6366.183"}, {-0.1f, "-0.1"}, {1234567.0f, "1234567"}, {12345678.0f, "1.234568E+07"},
+      {0.0001f, "0.0001"}, {0.00001f, "1E-05"},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(fb::formatGeneral(value), text);
+}
+
+std::string readAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(DataFile, lines_end_in_cr_lf_and_failures_give_the_system_error_number) {
+  const auto path = std::filesystem::temp_directory_path() / "fiberbridge_data_file_test.p-d";
+  const fb::ParameterSet p = paramsFrom(fb::FieldTexts::defaults());
+  {
+    fb::DataFile file;
+    ASSERT_EQ(file.open(path.string()), 0);
+    ASSERT_EQ(file.writeHeader(p, fb::deriveValues(p), {}), 0);
+    ASSERT_EQ(file.writeRow(fb::StepResult{}), 0);
+    ASSERT_EQ(file.close(), 0);
+  }
+  const std::string text = readAll(path);
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 7);
+  std::filesystem::remove(path);
+
+  fb::DataFile missingFolder;
+  EXPECT_EQ(missingFolder.open("/nonexistent-folder/x.p-d"), ENOENT);
+
+  fb::DataFile full;
+  ASSERT_EQ(full.open("/dev/full"), 0);
+  EXPECT_EQ(full.writeHeader(p, fb::deriveValues(p), {}), ENOSPC);
+}
+
+}  // namespace
