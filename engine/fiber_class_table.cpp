@@ -34,8 +34,8 @@ std::optional<Refusal> checkCrossingClass(const ParameterSet& p, const CrossingC
     return Refusal{"Ca/Da", "Ca/Da (first-point width Ca*lb+Da) must not give a width of 0 "
                             "for a fiber that crosses the crack (its first slope would divide by 0)"};
   if (!std::isfinite(c.slopes.kA))
-    return Refusal{"Ca/Da", "Ca/Da (first-point width Ca*lb+Da) give a width too small for the "
-                            "first-point load: the slope Pa/deltaA is not finite"};
+    return Refusal{"Aa/Ba", "Aa/Ba (first-point load Aa*lb^Ba) with Ca/Da give a first slope "
+                            "Pa/deltaA too large for single precision"};
   return std::nullopt;
 }
 
