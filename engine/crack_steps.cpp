@@ -1,7 +1,49 @@
 #include "crack_steps.h"
 
+#include <algorithm>
+
+#include "class_pass_batch.h"
 
 namespace fb {
+namespace {
+
+static_assert(detail::kStepBatch == 32);
+
+detail::PassBatchFunction passBatch() {
+#if defined(__x86_64__) && defined(FIBERBRIDGE_HAVE_AVX_PASS)
+  static const detail::PassBatchFunction chosen =
+      __builtin_cpu_supports("avx") ? detail::passBatchAvx : detail::passBatchPortable;
+  return chosen;
+#else
+  return detail::passBatchPortable;
+#endif
+}
+
+// Runs the pass for `count` widths (1 to kStepBatch); the unused lanes repeat
+// the last width, so they neither fail nor keep a class that the last step drops.
+void passWidths(FiberClassTable& table, const double* widths, int count, double* P, double* fibers) {
+  double padded[detail::kStepBatch];
+  for (int j = 0; j < detail::kStepBatch; ++j) padded[j] = widths[std::min(j, count - 1)];
+  double allP[detail::kStepBatch], allFibers[detail::kStepBatch];
+  const std::size_t kept = passBatch()(table.active.data(), table.active.size(), table.pairs.data(),
+                                       table.fiberNumberCoefficient, padded, allP, allFibers);
+  table.active.resize(kept);
+  std::copy_n(allP, count, P);
+  std::copy_n(allFibers, count, fibers);
+}
+
+StepResult resultOf(const FiberClassTable& table, const ParameterSet& p, int step, double Wcr, double P,
+                    double fibers) {
+  StepResult r;
+  r.step = static_cast<std::int16_t>(step);
+  r.Wcr = Wcr;
+  r.P = P;
+  r.sigma = P / p.Am;
+  r.effectiveFiberRatio = fibers / table.totalFiber;
+  return r;
+}
+
+}  // namespace
 
 StepSchedule StepSchedule::of(const ParameterSet& p, const RunConstants& k) {
   return {p.division, k.deltaMaxHalfLf * 2, p.Lf / 2};
@@ -13,38 +55,28 @@ double stepWidth(const StepSchedule& sc, int s) {
 }
 
 ClassSums classPass(FiberClassTable& table, double Wcr) {
-  // The sums run strictly in class order; the surviving classes are packed
-  // to the front in the same order, so later passes touch only them.
-  const double fnc = table.fiberNumberCoefficient;
-  const AnglePair* pairs = table.pairs.data();
-  CrossingClass* classes = table.active.data();
-  const std::size_t count = table.active.size();
   ClassSums sums;
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const CrossingClass c = classes[i];
-    const AnglePair& pair = pairs[c.pair];
-    const FiberLoad f = fiberResponse(Wcr, c.lb, c.points, c.slopes, pair.ruptureLoad);
-    // A class that leaves adds exactly 0 to both sums (P is never -0, so
-    // P + 0 == P); adding it anyway keeps the pass free of jumps.
-    sums.P = sums.P + f.load * pair.wXY * pair.wZX * fnc;
-    sums.effectiveFiberCount = sums.effectiveFiberCount + (f.active ? pair.countWeight : 0.0);
-    classes[kept] = c;
-    kept += f.active;
-  }
-  table.active.resize(kept);
+  passWidths(table, &Wcr, 1, &sums.P, &sums.effectiveFiberCount);
   return sums;
 }
 
 StepResult evaluateStep(FiberClassTable& table, const ParameterSet& p, std::int16_t step, double Wcr) {
   const ClassSums sums = classPass(table, Wcr);
-  StepResult r;
-  r.step = step;
-  r.Wcr = Wcr;
-  r.P = sums.P;
-  r.sigma = sums.P / p.Am;
-  r.effectiveFiberRatio = sums.effectiveFiberCount / table.totalFiber;
-  return r;
+  return resultOf(table, p, step, Wcr, sums.P, sums.effectiveFiberCount);
+}
+
+StepSequence::StepSequence(FiberClassTable& table, const ParameterSet& p, const StepSchedule& schedule)
+    : table_(table), p_(p), schedule_(schedule) {}
+
+StepResult StepSequence::evaluateStep(int n) {
+  if (n >= batchStart_ + batchSize_) {
+    batchStart_ = n;
+    batchSize_ = std::min(kBatch, schedule_.lastStep() + 1 - n);
+    for (int j = 0; j < batchSize_; ++j) widths_[j] = stepWidth(schedule_, n + j);
+    passWidths(table_, widths_.data(), batchSize_, P_.data(), count_.data());
+  }
+  const int j = n - batchStart_;
+  return resultOf(table_, p_, n, widths_[j], P_[j], count_[j]);
 }
 
 }  // namespace fb

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "fiber_class_table.h"
@@ -42,5 +43,26 @@ ClassSums classPass(FiberClassTable& table, double Wcr);
 
 /// The step's pass and its result.
 StepResult evaluateStep(FiberClassTable& table, const ParameterSet& p, std::int16_t step, double Wcr);
+
+/// The steps of a run, asked for in order 0, 1, 2, ... One pass over the class
+/// table serves a batch of consecutive steps, so each class is read once per
+/// batch instead of once per step; each step's sums still run over the
+/// classes in class order, so every result is the one-pass-per-step result,
+/// bit for bit.
+class StepSequence {
+ public:
+  StepSequence(FiberClassTable& table, const ParameterSet& p, const StepSchedule& schedule);
+  /// The result of step `n`, the step after the one asked for last.
+  StepResult evaluateStep(int n);
+
+ private:
+  static constexpr int kBatch = 32;
+  FiberClassTable& table_;
+  const ParameterSet& p_;
+  StepSchedule schedule_;
+  int batchStart_ = 0;
+  int batchSize_ = 0;
+  std::array<double, kBatch> widths_{}, P_{}, count_{};
+};
 
 }  // namespace fb

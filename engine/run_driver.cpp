@@ -109,11 +109,11 @@ RunSummary runCalculation(RunView& view) {
   }
 
   const StepSchedule schedule = StepSchedule::of(p, k);
+  StepSequence steps(table, p, schedule);
   for (int n = 0; n <= schedule.lastStep(); ++n) {
-    const double Wcr = stepWidth(schedule, n);
     view.showStatus(stepStatusText(n));
     if (!view.yield()) return stop(RunEnd::stopped);
-    const StepResult r = evaluateStep(table, p, static_cast<std::int16_t>(n), Wcr);
+    const StepResult r = steps.evaluateStep(n);
     if (!isFinite(r)) {
       // Written out it would read as a result; stop with the rows so far.
       file.close();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "class_pass_batch.h"
 #include "orientation.h"
 
 namespace {
@@ -18,16 +19,61 @@ fb::StepSchedule scheduleFor(const char* division, const char* C = "0", const ch
   return fb::StepSchedule::of(p, fb::deriveValues(p));
 }
 
-std::vector<fb::StepResult> runSteps(const fb::FieldTexts& t) {
-  const fb::ParameterSet p = fb::readParameterSet(t).params;
-  const fb::RunConstants k = fb::deriveValues(p);
+struct PreparedRun {
+  fb::ParameterSet p;
   fb::FiberClassTable table;
-  EXPECT_FALSE(fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table).refusal);
-  const fb::StepSchedule schedule = fb::StepSchedule::of(p, k);
+  fb::StepSchedule schedule;
+};
+
+PreparedRun prepare(const fb::FieldTexts& t) {
+  PreparedRun run;
+  run.p = fb::readParameterSet(t).params;
+  const fb::RunConstants k = fb::deriveValues(run.p);
+  EXPECT_FALSE(fb::buildFiberClassTable(run.p, k, fb::prepareOrientation(run.p, k), run.table).refusal);
+  run.schedule = fb::StepSchedule::of(run.p, k);
+  return run;
+}
+
+std::vector<fb::StepResult> runSteps(const fb::FieldTexts& t) {
+  PreparedRun run = prepare(t);
+  fb::StepSequence steps(run.table, run.p, run.schedule);
   std::vector<fb::StepResult> results;
-  for (int s = 0; s <= schedule.lastStep(); ++s)
-    results.push_back(fb::evaluateStep(table, p, static_cast<std::int16_t>(s), fb::stepWidth(schedule, s)));
+  for (int s = 0; s <= run.schedule.lastStep(); ++s) results.push_back(steps.evaluateStep(s));
   return results;
+}
+
+// The plain order of evaluation: one pass per step, class by class, each
+// class through fiberResponse, inactive classes skipped.
+std::vector<fb::StepResult> straightforwardSteps(const fb::FieldTexts& t) {
+  PreparedRun run = prepare(t);
+  std::vector<bool> active(run.table.active.size(), true);
+  std::vector<fb::StepResult> results;
+  const double fnc = run.table.fiberNumberCoefficient;
+  for (int s = 0; s <= run.schedule.lastStep(); ++s) {
+    const double w = fb::stepWidth(run.schedule, s);
+    double P = 0, count = 0;
+    for (std::size_t i = 0; i < run.table.active.size(); ++i) {
+      if (!active[i]) continue;
+      const fb::CrossingClass& c = run.table.active[i];
+      const fb::AnglePair& pair = run.table.pairs[c.pair];
+      const fb::FiberLoad f = fb::fiberResponse(w, c.lb, c.points, pair.ruptureLoad);
+      active[i] = f.active;
+      P = P + ((f.load * pair.wXY) * pair.wZX) * fnc;
+      count = count + ((static_cast<double>(f.active) * pair.wXY) * pair.wZX) * fnc;
+    }
+    results.push_back({static_cast<std::int16_t>(s), w, P, P / run.p.Am, count / run.table.totalFiber});
+  }
+  return results;
+}
+
+void expectSameBits(const std::vector<fb::StepResult>& a, const std::vector<fb::StepResult>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t s = 0; s < a.size(); ++s) {
+    EXPECT_EQ(a[s].Wcr, b[s].Wcr) << "step " << s;
+    EXPECT_EQ(a[s].P, b[s].P) << "step " << s;
+    EXPECT_EQ(a[s].sigma, b[s].sigma) << "step " << s;
+    EXPECT_EQ(a[s].effectiveFiberRatio, b[s].effectiveFiberRatio) << "step " << s;
+  }
 }
 
 TEST(StepSchedule, opens_to_the_knee_then_to_half_the_fiber_length) {
@@ -50,6 +96,50 @@ TEST(StepSchedule, opens_to_the_knee_then_to_half_the_fiber_length) {
   EXPECT_EQ(fb::stepWidth(wide, 2), 8.0);
   EXPECT_EQ(fb::stepWidth(wide, 4), 6.0);
   EXPECT_EQ(scheduleFor("-1").lastStep(), -2);  // no step at all
+}
+
+TEST(CrackSteps, batched_passes_give_the_bits_of_one_pass_per_step) {
+  const std::vector<std::vector<std::pair<fb::Field, const char*>>> cases = {
+      {},
+      {{fb::Field::division, "7"}, {fb::Field::crackAngleXY, "30"}, {fb::Field::crackAngleZX, "75"}},
+      {{fb::Field::division, "40"}, {fb::Field::kxy, "3"}, {fb::Field::thetaRxy, "20"}, {fb::Field::kzx, "0.4"}},
+      {{fb::Field::division, "33"}, {fb::Field::fp1, "0.05"}, {fb::Field::fd1, "0.02"}, {fb::Field::Ba, "0.4"},
+       {fb::Field::B, "-0.3"}, {fb::Field::Ca, "0.01"}, {fb::Field::C, "0.05"}},
+      {{fb::Field::division, "5"}, {fb::Field::D, "4"}},                     // the crack narrows again
+      {{fb::Field::division, "3"}, {fb::Field::Da, "0.7"}, {fb::Field::D, "0.5"}},  // first point beyond the peak
+  };
+  for (const auto& changes : cases) {
+    fb::FieldTexts t = fb::FieldTexts::defaults();
+    for (const auto& [field, text] : changes) t[field] = text;
+    SCOPED_TRACE(t[fb::Field::division]);
+    expectSameBits(runSteps(t), straightforwardSteps(t));
+  }
+}
+
+TEST(CrackSteps, every_instruction_set_gives_the_same_sums) {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  t[fb::Field::fp1] = "0.03";
+  t[fb::Field::Ca] = "0.02";
+  const PreparedRun run = prepare(t);
+  double widths[fb::detail::kStepBatch];
+  for (int j = 0; j < fb::detail::kStepBatch; ++j) widths[j] = 0.02 * j * j;
+  double P1[fb::detail::kStepBatch], C1[fb::detail::kStepBatch], P2[fb::detail::kStepBatch], C2[fb::detail::kStepBatch];
+  fb::FiberClassTable a = run.table, b = run.table;
+  const std::size_t keptA = fb::detail::passBatchPortable(a.active.data(), a.active.size(), a.pairs.data(),
+                                                          a.fiberNumberCoefficient, widths, P1, C1);
+#if defined(FIBERBRIDGE_HAVE_AVX_PASS)
+  if (!__builtin_cpu_supports("avx")) GTEST_SKIP() << "no AVX here";
+  const std::size_t keptB = fb::detail::passBatchAvx(b.active.data(), b.active.size(), b.pairs.data(),
+                                                     b.fiberNumberCoefficient, widths, P2, C2);
+  EXPECT_EQ(keptA, keptB);
+  for (int j = 0; j < fb::detail::kStepBatch; ++j) {
+    EXPECT_EQ(P1[j], P2[j]) << j;
+    EXPECT_EQ(C1[j], C2[j]) << j;
+  }
+#else
+  (void)keptA, (void)P2, (void)C2;
+  GTEST_SKIP() << "one instruction set only";
+#endif
 }
 
 TEST(CrackSteps, fibers_that_left_stay_out_when_the_crack_narrows) {

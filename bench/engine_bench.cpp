@@ -1,0 +1,59 @@
+// The hot paths: the fiber class table build and the class pass of every step.
+#include <benchmark/benchmark.h>
+
+#include "crack_steps.h"
+#include "orientation.h"
+
+namespace {
+
+struct Model {
+  fb::ParameterSet p;
+  fb::RunConstants k;
+  fb::Orientation o;
+};
+
+Model modelFor(std::initializer_list<std::pair<fb::Field, const char*>> changes) {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  for (const auto& [field, text] : changes) t[field] = text;
+  Model m;
+  m.p = fb::readParameterSet(t).params;
+  m.k = fb::deriveValues(m.p);
+  m.o = fb::prepareOrientation(m.p, m.k);
+  return m;
+}
+
+// Build plus every step, as a run does it without the data file.
+void runModel(benchmark::State& state, const Model& m) {
+  fb::FiberClassTable table;
+  const fb::StepSchedule schedule = fb::StepSchedule::of(m.p, m.k);
+  for (auto _ : state) {
+    fb::buildFiberClassTable(m.p, m.k, m.o, table);
+    fb::StepSequence steps(table, m.p, schedule);
+    double sum = 0;
+    for (int s = 0; s <= schedule.lastStep(); ++s) sum += steps.evaluateStep(s).P;
+    benchmark::DoNotOptimize(sum);
+  }
+}
+
+void BM_DefaultRun(benchmark::State& state) { runModel(state, modelFor({})); }
+BENCHMARK(BM_DefaultRun)->Unit(benchmark::kMillisecond);
+
+void BM_Division3000Run(benchmark::State& state) { runModel(state, modelFor({{fb::Field::division, "3000"}})); }
+BENCHMARK(BM_Division3000Run)->Unit(benchmark::kMillisecond);
+
+void BM_TableBuild(benchmark::State& state, const Model& m) {
+  fb::FiberClassTable table;
+  for (auto _ : state) {
+    fb::buildFiberClassTable(m.p, m.k, m.o, table);
+    benchmark::DoNotOptimize(table.active.data());
+  }
+  state.counters["crossing classes"] = static_cast<double>(table.active.size());
+}
+BENCHMARK_CAPTURE(BM_TableBuild, defaults, modelFor({}))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TableBuild, every_length_term,
+                  modelFor({{fb::Field::fp1, "0.02"}, {fb::Field::fd1, "0.01"}, {fb::Field::Ba, "0.3"}, {fb::Field::B, "0.2"}}))
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

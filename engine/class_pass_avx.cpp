@@ -1,0 +1,13 @@
+// The class pass for processors with AVX: four steps per vector. Built with
+// -mavx and called only where the processor reports AVX.
+#include "class_pass_batch.h"
+#include "class_pass_kernel.h"
+
+namespace fb::detail {
+
+std::size_t passBatchAvx(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs, double fnc,
+                         const double* widths, double* P, double* count) {
+  return passKernel<4>(classes, classCount, pairs, fnc, widths, P, count);
+}
+
+}  // namespace fb::detail
