@@ -29,6 +29,19 @@ struct Lanes_<4> {
   typedef long long Mask __attribute__((vector_size(32)));
 };
 
+template <class Mask>
+inline bool everyLane(const Mask& m) {
+#if defined(__AVX__)
+  if constexpr (sizeof(Mask) == 32) return __builtin_ia32_movmskpd256(reinterpret_cast<const Lanes_<4>::Vec&>(m)) == 0xF;
+#endif
+#if defined(__SSE2__)
+  if constexpr (sizeof(Mask) == 16) return __builtin_ia32_movmskpd(reinterpret_cast<const Lanes_<2>::Vec&>(m)) == 0x3;
+#endif
+  bool all = true;
+  for (std::size_t l = 0; l < sizeof(Mask) / sizeof(m[0]); ++l) all = all && m[l] != 0;
+  return all;
+}
+
 /// widths: kBatchSteps crack widths (mm), the unused tail repeating the last.
 /// P, count: kBatchSteps sums each. Returns how many classes stay active;
 /// they are packed, in order, to the front of `classes`.
@@ -64,8 +77,7 @@ std::size_t passKernel(CrossingClass* classes, std::size_t classCount, const Ang
       Vec load = W <= deltaA ? rising : (W <= deltaMax ? second : falling);
       Mask active = ~(W >= lb) & ~(load > pair.ruptureLoad);
 
-      bool allActive = true;
-      for (int l = 0; l < Lanes; ++l) allActive = allActive && active[l] != 0;
+      const bool allActive = everyLane(active);
       Vec countTerm = zero + pair.countWeight;
       if (!allActive) {
         // The class leaves at its first inactive lane: that step adds 0 and
