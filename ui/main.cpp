@@ -1,0 +1,17 @@
+// fiberbridge: the calculator's window.
+#include <QApplication>
+
+#include "main_window.h"
+#include "pictures.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("FiberBridge");
+  QApplication::setApplicationVersion(FIBERBRIDGE_VERSION);
+  // The data file name dialog shows the same icon as the window.
+  QApplication::setWindowIcon(fb::programIcon());
+
+  fb::Form1 window;
+  window.show();
+  return QApplication::exec();
+}

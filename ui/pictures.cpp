@@ -1,0 +1,193 @@
+#include "pictures.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace fb {
+
+namespace {
+
+QFont pictureFont(const QStringList& families, QFont::StyleHint hint, int pixelSize, bool italic = false) {
+  QFont f;
+  f.setFamilies(families);
+  f.setStyleHint(hint);
+  f.setPixelSize(pixelSize);
+  f.setItalic(italic);
+  return f;
+}
+
+QFont sketchFont(int pixelSize) {
+  // A proportional face with narrow Greek letters; the Japanese faces set δ full width.
+  return pictureFont({"DejaVu Sans", "Arial", "IPAPGothic"}, QFont::SansSerif, pixelSize);
+}
+
+// Formulas read best in a serif face with italic symbols, as in print.
+QFont mathFont(int pixelSize, bool italic) {
+  return pictureFont({"DejaVu Serif", "Times New Roman", "IPAPMincho"}, QFont::Serif, pixelSize, italic);
+}
+
+// A symbol with an optional subscript, written from (x, baseline); returns the end x.
+int drawSymbol(QPainter& p, int x, int baseline, const QString& symbol, const QString& sub, int size) {
+  p.setFont(mathFont(size, true));
+  p.drawText(x, baseline, symbol);
+  x += QFontMetrics(p.font()).horizontalAdvance(symbol);
+  if (sub.isEmpty()) return x;
+  p.setFont(mathFont(size * 2 / 3 + 1, false));
+  p.drawText(x, baseline + size / 4, sub);
+  return x + QFontMetrics(p.font()).horizontalAdvance(sub);
+}
+
+int drawPlain(QPainter& p, int x, int baseline, const QString& text, int size) {
+  p.setFont(mathFont(size, false));
+  p.drawText(x, baseline, text);
+  return x + QFontMetrics(p.font()).horizontalAdvance(text);
+}
+
+int drawSuperscript(QPainter& p, int x, int baseline, const QString& symbol, const QString& sub, int size) {
+  const int smaller = size * 2 / 3 + 1;
+  p.setFont(mathFont(smaller, true));
+  p.drawText(x, baseline - size / 2, symbol);
+  x += QFontMetrics(p.font()).horizontalAdvance(symbol);
+  if (sub.isEmpty()) return x;
+  p.setFont(mathFont(smaller * 2 / 3 + 1, false));
+  p.drawText(x, baseline - size / 2 + smaller / 4, sub);
+  return x + QFontMetrics(p.font()).horizontalAdvance(sub);
+}
+
+// A left brace spanning [top, bottom] at x.
+void drawBrace(QPainter& p, int x, int top, int bottom) {
+  const double mid = (top + bottom) / 2.0;
+  QPainterPath path;
+  path.moveTo(x + 5, top);
+  path.quadTo(x + 1, top, x + 2, top + 6);
+  path.lineTo(x + 2, mid - 4);
+  path.quadTo(x + 2, mid, x - 1, mid);
+  path.quadTo(x + 2, mid, x + 2, mid + 4);
+  path.lineTo(x + 2, bottom - 6);
+  path.quadTo(x + 1, bottom, x + 5, bottom);
+  p.drawPath(path);
+}
+
+}  // namespace
+
+QPixmap pulloutSketch() {
+  QImage img(100, 100, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setRenderHint(QPainter::TextAntialiasing);
+
+  // Origin, the first point (deltaA, Pa), the peak (deltaMax, Pmax) and full pullout at lb.
+  const QPointF origin(22, 76);
+  const QPointF a(36, 47), peak(52, 30), end(88, 76);
+  const QPen axisPen(Qt::black, 1);
+  const QPen curvePen(QColor(0, 0, 192), 1.6);
+  QPen dashPen(QColor(96, 96, 96), 0.8);
+  dashPen.setDashPattern({2.5, 2.0});
+
+  p.setPen(axisPen);
+  p.drawLine(origin, QPointF(origin.x(), 8));
+  p.drawLine(origin, QPointF(95, origin.y()));
+  p.setBrush(Qt::black);
+  p.drawPolygon(QPolygonF({QPointF(origin.x(), 4), QPointF(origin.x() - 2.5, 10), QPointF(origin.x() + 2.5, 10)}));
+  p.drawPolygon(QPolygonF({QPointF(99, origin.y()), QPointF(93, origin.y() - 2.5), QPointF(93, origin.y() + 2.5)}));
+  p.setBrush(Qt::NoBrush);
+
+  p.setPen(dashPen);
+  p.drawLine(a, QPointF(a.x(), origin.y()));
+  p.drawLine(peak, QPointF(peak.x(), origin.y()));
+  p.drawLine(peak, QPointF(origin.x(), peak.y()));
+
+  p.setPen(curvePen);
+  p.drawPolyline(QPolygonF({origin, a, peak, end}));
+
+  p.setPen(Qt::black);
+  p.setFont(sketchFont(8));
+  p.drawText(QRectF(origin.x() + 2, peak.y() - 11, 30, 10), Qt::AlignLeft | Qt::AlignBottom, "Pmax");
+  p.drawText(QRectF(a.x() + 3, a.y() + 1, 16, 10), Qt::AlignLeft | Qt::AlignTop, "Pa");
+  p.drawText(QRectF(a.x() - 9, origin.y() + 1, 18, 10), Qt::AlignHCenter | Qt::AlignTop, QString::fromUtf8("δa"));
+  p.drawText(QRectF(peak.x() - 6, origin.y() + 1, 26, 10), Qt::AlignHCenter | Qt::AlignTop,
+             QString::fromUtf8("δmax"));
+  p.drawText(QRectF(end.x() - 8, origin.y() + 1, 16, 10), Qt::AlignHCenter | Qt::AlignTop, "lb");
+
+  p.setFont(sketchFont(9));
+  p.drawText(QRectF(origin.x(), 88, 78, 12), Qt::AlignHCenter | Qt::AlignVCenter, "Crack width");
+  p.save();
+  p.translate(8, 42);
+  p.rotate(-90);
+  p.drawText(QRectF(-40, -6, 80, 12), Qt::AlignCenter, "Pullout load");
+  p.restore();
+  p.end();
+  return QPixmap::fromImage(img);
+}
+
+QPixmap coefficientFormulas() {
+  QImage img(125, 130, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setRenderHint(QPainter::TextAntialiasing);
+  p.setPen(Qt::black);
+
+  const int size = 13;
+  const auto power = [&](int baseline, const QString& load, const QString& loadSub, const QString& factor,
+                         const QString& factorSub, const QString& exponent, const QString& exponentSub) {
+    int x = drawSymbol(p, 14, baseline, load, loadSub, size);
+    x = drawPlain(p, x + 2, baseline, "=", size);
+    x = drawSymbol(p, x + 3, baseline, factor, factorSub, size);
+    x = drawPlain(p, x + 1, baseline, QString::fromUtf8("·"), size);
+    x = drawSymbol(p, x + 1, baseline, "l", "b", size);
+    drawSuperscript(p, x + 1, baseline, exponent, exponentSub, size);
+  };
+  const auto linear = [&](int baseline, const QString& width, const QString& widthSub, const QString& factor,
+                          const QString& factorSub, const QString& constant, const QString& constantSub) {
+    int x = drawSymbol(p, 14, baseline, width, widthSub, size);
+    x = drawPlain(p, x + 2, baseline, "=", size);
+    x = drawSymbol(p, x + 3, baseline, factor, factorSub, size);
+    x = drawPlain(p, x + 1, baseline, QString::fromUtf8("·"), size);
+    x = drawSymbol(p, x + 1, baseline, "l", "b", size);
+    x = drawPlain(p, x + 3, baseline, "+", size);
+    drawSymbol(p, x + 3, baseline, constant, constantSub, size);
+  };
+
+  power(30, "P", "a", "A", "a", "B", "a");
+  linear(52, QString::fromUtf8("δ"), "a", "C", "a", "D", "a");
+  power(92, "P", "max", "A", "", "B", "");
+  linear(114, QString::fromUtf8("δ"), "max", "C", "", "D", "");
+
+  p.setPen(QPen(Qt::black, 1.1));
+  drawBrace(p, 6, 14, 58);
+  drawBrace(p, 6, 76, 120);
+  p.end();
+  return QPixmap::fromImage(img);
+}
+
+QIcon programIcon() {
+  // Drawn at its own size with a handful of flat colours, as a 16-colour icon would be.
+  QImage img(32, 32, QImage::Format_ARGB32);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing, false);
+
+  // Two blocks of matrix and the crack between them.
+  const QColor matrix(192, 192, 192), edge(128, 128, 128);
+  p.setPen(edge);
+  p.setBrush(matrix);
+  p.drawRect(1, 4, 12, 23);
+  p.drawRect(18, 4, 12, 23);
+  p.fillRect(14, 2, 4, 28, Qt::white);
+
+  // Fibers crossing the crack at different angles.
+  p.setPen(QPen(QColor(0, 0, 255), 2));
+  p.drawLine(7, 9, 24, 12);
+  p.drawLine(8, 21, 25, 16);
+  p.setPen(QPen(QColor(255, 0, 0), 2));
+  p.drawLine(6, 15, 26, 25);
+  p.end();
+  return QIcon(QPixmap::fromImage(img));
+}
+
+}  // namespace fb

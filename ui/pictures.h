@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace fb {
+
+/// Image1: the tri-linear pullout curve, load against crack width, 100 by 100 pixels.
+QPixmap pulloutSketch();
+
+/// Image2: the four formulas of the characteristic points, 125 by 130 pixels.
+QPixmap coefficientFormulas();
+
+/// The program's 32 by 32 icon: fibers bridging a crack.
+QIcon programIcon();
+
+}  // namespace fb
