@@ -10,9 +10,9 @@ build: deps
 	cmake --preset release
 	cmake --build --preset release
 
-# The main job: a bridging law with the default inputs, into ./bridging.p-d.
+# The main job: the FiberBridge window.
 run: build
-	build/release/cli/fiberbridge-cli --output bridging.p-d
+	build/release/ui/fiberbridge
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --preset release
