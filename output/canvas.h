@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace fb {
 
@@ -25,6 +26,9 @@ class Canvas {
   virtual void line(float x1, float y1, float x2, float y2, Rgb colour) = 0;
   /// A line from the current position.
   virtual void lineTo(float x, float y, Rgb colour) = 0;
+  /// UTF-8 text on a baseline through (x, y): `anchor` 0 starts it there, 0.5
+  /// centres it on x, 1 ends it there. The live graphs show no text.
+  virtual void text(float /*x*/, float /*y*/, std::string_view /*utf8*/, Rgb /*colour*/, float /*anchor*/) {}
 };
 
 }  // namespace fb

@@ -1,0 +1,135 @@
+#include "cli_options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
+#include "figure.h"
+#include "input_file.h"
+
+namespace fb {
+namespace {
+
+CommandLine usageError(const std::string& message) {
+  std::fprintf(stderr, "fiberbridge-cli: %s\n", message.c_str());
+  return {std::nullopt, kExitUsage};
+}
+
+unsigned allCores() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+  CLI::App app{
+      "FiberBridge: the bridging law of a cracked short-fiber composite.\n"
+      "Every input takes the text the window's box would hold, read the same way."};
+  app.set_version_flag("--version", "3.0.0");
+  app.get_formatter()->column_width(32);
+
+  CliOptions o;
+  o.texts = FieldTexts::defaults();
+  FieldTexts given = o.texts;
+  std::vector<std::pair<Field, CLI::Option*>> inputOptions;
+  for (const FieldInfo& info : kFields) {
+    if (info.field == Field::dataFile) continue;
+    CLI::Option* option = app.add_option("--" + std::string(info.name), given[info.field], std::string(info.meaning))
+                              ->capture_default_str()
+                              ->group("Inputs");
+    inputOptions.emplace_back(info.field, option);
+  }
+  app.add_option("-o,--output", o.texts[Field::dataFile], "the data file to write (a single run)");
+  app.add_flag("-q,--quiet", o.quiet, "no progress on standard error");
+
+  std::string inputsPath;
+  app.add_option("--inputs", inputsPath, "read inputs from FILE ('name = value' lines); options given here override it")
+      ->type_name("FILE")
+      ->group("Input sets");
+  app.add_option("--save-inputs", o.saveInputs, "write the complete input set to FILE, to repeat the run exactly")
+      ->type_name("FILE")
+      ->group("Input sets");
+  app.add_option("--csv", o.csv, "also write the rows as CSV to FILE (a single run)")
+      ->type_name("FILE")
+      ->group("Results");
+  app.add_option("--plot", o.plot, "draw the stress and fiber-ratio graphs into FILE.svg or FILE.png")
+      ->type_name("FILE")
+      ->group("Results");
+  app.add_flag("--derived", o.derived,
+               "add the bridging energy (N/mm) and the crack width at half the peak stress to the summary line")
+      ->group("Results");
+  app.add_option("--measured", o.measuredPath,
+                 "a measured curve (crack width mm, stress MPa per line) to plot and compare with")
+      ->type_name("FILE")
+      ->group("Results");
+  std::vector<std::string> sweepSpecs;
+  app.add_option("--sweep", sweepSpecs,
+                 "vary an input: NAME=FROM:TO:COUNT or NAME=V1,V2,...; repeated, the sweeps form a grid")
+      ->type_name("SPEC")
+      ->group("Studies")
+      ->take_all()
+      ->expected(1);
+  app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
+      ->type_name("DIR")
+      ->group("Studies");
+  o.jobs = allCores();
+  app.add_option("--jobs", o.jobs, "runs of a sweep at a time (1 to 4096; default: all cores)")
+      ->capture_default_str()
+      ->type_name("N")
+      ->group("Studies");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return {std::nullopt, app.exit(e)};
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return {std::nullopt, kExitUsage};
+  }
+
+  if (o.jobs < 1 || o.jobs > 4096) return usageError("--jobs must lie between 1 and 4096");
+
+  if (!inputsPath.empty()) {
+    const InputSet file = readInputSet(inputsPath);
+    if (file.error) return usageError(*file.error);
+    for (const auto& [field, text] : file.values) o.texts[field] = text;
+  }
+  for (const auto& [field, option] : inputOptions)
+    if (option->count() > 0) o.texts[field] = given[field];
+
+  for (const std::string& spec : sweepSpecs) {
+    SweepParse parsed = parseSweep(spec);
+    if (!parsed.sweep) return usageError(parsed.error);
+    const std::string name(fieldInfo(parsed.sweep->field).name);
+    for (const Sweep& s : o.sweeps)
+      if (s.field == parsed.sweep->field) return usageError(name + " is swept twice");
+    for (const auto& [field, option] : inputOptions)
+      if (field == parsed.sweep->field && option->count() > 0)
+        return usageError("--" + name + " and --sweep " + name + " both set " + name);
+    o.sweeps.push_back(std::move(*parsed.sweep));
+  }
+
+  const bool outputGiven = app.count("--output") > 0;
+  if (o.isStudy()) {
+    if (outputGiven) return usageError("a sweep writes its data files into --output-dir; -o names a single run's file");
+    if (o.outputDir.empty()) return usageError("a sweep needs --output-dir");
+    if (!o.csv.empty())
+      return usageError("--csv writes a single run's rows; a sweep's results go to summary.csv in --output-dir");
+  } else {
+    if (!outputGiven) {
+      app.exit(CLI::RequiredError("--output"));
+      return {std::nullopt, kExitUsage};
+    }
+    if (!o.outputDir.empty()) return usageError("--output-dir is for sweeps; a single run writes the file of -o");
+  }
+
+  std::string reason;
+  if (!o.plot.empty() && !isPlotPath(o.plot, &reason)) return usageError("--plot " + o.plot + ": " + reason);
+  if (!o.measuredPath.empty()) {
+    MeasuredCurve curve = readMeasuredCurve(o.measuredPath);
+    if (curve.error) return usageError(*curve.error);
+    o.measured = std::move(curve.points);
+  }
+  return {std::move(o), kExitDone};
+}
+
+}  // namespace fb

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "cli_options.h"
+
+namespace fb {
+
+/// One run: the data file, and as asked the saved inputs, the CSV rows and the
+/// plot; the summary line on standard output. Gives the exit status.
+int runSingle(const CliOptions& options);
+
+/// A sweep: every run of the grid into --output-dir, summary.csv, the plot
+/// and one line per run on standard output. Gives the exit status: 0 when
+/// every run finished.
+int runSweep(const CliOptions& options);
+
+}  // namespace fb

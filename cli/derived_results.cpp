@@ -1,0 +1,65 @@
+#include "derived_results.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace fb {
+
+DerivedResults deriveResults(std::span<const StepResult> steps) {
+  DerivedResults d;
+  std::size_t peakIndex = 0;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    // The same rule as the result boxes, so the summary quotes their peak.
+    d.peak.update(steps[i]);
+    if (d.peak.P == steps[i].P && d.peak.Wcr == steps[i].Wcr) peakIndex = i;
+    if (i > 0) d.energy += (steps[i].sigma + steps[i - 1].sigma) / 2 * (steps[i].Wcr - steps[i - 1].Wcr);
+  }
+  const double half = d.peak.sigma / 2;
+  if (!(half > 0)) return d;  // no tension peak to halve
+  for (std::size_t i = peakIndex + 1; i < steps.size(); ++i) {
+    if (steps[i].sigma > half) continue;
+    const StepResult& a = steps[i - 1];
+    const StepResult& b = steps[i];
+    d.halfPeakWcr = a.Wcr + (half - a.sigma) * (b.Wcr - a.Wcr) / (b.sigma - a.sigma);
+    break;
+  }
+  return d;
+}
+
+std::optional<double> stressAt(std::span<const StepResult> steps, double Wcr) {
+  if (steps.size() == 1 && steps[0].Wcr == Wcr) return steps[0].sigma;
+  for (std::size_t i = 1; i < steps.size(); ++i) {
+    const StepResult& a = steps[i - 1];
+    const StepResult& b = steps[i];
+    if (Wcr < std::min(a.Wcr, b.Wcr) || Wcr > std::max(a.Wcr, b.Wcr)) continue;
+    if (a.Wcr == b.Wcr) return b.sigma;
+    return a.sigma + (Wcr - a.Wcr) * (b.sigma - a.sigma) / (b.Wcr - a.Wcr);
+  }
+  return std::nullopt;
+}
+
+std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured) {
+  MeasuredFit fit;
+  fit.total = static_cast<int>(measured.size());
+  double sumOfSquares = 0;
+  for (const MeasuredPoint& m : measured) {
+    const auto computed = stressAt(steps, m.Wcr);
+    if (!computed) continue;
+    const double difference = *computed - m.sigma;
+    sumOfSquares += difference * difference;
+    ++fit.used;
+  }
+  if (fit.used == 0) return std::nullopt;
+  fit.rms = std::sqrt(sumOfSquares / fit.used);
+  return fit;
+}
+
+RunFigures runFigures(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured) {
+  RunFigures f;
+  if (steps.empty()) return f;
+  f.derived = deriveResults(steps);
+  if (!measured.empty()) f.fit = compareMeasured(steps, measured);
+  return f;
+}
+
+}  // namespace fb

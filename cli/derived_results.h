@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <span>
+
+#include "crack_steps.h"
+#include "measured_curve.h"
+#include "run_driver.h"
+
+namespace fb {
+
+/// What a finished run's curve says beyond its rows.
+struct DerivedResults {
+  RunningMaximum peak;                // N, MPa and mm at the largest force
+  double energy = 0;                  // N/mm, area under sigma over Wcr, trapezoidal
+  std::optional<double> halfPeakWcr;  // mm, where the stress first falls to half its peak after it
+};
+
+/// The derived results of a run's steps (at least one step).
+DerivedResults deriveResults(std::span<const StepResult> steps);
+
+/// The stress (MPa) at crack width `Wcr` (mm), linear between the steps;
+/// empty outside the widths the steps cover.
+std::optional<double> stressAt(std::span<const StepResult> steps, double Wcr);
+
+/// How far the computed curve lies from a measured one.
+struct MeasuredFit {
+  double rms = 0;  // MPa, root mean square of computed minus measured stress
+  int used = 0;    // measured points within the computed widths
+  int total = 0;
+};
+
+/// Empty when no measured point lies within the computed widths.
+std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured);
+
+/// A finished run's derived results, with the fit when a measured curve was given.
+struct RunFigures {
+  std::optional<DerivedResults> derived;  // empty for a run without steps
+  std::optional<MeasuredFit> fit;
+};
+RunFigures runFigures(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured);
+
+}  // namespace fb

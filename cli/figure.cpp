@@ -1,0 +1,295 @@
+#include "figure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+#include <utility>
+
+#include "number_format.h"
+#include "result_graphs.h"
+
+namespace fb {
+namespace {
+
+// Pixel layout: the stress panel above the (smaller) fiber-ratio panel.
+constexpr double kLeft = 76, kPanelWidth = 796;
+constexpr double kStressTop = 48, kStressHeight = 400;
+constexpr double kRatioTop = 534, kRatioHeight = 200;
+constexpr double kLegendRow = 18, kCharWidth = 7;
+
+constexpr Rgb kFrameColour{64, 64, 64};
+constexpr Rgb kTextColour{32, 32, 32};
+constexpr Rgb kMeasuredColour{0, 0, 0};
+
+// A panel's visible range in the graph code's user coordinates: y grows
+// downward there (the graphs draw -sigma and -ratio), so y1 is the top.
+struct Window {
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  bool set = false;
+  void include(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    if (!set) {
+      *this = {x, y, x, y, true};
+      return;
+    }
+    x1 = std::min(x1, x);
+    x2 = std::max(x2, x);
+    y1 = std::min(y1, y);
+    y2 = std::max(y2, y);
+  }
+  void widenIfFlat() {
+    if (!set) *this = {0, -1, 1, 0, true};
+    if (x2 - x1 <= 0) {
+      x1 -= 0.5;
+      x2 += 0.5;
+    }
+    if (y2 - y1 <= 0) {
+      y1 -= 0.5;
+      y2 += 0.5;
+    }
+  }
+};
+
+struct Panel {
+  Window window;
+  double top = 0, height = 0;
+  double px(double x) const { return kLeft + (x - window.x1) / (window.x2 - window.x1) * kPanelWidth; }
+  double py(double y) const { return top + (y - window.y1) / (window.y2 - window.y1) * height; }
+  double bottom() const { return top + height; }
+};
+
+// Liang-Barsky: trims a segment to the window; false when nothing is left.
+bool clip(double& x1, double& y1, double& x2, double& y2, const Window& w) {
+  const double dx = x2 - x1, dy = y2 - y1;
+  double t0 = 0, t1 = 1;
+  const double p[] = {-dx, dx, -dy, dy};
+  const double q[] = {x1 - w.x1, w.x2 - x1, y1 - w.y1, w.y2 - y1};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, t);
+    else
+      t1 = std::min(t1, t);
+  }
+  if (t0 > t1) return false;
+  const double sx = x1, sy = y1;
+  x1 = sx + t0 * dx;
+  y1 = sy + t0 * dy;
+  x2 = sx + t1 * dx;
+  y2 = sy + t1 * dy;
+  return true;
+}
+
+// An axis or grid line across a graph's whole range spans the whole panel,
+// so runs with different ranges share one set of axes.
+Stroke spanPanel(Stroke s, const RecordingCanvas::Corners& k, const Window& w) {
+  if (s.kind != Stroke::Kind::line) return s;
+  const auto across = [](float a, float b, float lo, float hi) {
+    return std::min(a, b) == std::min(lo, hi) && std::max(a, b) == std::max(lo, hi);
+  };
+  if (s.y1 == s.y2 && across(s.x1, s.x2, k.x1, k.x2)) {
+    s.x1 = static_cast<float>(w.x1);
+    s.x2 = static_cast<float>(w.x2);
+  } else if (s.x1 == s.x2 && across(s.y1, s.y2, k.y1, k.y2)) {
+    s.y1 = static_cast<float>(w.y1);
+    s.y2 = static_cast<float>(w.y2);
+  }
+  return s;
+}
+
+bool inside(double x, double y, const Window& w) { return x >= w.x1 && x <= w.x2 && y >= w.y1 && y <= w.y2; }
+
+bool finite(const Stroke& s) {
+  return std::isfinite(s.x1) && std::isfinite(s.y1) && std::isfinite(s.x2) && std::isfinite(s.y2);
+}
+
+void drawStroke(Canvas& target, const Panel& panel, const Stroke& s, Rgb colour) {
+  if (!finite(s)) return;
+  if (s.kind == Stroke::Kind::point) {
+    if (inside(s.x1, s.y1, panel.window))
+      target.point(static_cast<float>(panel.px(s.x1)), static_cast<float>(panel.py(s.y1)), colour);
+    return;
+  }
+  double x1 = s.x1, y1 = s.y1, x2 = s.x2, y2 = s.y2;
+  if (!clip(x1, y1, x2, y2, panel.window)) return;
+  target.line(static_cast<float>(panel.px(x1)), static_cast<float>(panel.py(y1)), static_cast<float>(panel.px(x2)),
+              static_cast<float>(panel.py(y2)), colour);
+}
+
+// 1, 2 or 5 times a power of ten, about six ticks across [lo, hi].
+std::vector<double> ticks(double lo, double hi) {
+  std::vector<double> out;
+  if (!(hi > lo) || !std::isfinite(hi - lo)) return out;
+  const double raw = (hi - lo) / 6;
+  const double magnitude = std::pow(10, std::floor(std::log10(raw)));
+  const double norm = raw / magnitude;
+  const double step = (norm < 1.5 ? 1 : norm < 3 ? 2 : norm < 7 ? 5 : 10) * magnitude;
+  const double first = std::ceil(lo / step), last = std::floor(hi / step);
+  for (double k = first; k <= last && out.size() < 50; ++k) out.push_back(k * step);
+  return out;
+}
+
+// Distinct colours for up to ten runs; beyond, a ramp from blue to red in grid order.
+Rgb curveColour(std::size_t index, std::size_t count) {
+  static constexpr Rgb kTen[] = {{31, 119, 180}, {255, 127, 14},  {44, 160, 44},   {214, 39, 40},  {148, 103, 189},
+                                 {140, 86, 75},  {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207}};
+  if (count <= 10) return kTen[index];
+  static constexpr Rgb kRamp[] = {{49, 54, 149}, {69, 117, 180}, {90, 160, 90}, {230, 120, 30}, {180, 20, 30}};
+  const double t = double(index) / double(count - 1) * 4;
+  const std::size_t i = std::min<std::size_t>(3, static_cast<std::size_t>(t));
+  const double f = t - double(i);
+  const auto mix = [f](std::uint8_t a, std::uint8_t b) {
+    return static_cast<std::uint8_t>(std::lround(a + (b - a) * f));
+  };
+  return {mix(kRamp[i].r, kRamp[i + 1].r), mix(kRamp[i].g, kRamp[i + 1].g), mix(kRamp[i].b, kRamp[i + 1].b)};
+}
+
+std::size_t codePoints(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+struct LegendEntry {
+  enum class Sample { line, marker, none };
+  std::string label;
+  Rgb colour;
+  Sample sample = Sample::line;
+};
+
+// A legend longer than this lists every n-th run; the colour ramp tells the rest.
+constexpr std::size_t kMaxLegendRuns = 24;
+
+std::vector<LegendEntry> legendEntries(const Figure& figure) {
+  std::vector<LegendEntry> entries;
+  const std::size_t n = figure.curves.size();
+  if (n == 1 && !figure.measured.empty()) entries.push_back({"computed", kStressColour});
+  if (n > 1) {
+    const std::size_t stride = (n + kMaxLegendRuns - 1) / kMaxLegendRuns;
+    for (std::size_t i = 0; i < n; i += stride) entries.push_back({figure.curves[i].label, curveColour(i, n)});
+    if ((n - 1) % stride != 0) entries.push_back({figure.curves[n - 1].label, curveColour(n - 1, n)});
+    if (stride > 1)
+      entries.push_back({"(" + std::to_string(n) + " runs, one in " + std::to_string(stride) + " listed)",
+                         {},
+                         LegendEntry::Sample::none});
+  }
+  if (!figure.measured.empty()) entries.push_back({figure.measuredLabel, kMeasuredColour, LegendEntry::Sample::marker});
+  return entries;
+}
+
+double legendWidth(const std::vector<LegendEntry>& entries) {
+  std::size_t longest = 0;
+  for (const LegendEntry& e : entries) longest = std::max(longest, codePoints(e.label));
+  return entries.empty() ? 0 : std::ceil(16 + 32 + double(longest) * kCharWidth + 16);
+}
+
+void marker(Canvas& target, double x, double y, Rgb colour) {
+  const float l = static_cast<float>(x - 3), r = static_cast<float>(x + 3);
+  const float t = static_cast<float>(y - 3), b = static_cast<float>(y + 3);
+  target.line(l, t, r, t, colour);
+  target.lineTo(r, b, colour);
+  target.lineTo(l, b, colour);
+  target.lineTo(l, t, colour);
+}
+
+void frameAndTicks(Canvas& target, const Panel& panel, bool stressAxis) {
+  const float l = static_cast<float>(kLeft), r = static_cast<float>(kLeft + kPanelWidth);
+  const float t = static_cast<float>(panel.top), b = static_cast<float>(panel.bottom());
+  target.line(l, t, r, t, kFrameColour);
+  target.lineTo(r, b, kFrameColour);
+  target.lineTo(l, b, kFrameColour);
+  target.lineTo(l, t, kFrameColour);
+
+  for (double x : ticks(panel.window.x1, panel.window.x2)) {
+    const float px = static_cast<float>(panel.px(x));
+    target.line(px, b, px, b + 5, kFrameColour);
+    target.text(px, b + 19, formatShortest(x), kTextColour, 0.5f);
+  }
+  // The panel's y runs over -sigma (or -ratio); the labels show the quantity.
+  for (double v : ticks(-panel.window.y2, -panel.window.y1)) {
+    const float py = static_cast<float>(panel.py(-v));
+    target.line(l - 5, py, l, py, kFrameColour);
+    target.text(l - 8, py + 4, formatShortest(v), kTextColour, 1.0f);
+  }
+  const float centre = static_cast<float>(kLeft + kPanelWidth / 2);
+  target.text(centre, b + 38, "Crack width Wcr (mm)", kTextColour, 0.5f);
+  target.text(l, t - 14, stressAxis ? "Bridging stress σ (MPa)" : "Effective fiber ratio (0 to 1)", kTextColour, 0.0f);
+}
+
+}  // namespace
+
+FigureSize figureSize(const Figure& figure) {
+  const auto entries = legendEntries(figure);
+  const double height =
+      std::max<double>(kPlainFigureSize.height, kStressTop + kLegendRow * double(entries.size()) + 24);
+  return {kPlainFigureSize.width + static_cast<int>(legendWidth(entries)), static_cast<int>(height)};
+}
+
+void drawFigure(const Figure& figure, Canvas& target) {
+  const FigureSize size = figureSize(figure);
+  target.clear();
+  target.setScale(0, 0, static_cast<float>(size.width), static_cast<float>(size.height));
+
+  Panel stress{{}, kStressTop, kStressHeight};
+  Panel ratio{{}, kRatioTop, kRatioHeight};
+  for (const FigureCurve& c : figure.curves) {
+    for (auto [canvas, panel] : {std::pair{c.stress, &stress}, std::pair{c.ratio, &ratio}}) {
+      if (!canvas || !canvas->corners().set) continue;
+      const auto& k = canvas->corners();
+      panel->window.include(k.x1, k.y1);
+      panel->window.include(k.x2, k.y2);
+    }
+  }
+  for (const MeasuredPoint& m : figure.measured) stress.window.include(m.Wcr, -m.sigma);
+  stress.window.widenIfFlat();
+  ratio.window.widenIfFlat();
+
+  // Axes and grid as the graph code drew them, once even when every run drew them.
+  std::vector<Stroke> drawn;
+  for (const FigureCurve& c : figure.curves) {
+    for (auto [canvas, panel, curve] :
+         {std::tuple{c.stress, &stress, kStressColour}, std::tuple{c.ratio, &ratio, kRatioColour}}) {
+      if (!canvas) continue;
+      for (const Stroke& recorded : canvas->strokes()) {
+        if (recorded.colour == curve) continue;
+        const Stroke s = spanPanel(recorded, canvas->corners(), panel->window);
+        if (std::find(drawn.begin(), drawn.end(), s) != drawn.end()) continue;
+        drawn.push_back(s);
+        drawStroke(target, *panel, s, s.colour);
+      }
+    }
+  }
+  // The curves; with several runs each gets its own colour for the legend.
+  const bool several = figure.curves.size() > 1;
+  for (std::size_t i = 0; i < figure.curves.size(); ++i) {
+    const FigureCurve& c = figure.curves[i];
+    for (auto [canvas, panel, curve] :
+         {std::tuple{c.stress, &stress, kStressColour}, std::tuple{c.ratio, &ratio, kRatioColour}}) {
+      if (!canvas) continue;
+      const Rgb colour = several ? curveColour(i, figure.curves.size()) : curve;
+      for (const Stroke& s : canvas->strokes())
+        if (s.colour == curve) drawStroke(target, *panel, s, colour);
+    }
+  }
+  for (const MeasuredPoint& m : figure.measured)
+    if (inside(m.Wcr, -m.sigma, stress.window)) marker(target, stress.px(m.Wcr), stress.py(-m.sigma), kMeasuredColour);
+
+  frameAndTicks(target, stress, true);
+  frameAndTicks(target, ratio, false);
+
+  const auto entries = legendEntries(figure);
+  const double x = kPlainFigureSize.width + 16;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const double y = kStressTop + kLegendRow * double(i) + 8;
+    if (entries[i].sample == LegendEntry::Sample::marker)
+      marker(target, x + 12, y, entries[i].colour);
+    else if (entries[i].sample == LegendEntry::Sample::line)
+      target.line(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + 24), static_cast<float>(y),
+                  entries[i].colour);
+    target.text(static_cast<float>(x + 32), static_cast<float>(y + 4), entries[i].label, kTextColour, 0.0f);
+  }
+}
+
+}  // namespace fb

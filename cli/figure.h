@@ -1,0 +1,55 @@
+#pragma once
+
+// The plot file: the window's two graphs, as the graph code drew them into
+// recording canvases, laid out one above the other with a frame, ticks,
+// labels and units, and a legend when several runs or a measured curve share
+// the figure. The layout draws through the canvas interface, so the SVG
+// writer and the PNG painter show the same figure.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "canvas.h"
+#include "measured_curve.h"
+#include "recording_canvas.h"
+
+namespace fb {
+
+struct FigureCurve {
+  std::string label;  // the varied values, "kxy=0.5, Vf=0.01"
+  const RecordingCanvas* stress = nullptr;
+  const RecordingCanvas* ratio = nullptr;
+};
+
+struct Figure {
+  std::vector<FigureCurve> curves;
+  std::vector<MeasuredPoint> measured;
+  std::string measuredLabel = "measured";
+};
+
+struct FigureSize {
+  int width = 0, height = 0;  // pixels
+};
+
+/// The size of a figure without a legend; a legend widens it (and a long one
+/// makes it taller).
+inline constexpr FigureSize kPlainFigureSize{900, 790};
+
+FigureSize figureSize(const Figure& figure);
+
+/// Draws the whole figure on `target`, whose coordinates it sets to pixels
+/// of figureSize(figure), origin at the top left.
+void drawFigure(const Figure& figure, Canvas& target);
+
+/// The figure as an SVG document.
+std::string svgFigure(const Figure& figure);
+
+/// Writes the figure to `path`: SVG for ".svg", PNG for ".png" (when built with
+/// Qt). Gives the reason when the file cannot be written.
+std::optional<std::string> writeFigure(const std::string& path, const Figure& figure);
+
+/// Whether `path` names a kind of plot file this build writes.
+bool isPlotPath(const std::string& path, std::string* reason = nullptr);
+
+}  // namespace fb

@@ -1,0 +1,108 @@
+#include "input_file.h"
+
+#include <bit>
+#include <cctype>
+#include <cstdint>
+#include <map>
+
+#include "number_reader.h"
+#include "text_files.h"
+
+namespace fb {
+namespace {
+
+std::string_view trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// The part of a line that counts: before any comment, without its blanks.
+std::string_view content(std::string_view line) { return trim(line.substr(0, line.find('#'))); }
+
+std::optional<Field> inputField(std::string_view name) {
+  const auto field = fieldByName(name);
+  if (field == Field::dataFile) return std::nullopt;  // that is -o, not an input
+  return field;
+}
+
+std::string unknownNameReason(std::string_view name) {
+  std::string reason = "unknown input name '" + std::string(name) + "'";
+  for (const FieldInfo& info : kFields) {
+    if (info.field == Field::dataFile || info.name.size() != name.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < name.size(); ++i)
+      same = same && std::tolower(static_cast<unsigned char>(name[i])) ==
+                         std::tolower(static_cast<unsigned char>(info.name[i]));
+    if (same) return reason + " (names are case-sensitive: " + std::string(info.name) + ")";
+  }
+  return reason + " (the names are those of the options, see --help)";
+}
+
+}  // namespace
+
+InputSet parseInputSet(std::string_view text, const std::string& fileName) {
+  InputSet out;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  std::map<Field, int> seenOnLine;
+  int lineNumber = 0;
+  while (!text.empty() || lineNumber == 0) {
+    ++lineNumber;
+    const auto end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const auto fail = [&](const std::string& reason) {
+      out.values.clear();
+      out.error = fileName + ":" + std::to_string(lineNumber) + ": " + reason;
+      return out;
+    };
+
+    const std::string_view body = content(line);
+    if (body.empty()) continue;
+    const auto equals = body.find('=');
+    if (equals == std::string_view::npos) return fail("expected 'name = value', found '" + std::string(body) + "'");
+    const std::string_view name = trim(body.substr(0, equals));
+    if (name.empty()) return fail("no input name before '='");
+    const auto field = inputField(name);
+    if (!field) return fail(unknownNameReason(name));
+    if (const auto seen = seenOnLine.find(*field); seen != seenOnLine.end())
+      return fail(std::string(name) + " is given twice (first on line " + std::to_string(seen->second) + ")");
+    seenOnLine[*field] = lineNumber;
+    out.values.emplace_back(*field, std::string(trim(body.substr(equals + 1))));
+  }
+  return out;
+}
+
+InputSet readInputSet(const std::string& path) {
+  FileContent file = readTextFile(path);
+  if (file.error) return {{}, file.error};
+  return parseInputSet(file.text, path);
+}
+
+std::string savedValueText(std::string_view text) {
+  const double value = numberReader(text);
+  if (text.find_first_of("\r\n") == std::string_view::npos) {
+    const std::string_view kept = content(text);
+    if (std::bit_cast<std::uint64_t>(numberReader(kept)) == std::bit_cast<std::uint64_t>(value))
+      return std::string(kept);
+  }
+  return exactText(value);
+}
+
+std::string inputSetText(const FieldTexts& texts, const std::vector<std::string>& notes) {
+  std::string out = "# FiberBridge inputs: name = value, each value read as the window reads its box\n";
+  for (std::string note : notes) {
+    for (char& c : note)
+      if (c == '\n' || c == '\r') c = ' ';
+    out += "# " + note + "\n";
+  }
+  for (const FieldInfo& info : kFields) {
+    if (info.field == Field::dataFile) continue;
+    out +=
+        std::string(info.name) + " = " + savedValueText(texts[info.field]) + "  # " + std::string(info.meaning) + "\n";
+  }
+  return out;
+}
+
+}  // namespace fb

@@ -1,0 +1,36 @@
+#pragma once
+
+// Input sets: a text file of `name = value` lines, one per input, with the
+// option names (Am, Vf, kxy, ...). The value texts are kept as written and
+// read by the number reader when the run starts, exactly as the window reads
+// its boxes; `#` starts a comment.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "parameter_set.h"
+
+namespace fb {
+
+struct InputSet {
+  std::vector<std::pair<Field, std::string>> values;  // in the order of the file
+  std::optional<std::string> error;                   // "file:line: reason"
+};
+
+/// Reads an input set's text; `fileName` names it in the messages.
+InputSet parseInputSet(std::string_view content, const std::string& fileName);
+InputSet readInputSet(const std::string& path);
+
+/// The text of a complete input set, every input but the data file, in the
+/// order of the window. `notes` become comment lines at the top.
+std::string inputSetText(const FieldTexts& texts, const std::vector<std::string>& notes = {});
+
+/// The text to save for an input so that reading the saved line gives
+/// exactly the value the original text gives: the text itself when it
+/// survives the line format, else the value's exact decimal.
+std::string savedValueText(std::string_view text);
+
+}  // namespace fb

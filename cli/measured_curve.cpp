@@ -1,0 +1,99 @@
+#include "measured_curve.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "text_files.h"
+
+namespace fb {
+namespace {
+
+std::string_view trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string_view> splitFields(std::string_view line, char separator) {
+  std::vector<std::string_view> fields;
+  for (;;) {
+    const auto end = line.find(separator);
+    fields.push_back(trim(line.substr(0, end)));
+    if (end == std::string_view::npos) break;
+    line.remove_prefix(end + 1);
+  }
+  while (fields.size() > 1 && fields.back().empty()) fields.pop_back();  // a trailing separator
+  return fields;
+}
+
+std::optional<double> readNumber(std::string_view text, bool decimalComma) {
+  std::string s(text);
+  if (decimalComma)
+    for (char& c : s)
+      if (c == ',') c = '.';
+  const char* first = s.data();
+  const char* last = s.data() + s.size();
+  if (first != last && *first == '+') ++first;
+  double value = 0;
+  const auto result = std::from_chars(first, last, value);
+  if (s.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+MeasuredCurve parseMeasuredCurve(std::string_view text, const std::string& fileName) {
+  MeasuredCurve out;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  std::optional<char> separator;
+  bool firstLine = true;
+  int lineNumber = 0;
+  while (!text.empty()) {
+    ++lineNumber;
+    const auto end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    line = trim(line);
+    if (line.empty() || line.starts_with('#')) continue;
+
+    if (!separator)
+      separator = line.find(';') != std::string_view::npos    ? ';'
+                  : line.find('\t') != std::string_view::npos ? '\t'
+                                                              : ',';
+    const std::vector<std::string_view> fields = splitFields(line, *separator);
+    const bool decimalComma = *separator != ',';
+    const auto Wcr = fields.size() == 2 ? readNumber(fields[0], decimalComma) : std::nullopt;
+    const auto sigma = fields.size() == 2 ? readNumber(fields[1], decimalComma) : std::nullopt;
+    // Only words make a header: a first line of numbers is data, right or wrong.
+    const bool header = firstLine && std::any_of(fields.begin(), fields.end(),
+                                                 [&](std::string_view f) { return !readNumber(f, decimalComma); });
+    firstLine = false;
+    if (header) continue;
+
+    std::string reason;
+    if (fields.size() != 2)
+      reason = "expected 2 values (crack width in mm, stress in MPa), found " + std::to_string(fields.size());
+    else if (!Wcr)
+      reason = "crack width '" + std::string(fields[0]) + "' is not a number";
+    else if (!sigma)
+      reason = "stress '" + std::string(fields[1]) + "' is not a number";
+    if (!reason.empty()) {
+      out.points.clear();
+      out.error = fileName + ":" + std::to_string(lineNumber) + ": " + reason;
+      return out;
+    }
+    out.points.push_back({*Wcr, *sigma});
+  }
+  if (out.points.empty()) out.error = fileName + ": no measured points (crack width in mm, stress in MPa)";
+  return out;
+}
+
+MeasuredCurve readMeasuredCurve(const std::string& path) {
+  FileContent file = readTextFile(path);
+  if (file.error) return {{}, file.error};
+  return parseMeasuredCurve(file.text, path);
+}
+
+}  // namespace fb

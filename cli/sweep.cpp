@@ -1,0 +1,156 @@
+#include "sweep.h"
+
+#include <charconv>
+#include <cmath>
+#include <set>
+
+#include "number_reader.h"
+#include "text_files.h"
+
+namespace fb {
+namespace {
+
+std::string_view trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// A range's ends and count must be plain numbers: a typo would otherwise
+// quietly read as 0 and give a different study.
+std::optional<double> strictNumber(std::string_view text) {
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  double value = 0;
+  const auto result = std::from_chars(first, last, value);
+  if (text.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+bool isDoubleField(Field f) {
+  switch (f) {
+    case Field::Aa:
+    case Field::Ba:
+    case Field::Ca:
+    case Field::Da:
+    case Field::A:
+    case Field::B:
+    case Field::C:
+    case Field::D:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::string rangeValueText(Field field, double value) {
+  if (field == Field::division) {
+    if (const auto whole = roundDivision(value)) return std::to_string(*whole);
+    return exactText(value);
+  }
+  if (isDoubleField(field)) return exactText(value);
+  const float single = static_cast<float>(value);
+  return std::isfinite(single) ? exactText(single) : exactText(value);
+}
+
+SweepParse parseSweep(std::string_view spec) {
+  SweepParse out;
+  const auto fail = [&](const std::string& reason) {
+    out.error = "--sweep " + std::string(spec) + ": " + reason;
+    return out;
+  };
+  const auto equals = spec.find('=');
+  if (equals == std::string_view::npos) return fail("expected NAME=FROM:TO:COUNT or NAME=V1,V2,...");
+  const std::string_view name = trim(spec.substr(0, equals));
+  const auto field = fieldByName(name);
+  if (!field || field == Field::dataFile) return fail("unknown input name '" + std::string(name) + "'");
+  Sweep sweep{*field, std::string(spec), {}};
+  const std::string_view values = trim(spec.substr(equals + 1));
+
+  if (values.find(':') != std::string_view::npos) {
+    const auto c1 = values.find(':');
+    const auto c2 = values.find(':', c1 + 1);
+    if (c2 == std::string_view::npos || values.find(':', c2 + 1) != std::string_view::npos)
+      return fail("a range is FROM:TO:COUNT");
+    const auto from = strictNumber(trim(values.substr(0, c1)));
+    const auto to = strictNumber(trim(values.substr(c1 + 1, c2 - c1 - 1)));
+    const auto count = strictNumber(trim(values.substr(c2 + 1)));
+    if (!from) return fail("FROM is not a number");
+    if (!to) return fail("TO is not a number");
+    if (!count || *count != std::floor(*count) || *count < 2 || *count > double(kMaxStudyRuns))
+      return fail("COUNT must be a whole number from 2 to " + std::to_string(kMaxStudyRuns) +
+                  " (both ends are included)");
+    const int n = static_cast<int>(*count);
+    for (int i = 0; i < n; ++i) {
+      // lerp is exact at both ends, so FROM and TO themselves are studied.
+      const double value = std::lerp(*from, *to, static_cast<double>(i) / (n - 1));
+      sweep.values.push_back(rangeValueText(*field, value));
+    }
+  } else {
+    std::string_view rest = values;
+    for (;;) {
+      const auto comma = rest.find(',');
+      const std::string_view value = trim(rest.substr(0, comma));
+      if (value.empty()) return fail("an empty value in the list");
+      sweep.values.emplace_back(value);
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+  }
+  out.sweep = std::move(sweep);
+  return out;
+}
+
+std::string fileSafe(std::string_view text) {
+  std::string safe(text);
+  for (char& c : safe) {
+    const bool plain =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-';
+    if (!plain) c = '_';
+  }
+  return safe;
+}
+
+Grid expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps) {
+  Grid grid;
+  std::size_t total = 1;
+  for (const Sweep& s : sweeps) {
+    total *= s.values.size();
+    if (total > kMaxStudyRuns) {
+      grid.error = "the sweeps make more than " + std::to_string(kMaxStudyRuns) + " runs";
+      return grid;
+    }
+  }
+  std::set<std::string> names;
+  for (std::size_t index = 0; index < total; ++index) {
+    GridRun run;
+    run.texts = base;
+    // The last sweep varies fastest.
+    std::size_t rest = index;
+    std::vector<std::size_t> picks(sweeps.size());
+    for (std::size_t s = sweeps.size(); s-- > 0;) {
+      picks[s] = rest % sweeps[s].values.size();
+      rest /= sweeps[s].values.size();
+    }
+    for (std::size_t s = 0; s < sweeps.size(); ++s) {
+      const std::string& value = sweeps[s].values[picks[s]];
+      const std::string name(fieldInfo(sweeps[s].field).name);
+      run.values.push_back(value);
+      run.texts[sweeps[s].field] = value;
+      run.name += (s ? "_" : "") + name + "=" + fileSafe(value);
+      run.label += (s ? ", " : "") + name + "=" + value;
+    }
+    if (!names.insert(run.name).second) {
+      grid.runs.clear();
+      grid.error = "two runs would both be named " + run.name + " (a value is repeated or differs only in symbols)";
+      return grid;
+    }
+    grid.runs.push_back(std::move(run));
+  }
+  return grid;
+}
+
+}  // namespace fb

@@ -1,0 +1,82 @@
+#include "derived_results.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "reports.h"
+
+namespace {
+
+// Steps with the crack widths (mm) and stresses (MPa) given; P is 1000 times sigma.
+std::vector<fb::StepResult> curve(std::initializer_list<std::pair<double, double>> points) {
+  std::vector<fb::StepResult> steps;
+  for (const auto& [Wcr, sigma] : points)
+    steps.push_back({static_cast<std::int16_t>(steps.size()), Wcr, sigma * 1000, sigma, 0.5});
+  return steps;
+}
+
+TEST(DerivedResults, peak_energy_and_half_peak_width_of_hand_made_curves) {
+  const struct {
+    const char* what;
+    std::vector<fb::StepResult> steps;
+    double peakSigma, peakWcr, energy;
+    std::optional<double> halfPeakWcr;
+  } cases[] = {
+      // Area 2 + 3.5 + 2; half of 4 lies between 3 (at 2 mm) and 1 (at 3 mm).
+      {"falls through half", curve({{0, 0}, {1, 4}, {2, 3}, {3, 1}}), 4, 1, 7.5, 2.5},
+      {"lands on half", curve({{0, 0}, {1, 2}, {2, 1}}), 2, 1, 2.5, 2.0},
+      {"never halves", curve({{0, 0}, {1, 4}, {2, 3}}), 4, 1, 5.5, std::nullopt},
+      // Equal forces: the later step is the peak, as in the result boxes.
+      {"equal peaks", curve({{0, 1}, {0.5, 2}, {1.5, 2}, {2, 0}}), 2, 1.5, 3.25, 1.75},
+      // Uneven steps: the dip before the peak does not count as the fall.
+      {"dip before peak", curve({{0, 2}, {0.1, 0.5}, {0.4, 3}, {1.4, 0}}), 3, 0.4, 2.15, 0.9},
+      {"no tension", curve({{0, 0}, {1, 0}}), 0, 1, 0, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const fb::DerivedResults d = fb::deriveResults(c.steps);
+    EXPECT_DOUBLE_EQ(d.peak.sigma, c.peakSigma) << c.what;
+    EXPECT_DOUBLE_EQ(d.peak.P, c.peakSigma * 1000) << c.what;
+    EXPECT_DOUBLE_EQ(d.peak.Wcr, c.peakWcr) << c.what;
+    EXPECT_DOUBLE_EQ(d.energy, c.energy) << c.what;
+    ASSERT_EQ(d.halfPeakWcr.has_value(), c.halfPeakWcr.has_value()) << c.what;
+    if (c.halfPeakWcr) {
+      EXPECT_DOUBLE_EQ(*d.halfPeakWcr, *c.halfPeakWcr) << c.what;
+    }
+  }
+}
+
+TEST(DerivedResults, rms_difference_at_the_measured_widths_leaves_out_points_beyond_the_steps) {
+  const auto steps = curve({{0, 0}, {1, 2}, {2, 1}});
+  EXPECT_EQ(fb::stressAt(steps, 0.25), 0.5);
+  EXPECT_EQ(fb::stressAt(steps, 2), 1.0);
+  EXPECT_FALSE(fb::stressAt(steps, 2.5));
+
+  // Computed 1 and 1.5 against measured 1.5 and 1: both 0.5 off.
+  const std::vector<fb::MeasuredPoint> measured = {{0.5, 1.5}, {1.5, 1.0}, {3.0, 7.0}, {-1, 0}};
+  const auto fit = fb::compareMeasured(steps, measured);
+  ASSERT_TRUE(fit);
+  EXPECT_DOUBLE_EQ(fit->rms, 0.5);
+  EXPECT_EQ(fit->used, 2);
+  EXPECT_EQ(fit->total, 4);
+  EXPECT_FALSE(fb::compareMeasured(steps, std::vector<fb::MeasuredPoint>{{5, 1}}));
+}
+
+TEST(DerivedResults, summary_line_and_csv_rows_carry_them_with_units) {
+  const auto steps = curve({{0, 0}, {1, 4}, {2, 3}, {3, 1}});
+  fb::RunSummary summary;
+  summary.dataFile = "x.p-d";
+  const std::vector<fb::MeasuredPoint> measured = {{0.5, 1.0}};
+  EXPECT_EQ(fb::summaryLine(summary, fb::runFigures(steps, measured), true, true),
+            "peak force 4.0000 kN, peak stress 4.0000 MPa at Wcr 1 mm, bridging energy 7.5000 N/mm, "
+            "half the peak stress at Wcr 2.50000 mm, RMS difference to the measured curve 1.0000 MPa over 1 of 1 "
+            "points; written to x.p-d");
+  EXPECT_EQ(fb::summaryLine(summary, fb::runFigures(steps, measured), false, false),
+            "peak force 4.0000 kN, peak stress 4.0000 MPa at Wcr 1 mm; written to x.p-d");
+  const auto rows = fb::rowsCsv(steps);
+  EXPECT_EQ(rows.substr(0, rows.find('\n', rows.find('\n') + 1) + 1),
+            "step,Wcr (mm),P (N),sigma (MPa),effective fiber ratio\n0,0,0,0,0.5\n");
+  EXPECT_NE(rows.find("\n3,3,1000,1,0.5\n"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#include "measured_curve.h"
+
+#include <gtest/gtest.h>
+
+#include "study_test_support.h"
+
+namespace {
+
+TEST(MeasuredCurve, reads_comma_semicolon_and_tab_files_with_or_without_a_header) {
+  const struct {
+    const char* what;
+    const char* text;
+  } cases[] = {
+      {"comma", "0.1,1.5\n0.5,2\n"},
+      {"header, CR LF, BOM", "\xEF\xBB\xBFWcr (mm),sigma (MPa)\r\n0.1,1.5\r\n0.5,2\r\n"},
+      {"semicolon, decimal comma", "Wcr;sigma\n0,1;1,5\n0,5 ; 2\n"},
+      {"tab, decimal comma", "0,1\t1.5\n+0.5\t2e0\n"},
+      {"comments, blanks, trailing separator", "# specimen 3\n\n0.1,1.5,\n   \n0.5, 2\n"},
+  };
+  for (const auto& c : cases) {
+    const fb::MeasuredCurve curve = fb::parseMeasuredCurve(c.text, "m.csv");
+    ASSERT_FALSE(curve.error) << c.what << ": " << *curve.error;
+    ASSERT_EQ(curve.points.size(), 2u) << c.what;
+    EXPECT_EQ(curve.points[0].Wcr, 0.1) << c.what;
+    EXPECT_EQ(curve.points[0].sigma, 1.5) << c.what;
+    EXPECT_EQ(curve.points[1].Wcr, 0.5) << c.what;
+    EXPECT_EQ(curve.points[1].sigma, 2.0) << c.what;
+  }
+}
+
+TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"Wcr,sigma\n0.1,1\n0.2,x\n", "m.csv:3: stress 'x' is not a number"},
+      {"0.1,1\nWcr,sigma\n", "m.csv:2: crack width 'Wcr' is not a number"},
+      {"0.1,1,2\n", "m.csv:1: expected 2 values (crack width in mm, stress in MPa), found 3"},
+      {"0.1,1\n0,2,3\n", "m.csv:2: expected 2 values"},
+      {"0.1;1\n0.2,5;1\n", "m.csv:2: crack width '0.2,5' is not a number"},
+      {"0.1,1\n0.2,1e999\n", "m.csv:2: stress '1e999' is not a number"},
+      {"Wcr,sigma\n", "m.csv: no measured points"},
+      {"", "m.csv: no measured points"},
+  };
+  for (const auto& c : cases) {
+    const fb::MeasuredCurve curve = fb::parseMeasuredCurve(c.text, "m.csv");
+    ASSERT_TRUE(curve.error) << c.text;
+    EXPECT_EQ(curve.error->substr(0, std::string(c.message).size()), c.message);
+    EXPECT_TRUE(curve.points.empty());
+  }
+}
+
+using MeasuredCurveFile = fbtest::CliFolder;
+
+TEST_F(MeasuredCurveFile, the_summary_gives_the_rms_difference_and_a_bad_file_stops_before_the_run) {
+  fbtest::writeFile(at("m.csv"), "Wcr (mm);sigma (MPa)\n0,5;1\n2;0,25\n9;1\n");
+  const fbtest::Outcome o = run({"-o", "a.p-d", "--division", "3", "--measured", "m.csv", "--derived"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find(" mm, bridging energy "), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("RMS difference to the measured curve "), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find(" MPa over 2 of 3 points"), std::string::npos) << o.out;
+
+  fbtest::writeFile(at("bad.csv"), "0.1,1\n0.2\n");
+  const fbtest::Outcome bad = run({"-o", "b.p-d", "--measured", "bad.csv"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("bad.csv:2: expected 2 values"), std::string::npos) << bad.err;
+  EXPECT_FALSE(std::filesystem::exists(at("b.p-d")));
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+#pragma once
+
+// Runs the built fiberbridge-cli in a fresh folder and reads what it wrote.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fbtest {
+
+inline std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void writeFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+/// A data file without its first line, which records the clock.
+inline std::string withoutClockLine(const std::string& dataFile) { return dataFile.substr(dataFile.find('\n') + 1); }
+
+inline std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+/// A folder of its own per test, removed afterwards.
+class CliFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir = std::filesystem::temp_directory_path() /
+          ("fb_cli_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" + info->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  std::filesystem::path at(const std::string& name) const { return dir / name; }
+
+  Outcome run(const std::vector<std::string>& args) const {
+    std::string command = "cd '" + dir.string() + "' && '" FIBERBRIDGE_CLI "'";
+    for (const std::string& a : args) command += " '" + a + "'";
+    command += " >stdout.txt 2>stderr.txt";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(at("stdout.txt")), readFile(at("stderr.txt"))};
+  }
+
+  std::filesystem::path dir;
+};
+
+}  // namespace fbtest

@@ -1,0 +1,134 @@
+#include "sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+
+#include "number_reader.h"
+#include "study_test_support.h"
+
+namespace {
+
+using fb::Field;
+
+TEST(Sweep, ranges_and_lists_give_the_value_texts) {
+  const struct {
+    const char* spec;
+    Field field;
+    std::vector<std::string> values;
+  } cases[] = {
+      {"kxy=0.5:2:4", Field::kxy, {"0.5", "1", "1.5", "2"}},
+      {"Vf=0.01, 0.02 ,&H1", Field::Vf, {"0.01", "0.02", "&H1"}},
+      {"division=10:20:3", Field::division, {"10", "15", "20"}},
+      {"division=3:4:3", Field::division, {"3", "4", "4"}},  // 3.5 goes to the even 4
+      {"A=+2:1e-5:2", Field::A, {"2", "1e-05"}},
+      {"Vf=0.1:0.3:3", Field::Vf, {"0.1", "0.2", "0.3"}},  // stored in single precision
+  };
+  for (const auto& c : cases) {
+    const fb::SweepParse parsed = fb::parseSweep(c.spec);
+    ASSERT_TRUE(parsed.sweep) << c.spec << ": " << parsed.error;
+    EXPECT_EQ(parsed.sweep->field, c.field) << c.spec;
+    EXPECT_EQ(parsed.sweep->values, c.values) << c.spec;
+  }
+}
+
+TEST(Sweep, malformed_specs_are_refused_with_the_reason) {
+  const struct {
+    const char* spec;
+    const char* reason;
+  } cases[] = {
+      {"kxy", "expected NAME=FROM:TO:COUNT"},
+      {"Kxy=1,2", "unknown input name 'Kxy'"},
+      {"dataFile=a,b", "unknown input name"},
+      {"kxy=1:2", "a range is FROM:TO:COUNT"},
+      {"kxy=1:2:3:4", "a range is FROM:TO:COUNT"},
+      {"kxy=a:2:3", "FROM is not a number"},
+      {"kxy=1:2mm:3", "TO is not a number"},
+      {"kxy=1:2:1", "COUNT must be a whole number"},
+      {"kxy=1:2:2.5", "COUNT must be"},
+      {"kxy=1,,2", "an empty value in the list"},
+  };
+  for (const auto& c : cases) {
+    const fb::SweepParse parsed = fb::parseSweep(c.spec);
+    EXPECT_FALSE(parsed.sweep) << c.spec;
+    EXPECT_NE(parsed.error.find(c.reason), std::string::npos) << c.spec << ": " << parsed.error;
+  }
+}
+
+TEST(Sweep, range_texts_read_back_to_exactly_the_value_the_field_stores) {
+  const auto kxy = fb::parseSweep("kxy=0.5:2:64").sweep;
+  for (int i = 0; i < 64; ++i) {
+    const float expected = static_cast<float>(std::lerp(0.5, 2.0, i / 63.0));
+    const float back = static_cast<float>(fb::numberReader(kxy->values[i]));
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(expected)) << kxy->values[i];
+  }
+  const auto A = fb::parseSweep("A=0.1:0.7:7").sweep;
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(fb::numberReader(A->values[i]), std::lerp(0.1, 0.7, i / 6.0)) << A->values[i];
+}
+
+TEST(Sweep, grid_puts_the_first_sweep_outermost_and_names_runs_safely) {
+  const std::vector<fb::Sweep> sweeps = {*fb::parseSweep("kxy=0.5,2").sweep, *fb::parseSweep("Vf=0.01,&H1").sweep};
+  const fb::Grid grid = fb::expandGrid(fb::FieldTexts::defaults(), sweeps);
+  ASSERT_TRUE(grid.error.empty()) << grid.error;
+  std::vector<std::string> names, labels;
+  for (const auto& run : grid.runs) names.push_back(run.name), labels.push_back(run.label);
+  EXPECT_EQ(names, (std::vector<std::string>{"kxy=0.5_Vf=0.01", "kxy=0.5_Vf=_H1", "kxy=2_Vf=0.01", "kxy=2_Vf=_H1"}));
+  EXPECT_EQ(labels[3], "kxy=2, Vf=&H1");
+  EXPECT_EQ(grid.runs[2].texts[Field::kxy], "2");
+  EXPECT_EQ(grid.runs[2].texts[Field::Vf], "0.01");
+  EXPECT_EQ(grid.runs[2].texts[Field::Am], "2500");
+
+  const fb::Grid clash = fb::expandGrid(fb::FieldTexts::defaults(), {*fb::parseSweep("kxy=1/2,1_2").sweep});
+  EXPECT_TRUE(clash.runs.empty());
+  EXPECT_NE(clash.error.find("kxy=1_2"), std::string::npos) << clash.error;
+}
+
+using SweepRuns = fbtest::CliFolder;
+
+TEST_F(SweepRuns, each_data_file_is_the_single_runs_and_the_summary_keeps_grid_order) {
+  const fbtest::Outcome o = run(
+      {"--division", "3", "--sweep", "kxy=2,0.5", "--sweep", "Vf=0.02,0.01", "--output-dir", "study", "--jobs", "2"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  const auto rows = fbtest::lines(fbtest::readFile(at("study/summary.csv")));
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0].substr(0, 31), "kxy,Vf,data file,status,peak fo");
+  const char* order[] = {"2,0.02,kxy=2_Vf=0.02.p-d,finished,", "2,0.01,kxy=2_Vf=0.01.p-d,finished,",
+                         "0.5,0.02,kxy=0.5_Vf=0.02.p-d,finished,", "0.5,0.01,kxy=0.5_Vf=0.01.p-d,finished,"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(rows[i + 1].rfind(order[i], 0), 0u) << rows[i + 1];
+
+  ASSERT_EQ(run({"-o", "one.p-d", "--division", "3", "--kxy", "0.5", "--Vf", "0.02"}).status, 0);
+  EXPECT_EQ(fbtest::withoutClockLine(fbtest::readFile(at("study/kxy=0.5_Vf=0.02.p-d"))),
+            fbtest::withoutClockLine(fbtest::readFile(at("one.p-d"))));
+}
+
+TEST_F(SweepRuns, a_refused_combination_is_reported_and_the_others_still_run) {
+  const fbtest::Outcome o = run({"--division", "3", "--sweep", "Af=0,0.007854", "--output-dir", "study"});
+  EXPECT_EQ(o.status, 1);
+  const auto rows = fbtest::lines(fbtest::readFile(at("study/summary.csv")));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1], "0,,refused,,,,,,Af (fiber sectional area) must not be 0");
+  EXPECT_EQ(rows[2].rfind("0.007854,Af=0.007854.p-d,finished,4.54", 0), 0u) << rows[2];
+  EXPECT_FALSE(std::filesystem::exists(at("study/Af=0.p-d")));
+  EXPECT_TRUE(std::filesystem::exists(at("study/Af=0.007854.p-d")));
+  EXPECT_NE(o.err.find("1 of 2 runs refused or failed"), std::string::npos) << o.err;
+}
+
+TEST_F(SweepRuns, contradictory_study_options_are_usage_errors) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--sweep", "kxy=1,2"},                                             // no --output-dir
+      {"--sweep", "kxy=1,2", "--output-dir", "d", "-o", "x.p-d"},         // -o in a sweep
+      {"--sweep", "kxy=1,2", "--output-dir", "d", "--csv", "x.csv"},      // --csv in a sweep
+      {"--sweep", "kxy=1,2", "--sweep", "kxy=3,4", "--output-dir", "d"},  // swept twice
+      {"--sweep", "kxy=1,2", "--kxy", "3", "--output-dir", "d"},          // set and swept
+      {"--sweep", "kxy=1,1", "--output-dir", "d"},                        // one name twice
+      {"--sweep", "kxy=1,2", "--output-dir", "d", "--jobs", "0"},
+  };
+  for (const auto& args : cases) {
+    const fbtest::Outcome o = run(args);
+    EXPECT_EQ(o.status, 2) << args.back() << ": " << o.err;
+    EXPECT_FALSE(std::filesystem::exists(at("d/summary.csv")));
+  }
+}
+
+}  // namespace
