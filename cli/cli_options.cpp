@@ -54,9 +54,6 @@ CommandLine parseCommandLine(int argc, char** argv) {
   app.add_option("--plot", o.plot, "draw the stress and fiber-ratio graphs into FILE.svg or FILE.png")
       ->type_name("FILE")
       ->group("Results");
-  app.add_flag("--derived", o.derived,
-               "add the bridging energy (N/mm) and the crack width at half the peak stress to the summary line")
-      ->group("Results");
   app.add_option("--measured", o.measuredPath,
                  "a measured curve (crack width mm, stress MPa per line) to plot and compare with")
       ->type_name("FILE")

@@ -23,7 +23,6 @@ struct CliOptions {
   std::vector<MeasuredPoint> measured;
   std::vector<Sweep> sweeps;
   unsigned jobs = 1;
-  bool derived = false;  // a single run's summary line gains the energy and the half-peak width
   bool quiet = false;
 
   bool isStudy() const { return !sweeps.empty(); }

@@ -46,7 +46,7 @@ int runSingle(const CliOptions& o) {
     Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
-  std::printf("%s\n", summaryLine(record.summary, figures, o.derived, !o.measured.empty()).c_str());
+  std::printf("%s\n", summaryLine(record.summary, figures, !o.measured.empty()).c_str());
   return ok ? kExitDone : kExitFailed;
 }
 
@@ -98,7 +98,7 @@ int runSweep(const CliOptions& o) {
     if (r.summary.end == RunEnd::finished) {
       ++finished;
       std::printf("%s: %s\n", grid.runs[i].label.c_str(),
-                  summaryLine(r.summary, r.figures, true, !o.measured.empty()).c_str());
+                  summaryLine(r.summary, r.figures, !o.measured.empty()).c_str());
     } else {
       std::printf("%s: %s: %s\n", grid.runs[i].label.c_str(), statusWord(r).c_str(), r.message.c_str());
     }

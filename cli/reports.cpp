@@ -7,16 +7,14 @@
 
 namespace fb {
 
-std::string summaryLine(const RunSummary& s, const RunFigures& f, bool withDerived, bool measuredGiven) {
+std::string summaryLine(const RunSummary& s, const RunFigures& f, bool measuredGiven) {
   if (!f.derived) return "no crack-opening steps (division below 0); header written to " + s.dataFile;
   const DerivedResults& d = *f.derived;
   std::string line = "peak force " + formatFixed(d.peak.P / 1000, 4) + " kN, peak stress " +
                      formatFixed(d.peak.sigma, 4) + " MPa at Wcr " + formatShortest(d.peak.Wcr) + " mm";
-  if (withDerived) {
-    line += ", bridging energy " + formatFixed(d.energy, 4) + " N/mm, ";
-    line += d.halfPeakWcr ? "half the peak stress at Wcr " + formatFixed(*d.halfPeakWcr, 5) + " mm"
-                          : "half the peak stress not reached";
-  }
+  line += ", bridging energy " + formatFixed(d.energy, 4) + " N/mm, ";
+  line += d.halfPeakWcr ? "half the peak stress at Wcr " + formatFixed(*d.halfPeakWcr, 5) + " mm"
+                        : "half the peak stress not reached";
   if (measuredGiven) {
     if (f.fit)
       line += ", RMS difference to the measured curve " + formatFixed(f.fit->rms, 4) + " MPa over " +

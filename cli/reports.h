@@ -14,7 +14,7 @@ namespace fb {
 /// The summary of a finished run, one line: peak force (kN) and stress (MPa)
 /// with the crack width at the peak, then as asked the bridging energy and
 /// the width at half the peak, the fit to the measured curve, and the data file.
-std::string summaryLine(const RunSummary& summary, const RunFigures& figures, bool withDerived, bool measuredGiven);
+std::string summaryLine(const RunSummary& summary, const RunFigures& figures, bool measuredGiven);
 
 /// The rows of a run as CSV, for tools that do not read fixed columns.
 std::string rowsCsv(std::span<const StepResult> steps);

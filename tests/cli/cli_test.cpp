@@ -62,8 +62,8 @@ TEST_F(Cli, default_inputs_write_the_reference_file_and_one_summary_line) {
   const CliRun r = run("--output " + data.string());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");  // no terminal, no progress
-  EXPECT_EQ(r.out, "peak force 5.1888 kN, peak stress 2.0755 MPa at Wcr 0.266666666666667 mm; written to " +
-                       data.string() + "\n");
+  EXPECT_EQ(r.out, "peak force 5.1888 kN, peak stress 2.0755 MPa at Wcr 0.266666666666667 mm, bridging energy "
+                   "1.4679 N/mm, half the peak stress at Wcr 0.43573 mm; written to " + data.string() + "\n");
   const std::vector<std::string> lines = fileLines(data);
   ASSERT_EQ(lines.size(), 6u + 61u);
   EXPECT_EQ(lines[4], "  Crack angle, X-Y=0, Z-X=0, Total fiber = 6366.183, Coefficient of fiber Number = 63.03152");

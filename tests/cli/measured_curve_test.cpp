@@ -54,7 +54,7 @@ using MeasuredCurveFile = fbtest::CliFolder;
 
 TEST_F(MeasuredCurveFile, the_summary_gives_the_rms_difference_and_a_bad_file_stops_before_the_run) {
   fbtest::writeFile(at("m.csv"), "Wcr (mm);sigma (MPa)\n0,5;1\n2;0,25\n9;1\n");
-  const fbtest::Outcome o = run({"-o", "a.p-d", "--division", "3", "--measured", "m.csv", "--derived"});
+  const fbtest::Outcome o = run({"-o", "a.p-d", "--division", "3", "--measured", "m.csv"});
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_NE(o.out.find(" mm, bridging energy "), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("RMS difference to the measured curve "), std::string::npos) << o.out;
