@@ -58,10 +58,10 @@ CommandLine parseCommandLine(int argc, char** argv) {
                  "a measured curve (crack width mm, stress MPa per line) to plot and compare with")
       ->type_name("FILE")
       ->group("Results");
-  std::vector<std::string> sweepSpecs;
-  app.add_option("--sweep", sweepSpecs,
+  std::vector<std::string> sweepTexts;
+  app.add_option("--sweep", sweepTexts,
                  "vary an input: NAME=FROM:TO:COUNT or NAME=V1,V2,...; repeated, the sweeps form a grid")
-      ->type_name("SPEC")
+      ->type_name("NAME=VALUES")
       ->group("Studies")
       ->take_all()
       ->expected(1);
@@ -93,8 +93,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
   for (const auto& [field, option] : inputOptions)
     if (option->count() > 0) o.texts[field] = given[field];
 
-  for (const std::string& spec : sweepSpecs) {
-    SweepParse parsed = parseSweep(spec);
+  for (const std::string& text : sweepTexts) {
+    SweepParse parsed = parseSweep(text);
     if (!parsed.sweep) return usageError(parsed.error);
     const std::string name(fieldInfo(parsed.sweep->field).name);
     for (const Sweep& s : o.sweeps)

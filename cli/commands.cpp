@@ -67,7 +67,7 @@ int runSweep(const CliOptions& o) {
   bool ok = true;
   if (!o.saveInputs.empty()) {
     std::vector<std::string> notes{"the study's base inputs; it varies them with"};
-    for (const Sweep& s : o.sweeps) notes.push_back("  --sweep " + s.spec);
+    for (const Sweep& s : o.sweeps) notes.push_back("  --sweep " + s.text);
     ok = written(writeTextFile(o.saveInputs, inputSetText(o.texts, notes)));
   }
 

@@ -11,12 +11,6 @@
 namespace fb {
 namespace {
 
-std::string_view trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 // The part of a line that counts: before any comment, without its blanks.
 std::string_view content(std::string_view line) { return trim(line.substr(0, line.find('#'))); }
 

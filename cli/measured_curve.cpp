@@ -9,12 +9,6 @@
 namespace fb {
 namespace {
 
-std::string_view trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 std::vector<std::string_view> splitFields(std::string_view line, char separator) {
   std::vector<std::string_view> fields;
   for (;;) {

@@ -10,12 +10,6 @@
 namespace fb {
 namespace {
 
-std::string_view trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 // A range's ends and count must be plain numbers: a typo would otherwise
 // quietly read as 0 and give a different study.
 std::optional<double> strictNumber(std::string_view text) {
@@ -56,19 +50,19 @@ std::string rangeValueText(Field field, double value) {
   return std::isfinite(single) ? exactText(single) : exactText(value);
 }
 
-SweepParse parseSweep(std::string_view spec) {
+SweepParse parseSweep(std::string_view text) {
   SweepParse out;
   const auto fail = [&](const std::string& reason) {
-    out.error = "--sweep " + std::string(spec) + ": " + reason;
+    out.error = "--sweep " + std::string(text) + ": " + reason;
     return out;
   };
-  const auto equals = spec.find('=');
+  const auto equals = text.find('=');
   if (equals == std::string_view::npos) return fail("expected NAME=FROM:TO:COUNT or NAME=V1,V2,...");
-  const std::string_view name = trim(spec.substr(0, equals));
+  const std::string_view name = trim(text.substr(0, equals));
   const auto field = fieldByName(name);
   if (!field || field == Field::dataFile) return fail("unknown input name '" + std::string(name) + "'");
-  Sweep sweep{*field, std::string(spec), {}};
-  const std::string_view values = trim(spec.substr(equals + 1));
+  Sweep sweep{*field, std::string(text), {}};
+  const std::string_view values = trim(text.substr(equals + 1));
 
   if (values.find(':') != std::string_view::npos) {
     const auto c1 = values.find(':');

@@ -15,7 +15,7 @@ namespace fb {
 
 struct Sweep {
   Field field = Field::Am;
-  std::string spec;                 // as given, "kxy=0.5:2:4"
+  std::string text;                 // as given, "kxy=0.5:2:4"
   std::vector<std::string> values;  // texts for the field, read by the number reader
 };
 
@@ -27,7 +27,7 @@ struct SweepParse {
 /// "NAME=FROM:TO:COUNT" (COUNT evenly spaced values, both ends included) or
 /// "NAME=V1,V2,...". A range's values are written as the shortest texts that
 /// read back to exactly the value the field stores.
-SweepParse parseSweep(std::string_view spec);
+SweepParse parseSweep(std::string_view text);
 
 /// The text of a range value for `field`: rounded to the field's precision
 /// (`division` to a whole number) and written so that it reads back exactly.

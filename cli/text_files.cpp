@@ -13,6 +13,13 @@
 
 namespace fb {
 
+std::string_view trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+
 FileContent readTextFile(const std::string& path) {
   FileContent out;
   errno = 0;

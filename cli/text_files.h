@@ -23,6 +23,9 @@ std::string exactText(double value);
 /// The same for a single-precision value, read back and rounded to single.
 std::string exactText(float value);
 
+/// `s` without the blanks and tabs around it.
+std::string_view trim(std::string_view s);
+
 /// A CSV field, quoted when it holds a separator, a quote or a line end.
 std::string csvField(std::string_view text);
 

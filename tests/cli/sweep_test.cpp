@@ -14,7 +14,7 @@ using fb::Field;
 
 TEST(Sweep, ranges_and_lists_give_the_value_texts) {
   const struct {
-    const char* spec;
+    const char* text;
     Field field;
     std::vector<std::string> values;
   } cases[] = {
@@ -26,16 +26,16 @@ TEST(Sweep, ranges_and_lists_give_the_value_texts) {
       {"Vf=0.1:0.3:3", Field::Vf, {"0.1", "0.2", "0.3"}},  // stored in single precision
   };
   for (const auto& c : cases) {
-    const fb::SweepParse parsed = fb::parseSweep(c.spec);
-    ASSERT_TRUE(parsed.sweep) << c.spec << ": " << parsed.error;
-    EXPECT_EQ(parsed.sweep->field, c.field) << c.spec;
-    EXPECT_EQ(parsed.sweep->values, c.values) << c.spec;
+    const fb::SweepParse parsed = fb::parseSweep(c.text);
+    ASSERT_TRUE(parsed.sweep) << c.text << ": " << parsed.error;
+    EXPECT_EQ(parsed.sweep->field, c.field) << c.text;
+    EXPECT_EQ(parsed.sweep->values, c.values) << c.text;
   }
 }
 
 TEST(Sweep, malformed_specs_are_refused_with_the_reason) {
   const struct {
-    const char* spec;
+    const char* text;
     const char* reason;
   } cases[] = {
       {"kxy", "expected NAME=FROM:TO:COUNT"},
@@ -50,9 +50,9 @@ TEST(Sweep, malformed_specs_are_refused_with_the_reason) {
       {"kxy=1,,2", "an empty value in the list"},
   };
   for (const auto& c : cases) {
-    const fb::SweepParse parsed = fb::parseSweep(c.spec);
-    EXPECT_FALSE(parsed.sweep) << c.spec;
-    EXPECT_NE(parsed.error.find(c.reason), std::string::npos) << c.spec << ": " << parsed.error;
+    const fb::SweepParse parsed = fb::parseSweep(c.text);
+    EXPECT_FALSE(parsed.sweep) << c.text;
+    EXPECT_NE(parsed.error.find(c.reason), std::string::npos) << c.text << ": " << parsed.error;
   }
 }
 
