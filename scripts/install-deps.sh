@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build make pkg-config
-  qt6-base-dev qt6-svg-dev libgl-dev
+  qt6-base-dev libgl-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
 )
