@@ -1,95 +1,82 @@
 #pragma once
 
-// Shared pieces of the window tests: a watchdog that records and dismisses
-// every modal window (so a message box fails a test instead of hanging it),
-// a window with a stub file dialog, status recording and the data files.
+// The window under test and the data files.
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QTimer>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "main_window.h"
+#include "ui_test_support.h"
 
 namespace fbtest {
 
-struct SeenMessage {
-  QString title, text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-/// Closes any modal window a few milliseconds after it opens and keeps what it showed.
-class ModalWatchdog {
- public:
-  ModalWatchdog() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (!modal) return;
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      seen_.push_back({modal->windowTitle(), box ? box->text() : QString(), box ? box->icon() : QMessageBox::NoIcon});
-      modal->close();
-    });
-    timer_.start(5);
-  }
-  const std::vector<SeenMessage>& seen() const { return seen_; }
-
- private:
-  QTimer timer_;
-  std::vector<SeenMessage> seen_;
-};
-
-template <class T = QWidget>
-T* control(QWidget& window, const char* name) {
-  T* w = window.findChild<T*>(name);
-  if (!w) ADD_FAILURE() << "no control named " << name;
-  return w;
-}
-
-/// Form1 that times the work between its yields.
-class TimedForm : public fb::Form1 {
- public:
+/// The shown window. Its Data File Name dialog answers `chosen` (empty: Cancel),
+/// its Exit does not end the tests, each status is recorded with whether Start
+/// was enabled then, the work between two yields is timed, and its message
+/// boxes are closed at once and kept in `watchdog`.
+struct WindowUnderTest : fb::Form1 {
   using Clock = std::chrono::steady_clock;
-  bool yield() override {
-    const auto entry = Clock::now();
-    if (yields > 0) longestWork = std::max(longestWork, entry - lastExit);
-    const bool go = Form1::yield();
-    lastExit = Clock::now();
-    ++yields;
-    return go;
-  }
-  int yields = 0;
-  Clock::duration longestWork{};
-  Clock::time_point lastExit;
-};
-
-/// The shown window, whose Data File Name dialog answers `chosen` (an empty
-/// `chosen` is Cancel) and whose Exit only counts the requests to end.
-struct WindowUnderTest {
-  TimedForm window;
   std::string chosen;
   int dialogCalls = 0;
-  int quitRequests = 0;
+  std::vector<std::string> statuses;
+  std::vector<bool> startEnabled;
+  std::function<void(const QString&)> onStatus;
+  Clock::duration longestWork{};
+  Clock::time_point lastExit{};
+  ModalWatchdog watchdog{5};
 
   WindowUnderTest() {
-    window.setDataFileChooser([this](std::string& dataFile) {
+    setDataFileChooser([this](std::string& dataFile) {
       ++dialogCalls;
       if (!chosen.empty()) dataFile = chosen;
     });
-    window.setQuitRequest([this] { ++quitRequests; });
-    window.show();
+    setQuitRequest([] {});
+    QObject::connect(box("Text1"), &QLineEdit::textChanged, this, [this](const QString& t) {
+      statuses.push_back(t.toStdString());
+      startEnabled.push_back(button("Command1")->isEnabled());
+      if (onStatus) onStatus(t);
+    });
+    show();
   }
-  QLineEdit* box(const char* name) { return control<QLineEdit>(window, name); }
-  QPushButton* button(const char* name) { return control<QPushButton>(window, name); }
+
+  bool yield() override {
+    const auto entry = Clock::now();
+    if (lastExit != Clock::time_point{}) longestWork = std::max(longestWork, entry - lastExit);
+    const bool go = Form1::yield();
+    lastExit = Clock::now();
+    return go;
+  }
+
+  template <class T = QWidget>
+  T* control(const char* name) {
+    T* w = findChild<T*>(name);
+    if (!w) ADD_FAILURE() << "no control named " << name;
+    return w;
+  }
+  QLineEdit* box(const char* name) { return control<QLineEdit>(name); }
+  QPushButton* button(const char* name) { return control<QPushButton>(name); }
+  QImage graph(const char* name) { return control<fb::QtCanvas>(name)->image(); }
+  std::vector<std::string> results() {
+    std::vector<std::string> texts;
+    for (const char* name : {"Text18", "Text19", "Text21", "Text22", "Text23"})
+      texts.push_back(box(name)->text().toStdString());
+    return texts;
+  }
+
+  /// Start disabled at every status but the last.
+  void expectStartOnlyAtTheEnd() const {
+    std::vector<bool> expected(startEnabled.size(), false);
+    if (!expected.empty()) expected.back() = true;
+    EXPECT_EQ(startEnabled, expected) << "Start stays disabled until the run ends";
+  }
 
   /// Data File Name with `path` chosen, then Start; returns when the run has ended.
   void runInto(const QString& path) {
@@ -99,44 +86,29 @@ struct WindowUnderTest {
   }
 };
 
-/// Every text the status box shows, with whether Start was enabled then.
-struct StatusLog {
-  std::vector<std::string> texts;
-  std::vector<bool> startEnabled;
-  std::function<void(const QString&)> onStatus;
-
-  explicit StatusLog(WindowUnderTest& w) {
-    QObject::connect(w.box("Text1"), &QLineEdit::textChanged, [this, start = w.button("Command1")](const QString& t) {
-      texts.push_back(t.toStdString());
-      startEnabled.push_back(start->isEnabled());
-      if (onStatus) onStatus(t);
-    });
-  }
-};
-
-/// The lines of a data file as bytes, without their CR LF ends.
-inline std::vector<QByteArray> fileLines(const QString& path) {
+/// The lines of a data file, without their CR LF ends.
+inline QByteArrayList fileLines(const QString& path) {
   QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  std::vector<QByteArray> lines;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (!line.isEmpty()) lines.push_back(line.endsWith('\r') ? line.chopped(1) : line);
+  QByteArrayList lines = f.open(QIODevice::ReadOnly) ? f.readAll().replace("\r\n", "\n").split('\n') : QByteArrayList();
+  lines.removeAll(QByteArray());
   return lines;
 }
 
-/// Runs the command line on the same inputs; false when it did not finish.
-inline bool runCli(const QStringList& inputs, const QString& output) {
+/// The lines the command line writes for the same inputs.
+inline QByteArrayList cliLines(const QStringList& inputs) {
+  QTemporaryDir dir;
   QProcess cli;
-  cli.start(FIBERBRIDGE_CLI_PATH, QStringList{"--quiet", "--output", output} + inputs);
-  return cli.waitForFinished(60000) && cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
+  cli.start(FIBERBRIDGE_CLI_PATH, QStringList{"--quiet", "--output", dir.filePath("cli.p-d")} + inputs);
+  EXPECT_TRUE(cli.waitForFinished(60000) && cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0)
+      << "fiberbridge-cli did not finish";
+  return fileLines(dir.filePath("cli.p-d"));
 }
 
 /// Header lines 2 to 6 and every row equal; line 1 carries the time of the run.
-inline void expectSameDataFile(const QString& window, const QString& cli, std::size_t lineCount) {
-  const auto a = fileLines(window), b = fileLines(cli);
-  ASSERT_EQ(a.size(), lineCount) << window.toStdString();
-  ASSERT_EQ(b.size(), lineCount) << cli.toStdString();
-  for (std::size_t i = 1; i < a.size(); ++i) EXPECT_EQ(a[i], b[i]) << "line " << i + 1;
+inline void expectSameLines(const QByteArrayList& window, const QByteArrayList& cli, qsizetype lineCount) {
+  ASSERT_EQ(window.size(), lineCount);
+  ASSERT_EQ(cli.size(), lineCount);
+  for (qsizetype i = 1; i < lineCount; ++i) EXPECT_EQ(window[i], cli[i]) << "line " << i + 1;
 }
 
 }  // namespace fbtest
