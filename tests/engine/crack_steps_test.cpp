@@ -164,13 +164,4 @@ TEST(CrackSteps, negative_exponents_neither_refuse_nor_poison_the_sums) {
   }
 }
 
-TEST(CrackSteps, step_zero_counts_the_fibers_that_reach_the_crack_and_carries_nothing) {
-  fb::FieldTexts t = fb::FieldTexts::defaults();
-  t[fb::Field::division] = "1";
-  const std::vector<fb::StepResult> r = runSteps(t);
-  EXPECT_EQ(r[0].P, 0.0);
-  EXPECT_NEAR(r[0].effectiveFiberRatio, 0.40632, 5e-6);
-  EXPECT_EQ(r[0].sigma, 0.0);
-}
-
 }  // namespace

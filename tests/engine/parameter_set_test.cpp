@@ -32,16 +32,6 @@ TEST(ParameterSet, default_texts_give_the_reference_inputs_and_run_constants) {
   EXPECT_FALSE(fb::checkRunInputs(p, k));
 }
 
-TEST(ParameterSet, coefficients_keep_double_precision_and_fields_round_to_single) {
-  fb::FieldTexts t = fb::FieldTexts::defaults();
-  t[Field::Da] = "0.1";
-  t[Field::Vf] = "0.1";
-  const fb::ParameterSet p = fb::readParameterSet(t).params;
-  EXPECT_EQ(p.Da, 0.1);
-  EXPECT_EQ(p.Vf, 0.1f);
-  EXPECT_NE(static_cast<double>(p.Vf), 0.1);
-}
-
 struct RefusalCase {
   Field field;
   const char* text;
