@@ -11,7 +11,15 @@ double inclinationFromCosines(double c) { return kPi / 2 - std::atan(c / std::sq
 
 bool fitsSingle(double value) { return std::isfinite(static_cast<float>(value)); }
 
-// Names the inputs behind a crossing class whose law cannot be evaluated.
+// Whether the step loop can evaluate a crossing class's law: finite points
+// and a first line that does not divide by zero.
+bool canEvaluate(const CrossingClass& c) {
+  const PulloutPoints& pt = c.points;
+  return std::isfinite(pt.Pa) && std::isfinite(pt.Pmax) && std::isfinite(pt.deltaA) && std::isfinite(pt.deltaMax) &&
+         pt.deltaA != 0 && std::isfinite(c.slopes.kA);
+}
+
+// Names the inputs behind a crossing class that cannot be evaluated.
 std::optional<Refusal> checkCrossingClass(const ParameterSet& p, const CrossingClass& c,
                                           double psi) {
   const PulloutPoints& pt = c.points;
@@ -125,8 +133,7 @@ TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k,
       c.points = snubbedPoints(p, lb, Sp, Sd);
       c.slopes = pulloutSlopes(c.points, lb);
       c.pair = static_cast<std::uint16_t>(index);
-      if (!std::isfinite(c.points.Pa) || !std::isfinite(c.points.Pmax) || !std::isfinite(c.points.deltaA) ||
-          !std::isfinite(c.points.deltaMax) || c.points.deltaA == 0 || !std::isfinite(c.slopes.kA))
+      if (!canEvaluate(c))
         if (auto refusal = checkCrossingClass(p, c, pair.psi)) return {false, refusal};
       table.active.push_back(c);
     }
