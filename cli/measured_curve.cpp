@@ -26,13 +26,7 @@ std::optional<double> readNumber(std::string_view text, bool decimalComma) {
   if (decimalComma)
     for (char& c : s)
       if (c == ',') c = '.';
-  const char* first = s.data();
-  const char* last = s.data() + s.size();
-  if (first != last && *first == '+') ++first;
-  double value = 0;
-  const auto result = std::from_chars(first, last, value);
-  if (s.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
-  return value;
+  return strictNumber(s);
 }
 
 }  // namespace

@@ -10,18 +10,6 @@
 namespace fb {
 namespace {
 
-// A range's ends and count must be plain numbers: a typo would otherwise
-// quietly read as 0 and give a different study.
-std::optional<double> strictNumber(std::string_view text) {
-  const char* first = text.data();
-  const char* last = text.data() + text.size();
-  if (first != last && *first == '+') ++first;
-  double value = 0;
-  const auto result = std::from_chars(first, last, value);
-  if (text.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
 bool isDoubleField(Field f) {
   switch (f) {
     case Field::Aa:
@@ -69,6 +57,8 @@ SweepParse parseSweep(std::string_view text) {
     const auto c2 = values.find(':', c1 + 1);
     if (c2 == std::string_view::npos || values.find(':', c2 + 1) != std::string_view::npos)
       return fail("a range is FROM:TO:COUNT");
+    // A range's ends and count must be plain numbers: a typo would otherwise
+    // quietly read as 0 and give a different study.
     const auto from = strictNumber(trim(values.substr(0, c1)));
     const auto to = strictNumber(trim(values.substr(c1 + 1, c2 - c1 - 1)));
     const auto count = strictNumber(trim(values.substr(c2 + 1)));

@@ -13,6 +13,16 @@
 
 namespace fb {
 
+std::optional<double> strictNumber(std::string_view text) {
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  double value = 0;
+  const auto result = std::from_chars(first, last, value);
+  if (text.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
 std::string_view trim(std::string_view s) {
   const auto first = s.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};

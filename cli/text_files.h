@@ -26,6 +26,10 @@ std::string exactText(float value);
 /// `s` without the blanks and tabs around it.
 std::string_view trim(std::string_view s);
 
+/// The whole of `text` as a finite decimal number, or nothing: no prefix
+/// reading, unlike the number reader, so a typo in a file is caught.
+std::optional<double> strictNumber(std::string_view text);
+
 /// A CSV field, quoted when it holds a separator, a quote or a line end.
 std::string csvField(std::string_view text);
 
