@@ -1,8 +1,8 @@
 // The hot paths: the fiber class table build and the class pass of every step.
 #include <benchmark/benchmark.h>
 
-#include "crack_steps.h"
-#include "orientation.h"
+#include "engine/crack_steps.h"
+#include "engine/orientation.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "cli_options.h"
+#include "cli/cli_options.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <thread>
 
-#include "figure.h"
-#include "input_file.h"
+#include "plot/figure.h"
+#include "study/input_set.h"
 
 namespace fb {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "measured_curve.h"
-#include "parameter_set.h"
-#include "sweep.h"
+#include "study/measured_curve.h"
+#include "engine/parameter_set.h"
+#include "study/sweep.h"
 
 namespace fb {
 

@@ -1,14 +1,14 @@
-#include "commands.h"
+#include "cli/commands.h"
 
 #include <cstdio>
 #include <filesystem>
 
-#include "figure.h"
-#include "input_file.h"
-#include "reports.h"
-#include "study.h"
-#include "terminal_view.h"
-#include "text_files.h"
+#include "plot/figure.h"
+#include "study/input_set.h"
+#include "study/summaries.h"
+#include "study/study_runner.h"
+#include "cli/terminal_view.h"
+#include "study/text_files.h"
 
 namespace fb {
 namespace {

@@ -1,8 +1,8 @@
 // fiberbridge-cli: the bridging-law calculation without a window. It runs the
 // same driver as the Start button and writes the same data file; sweeps run
 // many such calculations side by side.
-#include "cli_options.h"
-#include "commands.h"
+#include "cli/cli_options.h"
+#include "cli/commands.h"
 
 int main(int argc, char** argv) {
   const fb::CommandLine command = fb::parseCommandLine(argc, argv);

@@ -4,21 +4,11 @@
 #include <optional>
 #include <string>
 
-#include "canvas.h"
-#include "parameter_set.h"
-#include "run_driver.h"
+#include "study/study_runner.h"
+#include "engine/parameter_set.h"
+#include "engine/run_driver.h"
 
 namespace fb {
-
-/// A canvas that draws nowhere, for runs without a window.
-class NullCanvas : public Canvas {
- public:
-  void clear() override {}
-  void setScale(float, float, float, float) override {}
-  void point(float, float, Rgb) override {}
-  void line(float, float, float, float, Rgb) override {}
-  void lineTo(float, float, Rgb) override {}
-};
 
 /// The run as the command line shows it: progress on standard error while a
 /// terminal watches, the failure messages on standard error.
@@ -47,6 +37,19 @@ class TerminalView : public RunView {
   bool showProgress_;
   bool progressShown_ = false;
   std::chrono::steady_clock::time_point lastProgress_{};
+};
+
+/// The terminal's run that also keeps its steps and graphs.
+class RecordingTerminalView : public TerminalView {
+ public:
+  RecordingTerminalView(FieldTexts texts, bool showProgress, RunRecord& record)
+      : TerminalView(std::move(texts), showProgress), record_(record) {}
+  Canvas& stressGraph() override { return record_.stress; }
+  Canvas& ratioGraph() override { return record_.ratio; }
+  void stepFinished(const StepResult& r) override { record_.steps.push_back(r); }
+
+ private:
+  RunRecord& record_;
 };
 
 }  // namespace fb

@@ -1,7 +1,7 @@
 // The class pass for processors with AVX: four steps per vector. Built with
 // -mavx and called only where the processor reports AVX.
-#include "class_pass_batch.h"
-#include "class_pass_kernel.h"
+#include "engine/class_pass_batch.h"
+#include "engine/class_pass_kernel.h"
 
 namespace fb::detail {
 

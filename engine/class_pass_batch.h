@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "fiber_class_table.h"
+#include "engine/fiber_class_table.h"
 
 namespace fb::detail {
 

@@ -1,6 +1,6 @@
 // The class pass for any processor: two steps per vector (SSE2 on x86-64).
-#include "class_pass_batch.h"
-#include "class_pass_kernel.h"
+#include "engine/class_pass_batch.h"
+#include "engine/class_pass_kernel.h"
 
 namespace fb::detail {
 

@@ -1,8 +1,8 @@
-#include "crack_steps.h"
+#include "engine/crack_steps.h"
 
 #include <algorithm>
 
-#include "class_pass_batch.h"
+#include "engine/class_pass_batch.h"
 
 namespace fb {
 namespace {

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdint>
 
-#include "fiber_class_table.h"
-#include "parameter_set.h"
+#include "engine/fiber_class_table.h"
+#include "engine/parameter_set.h"
 
 namespace fb {
 

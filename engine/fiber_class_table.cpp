@@ -1,4 +1,4 @@
-#include "fiber_class_table.h"
+#include "engine/fiber_class_table.h"
 
 #include <cmath>
 #include <string>

@@ -5,10 +5,10 @@
 #include <optional>
 #include <vector>
 
-#include "orientation.h"
-#include "parameter_set.h"
-#include "pullout_law.h"
-#include "refusal.h"
+#include "engine/orientation.h"
+#include "engine/parameter_set.h"
+#include "engine/pullout_law.h"
+#include "engine/refusal.h"
 
 namespace fb {
 

@@ -1,4 +1,4 @@
-#include "number_reader.h"
+#include "engine/number_reader.h"
 
 #include <clocale>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "orientation.h"
+#include "engine/orientation.h"
 
 #include <cmath>
 

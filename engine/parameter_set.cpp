@@ -1,8 +1,8 @@
-#include "parameter_set.h"
+#include "engine/parameter_set.h"
 
 #include <cmath>
 
-#include "number_reader.h"
+#include "engine/number_reader.h"
 
 namespace fb {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "refusal.h"
+#include "engine/refusal.h"
 
 namespace fb {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "parameter_set.h"
+#include "engine/parameter_set.h"
 
 namespace fb {
 

@@ -1,12 +1,12 @@
-#include "run_driver.h"
+#include "engine/run_driver.h"
 
 #include <cmath>
 
-#include "data_file.h"
-#include "fiber_class_table.h"
-#include "number_format.h"
-#include "orientation.h"
-#include "result_graphs.h"
+#include "output/data_file.h"
+#include "engine/fiber_class_table.h"
+#include "engine/number_format.h"
+#include "engine/orientation.h"
+#include "output/result_graphs.h"
 
 namespace fb {
 

@@ -13,10 +13,10 @@
 
 #include <string>
 
-#include "canvas.h"
-#include "crack_steps.h"
-#include "parameter_set.h"
-#include "refusal.h"
+#include "output/canvas.h"
+#include "engine/crack_steps.h"
+#include "engine/parameter_set.h"
+#include "engine/refusal.h"
 
 namespace fb {
 

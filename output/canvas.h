@@ -31,4 +31,14 @@ class Canvas {
   virtual void text(float /*x*/, float /*y*/, std::string_view /*utf8*/, Rgb /*colour*/, float /*anchor*/) {}
 };
 
+/// A canvas that draws nowhere, for runs without a window.
+class NullCanvas : public Canvas {
+ public:
+  void clear() override {}
+  void setScale(float, float, float, float) override {}
+  void point(float, float, Rgb) override {}
+  void line(float, float, float, float, Rgb) override {}
+  void lineTo(float, float, Rgb) override {}
+};
+
 }  // namespace fb

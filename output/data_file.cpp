@@ -1,9 +1,9 @@
-#include "data_file.h"
+#include "output/data_file.h"
 
 #include <cerrno>
 #include <ctime>
 
-#include "number_format.h"
+#include "engine/number_format.h"
 
 namespace fb {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "crack_steps.h"
-#include "parameter_set.h"
+#include "engine/crack_steps.h"
+#include "engine/parameter_set.h"
 
 namespace fb {
 

@@ -1,4 +1,4 @@
-#include "result_graphs.h"
+#include "output/result_graphs.h"
 
 #include <cmath>
 

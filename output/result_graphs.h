@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "canvas.h"
-#include "crack_steps.h"
-#include "parameter_set.h"
+#include "output/canvas.h"
+#include "engine/crack_steps.h"
+#include "engine/parameter_set.h"
 
 namespace fb {
 

@@ -1,4 +1,4 @@
-#include "frm_open_save.h"
+#include "ui/frm_open_save.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-#include "open_save_rules.h"
+#include "ui/open_save_rules.h"
 
 class QComboBox;
 class QLabel;

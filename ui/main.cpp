@@ -1,8 +1,8 @@
 // fiberbridge: the calculator's window.
 #include <QApplication>
 
-#include "main_window.h"
-#include "pictures.h"
+#include "ui/main_window.h"
+#include "ui/pictures.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -11,8 +11,8 @@
 #include <QScreen>
 #include <cmath>
 
-#include "frm_open_save.h"
-#include "pictures.h"
+#include "ui/frm_open_save.h"
+#include "ui/pictures.h"
 
 #ifndef FIBERBRIDGE_VERSION
 #define FIBERBRIDGE_VERSION "3.0.0"

@@ -15,8 +15,8 @@
 #include <map>
 #include <string>
 
-#include "qt_canvas.h"
-#include "run_driver.h"
+#include "ui/qt_canvas.h"
+#include "engine/run_driver.h"
 
 class QLineEdit;
 class QPushButton;

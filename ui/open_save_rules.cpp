@@ -1,4 +1,4 @@
-#include "open_save_rules.h"
+#include "ui/open_save_rules.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "qt_canvas.h"
+#include "ui/qt_canvas.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QWidget>
 
-#include "canvas.h"
+#include "output/canvas.h"
 
 namespace fb {
 

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "main_window.h"
-#include "pictures.h"
+#include "ui/main_window.h"
+#include "ui/pictures.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "study_test_support.h"
+#include "tests/support/cli_folder.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "crack_steps.h"
+#include "engine/crack_steps.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "class_pass_batch.h"
-#include "orientation.h"
+#include "engine/class_pass_batch.h"
+#include "engine/orientation.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "fiber_class_table.h"
+#include "engine/fiber_class_table.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "orientation.h"
+#include "engine/orientation.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "parameter_set.h"
+#include "engine/parameter_set.h"
 
 #include <gtest/gtest.h>
 

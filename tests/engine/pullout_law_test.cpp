@@ -1,4 +1,4 @@
-#include "pullout_law.h"
+#include "engine/pullout_law.h"
 
 #include <gtest/gtest.h>
 

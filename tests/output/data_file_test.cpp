@@ -1,4 +1,4 @@
-#include "data_file.h"
+#include "output/data_file.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "number_format.h"
-#include "orientation.h"
+#include "engine/number_format.h"
+#include "engine/orientation.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <memory>
 
-#include "frm_open_save.h"
-#include "ui_test_support.h"
+#include "ui/frm_open_save.h"
+#include "tests/ui/ui_test_support.h"
 
 namespace fb {
 namespace {

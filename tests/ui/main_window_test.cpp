@@ -4,7 +4,7 @@
 #include <QTest>
 #include <cmath>
 
-#include "window_harness.h"
+#include "tests/ui/window_harness.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "qt_canvas.h"
+#include "ui/qt_canvas.h"
 
 namespace {
 

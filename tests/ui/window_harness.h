@@ -13,8 +13,8 @@
 #include <chrono>
 #include <functional>
 
-#include "main_window.h"
-#include "ui_test_support.h"
+#include "ui/main_window.h"
+#include "tests/ui/ui_test_support.h"
 
 namespace fbtest {
 

@@ -1,4 +1,4 @@
-#include "svg_canvas.h"
+#include "plot/svg_canvas.h"
 
 #include <array>
 #include <charconv>

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "figure.h"
-#include "result_graphs.h"
-#include "study_test_support.h"
+#include "plot/figure.h"
+#include "output/result_graphs.h"
+#include "tests/support/cli_folder.h"
 
 #ifdef FB_TEST_HAVE_QT_XML
 #include <QXmlStreamReader>

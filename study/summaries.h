@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "derived_results.h"
-#include "study.h"
-#include "sweep.h"
+#include "study/metrics.h"
+#include "study/study_runner.h"
+#include "study/sweep.h"
 
 namespace fb {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "parameter_set.h"
+#include "engine/parameter_set.h"
 
 namespace fb {
 

@@ -1,12 +1,12 @@
-#include "sweep.h"
+#include "study/sweep.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 
-#include "number_reader.h"
-#include "study_test_support.h"
+#include "engine/number_reader.h"
+#include "tests/support/cli_folder.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "canvas.h"
+#include "output/canvas.h"
 
 namespace fb {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "parameter_set.h"
+#include "engine/parameter_set.h"
 
 namespace fb {
 

@@ -1,11 +1,11 @@
-#include "input_file.h"
+#include "study/input_set.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 
-#include "number_reader.h"
-#include "study_test_support.h"
+#include "engine/number_reader.h"
+#include "tests/support/cli_folder.h"
 
 namespace {
 

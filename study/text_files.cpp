@@ -1,4 +1,4 @@
-#include "text_files.h"
+#include "study/text_files.h"
 
 #include <array>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "number_reader.h"
+#include "engine/number_reader.h"
 
 namespace fb {
 

@@ -1,10 +1,10 @@
-#include "measured_curve.h"
+#include "study/measured_curve.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
-#include "text_files.h"
+#include "study/text_files.h"
 
 namespace fb {
 namespace {

@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "crack_steps.h"
-#include "derived_results.h"
-#include "parameter_set.h"
-#include "recording_canvas.h"
-#include "run_driver.h"
-#include "terminal_view.h"
+#include "engine/crack_steps.h"
+#include "study/metrics.h"
+#include "engine/parameter_set.h"
+#include "output/recording_canvas.h"
+#include "engine/run_driver.h"
 
 namespace fb {
 
@@ -26,19 +25,6 @@ struct RunRecord {
 
 /// "finished", "refused" or "failed".
 std::string statusWord(const RunRecord& record);
-
-/// The terminal's run that also keeps its steps and graphs.
-class RecordingTerminalView : public TerminalView {
- public:
-  RecordingTerminalView(FieldTexts texts, bool showProgress, RunRecord& record)
-      : TerminalView(std::move(texts), showProgress), record_(record) {}
-  Canvas& stressGraph() override { return record_.stress; }
-  Canvas& ratioGraph() override { return record_.ratio; }
-  void stepFinished(const StepResult& r) override { record_.steps.push_back(r); }
-
- private:
-  RunRecord& record_;
-};
 
 struct StudyProgress {
   std::size_t runsDone = 0, runsTotal = 0;

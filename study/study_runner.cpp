@@ -1,4 +1,4 @@
-#include "study.h"
+#include "study/study_runner.h"
 
 #include <algorithm>
 #include <atomic>

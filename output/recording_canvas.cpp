@@ -1,4 +1,4 @@
-#include "recording_canvas.h"
+#include "output/recording_canvas.h"
 
 namespace fb {
 

@@ -3,9 +3,9 @@
 #include <optional>
 #include <span>
 
-#include "crack_steps.h"
-#include "measured_curve.h"
-#include "run_driver.h"
+#include "engine/crack_steps.h"
+#include "study/measured_curve.h"
+#include "engine/run_driver.h"
 
 namespace fb {
 

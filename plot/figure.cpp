@@ -1,12 +1,12 @@
-#include "figure.h"
+#include "plot/figure.h"
 
 #include <algorithm>
 #include <cmath>
 #include <tuple>
 #include <utility>
 
-#include "number_format.h"
-#include "result_graphs.h"
+#include "engine/number_format.h"
+#include "output/result_graphs.h"
 
 namespace fb {
 namespace {

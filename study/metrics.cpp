@@ -1,4 +1,4 @@
-#include "derived_results.h"
+#include "study/metrics.h"
 
 #include <algorithm>
 #include <cmath>

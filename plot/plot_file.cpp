@@ -1,12 +1,12 @@
 #include <algorithm>
 #include <cctype>
 
-#include "figure.h"
-#include "svg_canvas.h"
-#include "text_files.h"
+#include "plot/figure.h"
+#include "plot/svg_canvas.h"
+#include "study/text_files.h"
 
 #ifdef FIBERBRIDGE_HAVE_PNG
-#include "png_figure.h"
+#include "plot/png_figure.h"
 #endif
 
 namespace fb {

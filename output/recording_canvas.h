@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "canvas.h"
+#include "output/canvas.h"
 
 namespace fb {
 

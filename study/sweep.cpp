@@ -1,11 +1,11 @@
-#include "sweep.h"
+#include "study/sweep.h"
 
 #include <charconv>
 #include <cmath>
 #include <set>
 
-#include "number_reader.h"
-#include "text_files.h"
+#include "engine/number_reader.h"
+#include "study/text_files.h"
 
 namespace fb {
 namespace {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "figure.h"
+#include "plot/figure.h"
 
 namespace fb {
 

@@ -1,10 +1,10 @@
-#include "derived_results.h"
+#include "study/metrics.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "reports.h"
+#include "study/summaries.h"
 
 namespace {
 

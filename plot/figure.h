@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "canvas.h"
-#include "measured_curve.h"
-#include "recording_canvas.h"
+#include "output/canvas.h"
+#include "study/measured_curve.h"
+#include "output/recording_canvas.h"
 
 namespace fb {
 

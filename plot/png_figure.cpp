@@ -1,4 +1,4 @@
-#include "png_figure.h"
+#include "plot/png_figure.h"
 
 #include <QDir>
 #include <QFile>

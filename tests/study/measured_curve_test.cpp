@@ -1,8 +1,8 @@
-#include "measured_curve.h"
+#include "study/measured_curve.h"
 
 #include <gtest/gtest.h>
 
-#include "study_test_support.h"
+#include "tests/support/cli_folder.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "reports.h"
+#include "study/summaries.h"
 
 #include <filesystem>
 
-#include "number_format.h"
-#include "text_files.h"
+#include "engine/number_format.h"
+#include "study/text_files.h"
 
 namespace fb {
 

@@ -1,12 +1,12 @@
-#include "input_file.h"
+#include "study/input_set.h"
 
 #include <bit>
 #include <cctype>
 #include <cstdint>
 #include <map>
 
-#include "number_reader.h"
-#include "text_files.h"
+#include "engine/number_reader.h"
+#include "study/text_files.h"
 
 namespace fb {
 namespace {
