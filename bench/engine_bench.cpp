@@ -3,6 +3,7 @@
 
 #include "engine/crack_steps.h"
 #include "engine/orientation.h"
+#include "engine/inputs.h"
 
 namespace {
 

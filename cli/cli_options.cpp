@@ -7,6 +7,7 @@
 
 #include "plot/figure.h"
 #include "study/input_set.h"
+#include "engine/field_table.h"
 
 namespace fb {
 namespace {

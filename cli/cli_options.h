@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "study/measured_curve.h"
-#include "engine/parameter_set.h"
+#include "engine/field_table.h"
 #include "study/sweep.h"
 
 namespace fb {

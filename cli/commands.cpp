@@ -9,6 +9,7 @@
 #include "study/study_runner.h"
 #include "cli/terminal_view.h"
 #include "study/text_files.h"
+#include "engine/field_table.h"
 
 namespace fb {
 namespace {

@@ -1,4 +1,5 @@
 #include "cli/terminal_view.h"
+#include "engine/field_table.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "study/study_runner.h"
-#include "engine/parameter_set.h"
+#include "engine/field_table.h"
 #include "engine/run_driver.h"
 
 namespace fb {

@@ -1,46 +1,9 @@
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
-
-#include "engine/refusal.h"
 
 namespace fb {
-
-/// Every input of a run, in the order the window's table lists them.
-enum class Field {
-  dataFile, Am, Vf, Af, Lf, fp0, fp1, fd0, fd1, strengthReduction, ruptureStrength,
-  crackAngleXY, crackAngleZX, kxy, kzx, thetaRxy, thetaRzx, division,
-  Aa, Ba, Ca, Da, A, B, C, D,
-};
-inline constexpr std::size_t kFieldCount = 26;
-
-struct FieldInfo {
-  Field field;
-  std::string_view name;         // as the command line spells it
-  std::string_view textBox;      // the window's text box
-  std::string_view meaning;      // for messages: "Af (fiber sectional area) ..."
-  std::string_view defaultText;  // what the window shows when it opens
-};
-
-/// The fields with their text boxes and default texts, in reading order.
-extern const std::array<FieldInfo, kFieldCount> kFields;
-
-const FieldInfo& fieldInfo(Field field);
-std::optional<Field> fieldByName(std::string_view name);
-
-/// The text of every input, as typed into a text box or given on a command line.
-struct FieldTexts {
-  std::array<std::string, kFieldCount> texts;
-
-  static FieldTexts defaults();
-  std::string& operator[](Field f) { return texts[static_cast<std::size_t>(f)]; }
-  const std::string& operator[](Field f) const { return texts[static_cast<std::size_t>(f)]; }
-};
 
 /// The inputs of one calculation, each in the precision the engine computes with.
 struct ParameterSet {
@@ -78,23 +41,6 @@ struct RunConstants {
 /// The value of pi that every angle of the model uses.
 inline constexpr double kPi = 3.141592654;
 
-struct ReadOutcome {
-  ParameterSet params;
-  std::optional<Refusal> refusal;  // set when `division` does not fit 16 bits
-};
-
-/// Reads every field with the number reader and stores it in its precision.
-ReadOutcome readParameterSet(const FieldTexts& texts);
-
 RunConstants deriveValues(const ParameterSet& p);
-
-/// The inputs a run cannot work with (division by zero, 16-bit overflow,
-/// no usable density, values that are not finite), the first one found.
-std::optional<Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k);
-
-/// The decision of the fp1 check: true when fp0 + fp1*Lf/2 falls below 0,
-/// so that the fp1 box must be reset to "0" and shown in red.
-bool checkLoadSnubbing(std::string_view LfText, std::string_view fp0Text,
-                       std::string_view fp1Text);
 
 }  // namespace fb

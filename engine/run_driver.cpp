@@ -7,6 +7,7 @@
 #include "engine/number_format.h"
 #include "engine/orientation.h"
 #include "output/result_graphs.h"
+#include "engine/inputs.h"
 
 namespace fb {
 

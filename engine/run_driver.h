@@ -15,7 +15,7 @@
 
 #include "output/canvas.h"
 #include "engine/crack_steps.h"
-#include "engine/parameter_set.h"
+#include "engine/field_table.h"
 #include "engine/refusal.h"
 
 namespace fb {

@@ -7,6 +7,7 @@
 
 #include "engine/number_reader.h"
 #include "study/text_files.h"
+#include "engine/field_table.h"
 
 namespace fb {
 namespace {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/parameter_set.h"
+#include "engine/field_table.h"
 
 namespace fb {
 

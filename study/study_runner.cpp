@@ -1,4 +1,5 @@
 #include "study/study_runner.h"
+#include "engine/inputs.h"
 
 #include <algorithm>
 #include <atomic>

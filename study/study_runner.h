@@ -8,7 +8,7 @@
 
 #include "engine/crack_steps.h"
 #include "study/metrics.h"
-#include "engine/parameter_set.h"
+#include "engine/field_table.h"
 #include "output/recording_canvas.h"
 #include "engine/run_driver.h"
 

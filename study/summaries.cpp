@@ -4,6 +4,7 @@
 
 #include "engine/number_format.h"
 #include "study/text_files.h"
+#include "engine/field_table.h"
 
 namespace fb {
 

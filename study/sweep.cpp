@@ -6,36 +6,22 @@
 
 #include "engine/number_reader.h"
 #include "study/text_files.h"
+#include "engine/field_table.h"
 
 namespace fb {
-namespace {
-
-bool isDoubleField(Field f) {
-  switch (f) {
-    case Field::Aa:
-    case Field::Ba:
-    case Field::Ca:
-    case Field::Da:
-    case Field::A:
-    case Field::B:
-    case Field::C:
-    case Field::D:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
 
 std::string rangeValueText(Field field, double value) {
-  if (field == Field::division) {
-    if (const auto whole = roundDivision(value)) return std::to_string(*whole);
-    return exactText(value);
+  switch (fieldInfo(field).precision()) {
+    case Precision::int16:
+      if (const auto whole = roundDivision(value)) return std::to_string(*whole);
+      return exactText(value);
+    case Precision::single: {
+      const float single = static_cast<float>(value);
+      return std::isfinite(single) ? exactText(single) : exactText(value);
+    }
+    default:
+      return exactText(value);
   }
-  if (isDoubleField(field)) return exactText(value);
-  const float single = static_cast<float>(value);
-  return std::isfinite(single) ? exactText(single) : exactText(value);
 }
 
 SweepParse parseSweep(std::string_view text) {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/parameter_set.h"
+#include "engine/field_table.h"
 
 namespace fb {
 

@@ -13,6 +13,7 @@
 
 #include "ui/frm_open_save.h"
 #include "ui/pictures.h"
+#include "engine/inputs.h"
 
 #ifndef FIBERBRIDGE_VERSION
 #define FIBERBRIDGE_VERSION "3.0.0"

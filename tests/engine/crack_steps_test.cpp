@@ -7,6 +7,7 @@
 
 #include "engine/class_pass_batch.h"
 #include "engine/orientation.h"
+#include "engine/inputs.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/orientation.h"
+#include "engine/inputs.h"
 
 namespace {
 

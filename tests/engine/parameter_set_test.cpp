@@ -1,4 +1,4 @@
-#include "engine/parameter_set.h"
+#include "engine/inputs.h"
 
 #include <gtest/gtest.h>
 

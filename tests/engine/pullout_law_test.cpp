@@ -1,4 +1,5 @@
 #include "engine/pullout_law.h"
+#include "engine/inputs.h"
 
 #include <gtest/gtest.h>
 

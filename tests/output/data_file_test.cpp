@@ -11,6 +11,7 @@
 
 #include "engine/number_format.h"
 #include "engine/orientation.h"
+#include "engine/inputs.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "output/result_graphs.h"
+#include "engine/inputs.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 
 #include "engine/number_reader.h"
 #include "tests/support/cli_folder.h"
+#include "engine/field_table.h"
 
 namespace {
 

@@ -1,0 +1,30 @@
+#pragma once
+
+// Reading a run's inputs from their texts and refusing what the model cannot use.
+
+#include <optional>
+#include <string_view>
+
+#include "engine/field_table.h"
+#include "engine/parameter_set.h"
+#include "engine/refusal.h"
+
+namespace fb {
+
+struct ReadOutcome {
+  ParameterSet params;
+  std::optional<Refusal> refusal;  // set when `division` does not fit 16 bits
+};
+
+/// Reads every field with the number reader and stores it in its precision.
+ReadOutcome readParameterSet(const FieldTexts& texts);
+
+/// The inputs a run cannot work with (division by zero, 16-bit overflow,
+/// no usable density, values that are not finite), the first one found.
+std::optional<Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k);
+
+/// The decision of the fp1 check: true when fp0 + fp1*Lf/2 falls below 0,
+/// so that the fp1 box must be reset to "0" and shown in red.
+bool checkLoadSnubbing(std::string_view LfText, std::string_view fp0Text, std::string_view fp1Text);
+
+}  // namespace fb
