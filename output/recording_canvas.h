@@ -19,25 +19,19 @@ struct Stroke {
 /// laid out after the run, with axes and labels the live graphs do not have.
 class RecordingCanvas : public Canvas {
  public:
-  struct Corners {
-    float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    bool set = false;
-  };
-
-  void clear() override;
-  void setScale(float x1, float y1, float x2, float y2) override;
-  void point(float x, float y, Rgb colour) override;
-  void line(float x1, float y1, float x2, float y2, Rgb colour) override;
-  void lineTo(float x, float y, Rgb colour) override;
-
   const std::vector<Stroke>& strokes() const { return strokes_; }
-  /// The coordinate system the graph code set last.
-  const Corners& corners() const { return corners_; }
+
+ protected:
+  void drawClear() override { strokes_.clear(); }
+  void drawPoint(float x, float y, Rgb colour) override {
+    strokes_.push_back({Stroke::Kind::point, x, y, x, y, colour});
+  }
+  void drawLine(float x1, float y1, float x2, float y2, Rgb colour) override {
+    strokes_.push_back({Stroke::Kind::line, x1, y1, x2, y2, colour});
+  }
 
  private:
   std::vector<Stroke> strokes_;
-  Corners corners_;
-  float x_ = 0, y_ = 0;  // current position
 };
 
 }  // namespace fb

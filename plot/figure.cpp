@@ -7,6 +7,7 @@
 
 #include "engine/number_format.h"
 #include "output/result_graphs.h"
+#include "output/segment_clip.h"
 
 namespace fb {
 namespace {
@@ -58,35 +59,9 @@ struct Panel {
   double bottom() const { return top + height; }
 };
 
-// Liang-Barsky: trims a segment to the window; false when nothing is left.
-bool clip(double& x1, double& y1, double& x2, double& y2, const Window& w) {
-  const double dx = x2 - x1, dy = y2 - y1;
-  double t0 = 0, t1 = 1;
-  const double p[] = {-dx, dx, -dy, dy};
-  const double q[] = {x1 - w.x1, w.x2 - x1, y1 - w.y1, w.y2 - y1};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double t = q[i] / p[i];
-    if (p[i] < 0)
-      t0 = std::max(t0, t);
-    else
-      t1 = std::min(t1, t);
-  }
-  if (t0 > t1) return false;
-  const double sx = x1, sy = y1;
-  x1 = sx + t0 * dx;
-  y1 = sy + t0 * dy;
-  x2 = sx + t1 * dx;
-  y2 = sy + t1 * dy;
-  return true;
-}
-
 // An axis or grid line across a graph's whole range spans the whole panel,
 // so runs with different ranges share one set of axes.
-Stroke spanPanel(Stroke s, const RecordingCanvas::Corners& k, const Window& w) {
+Stroke spanPanel(Stroke s, const Canvas::Corners& k, const Window& w) {
   if (s.kind != Stroke::Kind::line) return s;
   const auto across = [](float a, float b, float lo, float hi) {
     return std::min(a, b) == std::min(lo, hi) && std::max(a, b) == std::max(lo, hi);
@@ -115,7 +90,7 @@ void drawStroke(Canvas& target, const Panel& panel, const Stroke& s, Rgb colour)
     return;
   }
   double x1 = s.x1, y1 = s.y1, x2 = s.x2, y2 = s.y2;
-  if (!clip(x1, y1, x2, y2, panel.window)) return;
+  if (!clipSegment(x1, y1, x2, y2, {panel.window.x1, panel.window.y1, panel.window.x2, panel.window.y2})) return;
   target.line(static_cast<float>(panel.px(x1)), static_cast<float>(panel.py(y1)), static_cast<float>(panel.px(x2)),
               static_cast<float>(panel.py(y2)), colour);
 }

@@ -24,31 +24,19 @@ class PainterCanvas : public Canvas {
     painter_.setFont(font);
   }
 
-  void clear() override {
-    image_.fill(Qt::white);
-    at_ = {0, 0};
-  }
-  void setScale(float x1, float y1, float x2, float y2) override {
-    x1_ = x1;
-    y1_ = y1;
-    x2_ = x2;
-    y2_ = y2;
-  }
-  void point(float x, float y, Rgb colour) override {
+
+ protected:
+  void drawClear() override { image_.fill(Qt::white); }
+  void drawPoint(float x, float y, Rgb colour) override {
     painter_.setPen(Qt::NoPen);
     painter_.setBrush(qColour(colour));
     painter_.drawEllipse(map(x, y), 1.5, 1.5);
-    at_ = {x, y};
   }
-  void line(float x1, float y1, float x2, float y2, Rgb colour) override {
+  void drawLine(float x1, float y1, float x2, float y2, Rgb colour) override {
     painter_.setPen(QPen(qColour(colour), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter_.drawLine(map(x1, y1), map(x2, y2));
-    at_ = {x2, y2};
   }
-  void lineTo(float x, float y, Rgb colour) override {
-    line(static_cast<float>(at_.x()), static_cast<float>(at_.y()), x, y, colour);
-  }
-  void text(float x, float y, std::string_view utf8, Rgb colour, float anchor) override {
+  void drawText(float x, float y, std::string_view utf8, Rgb colour, float anchor) override {
     const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     const QPointF p = map(x, y);
     painter_.setPen(qColour(colour));
@@ -57,15 +45,10 @@ class PainterCanvas : public Canvas {
 
  private:
   static QColor qColour(Rgb c) { return QColor(c.r, c.g, c.b); }
-  QPointF map(float x, float y) const {
-    return {(double(x) - x1_) / (double(x2_) - x1_) * image_.width(),
-            (double(y) - y1_) / (double(y2_) - y1_) * image_.height()};
-  }
+  QPointF map(float x, float y) const { return {fractionX(x) * image_.width(), fractionY(y) * image_.height()}; }
 
   QImage& image_;
   QPainter painter_;
-  float x1_ = 0, y1_ = 0, x2_ = 1, y2_ = 1;
-  QPointF at_{0, 0};
 };
 
 // Qt ends the process when it finds no platform plugin; look first.

@@ -70,23 +70,14 @@ std::string xmlText(std::string_view s) {
 
 SvgCanvas::SvgCanvas(int width, int height) : width_(width), height_(height) {}
 
-void SvgCanvas::clear() {
+void SvgCanvas::drawClear() {
   body_.clear();
   polyline_.clear();
   inPolyline_ = false;
-  x_ = 0;
-  y_ = 0;
 }
 
-void SvgCanvas::setScale(float x1, float y1, float x2, float y2) {
-  x1_ = x1;
-  y1_ = y1;
-  x2_ = x2;
-  y2_ = y2;
-}
-
-double SvgCanvas::px(float x) const { return (double(x) - x1_) / (double(x2_) - x1_) * width_; }
-double SvgCanvas::py(float y) const { return (double(y) - y1_) / (double(y2_) - y1_) * height_; }
+double SvgCanvas::px(float x) const { return fractionX(x) * width_; }
+double SvgCanvas::py(float y) const { return fractionY(y) * height_; }
 
 void SvgCanvas::endPolyline() {
   if (!inPolyline_) return;
@@ -95,16 +86,14 @@ void SvgCanvas::endPolyline() {
   inPolyline_ = false;
 }
 
-void SvgCanvas::point(float x, float y, Rgb colour) {
+void SvgCanvas::drawPoint(float x, float y, Rgb colour) {
   endPolyline();
   body_ += "<circle cx=\"" + number(px(x)) + "\" cy=\"" + number(py(y)) + "\" r=\"1.5\" fill=\"" + colourText(colour) +
            "\"/>\n";
-  x_ = x;
-  y_ = y;
 }
 
-void SvgCanvas::line(float x1, float y1, float x2, float y2, Rgb colour) {
-  const bool continues = inPolyline_ && colour == polylineColour_ && x1 == x_ && y1 == y_;
+void SvgCanvas::drawLine(float x1, float y1, float x2, float y2, Rgb colour) {
+  const bool continues = inPolyline_ && colour == polylineColour_ && x1 == position().x && y1 == position().y;
   if (!continues) {
     endPolyline();
     polyline_ = number(px(x1)) + "," + number(py(y1));
@@ -112,13 +101,9 @@ void SvgCanvas::line(float x1, float y1, float x2, float y2, Rgb colour) {
     inPolyline_ = true;
   }
   polyline_ += " " + number(px(x2)) + "," + number(py(y2));
-  x_ = x2;
-  y_ = y2;
 }
 
-void SvgCanvas::lineTo(float x, float y, Rgb colour) { line(x_, y_, x, y, colour); }
-
-void SvgCanvas::text(float x, float y, std::string_view utf8, Rgb colour, float anchor) {
+void SvgCanvas::drawText(float x, float y, std::string_view utf8, Rgb colour, float anchor) {
   endPolyline();
   const char* textAnchor = anchor <= 0.25f ? "start" : anchor >= 0.75f ? "end" : "middle";
   body_ += "<text x=\"" + number(px(x)) + "\" y=\"" + number(py(y)) + "\" fill=\"" + colourText(colour) +
