@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "engine/calculator.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -38,7 +40,8 @@ int runSingle(const CliOptions& o) {
 
   RunRecord record;
   RecordingTerminalView view(o.texts, !o.quiet && TerminalView::stderrIsTerminal(), record);
-  record.summary = runCalculation(view);
+  Calculator calculator;
+  record.summary = calculator.run(view);
   if (record.summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
 
   const RunFigures figures = runFigures(record.steps, o.measured);

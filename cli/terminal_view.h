@@ -16,7 +16,7 @@ class TerminalView : public RunView {
  public:
   TerminalView(FieldTexts texts, bool showProgress);
 
-  std::string fieldText(Field field) override { return texts_[field]; }
+  FieldTexts fieldTexts() override { return texts_; }
   void setStartEnabled(bool) override {}
   void showStatus(const std::string& text) override;
   void showResults(const ResultTexts&) override {}

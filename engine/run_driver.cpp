@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "output/data_file.h"
 #include "engine/fiber_class_table.h"
 #include "engine/number_format.h"
 #include "engine/orientation.h"
@@ -47,109 +46,95 @@ bool isFinite(const StepResult& r) {
 
 }  // namespace
 
-RunSummary runCalculation(RunView& view) {
-  // Each thread keeps its table from run to run: the storage is the costly part.
-  thread_local FiberClassTable table;
+RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file) {
   RunSummary summary;
+  // Every way out closes the file, so it keeps the rows written so far.
+  const auto end = [&](RunEnd how) {
+    file.close();
+    summary.end = how;
+    return summary;
+  };
+  const auto fail = [&](const std::string& message) {
+    file.close();
+    view.showStatus("");
+    view.showError("Error", message);
+    view.setStartEnabled(true);
+    return end(RunEnd::writeFailed);
+  };
 
   view.setStartEnabled(false);
   view.showStatus("Starting...");
   view.showResults(startResultTexts());
   view.stressGraph().clear();
   view.ratioGraph().clear();
-  const auto stop = [&summary](RunEnd end) {
-    summary.end = end;
-    return summary;
-  };
-  if (!view.yield()) return stop(RunEnd::stopped);
+  if (!view.yield()) return end(RunEnd::stopped);
 
-  const std::string dataFile = view.fieldText(Field::dataFile);
-  summary.dataFile = dataFile;
+  const FieldTexts texts = view.fieldTexts();
+  summary.dataFile = texts[Field::dataFile];
 
   view.showStatus("Parameter setting...");
-  if (!view.yield()) return stop(RunEnd::stopped);
-  FieldTexts texts;
-  for (const FieldInfo& info : kFields) texts[info.field] = view.fieldText(info.field);
-  texts[Field::dataFile] = dataFile;
-  ReadOutcome read = readParameterSet(texts);
+  if (!view.yield()) return end(RunEnd::stopped);
+  const ReadOutcome read = readParameterSet(texts);
   const ParameterSet& p = read.params;
   const RunConstants k = deriveValues(p);
-  std::optional<Refusal> refusal = read.refusal ? read.refusal : checkRunInputs(p, k);
   const auto refuse = [&](const Refusal& r) {
     view.showRefusal(r);
     view.setStartEnabled(true);
-    return stop(RunEnd::refused);
+    return end(RunEnd::refused);
   };
-  if (refusal) return refuse(*refusal);
+  if (const std::optional<Refusal> refusal = read.refusal ? read.refusal : checkRunInputs(p, k)) return refuse(*refusal);
   const Orientation orientation = prepareOrientation(p, k);
 
   view.showStatus("Model setting...");
-  if (!view.yield()) return stop(RunEnd::stopped);
+  if (!view.yield()) return end(RunEnd::stopped);
   const TableOutcome built = buildFiberClassTable(p, k, orientation, table, [&view](int slice) {
     view.showStatus(sliceStatusText(slice));
     return view.yield();
   });
-  if (built.stopped) return stop(RunEnd::stopped);
+  if (built.stopped) return end(RunEnd::stopped);
   if (built.refusal) return refuse(*built.refusal);
 
   if (!prepareGraphs(view.stressGraph(), view.ratioGraph(), graphScales(p, k), [&view] { return view.yield(); }))
-    return stop(RunEnd::stopped);
+    return end(RunEnd::stopped);
 
   RunningMaximum& maximum = summary.maximum;
   maximum = RunningMaximum{};
 
-  DataFile file;
-  int code = file.open(dataFile);
-  if (code == 0) code = file.writeHeader(p, k, Timestamp::now());
+  int code = file.open(summary.dataFile);
+  if (code == 0) code = writeHeader(file, p, k, Timestamp::now());
   if (code != 0) {
     file.close();
     view.showStatus("");
     view.yield();
     view.showError("Error", openFailureMessage(code));
-    return stop(RunEnd::openFailed);
+    return end(RunEnd::openFailed);
   }
 
   const StepSchedule schedule = StepSchedule::of(p, k);
   StepSequence steps(table, p, schedule);
   for (int n = 0; n <= schedule.lastStep(); ++n) {
     view.showStatus(stepStatusText(n));
-    if (!view.yield()) return stop(RunEnd::stopped);
+    if (!view.yield()) return end(RunEnd::stopped);
     const StepResult r = steps.evaluateStep(n);
-    if (!isFinite(r)) {
-      // Written out it would read as a result; stop with the rows so far.
-      file.close();
-      view.showStatus("");
-      view.showError("Error", "The bridging force at step " + std::to_string(n) +
-                                  " is too large to be a number; the data file keeps the rows before it.");
-      view.setStartEnabled(true);
-      return stop(RunEnd::writeFailed);
-    }
+    // Written out it would read as a result; stop with the rows so far.
+    if (!isFinite(r))
+      return fail("The bridging force at step " + std::to_string(n) +
+                  " is too large to be a number; the data file keeps the rows before it.");
     maximum.update(r);
     view.showResults(stepResultTexts(maximum, r));
-    if (!view.yield()) return stop(RunEnd::stopped);
-    if (const int rowCode = file.writeRow(r)) {
-      file.close();
-      view.showStatus("");
-      view.showError("Error", writeFailureMessage(rowCode));
-      view.setStartEnabled(true);
-      return stop(RunEnd::writeFailed);
-    }
+    if (!view.yield()) return end(RunEnd::stopped);
+    if (const int rowCode = writeRow(file, r)) return fail(writeFailureMessage(rowCode));
     ++summary.stepsWritten;
     plotStep(view.stressGraph(), view.ratioGraph(), r);
     view.stepFinished(r);
-    if (!view.yield()) return stop(RunEnd::stopped);
+    if (!view.yield()) return end(RunEnd::stopped);
   }
 
-  if (const int closeCode = file.close()) {
-    view.showStatus("");
-    view.showError("Error", writeFailureMessage(closeCode));
-    view.setStartEnabled(true);
-    return stop(RunEnd::writeFailed);
-  }
+  if (const int closeCode = file.close()) return fail(writeFailureMessage(closeCode));
   view.setStartEnabled(true);
   view.showStatus("Finish");
   view.yield();
-  return summary;
+  return end(RunEnd::finished);
 }
 
 }  // namespace fb

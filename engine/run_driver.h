@@ -1,8 +1,9 @@
 #pragma once
 
-// How a run flows. The window's Start button and the command line both call
-// runCalculation with a RunView of their own. The driver reads the field
-// texts (number reader -> ParameterSet -> run constants), refuses inputs the
+// How a run flows. The window's Start button, the command line and the study
+// workers each hand a RunView of their own to a Calculator, which keeps the
+// fiber class table and calls runCalculation. The driver takes the field
+// texts from the view (number reader -> ParameterSet -> run constants), refuses inputs the
 // model cannot use, builds the fiber class table slice by slice, prepares the
 // two graphs, opens the data file and writes its header, then opens the crack
 // step by step: each step's class pass gives the bridging force, which goes
@@ -13,10 +14,12 @@
 
 #include <string>
 
-#include "output/canvas.h"
 #include "engine/crack_steps.h"
 #include "engine/field_table.h"
+#include "engine/fiber_class_table.h"
 #include "engine/refusal.h"
+#include "output/canvas.h"
+#include "output/data_file.h"
 
 namespace fb {
 
@@ -53,7 +56,8 @@ std::string writeFailureMessage(int code);
 class RunView {
  public:
   virtual ~RunView() = default;
-  virtual std::string fieldText(Field field) = 0;
+  /// The texts of every input, the data file's name included, as they stand now.
+  virtual FieldTexts fieldTexts() = 0;
   virtual void setStartEnabled(bool enabled) = 0;
   virtual void showStatus(const std::string& text) = 0;
   virtual void showResults(const ResultTexts& texts) = 0;
@@ -84,7 +88,8 @@ struct RunSummary {
   std::string dataFile;
 };
 
-/// One complete calculation, from the field texts to the last row.
-RunSummary runCalculation(RunView& view);
+/// One complete calculation, from the field texts to the last row, on
+/// `table` (rebuilt for the run) and into `file`, which it opens and closes.
+RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file);
 
 }  // namespace fb

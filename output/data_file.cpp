@@ -69,16 +69,24 @@ std::string rowText(const StepResult& r) {
   return row;
 }
 
-DataFile::~DataFile() { close(); }
+int writeHeader(DataFile& file, const ParameterSet& p, const RunConstants& k, const Timestamp& t) {
+  for (const std::string& line : headerLines(p, k, t))
+    if (const int code = file.writeLine(line)) return code;
+  return 0;
+}
 
-int DataFile::open(const std::string& path) {
+int writeRow(DataFile& file, const StepResult& r) { return file.writeLine(rowText(r)); }
+
+DiskDataFile::~DiskDataFile() { close(); }
+
+int DiskDataFile::open(const std::string& path) {
   close();
   errno = 0;
   file_ = std::fopen(path.c_str(), "wb");
   return file_ ? 0 : failureCode();
 }
 
-int DataFile::writeLine(const std::string& line) {
+int DiskDataFile::writeLine(std::string_view line) {
   if (!file_) return EBADF;
   errno = 0;
   if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
@@ -87,15 +95,7 @@ int DataFile::writeLine(const std::string& line) {
   return 0;
 }
 
-int DataFile::writeHeader(const ParameterSet& p, const RunConstants& k, const Timestamp& t) {
-  for (const std::string& line : headerLines(p, k, t))
-    if (const int code = writeLine(line)) return code;
-  return 0;
-}
-
-int DataFile::writeRow(const StepResult& r) { return writeLine(rowText(r)); }
-
-int DataFile::close() {
+int DiskDataFile::close() {
   if (!file_) return 0;
   errno = 0;
   const int result = std::fclose(file_);

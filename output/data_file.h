@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "engine/crack_steps.h"
 #include "engine/parameter_set.h"
@@ -22,25 +23,38 @@ std::array<std::string, 6> headerLines(const ParameterSet& p, const RunConstants
 /// One step's row in its 14-character print zones, without its line end.
 std::string rowText(const StepResult& r);
 
-/// The result data file, written line by line with CR LF line ends; every
-/// line reaches the disk as it is written, so a run's file grows step by step.
+/// Where a run's data file goes, line by line. The run driver writes through
+/// this interface; DiskDataFile is the real file, tests bring their own.
 /// Failures come back as the system's error number (0: none).
 class DataFile {
  public:
-  DataFile() = default;
-  DataFile(const DataFile&) = delete;
-  DataFile& operator=(const DataFile&) = delete;
-  ~DataFile();
-
+  virtual ~DataFile() = default;
   /// Creates the file or empties an existing one.
-  int open(const std::string& path);
-  int writeHeader(const ParameterSet& p, const RunConstants& k, const Timestamp& t);
-  int writeRow(const StepResult& r);
-  int close();
-  bool isOpen() const { return file_ != nullptr; }
+  virtual int open(const std::string& path) = 0;
+  /// One line, followed by CR LF.
+  virtual int writeLine(std::string_view line) = 0;
+  virtual int close() = 0;
+};
+
+/// The six header lines.
+int writeHeader(DataFile& file, const ParameterSet& p, const RunConstants& k, const Timestamp& t);
+/// One step's row.
+int writeRow(DataFile& file, const StepResult& r);
+
+/// The data file on disk, with CR LF line ends; every line reaches the disk
+/// as it is written, so a run's file grows step by step.
+class DiskDataFile : public DataFile {
+ public:
+  DiskDataFile() = default;
+  DiskDataFile(const DiskDataFile&) = delete;
+  DiskDataFile& operator=(const DiskDataFile&) = delete;
+  ~DiskDataFile() override;
+
+  int open(const std::string& path) override;
+  int writeLine(std::string_view line) override;
+  int close() override;
 
  private:
-  int writeLine(const std::string& line);
   std::FILE* file_ = nullptr;
 };
 

@@ -1,4 +1,6 @@
 #include "study/study_runner.h"
+
+#include "engine/calculator.h"
 #include "engine/inputs.h"
 
 #include <algorithm>
@@ -38,7 +40,7 @@ class StudyRunView : public RunView {
   StudyRunView(const FieldTexts& texts, RunRecord& record, bool keepGraphs, std::atomic<long>& workDone)
       : texts_(texts), record_(record), keepGraphs_(keepGraphs), workDone_(workDone) {}
 
-  std::string fieldText(Field field) override { return texts_[field]; }
+  FieldTexts fieldTexts() override { return texts_; }
   void setStartEnabled(bool) override {}
   void showStatus(const std::string&) override {}
   void showResults(const ResultTexts&) override {}
@@ -76,11 +78,12 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
   std::condition_variable runEnded;
 
   const auto worker = [&] {
+    Calculator calculator;  // one class table per worker, reused for its runs
     for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
       RunRecord& record = records[i];
       try {
         StudyRunView view(inputs[i], record, settings.keepGraphs, workDone);
-        record.summary = runCalculation(view);
+        record.summary = calculator.run(view);
       } catch (const std::exception& e) {
         // Most likely no memory for the fiber class table; the other runs go on.
         record.summary.end = RunEnd::stopped;

@@ -396,11 +396,12 @@ void Form1::centreOnScreen() {
 
 // --- the run's view ---------------------------------------------------------
 
-std::string Form1::fieldText(Field field) {
-  const std::string text = box(toQString(fieldInfo(field).textBox))->text().toStdString();
+FieldTexts Form1::fieldTexts() {
+  FieldTexts texts;
+  for (const FieldInfo& info : kFields) texts[info.field] = box(toQString(info.textBox))->text().toStdString();
   // The run's choice of data file is the one the dialog starts from next time.
-  if (field == Field::dataFile) dataFile_ = text;
-  return text;
+  dataFile_ = texts[Field::dataFile];
+  return texts;
 }
 
 void Form1::setStartEnabled(bool enabled) { start_->setEnabled(enabled); }
@@ -467,7 +468,7 @@ void Form1::startRun() {
   snapshot_.ratio = picture2_->state();
 
   running_ = true;
-  lastRun_ = runCalculation(*this);
+  lastRun_ = calculator_.run(*this);
   running_ = false;
 }
 

@@ -2,7 +2,7 @@
 
 // Form1, the program's window. Every input lives as text in its box until
 // Start reads it: the Start button hands the window, as the run's view, to
-// runCalculation, which reads the boxes, writes the status and result boxes,
+// the window's Calculator, which reads the boxes, writes the status and result boxes,
 // draws on the two QtCanvas graphs and calls yield() at its fixed points.
 // yield() repaints what changed and lets queued clicks run, so Exit, the
 // close box and Data File Name all act in the middle of a run: Exit makes
@@ -16,6 +16,7 @@
 #include <string>
 
 #include "ui/qt_canvas.h"
+#include "engine/calculator.h"
 #include "engine/run_driver.h"
 
 class QLineEdit;
@@ -41,7 +42,7 @@ class Form1 : public QWidget, public RunView {
   const RunSummary& lastRun() const { return lastRun_; }
 
   // The run's view.
-  std::string fieldText(Field field) override;
+  FieldTexts fieldTexts() override;
   void setStartEnabled(bool enabled) override;
   void showStatus(const std::string& text) override;
   void showResults(const ResultTexts& texts) override;
@@ -81,6 +82,7 @@ class Form1 : public QWidget, public RunView {
   QtCanvas* picture1_ = nullptr;
   QtCanvas* picture2_ = nullptr;
 
+  Calculator calculator_;  // its class table lives as long as the window
   std::string dataFile_;
   DataFileChooser chooseFile_;
   std::function<void()> quit_;

@@ -91,10 +91,10 @@ TEST(DataFile, lines_end_in_cr_lf_and_failures_give_the_system_error_number) {
   const auto path = std::filesystem::temp_directory_path() / "fiberbridge_data_file_test.p-d";
   const fb::ParameterSet p = paramsFrom(fb::FieldTexts::defaults());
   {
-    fb::DataFile file;
+    fb::DiskDataFile file;
     ASSERT_EQ(file.open(path.string()), 0);
-    ASSERT_EQ(file.writeHeader(p, fb::deriveValues(p), {}), 0);
-    ASSERT_EQ(file.writeRow(fb::StepResult{}), 0);
+    ASSERT_EQ(fb::writeHeader(file, p, fb::deriveValues(p), {}), 0);
+    ASSERT_EQ(fb::writeRow(file, fb::StepResult{}), 0);
     ASSERT_EQ(file.close(), 0);
   }
   const std::string text = readAll(path);
@@ -103,12 +103,12 @@ TEST(DataFile, lines_end_in_cr_lf_and_failures_give_the_system_error_number) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 7);
   std::filesystem::remove(path);
 
-  fb::DataFile missingFolder;
+  fb::DiskDataFile missingFolder;
   EXPECT_EQ(missingFolder.open("/nonexistent-folder/x.p-d"), ENOENT);
 
-  fb::DataFile full;
+  fb::DiskDataFile full;
   ASSERT_EQ(full.open("/dev/full"), 0);
-  EXPECT_EQ(full.writeHeader(p, fb::deriveValues(p), {}), ENOSPC);
+  EXPECT_EQ(fb::writeHeader(full, p, fb::deriveValues(p), {}), ENOSPC);
 }
 
 }  // namespace

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/fiber_class_table.h"
+#include "engine/run_driver.h"
+#include "output/data_file.h"
+
+namespace fb {
+
+/// Runs calculations on a fiber class table of its own, kept from run to run:
+/// the table's storage is the costly part of a run. The window keeps one for
+/// the program's life, each study worker one for its runs.
+class Calculator {
+ public:
+  /// One run, its data file written to disk.
+  RunSummary run(RunView& view) {
+    DiskDataFile file;
+    return runCalculation(view, table_, file);
+  }
+  /// One run into a data file of the caller's.
+  RunSummary run(RunView& view, DataFile& file) { return runCalculation(view, table_, file); }
+
+  const FiberClassTable& table() const { return table_; }
+
+ private:
+  FiberClassTable table_;
+};
+
+}  // namespace fb
