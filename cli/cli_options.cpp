@@ -1,5 +1,8 @@
 #include "cli/cli_options.h"
 
+#include "cli/terminal_view.h"
+#include "engine/version.h"
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +16,7 @@ namespace fb {
 namespace {
 
 CommandLine usageError(const std::string& message) {
-  std::fprintf(stderr, "fiberbridge-cli: %s\n", message.c_str());
+  printError(message);
   return {std::nullopt, kExitUsage};
 }
 
@@ -25,7 +28,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
   CLI::App app{
       "FiberBridge: the bridging law of a cracked short-fiber composite.\n"
       "Every input takes the text the window's box would hold, read the same way."};
-  app.set_version_flag("--version", "3.0.0");
+  app.set_version_flag("--version", std::string(kVersion));
   app.get_formatter()->column_width(32);
 
   CliOptions o;

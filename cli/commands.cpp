@@ -16,11 +16,9 @@
 namespace fb {
 namespace {
 
-void report(const std::string& message) { std::fprintf(stderr, "fiberbridge-cli: %s\n", message.c_str()); }
-
 // Writes a result file; false (with the reason on standard error) when it failed.
 bool written(const std::optional<std::string>& error) {
-  if (error) report(*error + " (not written)");
+  if (error) printError(*error + " (not written)");
   return !error;
 }
 
@@ -57,14 +55,14 @@ int runSingle(const CliOptions& o) {
 int runSweep(const CliOptions& o) {
   Grid grid = expandGrid(o.texts, o.sweeps);
   if (!grid.error.empty()) {
-    report(grid.error);
+    printError(grid.error);
     return kExitUsage;
   }
   std::error_code ec;
   const std::filesystem::path dir(o.outputDir);
   std::filesystem::create_directories(dir, ec);
   if (ec) {
-    report(o.outputDir + ": " + ec.message());
+    printError(o.outputDir + ": " + ec.message());
     return kExitFailed;
   }
 
@@ -110,7 +108,7 @@ int runSweep(const CliOptions& o) {
   const std::string summaryPath = (dir / "summary.csv").string();
   std::printf("%zu of %zu runs finished; summary in %s\n", finished, records.size(), summaryPath.c_str());
   if (finished < records.size())
-    report(std::to_string(records.size() - finished) + " of " + std::to_string(records.size()) +
+    printError(std::to_string(records.size() - finished) + " of " + std::to_string(records.size()) +
            " runs refused or failed; their reasons are in " + summaryPath);
   return ok && finished == records.size() ? kExitDone : kExitFailed;
 }

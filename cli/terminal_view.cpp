@@ -8,6 +8,10 @@
 
 namespace fb {
 
+void printError(std::string_view message) {
+  std::fprintf(stderr, "fiberbridge-cli: %.*s\n", static_cast<int>(message.size()), message.data());
+}
+
 TerminalView::TerminalView(FieldTexts texts, bool showProgress)
     : texts_(std::move(texts)), showProgress_(showProgress) {}
 
@@ -38,12 +42,12 @@ void TerminalView::endProgressLine() {
 
 void TerminalView::showRefusal(const Refusal& refusal) {
   endProgressLine();
-  std::fprintf(stderr, "fiberbridge-cli: %s\n", refusal.message.c_str());
+  printError(refusal.message);
 }
 
 void TerminalView::showError(const std::string& title, const std::string& text) {
   endProgressLine();
-  std::fprintf(stderr, "fiberbridge-cli: %s: %s\n", title.c_str(), text.c_str());
+  printError(title + ": " + text);
 }
 
 }  // namespace fb

@@ -3,12 +3,16 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "study/study_runner.h"
 #include "engine/field_table.h"
 #include "engine/run_driver.h"
 
 namespace fb {
+
+/// A message on standard error, after the program's name.
+void printError(std::string_view message);
 
 /// The run as the command line shows it: progress on standard error while a
 /// terminal watches, the failure messages on standard error.

@@ -2,12 +2,10 @@
 
 #include <cstddef>
 
+#include "engine/crack_steps.h"
 #include "engine/fiber_class_table.h"
 
 namespace fb::detail {
-
-/// Crack widths served by one pass over the class table.
-inline constexpr int kStepBatch = 32;
 
 /// The pass at up to kStepBatch consecutive widths; see class_pass_kernel.h.
 using PassBatchFunction = std::size_t (*)(CrossingClass* classes, std::size_t classCount,

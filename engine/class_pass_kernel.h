@@ -9,12 +9,11 @@
 
 #include <cstddef>
 
+#include "engine/crack_steps.h"
 #include "engine/fiber_class_table.h"
 
 namespace fb::detail {
 namespace {
-
-inline constexpr int kBatchSteps = 32;
 
 template <int Lanes>
 struct Lanes_;
@@ -42,15 +41,15 @@ inline bool everyLane(const Mask& m) {
   return all;
 }
 
-/// widths: kBatchSteps crack widths (mm), the unused tail repeating the last.
-/// P, count: kBatchSteps sums each. Returns how many classes stay active;
+/// widths: kStepBatch crack widths (mm), the unused tail repeating the last.
+/// P, count: kStepBatch sums each. Returns how many classes stay active;
 /// they are packed, in order, to the front of `classes`.
 template <int Lanes>
 std::size_t passKernel(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs,
                        double fiberNumberCoefficient, const double* widths, double* P, double* count) {
   using Vec = typename Lanes_<Lanes>::Vec;
   using Mask = typename Lanes_<Lanes>::Mask;
-  constexpr int kGroups = kBatchSteps / Lanes;
+  constexpr int kGroups = kStepBatch / Lanes;
 
   Vec w[kGroups], sumP[kGroups], sumCount[kGroups];
   for (int g = 0; g < kGroups; ++g) {

@@ -4,8 +4,6 @@
 
 namespace fb::detail {
 
-static_assert(kBatchSteps == kStepBatch);
-
 std::size_t passBatchPortable(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs, double fnc,
                           const double* widths, double* P, double* count) {
   return passKernel<2>(classes, classCount, pairs, fnc, widths, P, count);

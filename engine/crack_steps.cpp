@@ -7,8 +7,6 @@
 namespace fb {
 namespace {
 
-static_assert(detail::kStepBatch == 32);
-
 detail::PassBatchFunction passBatch() {
 #if defined(__x86_64__) && defined(FIBERBRIDGE_HAVE_AVX_PASS)
   static const detail::PassBatchFunction chosen =
@@ -22,9 +20,9 @@ detail::PassBatchFunction passBatch() {
 // Runs the pass for `count` widths (1 to kStepBatch); the unused lanes repeat
 // the last width, so they neither fail nor keep a class that the last step drops.
 void passWidths(FiberClassTable& table, const double* widths, int count, double* P, double* fibers) {
-  double padded[detail::kStepBatch];
-  for (int j = 0; j < detail::kStepBatch; ++j) padded[j] = widths[std::min(j, count - 1)];
-  double allP[detail::kStepBatch], allFibers[detail::kStepBatch];
+  double padded[kStepBatch];
+  for (int j = 0; j < kStepBatch; ++j) padded[j] = widths[std::min(j, count - 1)];
+  double allP[kStepBatch], allFibers[kStepBatch];
   const std::size_t kept = passBatch()(table.active.data(), table.active.size(), table.pairs.data(),
                                        table.fiberNumberCoefficient, padded, allP, allFibers);
   table.active.resize(kept);
@@ -71,7 +69,7 @@ StepSequence::StepSequence(FiberClassTable& table, const ParameterSet& p, const 
 StepResult StepSequence::evaluateStep(int n) {
   if (n >= batchStart_ + batchSize_) {
     batchStart_ = n;
-    batchSize_ = std::min(kBatch, schedule_.lastStep() + 1 - n);
+    batchSize_ = std::min(kStepBatch, schedule_.lastStep() + 1 - n);
     for (int j = 0; j < batchSize_; ++j) widths_[j] = stepWidth(schedule_, n + j);
     passWidths(table_, widths_.data(), batchSize_, P_.data(), count_.data());
   }

@@ -32,6 +32,9 @@ struct StepSchedule {
 /// Crack width (mm) of step `s`.
 double stepWidth(const StepSchedule& schedule, int s);
 
+/// Crack widths served by one pass over the class table.
+inline constexpr int kStepBatch = 32;
+
 struct ClassSums {
   double P = 0;                    // N
   double effectiveFiberCount = 0;  // fibers
@@ -56,13 +59,12 @@ class StepSequence {
   StepResult evaluateStep(int n);
 
  private:
-  static constexpr int kBatch = 32;
   FiberClassTable& table_;
   const ParameterSet& p_;
   StepSchedule schedule_;
   int batchStart_ = 0;
   int batchSize_ = 0;
-  std::array<double, kBatch> widths_{}, P_{}, count_{};
+  std::array<double, kStepBatch> widths_{}, P_{}, count_{};
 };
 
 }  // namespace fb

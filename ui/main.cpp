@@ -3,11 +3,12 @@
 
 #include "ui/main_window.h"
 #include "ui/pictures.h"
+#include "engine/version.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("FiberBridge");
-  QApplication::setApplicationVersion(FIBERBRIDGE_VERSION);
+  QApplication::setApplicationVersion(QString::fromUtf8(fb::kVersion.data(), fb::kVersion.size()));
   // The data file name dialog shows the same icon as the window.
   QApplication::setWindowIcon(fb::programIcon());
 

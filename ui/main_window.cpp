@@ -13,11 +13,9 @@
 
 #include "ui/frm_open_save.h"
 #include "ui/pictures.h"
+#include "engine/version.h"
 #include "engine/inputs.h"
 
-#ifndef FIBERBRIDGE_VERSION
-#define FIBERBRIDGE_VERSION "3.0.0"
-#endif
 
 namespace fb {
 
@@ -182,9 +180,8 @@ QFont footerFont() {
 }
 
 QString footerText() {
-  return QString::fromUtf8("FiberBridge " FIBERBRIDGE_VERSION
-                           " — fiber bridging law of cracked cementitious composites — "
-                           "FiberBridge developers");
+  return QString::fromUtf8("FiberBridge " + std::string(kVersion) +
+                           " — fiber bridging law of cracked cementitious composites — FiberBridge developers");
 }
 
 void setColours(QWidget* w, const QColor& background, const QColor& text) {

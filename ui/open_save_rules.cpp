@@ -14,20 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr Qt::CaseSensitivity kPathCase =
-#ifdef Q_OS_WIN
-    Qt::CaseInsensitive;
-#else
-    Qt::CaseSensitive;
-#endif
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
 
-fs::path toFsPath(const QString& path) {
-#ifdef Q_OS_WIN
-  return fs::path(path.toStdWString());
-#else
-  return fs::path(QFile::encodeName(path).toStdString());
-#endif
-}
+fs::path toFsPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 
 QString describe(const std::error_code& ec, const QString& path) {
   return QString::fromLocal8Bit(ec.message()) + QStringLiteral(": ") + QDir::toNativeSeparators(path);
@@ -36,15 +25,7 @@ QString describe(const std::error_code& ec, const QString& path) {
 QString describe(std::errc e, const QString& path) { return describe(std::make_error_code(e), path); }
 
 // Where the folder part of a typed name ends; -1 for a bare name.
-qsizetype lastSeparator(const QString& text) {
-#ifdef Q_OS_WIN
-  const qsizetype cut = std::max(text.lastIndexOf(u'/'), text.lastIndexOf(u'\\'));
-  if (cut < 0 && text.size() >= 2 && text[1] == u':') return 1;  // "C:name"
-  return cut;
-#else
-  return text.lastIndexOf(u'/');
-#endif
-}
+qsizetype lastSeparator(const QString& text) { return text.lastIndexOf(u'/'); }
 
 // The folder part of a path, keeping the separator of a root ("/", "C:/").
 QString parentOf(const QString& path) {
@@ -87,23 +68,16 @@ QString driveOf(const QString& folder, const QStringList& drives) {
   for (const QString& drive : drives)
     if (drive.size() > best.size() && liesIn(folder, drive)) best = drive;
   if (!best.isEmpty()) return best;
-#ifdef Q_OS_WIN
-  if (folder.size() >= 2 && folder[1] == u':') return folder.left(2).toUpper() + u'/';
-#endif
   return QDir::rootPath();
 }
 
 QStringList listDrives() {
   QStringList drives;
-#ifdef Q_OS_WIN
-  for (const QFileInfo& drive : QDir::drives()) drives << drive.absoluteFilePath();
-#else
   // Volumes that are not ready or are mounted over a single file cannot hold a
   // data file folder.
   for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
     if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
       drives << volume.rootPath();
-#endif
   if (drives.isEmpty()) drives << QDir::rootPath();
   drives.removeDuplicates();
   drives.sort(kPathCase);
@@ -116,11 +90,7 @@ QString folderProblem(const QString& folder) {
   if (ec) return describe(ec, folder);
   if (!fs::is_directory(status)) return describe(std::errc::not_a_directory, folder);
   const QFileInfo info(folder);
-#ifdef Q_OS_WIN
-  const bool enterable = info.isReadable();
-#else
   const bool enterable = info.isReadable() && info.isExecutable();
-#endif
   if (!enterable) return describe(std::errc::permission_denied, folder);
   return {};
 }

@@ -33,8 +33,7 @@ QString joinFolderAndName(const QString& folder, const QString& name, QChar sepa
 /// folder lies in, or the folder's file-system root when none does.
 QString driveOf(const QString& folder, const QStringList& drives);
 
-/// The drives of this machine: drive letters on Windows, the roots of the mounted
-/// volumes elsewhere.
+/// The drives of this machine: the roots of its mounted volumes.
 QStringList listDrives();
 
 /// Why a folder cannot be shown (missing, not a folder, not readable), as the

@@ -1,6 +1,8 @@
 // Runs the built fiberbridge-cli and reads what it wrote.
 #include <gtest/gtest.h>
 
+#include "engine/version.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,7 +136,7 @@ TEST_F(Cli, usage_errors_exit_2) {
   EXPECT_EQ(run("-o x.p-d --Am").status, 2);
   const CliRun version = run("--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "3.0.0\n");
+  EXPECT_EQ(version.out, std::string(fb::kVersion) + "\n");
 }
 
 }  // namespace

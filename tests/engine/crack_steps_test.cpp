@@ -122,9 +122,9 @@ TEST(CrackSteps, every_instruction_set_gives_the_same_sums) {
   t[fb::Field::fp1] = "0.03";
   t[fb::Field::Ca] = "0.02";
   const PreparedRun run = prepare(t);
-  double widths[fb::detail::kStepBatch];
-  for (int j = 0; j < fb::detail::kStepBatch; ++j) widths[j] = 0.02 * j * j;
-  double P1[fb::detail::kStepBatch], C1[fb::detail::kStepBatch], P2[fb::detail::kStepBatch], C2[fb::detail::kStepBatch];
+  double widths[fb::kStepBatch];
+  for (int j = 0; j < fb::kStepBatch; ++j) widths[j] = 0.02 * j * j;
+  double P1[fb::kStepBatch], C1[fb::kStepBatch], P2[fb::kStepBatch], C2[fb::kStepBatch];
   fb::FiberClassTable a = run.table, b = run.table;
   const std::size_t keptA = fb::detail::passBatchPortable(a.active.data(), a.active.size(), a.pairs.data(),
                                                           a.fiberNumberCoefficient, widths, P1, C1);
@@ -133,7 +133,7 @@ TEST(CrackSteps, every_instruction_set_gives_the_same_sums) {
   const std::size_t keptB = fb::detail::passBatchAvx(b.active.data(), b.active.size(), b.pairs.data(),
                                                      b.fiberNumberCoefficient, widths, P2, C2);
   EXPECT_EQ(keptA, keptB);
-  for (int j = 0; j < fb::detail::kStepBatch; ++j) {
+  for (int j = 0; j < fb::kStepBatch; ++j) {
     EXPECT_EQ(P1[j], P2[j]) << j;
     EXPECT_EQ(C1[j], C2[j]) << j;
   }
