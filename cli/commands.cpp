@@ -42,13 +42,13 @@ int runSingle(const CliOptions& o) {
   record.summary = calculator.run(view);
   if (record.summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
 
-  const RunFigures figures = runFigures(record.steps, o.measured);
+  const RunMetrics metrics = runMetrics(record.steps, o.measured);
   if (!o.csv.empty()) ok = written(writeTextFile(o.csv, rowsCsv(record.steps))) && ok;
   if (!o.plot.empty()) {
     Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
-  std::printf("%s\n", summaryLine(record.summary, figures, !o.measured.empty()).c_str());
+  std::printf("%s\n", summaryLine(record.summary, metrics, !o.measured.empty()).c_str());
   return ok ? kExitDone : kExitFailed;
 }
 
@@ -100,7 +100,7 @@ int runSweep(const CliOptions& o) {
     if (r.summary.end == RunEnd::finished) {
       ++finished;
       std::printf("%s: %s\n", grid.runs[i].label.c_str(),
-                  summaryLine(r.summary, r.figures, !o.measured.empty()).c_str());
+                  summaryLine(r.summary, r.metrics, !o.measured.empty()).c_str());
     } else {
       std::printf("%s: %s: %s\n", grid.runs[i].label.c_str(), statusWord(r).c_str(), r.message.c_str());
     }

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/number_reader.h"
+#include "study/line_reader.h"
 #include "study/text_files.h"
 #include "engine/field_table.h"
 
@@ -38,34 +39,23 @@ std::string unknownNameReason(std::string_view name) {
 
 InputSet parseInputSet(std::string_view text, const std::string& fileName) {
   InputSet out;
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::map<Field, int> seenOnLine;
-  int lineNumber = 0;
-  while (!text.empty() || lineNumber == 0) {
-    ++lineNumber;
-    const auto end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    const auto fail = [&](const std::string& reason) {
-      out.values.clear();
-      out.error = fileName + ":" + std::to_string(lineNumber) + ": " + reason;
-      return out;
-    };
-
+  out.error = forEachLine(text, fileName, [&](std::string_view line, int lineNumber) -> std::optional<std::string> {
     const std::string_view body = content(line);
-    if (body.empty()) continue;
+    if (body.empty()) return std::nullopt;
     const auto equals = body.find('=');
-    if (equals == std::string_view::npos) return fail("expected 'name = value', found '" + std::string(body) + "'");
+    if (equals == std::string_view::npos) return "expected 'name = value', found '" + std::string(body) + "'";
     const std::string_view name = trim(body.substr(0, equals));
-    if (name.empty()) return fail("no input name before '='");
+    if (name.empty()) return "no input name before '='";
     const auto field = inputField(name);
-    if (!field) return fail(unknownNameReason(name));
+    if (!field) return unknownNameReason(name);
     if (const auto seen = seenOnLine.find(*field); seen != seenOnLine.end())
-      return fail(std::string(name) + " is given twice (first on line " + std::to_string(seen->second) + ")");
+      return std::string(name) + " is given twice (first on line " + std::to_string(seen->second) + ")";
     seenOnLine[*field] = lineNumber;
     out.values.emplace_back(*field, std::string(trim(body.substr(equals + 1))));
-  }
+    return std::nullopt;
+  });
+  if (out.error) out.values.clear();
   return out;
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "study/line_reader.h"
 #include "study/text_files.h"
 
 namespace fb {
@@ -33,18 +34,11 @@ std::optional<double> readNumber(std::string_view text, bool decimalComma) {
 
 MeasuredCurve parseMeasuredCurve(std::string_view text, const std::string& fileName) {
   MeasuredCurve out;
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::optional<char> separator;
   bool firstLine = true;
-  int lineNumber = 0;
-  while (!text.empty()) {
-    ++lineNumber;
-    const auto end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
+  out.error = forEachLine(text, fileName, [&](std::string_view line, int) -> std::optional<std::string> {
     line = trim(line);
-    if (line.empty() || line.starts_with('#')) continue;
+    if (line.empty() || line.starts_with('#')) return std::nullopt;
 
     if (!separator)
       separator = line.find(';') != std::string_view::npos    ? ';'
@@ -58,23 +52,19 @@ MeasuredCurve parseMeasuredCurve(std::string_view text, const std::string& fileN
     const bool header = firstLine && std::any_of(fields.begin(), fields.end(),
                                                  [&](std::string_view f) { return !readNumber(f, decimalComma); });
     firstLine = false;
-    if (header) continue;
+    if (header) return std::nullopt;
 
-    std::string reason;
     if (fields.size() != 2)
-      reason = "expected 2 values (crack width in mm, stress in MPa), found " + std::to_string(fields.size());
-    else if (!Wcr)
-      reason = "crack width '" + std::string(fields[0]) + "' is not a number";
-    else if (!sigma)
-      reason = "stress '" + std::string(fields[1]) + "' is not a number";
-    if (!reason.empty()) {
-      out.points.clear();
-      out.error = fileName + ":" + std::to_string(lineNumber) + ": " + reason;
-      return out;
-    }
+      return "expected 2 values (crack width in mm, stress in MPa), found " + std::to_string(fields.size());
+    if (!Wcr) return "crack width '" + std::string(fields[0]) + "' is not a number";
+    if (!sigma) return "stress '" + std::string(fields[1]) + "' is not a number";
     out.points.push_back({*Wcr, *sigma});
-  }
-  if (out.points.empty()) out.error = fileName + ": no measured points (crack width in mm, stress in MPa)";
+    return std::nullopt;
+  });
+  if (out.error)
+    out.points.clear();
+  else if (out.points.empty())
+    out.error = fileName + ": no measured points (crack width in mm, stress in MPa)";
   return out;
 }
 

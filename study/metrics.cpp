@@ -5,8 +5,8 @@
 
 namespace fb {
 
-DerivedResults deriveResults(std::span<const StepResult> steps) {
-  DerivedResults d;
+CurveMetrics curveMetrics(std::span<const StepResult> steps) {
+  CurveMetrics d;
   std::size_t peakIndex = 0;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     // The same rule as the result boxes, so the summary quotes their peak.
@@ -54,10 +54,10 @@ std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, st
   return fit;
 }
 
-RunFigures runFigures(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured) {
-  RunFigures f;
+RunMetrics runMetrics(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured) {
+  RunMetrics f;
   if (steps.empty()) return f;
-  f.derived = deriveResults(steps);
+  f.curve = curveMetrics(steps);
   if (!measured.empty()) f.fit = compareMeasured(steps, measured);
   return f;
 }

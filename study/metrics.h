@@ -10,14 +10,14 @@
 namespace fb {
 
 /// What a finished run's curve says beyond its rows.
-struct DerivedResults {
+struct CurveMetrics {
   RunningMaximum peak;                // N, MPa and mm at the largest force
   double energy = 0;                  // N/mm, area under sigma over Wcr, trapezoidal
   std::optional<double> halfPeakWcr;  // mm, where the stress first falls to half its peak after it
 };
 
-/// The derived results of a run's steps (at least one step).
-DerivedResults deriveResults(std::span<const StepResult> steps);
+/// The metrics of a run's curve (at least one step).
+CurveMetrics curveMetrics(std::span<const StepResult> steps);
 
 /// The stress (MPa) at crack width `Wcr` (mm), linear between the steps;
 /// empty outside the widths the steps cover.
@@ -33,11 +33,11 @@ struct MeasuredFit {
 /// Empty when no measured point lies within the computed widths.
 std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured);
 
-/// A finished run's derived results, with the fit when a measured curve was given.
-struct RunFigures {
-  std::optional<DerivedResults> derived;  // empty for a run without steps
+/// A finished run's metrics, with the fit when a measured curve was given.
+struct RunMetrics {
+  std::optional<CurveMetrics> curve;  // empty for a run without steps
   std::optional<MeasuredFit> fit;
 };
-RunFigures runFigures(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured);
+RunMetrics runMetrics(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured);
 
 }  // namespace fb

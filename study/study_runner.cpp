@@ -91,8 +91,8 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
       }
       // The steps a run did not reach count as done once it has ended.
       workDone.fetch_add(std::max(0L, work[i] - static_cast<long>(record.steps.size())), std::memory_order_relaxed);
-      // A large study keeps each run's few figures, not its rows.
-      if (record.summary.end == RunEnd::finished) record.figures = runFigures(record.steps, settings.measured);
+      // A large study keeps each run's few metrics, not its rows.
+      if (record.summary.end == RunEnd::finished) record.metrics = runMetrics(record.steps, settings.measured);
       std::vector<StepResult>().swap(record.steps);
       {
         std::lock_guard lock(mutex);

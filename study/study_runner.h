@@ -20,7 +20,7 @@ struct RunRecord {
   std::vector<StepResult> steps;
   RecordingCanvas stress, ratio;  // the two graphs as the graph code drew them
   std::string message;            // why the run was refused or failed
-  RunFigures figures;             // of a finished run
+  RunMetrics metrics;             // of a finished run
 };
 
 /// "finished", "refused" or "failed".
@@ -40,7 +40,7 @@ struct StudySettings {
 /// Runs every input set and gives the records in the order of `inputs`,
 /// whatever order the runs end in. Each run is the single run's calculation,
 /// so its data file is the same byte for byte. A finished run keeps its
-/// figures (and its graphs when asked), not its steps. `progress`, when set,
+/// metrics (and its graphs when asked), not its steps. `progress`, when set,
 /// is called on this thread a few times a second.
 std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const StudySettings& settings,
                                 const std::function<void(const StudyProgress&)>& progress);

@@ -8,9 +8,9 @@
 
 namespace fb {
 
-std::string summaryLine(const RunSummary& s, const RunFigures& f, bool measuredGiven) {
-  if (!f.derived) return "no crack-opening steps (division below 0); header written to " + s.dataFile;
-  const DerivedResults& d = *f.derived;
+std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredGiven) {
+  if (!f.curve) return "no crack-opening steps (division below 0); header written to " + s.dataFile;
+  const CurveMetrics& d = *f.curve;
   std::string line = "peak force " + formatFixed(d.peak.P / 1000, 4) + " kN, peak stress " +
                      formatFixed(d.peak.sigma, 4) + " MPa at Wcr " + formatShortest(d.peak.Wcr) + " mm";
   line += ", bridging energy " + formatFixed(d.energy, 4) + " N/mm, ";
@@ -51,9 +51,9 @@ std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<
     const bool wrote = record.summary.end == RunEnd::finished || record.summary.end == RunEnd::writeFailed;
     out += csvField(wrote ? std::filesystem::path(record.summary.dataFile).filename().string() : "") + ",";
     out += statusWord(record);
-    const RunFigures& f = record.figures;
-    if (f.derived) {
-      const DerivedResults& d = *f.derived;
+    const RunMetrics& f = record.metrics;
+    if (f.curve) {
+      const CurveMetrics& d = *f.curve;
       out += "," + exactText(d.peak.P / 1000) + "," + exactText(d.peak.sigma) + "," + exactText(d.peak.Wcr) + "," +
              exactText(d.energy) + "," + (d.halfPeakWcr ? exactText(*d.halfPeakWcr) : "");
     } else {

@@ -14,13 +14,13 @@ namespace fb {
 /// The summary of a finished run, one line: peak force (kN) and stress (MPa)
 /// with the crack width at the peak, then as asked the bridging energy and
 /// the width at half the peak, the fit to the measured curve, and the data file.
-std::string summaryLine(const RunSummary& summary, const RunFigures& figures, bool measuredGiven);
+std::string summaryLine(const RunSummary& summary, const RunMetrics& metrics, bool measuredGiven);
 
 /// The rows of a run as CSV, for tools that do not read fixed columns.
 std::string rowsCsv(std::span<const StepResult> steps);
 
 /// summary.csv of a study: per run in grid order the varied inputs, the data
-/// file, the status, the derived results and the reason of a refusal or failure.
+/// file, the status, the metrics and the reason of a refusal or failure.
 std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<GridRun>& runs,
                             const std::vector<RunRecord>& records, std::span<const MeasuredPoint> measured);
 

@@ -16,7 +16,7 @@ std::vector<fb::StepResult> curve(std::initializer_list<std::pair<double, double
   return steps;
 }
 
-TEST(DerivedResults, peak_energy_and_half_peak_width_of_hand_made_curves) {
+TEST(CurveMetrics, peak_energy_and_half_peak_width_of_hand_made_curves) {
   const struct {
     const char* what;
     std::vector<fb::StepResult> steps;
@@ -34,7 +34,7 @@ TEST(DerivedResults, peak_energy_and_half_peak_width_of_hand_made_curves) {
       {"no tension", curve({{0, 0}, {1, 0}}), 0, 1, 0, std::nullopt},
   };
   for (const auto& c : cases) {
-    const fb::DerivedResults d = fb::deriveResults(c.steps);
+    const fb::CurveMetrics d = fb::curveMetrics(c.steps);
     EXPECT_DOUBLE_EQ(d.peak.sigma, c.peakSigma) << c.what;
     EXPECT_DOUBLE_EQ(d.peak.P, c.peakSigma * 1000) << c.what;
     EXPECT_DOUBLE_EQ(d.peak.Wcr, c.peakWcr) << c.what;
@@ -46,7 +46,7 @@ TEST(DerivedResults, peak_energy_and_half_peak_width_of_hand_made_curves) {
   }
 }
 
-TEST(DerivedResults, rms_difference_at_the_measured_widths_leaves_out_points_beyond_the_steps) {
+TEST(CurveMetrics, rms_difference_at_the_measured_widths_leaves_out_points_beyond_the_steps) {
   const auto steps = curve({{0, 0}, {1, 2}, {2, 1}});
   EXPECT_EQ(fb::stressAt(steps, 0.25), 0.5);
   EXPECT_EQ(fb::stressAt(steps, 2), 1.0);
@@ -62,12 +62,12 @@ TEST(DerivedResults, rms_difference_at_the_measured_widths_leaves_out_points_bey
   EXPECT_FALSE(fb::compareMeasured(steps, std::vector<fb::MeasuredPoint>{{5, 1}}));
 }
 
-TEST(DerivedResults, summary_line_and_csv_rows_carry_them_with_units) {
+TEST(CurveMetrics, summary_line_and_csv_rows_carry_them_with_units) {
   const auto steps = curve({{0, 0}, {1, 4}, {2, 3}, {3, 1}});
   fb::RunSummary summary;
   summary.dataFile = "x.p-d";
   const std::vector<fb::MeasuredPoint> measured = {{0.5, 1.0}};
-  EXPECT_EQ(fb::summaryLine(summary, fb::runFigures(steps, measured), true),
+  EXPECT_EQ(fb::summaryLine(summary, fb::runMetrics(steps, measured), true),
             "peak force 4.0000 kN, peak stress 4.0000 MPa at Wcr 1 mm, bridging energy 7.5000 N/mm, "
             "half the peak stress at Wcr 2.50000 mm, RMS difference to the measured curve 1.0000 MPa over 1 of 1 "
             "points; written to x.p-d");
