@@ -1,14 +1,14 @@
 #include "ui/frm_open_save.h"
 
+#include "ui/window_toolkit.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -16,12 +16,6 @@
 namespace fb {
 
 namespace {
-
-// Positions below are in twips, 15 to a pixel at 96 dots per inch.
-constexpr int px(int twips) { return twips / 15; }
-QRect twipsRect(int left, int top, int width, int height) {
-  return QRect(px(left), px(top), px(width), px(height));
-}
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kDepthRole = Qt::UserRole + 1;
@@ -45,13 +39,6 @@ class FolderIndentDelegate : public QStyledItemDelegate {
   static int indent(const QModelIndex& index) { return index.data(kDepthRole).toInt() * kIndentPerLevel; }
 };
 
-QFont dialogFont(qreal pointSize) {
-  QFont font;
-  font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"), QStringLiteral("sans-serif")});
-  font.setPointSizeF(pointSize);
-  return font;
-}
-
 }  // namespace
 
 FrmOpenSave::FrmOpenSave(QWidget* parent)
@@ -66,8 +53,8 @@ FrmOpenSave::FrmOpenSave(QWidget* parent)
 void FrmOpenSave::build() {
   setObjectName(QStringLiteral("frmOpenSave"));
   setWindowTitle(QStringLiteral("File"));  // the caller's title replaces it before showing
-  setFixedSize(px(5760), px(3810));
-  setFont(dialogFont(9.75));
+  setFixedSize(pixels(5760), pixels(3810));
+  setFont(programFont());
   QPalette background = palette();
   background.setColor(QPalette::Window, QColor(192, 192, 192));
   setPalette(background);
@@ -84,49 +71,49 @@ void FrmOpenSave::build() {
   makeLabel(3, QStringLiteral("Drive:"), twipsRect(2280, 120, 1455, 255));
   makeLabel(2, QString(), twipsRect(2280, 480, 3375, 315));
   makeLabel(1, QStringLiteral("Folder:"), twipsRect(2280, 720, 1455, 315));
-  labels_[2]->setFont(dialogFont(9));
+  labels_[2]->setFont(programFont(9));
 
-  txtOpenSave_ = new QLineEdit(this);
-  txtOpenSave_->setObjectName(QStringLiteral("txtOpenSave"));
-  txtOpenSave_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  txtOpenSave_->setGeometry(twipsRect(120, 360, 2055, 315));
+  fileName_ = new QLineEdit(this);
+  fileName_->setObjectName(QStringLiteral("txtOpenSave"));
+  fileName_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  fileName_->setGeometry(twipsRect(120, 360, 2055, 315));
 
-  filOpenSave_ = new QListWidget(this);
-  filOpenSave_->setObjectName(QStringLiteral("filOpenSave"));
-  filOpenSave_->setSelectionMode(QAbstractItemView::SingleSelection);
-  filOpenSave_->setGeometry(twipsRect(120, 720, 2055, 2820));
+  fileList_ = new QListWidget(this);
+  fileList_->setObjectName(QStringLiteral("filOpenSave"));
+  fileList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  fileList_->setGeometry(twipsRect(120, 720, 2055, 2820));
 
   // The drive list lies over part of the path label.
-  drvOpenSave_ = new QComboBox(this);
-  drvOpenSave_->setObjectName(QStringLiteral("drvOpenSave"));
-  drvOpenSave_->setGeometry(twipsRect(2280, 360, 3375, 315));
+  driveList_ = new QComboBox(this);
+  driveList_->setObjectName(QStringLiteral("drvOpenSave"));
+  driveList_->setGeometry(twipsRect(2280, 360, 3375, 315));
 
-  dirOpenSave_ = new QListWidget(this);
-  dirOpenSave_->setObjectName(QStringLiteral("dirOpenSave"));
-  dirOpenSave_->setSelectionMode(QAbstractItemView::SingleSelection);
-  dirOpenSave_->setItemDelegate(new FolderIndentDelegate(dirOpenSave_));
-  dirOpenSave_->setGeometry(twipsRect(2280, 960, 3375, 2280));
-  dirOpenSave_->installEventFilter(this);
+  folderList_ = new QListWidget(this);
+  folderList_->setObjectName(QStringLiteral("dirOpenSave"));
+  folderList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  folderList_->setItemDelegate(new FolderIndentDelegate(folderList_));
+  folderList_->setGeometry(twipsRect(2280, 960, 3375, 2280));
+  folderList_->installEventFilter(this);
 
-  cmdOpenSave_[0] = new QPushButton(QStringLiteral("OK"), this);
-  cmdOpenSave_[0]->setObjectName(QStringLiteral("cmdOpenSave0"));
-  cmdOpenSave_[0]->setGeometry(twipsRect(2640, 3360, 1095, 375));
-  cmdOpenSave_[0]->setDefault(true);
-  cmdOpenSave_[0]->setEnabled(false);
+  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_->setObjectName(QStringLiteral("cmdOpenSave0"));
+  ok_->setGeometry(twipsRect(2640, 3360, 1095, 375));
+  ok_->setDefault(true);
+  ok_->setEnabled(false);
 
-  cmdOpenSave_[1] = new QPushButton(QStringLiteral("Cancel"), this);
-  cmdOpenSave_[1]->setObjectName(QStringLiteral("cmdOpenSave1"));
-  cmdOpenSave_[1]->setGeometry(twipsRect(4200, 3360, 1095, 375));
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setObjectName(QStringLiteral("cmdOpenSave1"));
+  cancel_->setGeometry(twipsRect(4200, 3360, 1095, 375));
 
-  setTabOrder(filOpenSave_, dirOpenSave_);
-  setTabOrder(dirOpenSave_, txtOpenSave_);
-  setTabOrder(txtOpenSave_, drvOpenSave_);
-  setTabOrder(drvOpenSave_, cmdOpenSave_[0]);
-  setTabOrder(cmdOpenSave_[0], cmdOpenSave_[1]);
+  setTabOrder(fileList_, folderList_);
+  setTabOrder(folderList_, fileName_);
+  setTabOrder(fileName_, driveList_);
+  setTabOrder(driveList_, ok_);
+  setTabOrder(ok_, cancel_);
 }
 
 void FrmOpenSave::connectEvents() {
-  connect(txtOpenSave_, &QLineEdit::textChanged, this, [this](const QString& text) {
+  connect(fileName_, &QLineEdit::textChanged, this, [this](const QString& text) {
     rules_.fileNameChanged(text);
     refresh();
   });
@@ -136,55 +123,50 @@ void FrmOpenSave::connectEvents() {
     rules_.fileClicked(row);
     refresh();
   };
-  connect(filOpenSave_, &QListWidget::itemSelectionChanged, this, [this, fileClicked] {
-    const QList<QListWidgetItem*> picked = filOpenSave_->selectedItems();
-    if (!picked.isEmpty()) fileClicked(filOpenSave_->row(picked.first()));
+  connect(fileList_, &QListWidget::itemSelectionChanged, this, [this, fileClicked] {
+    const QList<QListWidgetItem*> picked = fileList_->selectedItems();
+    if (!picked.isEmpty()) fileClicked(fileList_->row(picked.first()));
   });
-  connect(filOpenSave_, &QListWidget::itemClicked, this,
-          [this, fileClicked](QListWidgetItem* item) { fileClicked(filOpenSave_->row(item)); });
-  connect(filOpenSave_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-    rules_.fileDoubleClicked(filOpenSave_->row(item));
+  connect(fileList_, &QListWidget::itemClicked, this,
+          [this, fileClicked](QListWidgetItem* item) { fileClicked(fileList_->row(item)); });
+  connect(fileList_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    rules_.fileDoubleClicked(fileList_->row(item));
     refresh();
     if (rules_.accepted()) accept();
   });
 
-  connect(dirOpenSave_, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { openFolderAt(dirOpenSave_->row(item)); });
+  connect(folderList_, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* item) { openFolderAt(folderList_->row(item)); });
 
-  connect(drvOpenSave_, &QComboBox::activated, this,
-          [this](int index) { report(rules_.driveChosen(drvOpenSave_->itemData(index).toString())); });
+  connect(driveList_, &QComboBox::activated, this,
+          [this](int index) { report(rules_.driveChosen(driveList_->itemData(index).toString())); });
 
-  connect(cmdOpenSave_[0], &QPushButton::clicked, this, [this] {
+  connect(ok_, &QPushButton::clicked, this, [this] {
     report(rules_.okPressed());
     if (rules_.accepted()) accept();
   });
-  connect(cmdOpenSave_[1], &QPushButton::clicked, this, &QDialog::reject);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void FrmOpenSave::setFileNameText(const QString& text, int selectFirst) {
-  txtOpenSave_->setText(text);
-  txtOpenSave_->setSelection(0, std::min<int>(selectFirst, static_cast<int>(text.size())));
+  fileName_->setText(text);
+  fileName_->setSelection(0, std::min<int>(selectFirst, static_cast<int>(text.size())));
 }
 
 QString FrmOpenSave::acceptedPath() const { return rules_.accepted() ? rules_.acceptedPath() : QString(); }
 
 void FrmOpenSave::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (const QScreen* screen = this->screen()) {
-    const QRect area = screen->geometry();
-    const QSize outer = frameGeometry().size();
-    move(area.x() + qRound(area.width() / 2.0 - outer.width() / 2.0),
-         area.y() + qRound(area.height() / 2.0 - outer.height() / 2.0));
-  }
-  filOpenSave_->setFocus();
+  centreOnScreen(this);
+  fileList_->setFocus();
 }
 
 // Enter opens the highlighted folder and goes no further: it must not also press "OK".
 bool FrmOpenSave::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == dirOpenSave_ && event->type() == QEvent::KeyPress) {
+  if (watched == folderList_ && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      openFolderAt(dirOpenSave_->currentRow());
+      openFolderAt(folderList_->currentRow());
       return true;
     }
   }
@@ -192,7 +174,7 @@ bool FrmOpenSave::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FrmOpenSave::openFolderAt(int row) {
-  const QListWidgetItem* item = dirOpenSave_->item(row);
+  const QListWidgetItem* item = folderList_->item(row);
   if (!item) return;
   const QString folder = item->data(kPathRole).toString();
   report(rules_.folderOpened(folder));
@@ -201,57 +183,56 @@ void FrmOpenSave::openFolderAt(int row) {
 void FrmOpenSave::report(const QString& message) {
   refresh();
   if (message.isEmpty()) return;
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("FiberBridge"), message, QMessageBox::Ok, this);
-  box.exec();
+  showWarning(this, QStringLiteral("FiberBridge"), message);
 }
 
 // Shows the rules' state; the blockers keep these updates from coming back as
 // the user's own actions.
 void FrmOpenSave::refresh() {
   {
-    const QSignalBlocker blocker(txtOpenSave_);
-    if (txtOpenSave_->text() != rules_.fileName()) txtOpenSave_->setText(rules_.fileName());
+    const QSignalBlocker blocker(fileName_);
+    if (fileName_->text() != rules_.fileName()) fileName_->setText(rules_.fileName());
   }
-  cmdOpenSave_[0]->setEnabled(rules_.okEnabled());
+  ok_->setEnabled(rules_.okEnabled());
   labels_[2]->setText(rules_.pathLabel());
 
   {
-    const QSignalBlocker blocker(drvOpenSave_);
+    const QSignalBlocker blocker(driveList_);
     QStringList shown;
-    for (int i = 0; i < drvOpenSave_->count(); ++i) shown << drvOpenSave_->itemData(i).toString();
+    for (int i = 0; i < driveList_->count(); ++i) shown << driveList_->itemData(i).toString();
     if (shown != rules_.drives()) {
-      drvOpenSave_->clear();
-      for (const QString& drive : rules_.drives()) drvOpenSave_->addItem(QDir::toNativeSeparators(drive), drive);
+      driveList_->clear();
+      for (const QString& drive : rules_.drives()) driveList_->addItem(QDir::toNativeSeparators(drive), drive);
     }
-    drvOpenSave_->setCurrentIndex(drvOpenSave_->findData(rules_.drive()));
+    driveList_->setCurrentIndex(driveList_->findData(rules_.drive()));
   }
 
   if (shownFolderRevision_ != rules_.folderRevision()) {
-    const QSignalBlocker blocker(dirOpenSave_);
-    dirOpenSave_->clear();
+    const QSignalBlocker blocker(folderList_);
+    folderList_->clear();
     int openRow = -1;
     for (const FolderEntry& entry : rules_.folderEntries()) {
       // The open folder and its ancestors show open; the subfolders below it closed.
       const bool below = openRow >= 0;
-      auto* item = new QListWidgetItem(entry.label, dirOpenSave_);
+      auto* item = new QListWidgetItem(entry.label, folderList_);
       item->setData(kPathRole, entry.path);
       item->setData(kDepthRole, entry.depth);
       item->setIcon(style()->standardIcon(below ? QStyle::SP_DirClosedIcon : QStyle::SP_DirOpenIcon));
-      if (entry.open) openRow = dirOpenSave_->count() - 1;
+      if (entry.open) openRow = folderList_->count() - 1;
     }
-    dirOpenSave_->setCurrentRow(openRow);
+    folderList_->setCurrentRow(openRow);
     shownFolderRevision_ = rules_.folderRevision();
   }
 
   {
-    const QSignalBlocker blocker(filOpenSave_);
+    const QSignalBlocker blocker(fileList_);
     if (shownFilesRevision_ != rules_.filesRevision()) {
-      filOpenSave_->clear();
-      filOpenSave_->addItems(rules_.files());
+      fileList_->clear();
+      fileList_->addItems(rules_.files());
       shownFilesRevision_ = rules_.filesRevision();
     }
     const int selected = rules_.selectedFile();
-    if (selected >= 0 && filOpenSave_->currentRow() != selected) filOpenSave_->setCurrentRow(selected);
+    if (selected >= 0 && fileList_->currentRow() != selected) fileList_->setCurrentRow(selected);
   }
 }
 

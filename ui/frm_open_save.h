@@ -52,11 +52,12 @@ class FrmOpenSave : public QDialog {
 
   OpenSaveRules rules_;
   QLabel* labels_[4] = {};
-  QLineEdit* txtOpenSave_ = nullptr;
-  QListWidget* filOpenSave_ = nullptr;
-  QComboBox* drvOpenSave_ = nullptr;
-  QListWidget* dirOpenSave_ = nullptr;
-  QPushButton* cmdOpenSave_[2] = {};
+  QLineEdit* fileName_ = nullptr;
+  QListWidget* fileList_ = nullptr;
+  QComboBox* driveList_ = nullptr;
+  QListWidget* folderList_ = nullptr;
+  QPushButton* ok_ = nullptr;      // cmdOpenSave 0
+  QPushButton* cancel_ = nullptr;  // cmdOpenSave 1
   unsigned shownFolderRevision_ = ~0u;
   unsigned shownFilesRevision_ = ~0u;
 };

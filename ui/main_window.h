@@ -46,8 +46,8 @@ class Form1 : public QWidget, public RunView {
   void setStartEnabled(bool enabled) override;
   void showStatus(const std::string& text) override;
   void showResults(const ResultTexts& texts) override;
-  Canvas& stressGraph() override { return *picture1_; }
-  Canvas& ratioGraph() override { return *picture2_; }
+  Canvas& stressGraph() override { return *stressGraph_; }
+  Canvas& ratioGraph() override { return *ratioGraph_; }
   bool yield() override;
   void showRefusal(const Refusal& refusal) override;
   void showError(const std::string& title, const std::string& text) override;
@@ -68,19 +68,19 @@ class Form1 : public QWidget, public RunView {
   void buildControls();
   void setKeyboardOrder();
   void loadDefaults();
-  void centreOnScreen();
   QLineEdit* box(const QString& name) const;
+  QLineEdit* box(Field field) const;
   QLineEdit* resultBox(int index) const;
 
   void startRun();
   void chooseDataFile();
-  void checkText24();
+  void checkFp1();
 
   std::map<QString, QWidget*> controls_;
   QPushButton* start_ = nullptr;
   QLineEdit* status_ = nullptr;
-  QtCanvas* picture1_ = nullptr;
-  QtCanvas* picture2_ = nullptr;
+  QtCanvas* stressGraph_ = nullptr;  // Picture1
+  QtCanvas* ratioGraph_ = nullptr;   // Picture2
 
   Calculator calculator_;  // its class table lives as long as the window
   std::string dataFile_;
