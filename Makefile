@@ -1,7 +1,7 @@
 # The two set-up commands of the README: `make run` and `make test`.
 # Each installs what is missing, then configures and builds the Release tree.
 
-.PHONY: run test deps build sanitize-test bench clean
+.PHONY: run test deps build sanitize-test tsan-test format format-check bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -17,14 +17,29 @@ run: build
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --preset release
 
-# The engine, output and command-line tests under AddressSanitizer and UBSan.
+# The engine, output, study and command-line tests under AddressSanitizer and UBSan.
 sanitize-test: deps
 	cmake --preset sanitize
 	cmake --build --preset sanitize
 	ctest --preset sanitize
 
+# The study tests, whose runs share threads, under ThreadSanitizer.
+tsan-test: deps
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
+
+# Every C++ file in the layout of .clang-format.
+FORMATTED = $(shell git ls-files '*.cpp' '*.h')
+format: deps
+	clang-format -i $(FORMATTED)
+
+format-check: deps
+	clang-format --dry-run --Werror $(FORMATTED)
+
 bench: build
 	build/release/bench/fiberbridge-bench
+	build/release/bench/fiberbridge-window-bench
 
 clean:
 	rm -rf build

@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build make pkg-config
   qt6-base-dev libgl-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic locales clang-format
 )
 
 missing=()
@@ -20,4 +20,4 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -133,23 +133,23 @@ QPixmap coefficientFormulas() {
   p.setPen(Qt::black);
 
   const int size = 13;
-  const auto power = [&](int baseline, const QString& load, const QString& loadSub, const QString& factor,
-                         const QString& factorSub, const QString& exponent, const QString& exponentSub) {
-    int x = drawSymbol(p, 14, baseline, load, loadSub, size);
+  // "P = A·lb" or "δ = C·lb", what both kinds of formula begin with; gives where it ends.
+  const auto product = [&](int baseline, const QString& symbol, const QString& symbolSub, const QString& factor,
+                           const QString& factorSub) {
+    int x = drawSymbol(p, 14, baseline, symbol, symbolSub, size);
     x = drawPlain(p, x + 2, baseline, "=", size);
     x = drawSymbol(p, x + 3, baseline, factor, factorSub, size);
     x = drawPlain(p, x + 1, baseline, QString::fromUtf8("·"), size);
-    x = drawSymbol(p, x + 1, baseline, "l", "b", size);
+    return drawSymbol(p, x + 1, baseline, "l", "b", size);
+  };
+  const auto power = [&](int baseline, const QString& load, const QString& loadSub, const QString& factor,
+                         const QString& factorSub, const QString& exponent, const QString& exponentSub) {
+    const int x = product(baseline, load, loadSub, factor, factorSub);
     drawSuperscript(p, x + 1, baseline, exponent, exponentSub, size);
   };
   const auto linear = [&](int baseline, const QString& width, const QString& widthSub, const QString& factor,
                           const QString& factorSub, const QString& constant, const QString& constantSub) {
-    int x = drawSymbol(p, 14, baseline, width, widthSub, size);
-    x = drawPlain(p, x + 2, baseline, "=", size);
-    x = drawSymbol(p, x + 3, baseline, factor, factorSub, size);
-    x = drawPlain(p, x + 1, baseline, QString::fromUtf8("·"), size);
-    x = drawSymbol(p, x + 1, baseline, "l", "b", size);
-    x = drawPlain(p, x + 3, baseline, "+", size);
+    const int x = drawPlain(p, product(baseline, width, widthSub, factor, factorSub) + 3, baseline, "+", size);
     drawSymbol(p, x + 3, baseline, constant, constantSub, size);
   };
 

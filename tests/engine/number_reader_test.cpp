@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <limits>
 
 namespace {
@@ -29,11 +35,22 @@ TEST(NumberReader, overflowing_exponents_read_as_infinite_for_the_input_check) {
   EXPECT_EQ(fb::numberReader("1e-400"), 0.0);
 }
 
-TEST(NumberReader, ignores_the_users_locale) {
-  // The window's toolkit switches the C library to the user's locale.
-  std::setlocale(LC_ALL, "de_DE.UTF-8");
-  EXPECT_EQ(fb::numberReader("0.25"), 0.25);
+// The window's toolkit switches the C library to the user's locale. The test
+// builds a comma-decimal one of its own, so that it can fail on any machine.
+TEST(NumberReader, reads_a_decimal_point_under_a_comma_decimal_locale) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("fiberbridge_locale_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string build = "localedef -i de_DE -f UTF-8 -c '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(build.c_str()), 0) << "localedef and Debian's locales package build the test locale";
+  ::setenv("LOCPATH", dir.c_str(), 1);
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+  EXPECT_EQ(std::strtod("0.5", nullptr), 0.0) << "under this locale the C library stops at the point";
+  EXPECT_EQ(fb::numberReader("0.5"), 0.5);
+  EXPECT_EQ(fb::numberReader("1.5e-3"), 0.0015);
   std::setlocale(LC_ALL, "C");
+  ::unsetenv("LOCPATH");
+  std::filesystem::remove_all(dir);
 }
 
 TEST(DivisionRounding, rounds_halves_to_even_and_refuses_what_16_bits_cannot_hold) {

@@ -22,8 +22,6 @@ class WindowRun : public ::testing::Test {
 TEST_F(WindowRun, default_run_walks_every_status_draws_its_graphs_and_writes_what_the_command_line_writes) {
   WindowUnderTest w;
   w.runInto(path("window.p-d"));
-  const std::chrono::duration<double, std::milli> longest = w.longestWork;
-  EXPECT_LE(longest.count(), 50.0) << "the longest work between two yields, in ms: the window must answer within 50";
 
   EXPECT_EQ(w.lastRun().end, fb::RunEnd::finished);
   std::vector<std::string> expected{"Starting...", "Parameter setting...", "Model setting..."};

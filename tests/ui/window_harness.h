@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <functional>
 
 #include "ui/main_window.h"
@@ -20,17 +19,13 @@ namespace fbtest {
 
 /// The shown window. Its Data File Name dialog answers `chosen` (empty: Cancel),
 /// its Exit does not end the tests, each status is recorded with whether Start
-/// was enabled then, the work between two yields is timed, and its message
-/// boxes are closed at once and kept in `watchdog`.
+/// was enabled then, and its message boxes are closed at once and kept in `watchdog`.
 struct WindowUnderTest : fb::Form1 {
-  using Clock = std::chrono::steady_clock;
   std::string chosen;
   int dialogCalls = 0;
   std::vector<std::string> statuses;
   std::vector<bool> startEnabled;
   std::function<void(const QString&)> onStatus;
-  Clock::duration longestWork{};
-  Clock::time_point lastExit{};
   ModalWatchdog watchdog{5};
 
   WindowUnderTest() {
@@ -45,14 +40,6 @@ struct WindowUnderTest : fb::Form1 {
       if (onStatus) onStatus(t);
     });
     show();
-  }
-
-  bool yield() override {
-    const auto entry = Clock::now();
-    if (lastExit != Clock::time_point{}) longestWork = std::max(longestWork, entry - lastExit);
-    const bool go = Form1::yield();
-    lastExit = Clock::now();
-    return go;
   }
 
   template <class T = QWidget>
