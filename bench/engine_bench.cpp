@@ -2,8 +2,8 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/crack_steps.h"
-#include "engine/orientation.h"
 #include "engine/inputs.h"
+#include "engine/orientation.h"
 
 namespace {
 
@@ -51,8 +51,9 @@ void BM_TableBuild(benchmark::State& state, const Model& m) {
   state.counters["crossing classes"] = static_cast<double>(table.active.size());
 }
 BENCHMARK_CAPTURE(BM_TableBuild, defaults, modelFor({}))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_TableBuild, every_length_term,
-                  modelFor({{fb::Field::fp1, "0.02"}, {fb::Field::fd1, "0.01"}, {fb::Field::Ba, "0.3"}, {fb::Field::B, "0.2"}}))
+BENCHMARK_CAPTURE(
+    BM_TableBuild, every_length_term,
+    modelFor({{fb::Field::fp1, "0.02"}, {fb::Field::fd1, "0.01"}, {fb::Field::Ba, "0.3"}, {fb::Field::B, "0.2"}}))
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,16 +1,15 @@
 #include "cli/cli_options.h"
 
-#include "cli/terminal_view.h"
-#include "engine/version.h"
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <thread>
 
+#include "cli/terminal_view.h"
+#include "engine/field_table.h"
+#include "engine/version.h"
 #include "plot/figure.h"
 #include "study/input_set.h"
-#include "engine/field_table.h"
 
 namespace fb {
 namespace {

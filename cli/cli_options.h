@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "study/measured_curve.h"
 #include "engine/field_table.h"
+#include "study/measured_curve.h"
 #include "study/sweep.h"
 
 namespace fb {

@@ -1,17 +1,16 @@
 #include "cli/commands.h"
 
-#include "engine/calculator.h"
-
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/terminal_view.h"
+#include "engine/calculator.h"
+#include "engine/field_table.h"
 #include "plot/figure.h"
 #include "study/input_set.h"
-#include "study/summaries.h"
 #include "study/study_runner.h"
-#include "cli/terminal_view.h"
+#include "study/summaries.h"
 #include "study/text_files.h"
-#include "engine/field_table.h"
 
 namespace fb {
 namespace {
@@ -109,7 +108,7 @@ int runSweep(const CliOptions& o) {
   std::printf("%zu of %zu runs finished; summary in %s\n", finished, records.size(), summaryPath.c_str());
   if (finished < records.size())
     printError(std::to_string(records.size() - finished) + " of " + std::to_string(records.size()) +
-           " runs refused or failed; their reasons are in " + summaryPath);
+               " runs refused or failed; their reasons are in " + summaryPath);
   return ok && finished == records.size() ? kExitDone : kExitFailed;
 }
 

@@ -1,10 +1,12 @@
 #include "cli/terminal_view.h"
-#include "engine/field_table.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+
+#include "engine/field_table.h"
 
 namespace fb {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "study/study_runner.h"
 #include "engine/field_table.h"
 #include "engine/run_driver.h"
+#include "study/study_runner.h"
 
 namespace fb {
 

@@ -8,9 +8,9 @@
 namespace fb::detail {
 
 /// The pass at up to kStepBatch consecutive widths; see class_pass_kernel.h.
-using PassBatchFunction = std::size_t (*)(CrossingClass* classes, std::size_t classCount,
-                                          const AnglePair* pairs, double fiberNumberCoefficient,
-                                          const double* widths, double* P, double* count);
+using PassBatchFunction = std::size_t (*)(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs,
+                                          double fiberNumberCoefficient, const double* widths, double* P,
+                                          double* count);
 
 std::size_t passBatchPortable(CrossingClass*, std::size_t, const AnglePair*, double, const double*, double*, double*);
 std::size_t passBatchAvx(CrossingClass*, std::size_t, const AnglePair*, double, const double*, double*, double*);

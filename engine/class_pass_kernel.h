@@ -31,7 +31,8 @@ struct Lanes_<4> {
 template <class Mask>
 inline bool everyLane(const Mask& m) {
 #if defined(__AVX__)
-  if constexpr (sizeof(Mask) == 32) return __builtin_ia32_movmskpd256(reinterpret_cast<const Lanes_<4>::Vec&>(m)) == 0xF;
+  if constexpr (sizeof(Mask) == 32)
+    return __builtin_ia32_movmskpd256(reinterpret_cast<const Lanes_<4>::Vec&>(m)) == 0xF;
 #endif
 #if defined(__SSE2__)
   if constexpr (sizeof(Mask) == 16) return __builtin_ia32_movmskpd(reinterpret_cast<const Lanes_<2>::Vec&>(m)) == 0x3;

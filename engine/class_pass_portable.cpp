@@ -5,7 +5,7 @@
 namespace fb::detail {
 
 std::size_t passBatchPortable(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs, double fnc,
-                          const double* widths, double* P, double* count) {
+                              const double* widths, double* P, double* count) {
   return passKernel<2>(classes, classCount, pairs, fnc, widths, P, count);
 }
 

@@ -20,8 +20,7 @@ bool canEvaluate(const CrossingClass& c) {
 }
 
 // Names the inputs behind a crossing class that cannot be evaluated.
-std::optional<Refusal> checkCrossingClass(const ParameterSet& p, const CrossingClass& c,
-                                          double psi) {
+std::optional<Refusal> checkCrossingClass(const ParameterSet& p, const CrossingClass& c, double psi) {
   const PulloutPoints& pt = c.points;
   const bool loadSnubbingFits = fitsSingle(snubbingFactor(p.fp0, p.fp1, c.lb, psi));
   const bool widthSnubbingFits = fitsSingle(snubbingFactor(p.fd0, p.fd1, c.lb, psi));
@@ -30,20 +29,18 @@ std::optional<Refusal> checkCrossingClass(const ParameterSet& p, const CrossingC
     return Refusal{"fp0/fp1", "fp0/fp1 (load snubbing coefficient) give a snubbing factor" + tooLarge};
   if (!widthSnubbingFits && !(std::isfinite(pt.deltaA) && std::isfinite(pt.deltaMax)))
     return Refusal{"fd0/fd1", "fd0/fd1 (displacement snubbing coefficient) give a snubbing factor" + tooLarge};
-  if (!std::isfinite(pt.Pa))
-    return Refusal{"Aa/Ba", "Aa/Ba (first-point load Aa*lb^Ba) give a load" + tooLarge};
-  if (!std::isfinite(pt.Pmax))
-    return Refusal{"A/B", "A/B (peak load A*lb^B) give a load" + tooLarge};
-  if (!std::isfinite(pt.deltaA))
-    return Refusal{"Ca/Da", "Ca/Da (first-point width Ca*lb+Da) give a width" + tooLarge};
-  if (!std::isfinite(pt.deltaMax))
-    return Refusal{"C/D", "C/D (peak width C*lb+D) give a width" + tooLarge};
+  if (!std::isfinite(pt.Pa)) return Refusal{"Aa/Ba", "Aa/Ba (first-point load Aa*lb^Ba) give a load" + tooLarge};
+  if (!std::isfinite(pt.Pmax)) return Refusal{"A/B", "A/B (peak load A*lb^B) give a load" + tooLarge};
+  if (!std::isfinite(pt.deltaA)) return Refusal{"Ca/Da", "Ca/Da (first-point width Ca*lb+Da) give a width" + tooLarge};
+  if (!std::isfinite(pt.deltaMax)) return Refusal{"C/D", "C/D (peak width C*lb+D) give a width" + tooLarge};
   if (pt.deltaA == 0)
-    return Refusal{"Ca/Da", "Ca/Da (first-point width Ca*lb+Da) must not give a width of 0 "
-                            "for a fiber that crosses the crack (its first slope would divide by 0)"};
+    return Refusal{"Ca/Da",
+                   "Ca/Da (first-point width Ca*lb+Da) must not give a width of 0 "
+                   "for a fiber that crosses the crack (its first slope would divide by 0)"};
   if (!std::isfinite(c.slopes.kA))
-    return Refusal{"Aa/Ba", "Aa/Ba (first-point load Aa*lb^Ba) with Ca/Da give a first slope "
-                            "Pa/deltaA too large for single precision"};
+    return Refusal{"Aa/Ba",
+                   "Aa/Ba (first-point load Aa*lb^Ba) with Ca/Da give a first slope "
+                   "Pa/deltaA too large for single precision"};
   return std::nullopt;
 }
 
@@ -81,9 +78,8 @@ float embeddedLength(float z, float Lf, double cosPsi0) {
   return lb < 0 ? 0.0f : lb;
 }
 
-TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k,
-                                  const Orientation& o, FiberClassTable& table,
-                                  const SliceProgress& progress) {
+TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, const Orientation& o,
+                                  FiberClassTable& table, const SliceProgress& progress) {
   table.totalFiber = k.totalFiber;
   table.fiberNumberCoefficient = k.fiberNumberCoefficient;
 

@@ -12,8 +12,8 @@
 
 namespace fb {
 
-inline constexpr int kSliceCount = 101;       // centroid slices over Lf/2
-inline constexpr int kAngleClassCount = 90;   // 2-degree classes from -89 to 89
+inline constexpr int kSliceCount = 101;      // centroid slices over Lf/2
+inline constexpr int kAngleClassCount = 90;  // 2-degree classes from -89 to 89
 inline constexpr int kPairCount = kAngleClassCount * kAngleClassCount;
 inline constexpr int kClassCount = kSliceCount * kPairCount;
 
@@ -26,8 +26,8 @@ struct AnglePair {
   double countWeight = 0;   // ((1*wXY)*wZX)*fiberNumberCoefficient
   double psi0 = 0;          // rad, geometric inclination to the crack normal
   double cosPsi0 = 0;
-  double psi = 0;           // rad, inclination for snubbing and strength reduction
-  double ruptureLoad = 0;   // N
+  double psi = 0;          // rad, inclination for snubbing and strength reduction
+  double ruptureLoad = 0;  // N
 };
 
 /// A class whose fiber crosses the crack (lb > 0), with its law ready to evaluate.
@@ -43,8 +43,8 @@ struct CrossingClass {
 /// (slice, then Z-X angle, then X-Y angle); the step loop drops a class from
 /// `active` when it is pulled out or ruptures.
 struct FiberClassTable {
-  std::vector<AnglePair> pairs;        // kPairCount, Z-X outer, X-Y inner
-  std::vector<CrossingClass> active;   // classes still bridging
+  std::vector<AnglePair> pairs;       // kPairCount, Z-X outer, X-Y inner
+  std::vector<CrossingClass> active;  // classes still bridging
   float totalFiber = 0;
   float fiberNumberCoefficient = 0;
 };
@@ -70,8 +70,7 @@ struct TableOutcome {
 };
 
 /// Fills `table` for the run (it is reused from run to run to keep its storage).
-TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k,
-                                  const Orientation& o, FiberClassTable& table,
-                                  const SliceProgress& progress = {});
+TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, const Orientation& o,
+                                  FiberClassTable& table, const SliceProgress& progress = {});
 
 }  // namespace fb

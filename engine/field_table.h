@@ -19,9 +19,32 @@ namespace fb {
 
 /// Every input of a run, in the order of the table below.
 enum class Field {
-  dataFile, Am, Vf, Af, Lf, fp0, fp1, fd0, fd1, strengthReduction, ruptureStrength,
-  crackAngleXY, crackAngleZX, kxy, kzx, thetaRxy, thetaRzx, division,
-  Aa, Ba, Ca, Da, A, B, C, D,
+  dataFile,
+  Am,
+  Vf,
+  Af,
+  Lf,
+  fp0,
+  fp1,
+  fd0,
+  fd1,
+  strengthReduction,
+  ruptureStrength,
+  crackAngleXY,
+  crackAngleZX,
+  kxy,
+  kzx,
+  thetaRxy,
+  thetaRzx,
+  division,
+  Aa,
+  Ba,
+  Ca,
+  Da,
+  A,
+  B,
+  C,
+  D,
 };
 inline constexpr std::size_t kFieldCount = 26;
 

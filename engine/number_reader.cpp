@@ -1,9 +1,10 @@
 #include "engine/number_reader.h"
 
+#include <locale.h>
+
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 #include <string>
 
 namespace fb {
@@ -13,9 +14,12 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 int digitValue(char c, int base) {
   int value = -1;
-  if (c >= '0' && c <= '9') value = c - '0';
-  else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    value = c - '0';
+  else if (c >= 'a' && c <= 'f')
+    value = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F')
+    value = c - 'A' + 10;
   return value < base ? value : -1;
 }
 
@@ -54,9 +58,12 @@ double numberReader(std::string_view text) {
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
   bool sawDigit = false, sawPoint = false;
   for (; i < s.size(); ++i) {
-    if (isDigit(s[i])) sawDigit = true;
-    else if (s[i] == '.' && !sawPoint) sawPoint = true;
-    else break;
+    if (isDigit(s[i]))
+      sawDigit = true;
+    else if (s[i] == '.' && !sawPoint)
+      sawPoint = true;
+    else
+      break;
   }
   if (!sawDigit) return 0.0;
   std::size_t end = i;

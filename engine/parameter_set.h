@@ -8,14 +8,14 @@ namespace fb {
 /// The inputs of one calculation, each in the precision the engine computes with.
 struct ParameterSet {
   std::string dataFile;
-  float Am = 0;                 // mm2, matrix sectional area
-  float Vf = 0;                 // fiber volume fraction
-  float Af = 0;                 // mm2, one fiber's sectional area
-  float Lf = 0;                 // mm, fiber length
-  float fp0 = 0, fp1 = 0;       // load snubbing: fp0 + fp1*lb (fp1 in 1/mm)
-  float fd0 = 0, fd1 = 0;       // displacement snubbing: fd0 + fd1*lb
-  float strengthReduction = 0;  // strength loss with inclination
-  float ruptureStrength = 0;    // MPa
+  float Am = 0;                              // mm2, matrix sectional area
+  float Vf = 0;                              // fiber volume fraction
+  float Af = 0;                              // mm2, one fiber's sectional area
+  float Lf = 0;                              // mm, fiber length
+  float fp0 = 0, fp1 = 0;                    // load snubbing: fp0 + fp1*lb (fp1 in 1/mm)
+  float fd0 = 0, fd1 = 0;                    // displacement snubbing: fd0 + fd1*lb
+  float strengthReduction = 0;               // strength loss with inclination
+  float ruptureStrength = 0;                 // MPa
   float crackAngleXY = 0, crackAngleZX = 0;  // degrees
   float kxy = 0, kzx = 0;                    // orientation intensities
   float thetaRxy = 0, thetaRzx = 0;          // principal orientation angles, degrees
@@ -35,7 +35,7 @@ struct RunConstants {
   double angleClassWidth = 0;        // rad
   double thetaRxyRad = 0, thetaRzxRad = 0;
   double crackAngleXYRad = 0, crackAngleZXRad = 0;
-  double deltaMaxHalfLf = 0;         // mm, peak width of the longest embedded length
+  double deltaMaxHalfLf = 0;  // mm, peak width of the longest embedded length
 };
 
 /// The value of pi that every angle of the model uses.

@@ -26,8 +26,7 @@ PulloutPoints snubbedPoints(const ParameterSet& p, float lb, double Sp, double S
 }
 
 PulloutPoints pulloutPoints(const ParameterSet& p, float lb, double psi) {
-  return snubbedPoints(p, lb, snubbingFactor(p.fp0, p.fp1, lb, psi),
-                       snubbingFactor(p.fd0, p.fd1, lb, psi));
+  return snubbedPoints(p, lb, snubbingFactor(p.fp0, p.fp1, lb, psi), snubbingFactor(p.fd0, p.fd1, lb, psi));
 }
 
 double ruptureLoad(const ParameterSet& p, double psi) {

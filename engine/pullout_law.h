@@ -43,8 +43,7 @@ struct FiberLoad {
 /// to deltaMax, the falling one beyond; ruptured when the load exceeds
 /// `rupture`. The three lines are all formed and one is picked, which keeps
 /// the step loop's hot pass nearly free of jumps.
-inline FiberLoad fiberResponse(double w, float lb, const PulloutPoints& pt, const PulloutSlopes& k,
-                               double rupture) {
+inline FiberLoad fiberResponse(double w, float lb, const PulloutPoints& pt, const PulloutSlopes& k, double rupture) {
   const double rising = w * k.kA;
   const double second = pt.Pa + (w - pt.deltaA) * k.kB;
   const double falling = pt.Pmax + (w - pt.deltaMax) * k.kC;

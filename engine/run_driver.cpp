@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "engine/fiber_class_table.h"
+#include "engine/inputs.h"
 #include "engine/number_format.h"
 #include "engine/orientation.h"
 #include "output/result_graphs.h"
-#include "engine/inputs.h"
 
 namespace fb {
 
@@ -34,8 +34,8 @@ std::string openFailureMessage(int code) {
 }
 
 std::string writeFailureMessage(int code) {
-  return "The output data file could not be written; it keeps the rows before this step. (" +
-         std::to_string(code) + ")";
+  return "The output data file could not be written; it keeps the rows before this step. (" + std::to_string(code) +
+         ")";
 }
 
 namespace {
@@ -82,7 +82,8 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file)
     view.setStartEnabled(true);
     return end(RunEnd::refused);
   };
-  if (const std::optional<Refusal> refusal = read.refusal ? read.refusal : checkRunInputs(p, k)) return refuse(*refusal);
+  if (const std::optional<Refusal> refusal = read.refusal ? read.refusal : checkRunInputs(p, k))
+    return refuse(*refusal);
   const Orientation orientation = prepareOrientation(p, k);
 
   view.showStatus("Model setting...");

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "engine/crack_steps.h"
-#include "engine/field_table.h"
 #include "engine/fiber_class_table.h"
+#include "engine/field_table.h"
 #include "engine/refusal.h"
 #include "output/canvas.h"
 #include "output/data_file.h"
@@ -74,11 +74,11 @@ class RunView {
 };
 
 enum class RunEnd {
-  finished,    // every step written, "Finish"
-  refused,     // inputs refused before anything was written
-  openFailed,  // the data file could not be opened or given its header
-  writeFailed, // a row could not be written; the file keeps the rows before it
-  stopped,     // a yield asked the run to stop (the program is ending)
+  finished,     // every step written, "Finish"
+  refused,      // inputs refused before anything was written
+  openFailed,   // the data file could not be opened or given its header
+  writeFailed,  // a row could not be written; the file keeps the rows before it
+  stopped,      // a yield asked the run to stop (the program is ending)
 };
 
 struct RunSummary {

@@ -34,17 +34,15 @@ std::array<std::string, 6> headerLines(const ParameterSet& p, const RunConstants
   const std::string date = twoDigits(t.month) + "-" + twoDigits(t.day) + "-" + std::to_string(t.year);
   const std::string loadSnubbing = p.fp1 < 0 ? G(p.fp0) + ", " : G(p.fp0) + "+" + G(p.fp1) + "*lb, ";
   return {
-      "Bridging Law (Tri-linear) calculated at " + time + " on " + date +
-          ", Function lb model (P and " + kDelta + ")",
+      "Bridging Law (Tri-linear) calculated at " + time + " on " + date + ", Function lb model (P and " + kDelta + ")",
       "  Sectional area of matrix (mm2)=" + G(p.Am) + ",  Fiber volume fraction=" + G(p.Vf) +
           ",  Fiber effective strength (MPa)=" + G(p.ruptureStrength),
-      "    Af(mm2)=" + G(p.Af) + ", Lf(mm)=" + G(p.Lf) + ",  Snubbing coef.=" + loadSnubbing +
-          G(p.fd0) + "+" + G(p.fd1) + "*lb, Strength degr.=" + G(p.strengthReduction),
+      "    Af(mm2)=" + G(p.Af) + ", Lf(mm)=" + G(p.Lf) + ",  Snubbing coef.=" + loadSnubbing + G(p.fd0) + "+" +
+          G(p.fd1) + "*lb, Strength degr.=" + G(p.strengthReduction),
       "  Orientation intensity, X-Y=" + G(p.kxy) + ", Z-X=" + G(p.kzx) +
           ",  Principal orientation angle, X-Y=" + G(p.thetaRxy) + ", Z-X=" + G(p.thetaRzx),
-      "  Crack angle, X-Y=" + G(p.crackAngleXY) + ", Z-X=" + G(p.crackAngleZX) +
-          ", Total fiber = " + G(k.totalFiber) + ", Coefficient of fiber Number = " +
-          G(k.fiberNumberCoefficient),
+      "  Crack angle, X-Y=" + G(p.crackAngleXY) + ", Z-X=" + G(p.crackAngleZX) + ", Total fiber = " + G(k.totalFiber) +
+          ", Coefficient of fiber Number = " + G(k.fiberNumberCoefficient),
       std::string(" Step          Wcr(mm)      P(N)          ") + kSigma + "(MPa)       Effective fiber ratio",
   };
 }
@@ -89,8 +87,8 @@ int DiskDataFile::open(const std::string& path) {
 int DiskDataFile::writeLine(std::string_view line) {
   if (!file_) return EBADF;
   errno = 0;
-  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
-      std::fwrite("\r\n", 1, 2, file_) != 2 || std::fflush(file_) != 0)
+  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fwrite("\r\n", 1, 2, file_) != 2 ||
+      std::fflush(file_) != 0)
     return failureCode();
   return 0;
 }

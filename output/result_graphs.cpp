@@ -13,8 +13,7 @@ GraphScales graphScales(const ParameterSet& p, const RunConstants& k) {
   return s;
 }
 
-bool prepareGraphs(Canvas& stress, Canvas& ratio, const GraphScales& s,
-                   const std::function<bool()>& yield) {
+bool prepareGraphs(Canvas& stress, Canvas& ratio, const GraphScales& s, const std::function<bool()>& yield) {
   // A scale of 0 or one that is not finite leaves the stress graph without
   // a height; fall back to 1 MPa so the axes still show.
   const double scale = (s.stressScale != 0 && std::isfinite(s.stressScale)) ? s.stressScale : 1.0;

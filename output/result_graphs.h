@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "output/canvas.h"
 #include "engine/crack_steps.h"
 #include "engine/parameter_set.h"
+#include "output/canvas.h"
 
 namespace fb {
 
@@ -24,8 +24,7 @@ GraphScales graphScales(const ParameterSet& p, const RunConstants& k);
 
 /// Clears both graphs, sets their scales and draws the axes and the ratio
 /// grid; `yield` runs after each graph and returns false when the run must stop.
-bool prepareGraphs(Canvas& stress, Canvas& ratio, const GraphScales& scales,
-                   const std::function<bool()>& yield);
+bool prepareGraphs(Canvas& stress, Canvas& ratio, const GraphScales& scales, const std::function<bool()>& yield);
 
 /// Extends both curves by one step: a point at step 0, a segment afterwards.
 void plotStep(Canvas& stress, Canvas& ratio, const StepResult& r);

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "output/canvas.h"
-#include "study/measured_curve.h"
 #include "output/recording_canvas.h"
+#include "study/measured_curve.h"
 
 namespace fb {
 

@@ -24,7 +24,6 @@ class PainterCanvas : public Canvas {
     painter_.setFont(font);
   }
 
-
  protected:
   void drawClear() override { image_.fill(Qt::white); }
   void drawPoint(float x, float y, Rgb colour) override {

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <map>
 
+#include "engine/field_table.h"
 #include "engine/number_reader.h"
 #include "study/line_reader.h"
 #include "study/text_files.h"
-#include "engine/field_table.h"
 
 namespace fb {
 namespace {

@@ -4,8 +4,8 @@
 #include <span>
 
 #include "engine/crack_steps.h"
-#include "study/measured_curve.h"
 #include "engine/run_driver.h"
+#include "study/measured_curve.h"
 
 namespace fb {
 

@@ -1,8 +1,5 @@
 #include "study/study_runner.h"
 
-#include "engine/calculator.h"
-#include "engine/inputs.h"
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -11,6 +8,9 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "engine/calculator.h"
+#include "engine/inputs.h"
 
 namespace fb {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "engine/crack_steps.h"
-#include "study/metrics.h"
 #include "engine/field_table.h"
-#include "output/recording_canvas.h"
 #include "engine/run_driver.h"
+#include "output/recording_canvas.h"
+#include "study/metrics.h"
 
 namespace fb {
 

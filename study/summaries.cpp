@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
+#include "engine/field_table.h"
 #include "engine/number_format.h"
 #include "study/text_files.h"
-#include "engine/field_table.h"
 
 namespace fb {
 

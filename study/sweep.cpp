@@ -4,9 +4,9 @@
 #include <cmath>
 #include <set>
 
+#include "engine/field_table.h"
 #include "engine/number_reader.h"
 #include "study/text_files.h"
-#include "engine/field_table.h"
 
 namespace fb {
 

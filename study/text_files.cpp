@@ -29,7 +29,6 @@ std::string_view trim(std::string_view s) {
   return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-
 FileContent readTextFile(const std::string& path) {
   FileContent out;
   errno = 0;

@@ -98,10 +98,9 @@ const ControlPlace kLayout[] = {
 };
 
 const char* const kKeyboardOrder[] = {
-    "Command2", "Command1", "Command4", "Text2",  "Text3",  "Text25", "Text4",  "Text5",
-    "Text6",    "Text7",    "Text24",   "Text27", "Text28", "Text8",  "Text9",  "Text10",
-    "Text11",   "Text12",   "Text13",   "Text29", "Text30", "Text31", "Text32", "Text14",
-    "Text15",   "Text16",   "Text17",   "Text20", "Text18", "Text19", "Text21", "Text26",
+    "Command2", "Command1", "Command4", "Text2",  "Text3",  "Text25", "Text4",  "Text5",  "Text6",  "Text7",  "Text24",
+    "Text27",   "Text28",   "Text8",    "Text9",  "Text10", "Text11", "Text12", "Text13", "Text29", "Text30", "Text31",
+    "Text32",   "Text14",   "Text15",   "Text16", "Text17", "Text20", "Text18", "Text19", "Text21", "Text26",
 };
 
 }  // namespace

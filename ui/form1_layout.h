@@ -20,9 +20,9 @@ enum class ControlKind {
   dataFileBox,  // Text2
   inputLabel,
   groupTitle,
-  legend,       // the white captions under the pullout sketch
-  shape,        // a panel behind a group of inputs
-  picture,      // a graph
+  legend,   // the white captions under the pullout sketch
+  shape,    // a panel behind a group of inputs
+  picture,  // a graph
   image,
   ratioTitle,
   stressTitle,

@@ -1,7 +1,5 @@
 #include "ui/frm_open_save.h"
 
-#include "ui/window_toolkit.h"
-
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
@@ -12,6 +10,8 @@
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <algorithm>
+
+#include "ui/window_toolkit.h"
 
 namespace fb {
 

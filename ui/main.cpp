@@ -1,9 +1,9 @@
 // fiberbridge: the calculator's window.
 #include <QApplication>
 
+#include "engine/version.h"
 #include "ui/main_window.h"
 #include "ui/pictures.h"
-#include "engine/version.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -8,12 +8,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "ui/frm_open_save.h"
+#include "engine/inputs.h"
+#include "engine/version.h"
 #include "ui/form1_layout.h"
+#include "ui/frm_open_save.h"
 #include "ui/pictures.h"
 #include "ui/window_toolkit.h"
-#include "engine/version.h"
-#include "engine/inputs.h"
 
 namespace fb {
 namespace {
@@ -94,9 +94,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   setPalette(pal);
   setAutoFillBackground(true);
 
-  chooseFile_ = [this](std::string& dataFile) {
-    showDataFileDialog(this, "Data File Name", "*.p-d", dataFile);
-  };
+  chooseFile_ = [this](std::string& dataFile) { showDataFileDialog(this, "Data File Name", "*.p-d", dataFile); };
   quit_ = [] { QCoreApplication::quit(); };
 
   buildControls();
@@ -204,15 +202,15 @@ void Form1::buildControls() {
   ratioGraph_ = static_cast<QtCanvas*>(controls_.at("Picture2"));
 
   connect(start_, &QPushButton::clicked, this, &Form1::startRun);
-  connect(static_cast<QPushButton*>(controls_.at("Command2")), &QPushButton::clicked, this,
-          &Form1::chooseDataFile);
+  connect(static_cast<QPushButton*>(controls_.at("Command2")), &QPushButton::clicked, this, &Form1::chooseDataFile);
   connect(static_cast<QPushButton*>(controls_.at("Command4")), &QPushButton::clicked, this, &QWidget::close);
   box(Field::fp1)->installEventFilter(this);
 }
 
 void Form1::setKeyboardOrder() {
   const auto order = form1KeyboardOrder();
-  for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(controls_.at(order[i - 1]), controls_.at(order[i]));
+  for (std::size_t i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(controls_.at(order[i - 1]), controls_.at(order[i]));
 }
 
 void Form1::loadDefaults() {

@@ -15,9 +15,9 @@
 #include <map>
 #include <string>
 
-#include "ui/qt_canvas.h"
 #include "engine/calculator.h"
 #include "engine/run_driver.h"
+#include "ui/qt_canvas.h"
 
 class QLineEdit;
 class QPushButton;

@@ -76,8 +76,7 @@ QStringList listDrives() {
   // Volumes that are not ready or are mounted over a single file cannot hold a
   // data file folder.
   for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
-    if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
-      drives << volume.rootPath();
+    if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()) drives << volume.rootPath();
   if (drives.isEmpty()) drives << QDir::rootPath();
   drives.removeDuplicates();
   drives.sort(kPathCase);

@@ -109,8 +109,7 @@ QPixmap pulloutSketch() {
   p.drawText(QRectF(origin.x() + 2, peak.y() - 11, 30, 10), Qt::AlignLeft | Qt::AlignBottom, "Pmax");
   p.drawText(QRectF(a.x() + 3, a.y() + 1, 16, 10), Qt::AlignLeft | Qt::AlignTop, "Pa");
   p.drawText(QRectF(a.x() - 9, origin.y() + 1, 18, 10), Qt::AlignHCenter | Qt::AlignTop, QString::fromUtf8("δa"));
-  p.drawText(QRectF(peak.x() - 6, origin.y() + 1, 26, 10), Qt::AlignHCenter | Qt::AlignTop,
-             QString::fromUtf8("δmax"));
+  p.drawText(QRectF(peak.x() - 6, origin.y() + 1, 26, 10), Qt::AlignHCenter | Qt::AlignTop, QString::fromUtf8("δmax"));
   p.drawText(QRectF(end.x() - 8, origin.y() + 1, 16, 10), Qt::AlignHCenter | Qt::AlignTop, "lb");
 
   p.setFont(sketchFont(9));

@@ -27,9 +27,8 @@ int main(int argc, char** argv) {
   fb::Form1 window;
   int status = 1;
   window.setQuitRequest([] {});
-  window.setDataFileChooser([&folder](std::string& dataFile) {
-    dataFile = folder.filePath("bridging.p-d").toStdString();
-  });
+  window.setDataFileChooser(
+      [&folder](std::string& dataFile) { dataFile = folder.filePath("bridging.p-d").toStdString(); });
   window.show();
   QTimer::singleShot(300, &window, [&] {
     window.findChild<QPushButton*>("Command2")->click();

@@ -1,14 +1,14 @@
 // Runs the built fiberbridge-cli and reads what it wrote.
 #include <gtest/gtest.h>
 
-#include "engine/version.h"
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "engine/version.h"
 
 namespace {
 
@@ -46,8 +46,8 @@ class Cli : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir); }
 
   CliRun run(const std::string& args) {
-    const std::string command = std::string(FIBERBRIDGE_CLI) + " " + args + " > " + (dir / "out").string() +
-                                " 2> " + (dir / "err").string() + " < /dev/null";
+    const std::string command = std::string(FIBERBRIDGE_CLI) + " " + args + " > " + (dir / "out").string() + " 2> " +
+                                (dir / "err").string() + " < /dev/null";
     CliRun r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -64,8 +64,10 @@ TEST_F(Cli, default_inputs_write_the_reference_file_and_one_summary_line) {
   const CliRun r = run("--output " + data.string());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");  // no terminal, no progress
-  EXPECT_EQ(r.out, "peak force 5.1888 kN, peak stress 2.0755 MPa at Wcr 0.266666666666667 mm, bridging energy "
-                   "1.4679 N/mm, half the peak stress at Wcr 0.43573 mm; written to " + data.string() + "\n");
+  EXPECT_EQ(r.out,
+            "peak force 5.1888 kN, peak stress 2.0755 MPa at Wcr 0.266666666666667 mm, bridging energy "
+            "1.4679 N/mm, half the peak stress at Wcr 0.43573 mm; written to " +
+                data.string() + "\n");
   const std::vector<std::string> lines = fileLines(data);
   ASSERT_EQ(lines.size(), 6u + 61u);
   EXPECT_EQ(lines[4], "  Crack angle, X-Y=0, Z-X=0, Total fiber = 6366.183, Coefficient of fiber Number = 63.03152");
@@ -95,12 +97,24 @@ struct Refused {
 
 TEST_F(Cli, refused_inputs_exit_1_name_the_field_and_leave_no_file) {
   const Refused cases[] = {
-      {"--Af 0", "Af"},           {"--Am 0", "Am"},         {"--Vf 0", "Vf"},
-      {"--division 0", "division"}, {"--division 16384", "division"}, {"--division 40000", "division"},
-      {"--division -16385", "division"}, {"--kxy 0", "kxy"},  {"--kzx -1", "kzx"},
-      {"--Lf 0", "Lf"},           {"--Lf -3", "Lf"},        {"--Ca 0 --Da 0", "Ca/Da"},
-      {"--fp0 1e39", "fp0"},      {"--fp0 200", "fp0/fp1"}, {"--fd0 200", "fd0/fd1"},
-      {"--Aa 1e38 --Ba 3", "Aa/Ba"}, {"--A 1e38 --B 1", "A/B"}, {"--C 1e308", "C/D"},
+      {"--Af 0", "Af"},
+      {"--Am 0", "Am"},
+      {"--Vf 0", "Vf"},
+      {"--division 0", "division"},
+      {"--division 16384", "division"},
+      {"--division 40000", "division"},
+      {"--division -16385", "division"},
+      {"--kxy 0", "kxy"},
+      {"--kzx -1", "kzx"},
+      {"--Lf 0", "Lf"},
+      {"--Lf -3", "Lf"},
+      {"--Ca 0 --Da 0", "Ca/Da"},
+      {"--fp0 1e39", "fp0"},
+      {"--fp0 200", "fp0/fp1"},
+      {"--fd0 200", "fd0/fd1"},
+      {"--Aa 1e38 --Ba 3", "Aa/Ba"},
+      {"--A 1e38 --B 1", "A/B"},
+      {"--C 1e308", "C/D"},
   };
   for (const Refused& c : cases) {
     const fs::path data = dir / "refused.p-d";

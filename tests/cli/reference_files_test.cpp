@@ -16,15 +16,16 @@ class ReferenceFiles : public fbtest::CliFolder, public ::testing::WithParamInte
 
 TEST_P(ReferenceFiles, the_data_file_and_csv_match_byte_for_byte) {
   const fs::path reference = fs::path(FIBERBRIDGE_REFERENCE_DIR) / GetParam();
-  const fbtest::Outcome r = run({"-q", "--inputs", reference.string() + ".inputs", "-o", "run.p-d", "--csv", "run.csv"});
+  const fbtest::Outcome r =
+      run({"-q", "--inputs", reference.string() + ".inputs", "-o", "run.p-d", "--csv", "run.csv"});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string expected = fbtest::readFile(reference.string() + ".p-d");
   const std::string written = fbtest::withoutClockLine(fbtest::readFile(at("run.p-d")));
   ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(written, expected) << "the data file of " << GetParam() << " moved; first difference at byte "
-                               << std::distance(written.begin(), std::mismatch(written.begin(), written.end(),
-                                                                               expected.begin(), expected.end())
-                                                                     .first);
+  EXPECT_EQ(written, expected)
+      << "the data file of " << GetParam() << " moved; first difference at byte "
+      << std::distance(written.begin(),
+                       std::mismatch(written.begin(), written.end(), expected.begin(), expected.end()).first);
   EXPECT_EQ(fbtest::readFile(at("run.csv")), fbtest::readFile(reference.string() + ".csv"));
 }
 

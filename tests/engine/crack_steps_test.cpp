@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/class_pass_batch.h"
-#include "engine/orientation.h"
 #include "engine/inputs.h"
+#include "engine/orientation.h"
 
 namespace {
 
@@ -104,9 +104,14 @@ TEST(CrackSteps, batched_passes_give_the_bits_of_one_pass_per_step) {
       {},
       {{fb::Field::division, "7"}, {fb::Field::crackAngleXY, "30"}, {fb::Field::crackAngleZX, "75"}},
       {{fb::Field::division, "40"}, {fb::Field::kxy, "3"}, {fb::Field::thetaRxy, "20"}, {fb::Field::kzx, "0.4"}},
-      {{fb::Field::division, "33"}, {fb::Field::fp1, "0.05"}, {fb::Field::fd1, "0.02"}, {fb::Field::Ba, "0.4"},
-       {fb::Field::B, "-0.3"}, {fb::Field::Ca, "0.01"}, {fb::Field::C, "0.05"}},
-      {{fb::Field::division, "5"}, {fb::Field::D, "4"}},                     // the crack narrows again
+      {{fb::Field::division, "33"},
+       {fb::Field::fp1, "0.05"},
+       {fb::Field::fd1, "0.02"},
+       {fb::Field::Ba, "0.4"},
+       {fb::Field::B, "-0.3"},
+       {fb::Field::Ca, "0.01"},
+       {fb::Field::C, "0.05"}},
+      {{fb::Field::division, "5"}, {fb::Field::D, "4"}},                            // the crack narrows again
       {{fb::Field::division, "3"}, {fb::Field::Da, "0.7"}, {fb::Field::D, "0.5"}},  // first point beyond the peak
   };
   for (const auto& changes : cases) {

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "engine/orientation.h"
 #include "engine/inputs.h"
+#include "engine/orientation.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ fb::RunConstants withCrackAngles(const char* xy, const char* zx) {
 TEST(ClassGeometry, a_fiber_at_45_and_45_degrees_leans_60_degrees_from_the_crack_normal) {
   const fb::RunConstants k = constantsFor(fb::FieldTexts::defaults());
   const double psi0 = fb::geometricInclination(45, 45, k);
-  EXPECT_NEAR(psi0 / kDegree, 60.0, 1e-6);  // pi is 3.141592654 here
+  EXPECT_NEAR(psi0 / kDegree, 60.0, 1e-6);              // pi is 3.141592654 here
   EXPECT_EQ(fb::snubbingInclination(45, 45, k), psi0);  // no crack angle: psi is psi0
   EXPECT_NEAR(fb::embeddedLength(0.0f, 12.0f, std::cos(psi0)), 6.0f, 1e-6);
   EXPECT_EQ(fb::embeddedLength(-3.0f, 12.0f, std::cos(psi0)), 0.0f);
@@ -50,7 +50,7 @@ TEST(ClassGeometry, crack_angles_turn_the_inclination_and_fold_beyond_a_right_an
 
   const fb::RunConstants xy90 = withCrackAngles("90", "0");
   EXPECT_NEAR(fb::snubbingInclination(1, 1, xy90) / kDegree, 91.414, 1e-3);  // folded from 91 to 1 degree
-  const double unfolded = fb::snubbingInclination(1, -1, xy90);             // 89 degrees: not folded
+  const double unfolded = fb::snubbingInclination(1, -1, xy90);              // 89 degrees: not folded
   EXPECT_LT(unfolded, fb::kPi / 2);
   EXPECT_NEAR(unfolded / kDegree, 89.0, 0.1);
 }
@@ -78,16 +78,14 @@ TEST(FiberClassTable, uniform_orientation_gives_every_pair_an_equal_share_of_the
   const fb::RunConstants k = fb::deriveValues(p);
   fb::FiberClassTable table;
   int slices = 0;
-  const fb::TableOutcome outcome =
-      fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table, [&](int slice) {
-        EXPECT_EQ(slice, slices++);
-        return true;
-      });
+  const fb::TableOutcome outcome = fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table, [&](int slice) {
+    EXPECT_EQ(slice, slices++);
+    return true;
+  });
   EXPECT_FALSE(outcome.refusal);
   EXPECT_EQ(slices, fb::kSliceCount);
   ASSERT_EQ(table.pairs.size(), static_cast<std::size_t>(fb::kPairCount));
-  for (const fb::AnglePair& pair : table.pairs)
-    EXPECT_NEAR(pair.countWeight, k.fiberNumberCoefficient / 8100.0, 1e-12);
+  for (const fb::AnglePair& pair : table.pairs) EXPECT_NEAR(pair.countWeight, k.fiberNumberCoefficient / 8100.0, 1e-12);
   for (const fb::CrossingClass& c : table.active) ASSERT_GT(c.lb, 0.0f);
 }
 

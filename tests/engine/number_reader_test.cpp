@@ -1,15 +1,14 @@
 #include "engine/number_reader.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -20,11 +19,10 @@ struct ReadCase {
 
 TEST(NumberReader, reads_the_longest_numeric_prefix_as_a_text_box_does) {
   const ReadCase cases[] = {
-      {"2500", 2500},     {"2 500", 2500},  {"\t4\n2", 42},   {"0,5", 0},       {"1e-3", 0.001},
-      {"12mm", 12},       {"", 0},          {"abc", 0},       {"-", 0},         {".5", 0.5},
-      {"-.5", -0.5},      {"+3", 3},        {"1.2.3", 1.2},   {"1e", 1},        {"1e+", 1},
-      {"2E2", 200},       {"1.5e+2x", 150}, {"&H1F", 31},     {"&hff", 255},    {"&O17", 15},
-      {"&o9", 0},         {"&H", 0},        {"0.007854", 0.007854},
+      {"2500", 2500}, {"2 500", 2500}, {"\t4\n2", 42}, {"0,5", 0},   {"1e-3", 0.001},        {"12mm", 12},
+      {"", 0},        {"abc", 0},      {"-", 0},       {".5", 0.5},  {"-.5", -0.5},          {"+3", 3},
+      {"1.2.3", 1.2}, {"1e", 1},       {"1e+", 1},     {"2E2", 200}, {"1.5e+2x", 150},       {"&H1F", 31},
+      {"&hff", 255},  {"&O17", 15},    {"&o9", 0},     {"&H", 0},    {"0.007854", 0.007854},
   };
   for (const ReadCase& c : cases) EXPECT_EQ(fb::numberReader(c.text), c.value) << '"' << c.text << '"';
 }

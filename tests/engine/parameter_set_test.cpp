@@ -1,6 +1,6 @@
-#include "engine/inputs.h"
-
 #include <gtest/gtest.h>
+
+#include "engine/inputs.h"
 
 namespace {
 
@@ -91,13 +91,11 @@ struct SnubbingCase {
 
 TEST(LoadSnubbingCheck, resets_only_a_coefficient_below_zero_at_half_the_fiber_length) {
   const SnubbingCase cases[] = {
-      {"12", "0.5", "-0.1", true},      // 0.5 - 0.6 < 0
-      {"12", "0.5", "-0.05", false},    // 0.2
-      {"16", "0.5", "-0.0625", false},  // exactly 0
-      {"16", "0.5", "-0.1", true},
-      {"12", "0.5", "abc", false},      // letters read as 0
-      {"12", "0.5", "", false},
-      {"12", "-0.5", "0", true},
+      {"12", "0.5", "-0.1", true},                                   // 0.5 - 0.6 < 0
+      {"12", "0.5", "-0.05", false},                                 // 0.2
+      {"16", "0.5", "-0.0625", false},                               // exactly 0
+      {"16", "0.5", "-0.1", true},     {"12", "0.5", "abc", false},  // letters read as 0
+      {"12", "0.5", "", false},        {"12", "-0.5", "0", true},
   };
   for (const SnubbingCase& c : cases)
     EXPECT_EQ(fb::checkLoadSnubbing(c.Lf, c.fp0, c.fp1), c.reset) << c.Lf << ' ' << c.fp0 << ' ' << c.fp1;

@@ -1,9 +1,10 @@
 #include "engine/pullout_law.h"
-#include "engine/inputs.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "engine/inputs.h"
 
 namespace {
 
@@ -56,10 +57,10 @@ TEST(FiberResponse, follows_the_three_lines_with_their_inclusive_bounds) {
   EXPECT_TRUE(atZero.active);
   EXPECT_EQ(fb::fiberResponse(0.2f, lb, pt, noRupture).load, static_cast<double>(0.2f) * k.kA);
   EXPECT_EQ(fb::fiberResponse(0.5f, lb, pt, noRupture).load,
-            1.0f + (static_cast<double>(0.5f) - 0.2f) * k.kB);  // still the second line
+            1.0f + (static_cast<double>(0.5f) - 0.2f) * k.kB);              // still the second line
   EXPECT_NEAR(fb::fiberResponse(3.25, lb, pt, noRupture).load, 1.5, 1e-6);  // half way down
-  EXPECT_FALSE(fb::fiberResponse(6.0, lb, pt, noRupture).active);          // w == lb: pulled out
-  EXPECT_FALSE(fb::fiberResponse(0.0, 0.0f, pt, noRupture).active);        // lb == 0 never carries
+  EXPECT_FALSE(fb::fiberResponse(6.0, lb, pt, noRupture).active);           // w == lb: pulled out
+  EXPECT_FALSE(fb::fiberResponse(0.0, 0.0f, pt, noRupture).active);         // lb == 0 never carries
 }
 
 TEST(FiberResponse, ruptures_only_strictly_above_the_rupture_load) {

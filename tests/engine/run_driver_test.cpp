@@ -90,9 +90,15 @@ TEST_F(RunDriver, a_stop_at_any_kind_of_yield_keeps_that_moment_and_closes_the_f
     int yield;
     const char* kind;
   } stops[] = {
-      {1, "start"},          {2, "parameters"},          {3, "model"},
-      {4 + 57, "a slice"},   {105, "stress graph ready"}, {106, "ratio graph ready"},
-      {firstStep, "a step's status"}, {firstStep + 4, "a step's results"}, {firstStep + 5, "a step's row and graphs"},
+      {1, "start"},
+      {2, "parameters"},
+      {3, "model"},
+      {4 + 57, "a slice"},
+      {105, "stress graph ready"},
+      {106, "ratio graph ready"},
+      {firstStep, "a step's status"},
+      {firstStep + 4, "a step's results"},
+      {firstStep + 5, "a step's row and graphs"},
   };
   for (const auto& stop : stops) {
     SCOPED_TRACE(stop.kind);
@@ -124,8 +130,9 @@ TEST_F(RunDriver, a_row_that_cannot_be_written_keeps_the_rows_before_it_and_enab
   EXPECT_FALSE(file.isOpen);
   EXPECT_EQ(view.status, "");
   EXPECT_TRUE(view.startEnabled);
-  EXPECT_EQ(view.errors, std::vector<std::string>{
-                             "Error: The output data file could not be written; it keeps the rows before this step. (28)"});
+  EXPECT_EQ(view.errors,
+            std::vector<std::string>{
+                "Error: The output data file could not be written; it keeps the rows before this step. (28)"});
   EXPECT_EQ(view.stepsSeen, (std::vector<int>{0, 1, 2, 3})) << "the failed step is not drawn";
 }
 
@@ -144,8 +151,10 @@ TEST_F(RunDriver, a_header_that_cannot_be_written_leaves_start_disabled_and_the_
 TEST_F(RunDriver, a_step_whose_force_is_not_a_number_ends_the_run_before_its_row) {
   ScriptedView view;
   // A falling line so steep that single precision gives it an infinite slope.
-  for (const auto& [field, text] :
-       {std::pair{fb::Field::A, "1e35"}, {fb::Field::C, "1"}, {fb::Field::D, "-1e-4"}, {fb::Field::ruptureStrength, "3e38"}})
+  for (const auto& [field, text] : {std::pair{fb::Field::A, "1e35"},
+                                    {fb::Field::C, "1"},
+                                    {fb::Field::D, "-1e-4"},
+                                    {fb::Field::ruptureStrength, "3e38"}})
     view.texts[field] = text;
   MemoryFile file;
   EXPECT_EQ(run(view, file).end, fb::RunEnd::writeFailed);

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "engine/inputs.h"
 #include "engine/number_format.h"
 #include "engine/orientation.h"
-#include "engine/inputs.h"
 
 namespace {
 
@@ -48,8 +48,10 @@ TEST(DataFileRows, an_item_that_fills_its_zone_pushes_the_next_a_zone_further) {
 TEST(DataFileHeader, default_lines_two_to_six_byte_for_byte) {
   const fb::ParameterSet p = paramsFrom(fb::FieldTexts::defaults());
   const auto lines = fb::headerLines(p, fb::deriveValues(p), {9, 5, 7, 3, 4, 2026});
-  EXPECT_EQ(lines[0], "Bridging Law (Tri-linear) calculated at 09:05:07 on 03-04-2026, Function lb model (P and \x83\xC2)");
-  EXPECT_EQ(lines[1], "  Sectional area of matrix (mm2)=2500,  Fiber volume fraction=0.02,  Fiber effective strength (MPa)=569");
+  EXPECT_EQ(lines[0],
+            "Bridging Law (Tri-linear) calculated at 09:05:07 on 03-04-2026, Function lb model (P and \x83\xC2)");
+  EXPECT_EQ(lines[1],
+            "  Sectional area of matrix (mm2)=2500,  Fiber volume fraction=0.02,  Fiber effective strength (MPa)=569");
   EXPECT_EQ(lines[2], "    Af(mm2)=0.007854, Lf(mm)=12,  Snubbing coef.=0.5+0*lb, 0+0*lb, Strength degr.=0.3");
   EXPECT_EQ(lines[3], "  Orientation intensity, X-Y=1, Z-X=1,  Principal orientation angle, X-Y=0, Z-X=0");
   EXPECT_EQ(lines[4], "  Crack angle, X-Y=0, Z-X=0, Total fiber = 6366.183, Coefficient of fiber Number = 63.03152");
@@ -73,9 +75,17 @@ TEST(DataFileHeader, snubbing_terms_follow_the_signs_of_fp1_and_fd1) {
 
 TEST(GeneralNumbers, seven_significant_digits_without_trailing_zeros) {
   const std::pair<float, const char*> cases[] = {
-      {2500.0f, "2500"}, {0.02f, "0.02"}, {0.007854f, "0.007854"}, {0.0f, "0"}, {-0.0f, "0"},
-      {6366.1831f, "6366.183"}, {-0.1f, "-0.1"}, {1234567.0f, "1234567"}, {12345678.0f, "1.234568E+07"},
-      {0.0001f, "0.0001"}, {0.00001f, "1E-05"},
+      {2500.0f, "2500"},
+      {0.02f, "0.02"},
+      {0.007854f, "0.007854"},
+      {0.0f, "0"},
+      {-0.0f, "0"},
+      {6366.1831f, "6366.183"},
+      {-0.1f, "-0.1"},
+      {1234567.0f, "1234567"},
+      {12345678.0f, "1.234568E+07"},
+      {0.0001f, "0.0001"},
+      {0.00001f, "1E-05"},
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(fb::formatGeneral(value), text);
 }

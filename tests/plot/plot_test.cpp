@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "plot/figure.h"
 #include "output/result_graphs.h"
+#include "plot/figure.h"
 #include "tests/support/cli_folder.h"
 
 #ifdef FB_TEST_HAVE_QT_XML

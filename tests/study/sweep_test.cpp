@@ -5,9 +5,9 @@
 #include <bit>
 #include <cmath>
 
+#include "engine/field_table.h"
 #include "engine/number_reader.h"
 #include "tests/support/cli_folder.h"
-#include "engine/field_table.h"
 
 namespace {
 

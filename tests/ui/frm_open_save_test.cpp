@@ -1,3 +1,5 @@
+#include "ui/frm_open_save.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -10,7 +12,6 @@
 #include <functional>
 #include <memory>
 
-#include "ui/frm_open_save.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace fb {
@@ -124,7 +125,10 @@ TEST_F(DialogTest, a_typed_name_new_or_existing_lands_in_the_shown_folder_unless
   // No extension is added; an existing file is taken as a double-click takes it;
   // a missing folder is reported and the dialog stays.
   const std::pair<QString, QString> cases[] = {
-      {"run1", path("run1")}, {absolute, absolute}, {"nope/run1", ""}, {"old.p-d", path("old.p-d")},
+      {"run1", path("run1")},
+      {absolute, absolute},
+      {"nope/run1", ""},
+      {"old.p-d", path("old.p-d")},
       {"sub/in.p-d", path("sub/in.p-d")},  // last: it shows sub
   };
   for (const auto& [typed, expected] : cases) {

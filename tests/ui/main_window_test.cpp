@@ -164,8 +164,8 @@ TEST(Window, fp1_box_is_checked_each_time_the_focus_leaves_it) {
     QColor colour;
   } cases[] = {
       // fp0 is 0.5 throughout.
-      {"12", "-0.1", "0", kRed},             // 0.5 - 0.1*6 < 0
-      {"12", "-0.05", "-0.05", kBlack},      // and a red box turns black again
+      {"12", "-0.1", "0", kRed},         // 0.5 - 0.1*6 < 0
+      {"12", "-0.05", "-0.05", kBlack},  // and a red box turns black again
       {"12", "-0.1", "0", kRed},
       {"12", "abc", "abc", kBlack},          // letters read as 0
       {"16", "-0.0625", "-0.0625", kBlack},  // exactly 0 is kept

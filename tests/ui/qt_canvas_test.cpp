@@ -1,8 +1,8 @@
+#include "ui/qt_canvas.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
-
-#include "ui/qt_canvas.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "ui/main_window.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/main_window.h"
 
 namespace fbtest {
 
