@@ -1,8 +1,10 @@
 #include "cli/commands.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/interruptions.h"
 #include "cli/terminal_view.h"
 #include "engine/calculator.h"
 #include "engine/field_table.h"
@@ -32,14 +34,19 @@ void drawStudyProgress(const StudyProgress& p) {
 }  // namespace
 
 int runSingle(const CliOptions& o) {
+  catchInterruptions();
   bool ok = true;
   if (!o.saveInputs.empty()) ok = written(writeTextFile(o.saveInputs, inputSetText(o.texts)));
 
   RunRecord record;
   RecordingTerminalView view(o.texts, !o.quiet && TerminalView::stderrIsTerminal(), record);
   Calculator calculator;
-  record.summary = calculator.run(view);
-  if (record.summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
+  const RunSummary summary = calculator.run(view);
+  if (summary.end == RunEnd::stopped) {
+    printError(interruptedText(summary));
+    return 128 + caughtSignal();
+  }
+  if (summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
 
   const RunMetrics metrics = runMetrics(record.steps, o.measured);
   if (!o.csv.empty()) ok = written(writeTextFile(o.csv, rowsCsv(record.steps))) && ok;
@@ -47,7 +54,7 @@ int runSingle(const CliOptions& o) {
     Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
-  std::printf("%s\n", summaryLine(record.summary, metrics, !o.measured.empty()).c_str());
+  std::printf("%s\n", summaryLine(summary, metrics, !o.measured.empty()).c_str());
   return ok ? kExitDone : kExitFailed;
 }
 
@@ -64,6 +71,7 @@ int runSweep(const CliOptions& o) {
     printError(o.outputDir + ": " + ec.message());
     return kExitFailed;
   }
+  catchInterruptions();
 
   bool ok = true;
   if (!o.saveInputs.empty()) {
@@ -78,38 +86,70 @@ int runSweep(const CliOptions& o) {
     run.texts[Field::dataFile] = (dir / (run.name + ".p-d")).string();
     inputs.push_back(run.texts);
   }
-  const bool showProgress = !o.quiet && TerminalView::stderrIsTerminal();
-  const std::vector<RunRecord> records = runStudy(inputs, {o.jobs, o.measured, !o.plot.empty()},
-                                                  showProgress ? std::function(drawStudyProgress) : nullptr);
-  if (showProgress) std::fputc('\n', stderr);
 
-  const std::string summaryCsv = studySummaryCsv(o.sweeps, grid.runs, records, o.measured);
-  ok = written(writeTextFile((dir / "summary.csv").string(), summaryCsv)) && ok;
-  if (!o.plot.empty()) {
+  // summary.csv stays true whenever the process ends: it is written before any
+  // data file is touched, every run "pending", and replaced whole as runs end.
+  const std::string summaryPath = (dir / "summary.csv").string();
+  std::vector<RunOutcome> outcomes(inputs.size());
+  const auto writeSummary = [&] {
+    return writeTextFile(summaryPath, studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured));
+  };
+  if (const auto error = writeSummary()) {
+    printError(*error + " (the study needs its summary.csv; no run started)");
+    return kExitFailed;
+  }
+  auto lastWrite = std::chrono::steady_clock::now();
+
+  const bool showProgress = !o.quiet && TerminalView::stderrIsTerminal();
+  StudyWatch watch;
+  watch.runEnded = [&](std::size_t i, const RunOutcome& outcome) {
+    outcomes[i] = outcome;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastWrite < std::chrono::milliseconds(500)) return;
+    lastWrite = now;
+    writeSummary();  // a failure here shows in the last write
+  };
+  if (showProgress) watch.progress = drawStudyProgress;
+  const std::vector<RunRecord> records =
+      runStudy(inputs, {o.jobs, o.measured, !o.plot.empty(), &stopRequested()}, watch);
+  if (showProgress) std::fputc('\n', stderr);
+  for (std::size_t i = 0; i < records.size(); ++i) outcomes[i] = records[i].outcome;
+
+  const auto summaryError = writeSummary();
+  const bool summaryWritten = written(summaryError);
+  const bool interrupted = stopRequested().load();
+  if (!o.plot.empty() && !interrupted) {
     Figure figure{{}, o.measured};
     for (std::size_t i = 0; i < records.size(); ++i)
-      if (records[i].summary.end == RunEnd::finished)
+      if (outcomes[i].status == RunStatus::finished)
         figure.curves.push_back({grid.runs[i].label, &records[i].stress, &records[i].ratio});
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
 
   std::size_t finished = 0;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const RunRecord& r = records[i];
-    if (r.summary.end == RunEnd::finished) {
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    const RunOutcome& r = outcomes[i];
+    if (r.status == RunStatus::finished) {
       ++finished;
       std::printf("%s: %s\n", grid.runs[i].label.c_str(),
                   summaryLine(r.summary, r.metrics, !o.measured.empty()).c_str());
     } else {
-      std::printf("%s: %s: %s\n", grid.runs[i].label.c_str(), statusWord(r).c_str(), r.message.c_str());
+      const std::string why = r.status == RunStatus::interrupted ? interruptedText(r.summary) : r.message;
+      std::printf("%s: %s%s\n", grid.runs[i].label.c_str(), statusWord(r.status).c_str(),
+                  why.empty() ? "" : (": " + why).c_str());
     }
   }
-  const std::string summaryPath = (dir / "summary.csv").string();
-  std::printf("%zu of %zu runs finished; summary in %s\n", finished, records.size(), summaryPath.c_str());
-  if (finished < records.size())
-    printError(std::to_string(records.size() - finished) + " of " + std::to_string(records.size()) +
-               " runs refused or failed; their reasons are in " + summaryPath);
-  return ok && finished == records.size() ? kExitDone : kExitFailed;
+  const std::string where = summaryWritten ? "summary in " + summaryPath : summaryPath + " could not be written";
+  std::printf("%zu of %zu runs finished; %s\n", finished, outcomes.size(), where.c_str());
+  if (interrupted) {
+    printError("interrupted: " + std::to_string(finished) + " of " + std::to_string(outcomes.size()) +
+               " runs finished" + (summaryWritten ? "; " + summaryPath + " gives each run's status" : ""));
+    return 128 + caughtSignal();
+  }
+  if (finished < outcomes.size())
+    printError(std::to_string(outcomes.size() - finished) + " of " + std::to_string(outcomes.size()) +
+               " runs refused or failed" + (summaryWritten ? "; their reasons are in " + summaryPath : ""));
+  return ok && summaryWritten && finished == outcomes.size() ? kExitDone : kExitFailed;
 }
 
 }  // namespace fb

@@ -2,13 +2,20 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/interruptions.h"
 #include "engine/field_table.h"
 
 namespace fb {
+
+std::string dataFileProblem(int code) {
+  if (code == EWOULDBLOCK) return "another run is writing it";
+  return std::strerror(code);
+}
 
 void printError(std::string_view message) {
   std::fprintf(stderr, "fiberbridge-cli: %.*s\n", static_cast<int>(message.size()), message.data());
@@ -42,9 +49,26 @@ void TerminalView::endProgressLine() {
   progressShown_ = false;
 }
 
+bool TerminalView::yield() {
+  if (!stopRequested().load()) return true;
+  endProgressLine();
+  return false;
+}
+
 void TerminalView::showRefusal(const Refusal& refusal) {
   endProgressLine();
   printError(refusal.message);
+}
+
+void TerminalView::showWarning(const std::string& text) {
+  endProgressLine();
+  printError("warning: " + text);
+}
+
+void TerminalView::showOpenFailure(const std::string& message, const std::string& path, int code) {
+  endProgressLine();
+  // The window's sentence and its code stay as they are, for scripts that look for them.
+  printError("Error: " + message + ": " + path + ": " + dataFileProblem(code));
 }
 
 void TerminalView::showError(const std::string& title, const std::string& text) {

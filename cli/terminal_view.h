@@ -14,6 +14,9 @@ namespace fb {
 /// A message on standard error, after the program's name.
 void printError(std::string_view message);
 
+/// Why a data file could not be opened or written, as the system says it.
+std::string dataFileProblem(int code);
+
 /// The run as the command line shows it: progress on standard error while a
 /// terminal watches, the failure messages on standard error.
 class TerminalView : public RunView {
@@ -26,9 +29,12 @@ class TerminalView : public RunView {
   void showResults(const ResultTexts&) override {}
   Canvas& stressGraph() override { return stress_; }
   Canvas& ratioGraph() override { return ratio_; }
-  bool yield() override { return true; }
+  /// False once Ctrl-C, SIGTERM or SIGHUP has come: the run stops there.
+  bool yield() override;
   void showRefusal(const Refusal& refusal) override;
   void showError(const std::string& title, const std::string& text) override;
+  void showWarning(const std::string& text) override;
+  void showOpenFailure(const std::string& message, const std::string& path, int code) override;
 
   /// Whether a terminal that understands "\r" is on standard error.
   static bool stderrIsTerminal();

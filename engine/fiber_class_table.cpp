@@ -33,6 +33,10 @@ std::optional<Refusal> checkCrossingClass(const ParameterSet& p, const CrossingC
   if (!std::isfinite(pt.Pmax)) return Refusal{"A/B", "A/B (peak load A*lb^B) give a load" + tooLarge};
   if (!std::isfinite(pt.deltaA)) return Refusal{"Ca/Da", "Ca/Da (first-point width Ca*lb+Da) give a width" + tooLarge};
   if (!std::isfinite(pt.deltaMax)) return Refusal{"C/D", "C/D (peak width C*lb+D) give a width" + tooLarge};
+  if (pt.deltaA == 0 && snubbingFactor(p.fd0, p.fd1, c.lb, psi) == 0)
+    return Refusal{"fd0/fd1",
+                   "fd0/fd1 (displacement snubbing coefficient) give a snubbing factor exp(fd*psi) "
+                   "that rounds to 0, so no fiber's first point has a width"};
   if (pt.deltaA == 0)
     return Refusal{"Ca/Da",
                    "Ca/Da (first-point width Ca*lb+Da) must not give a width of 0 "

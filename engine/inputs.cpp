@@ -3,6 +3,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "engine/message_text.h"
 #include "engine/number_reader.h"
 
 namespace fb {
@@ -15,6 +16,22 @@ std::string subject(Field f) {
 
 Refusal refuse(Field f, std::string_view reason) {
   return {std::string(fieldInfo(f).name), subject(f) + " " + std::string(reason)};
+}
+
+double defaultValue(Field f) { return numberReader(fieldInfo(f).defaultText); }
+
+// Of Vf, Am and Af, the one that pushes the fiber count Vf*Am/Af furthest
+// from the default count, up (`tooLarge`) or down: the input to correct.
+Field fiberCountCause(const ParameterSet& p, bool tooLarge) {
+  const std::pair<Field, double> shares[] = {
+      {Field::Vf, std::log(p.Vf / defaultValue(Field::Vf))},
+      {Field::Am, std::log(p.Am / defaultValue(Field::Am))},
+      {Field::Af, -std::log(p.Af / defaultValue(Field::Af))},
+  };
+  const auto* cause = &shares[0];
+  for (const auto& share : shares)
+    if (tooLarge ? share.second > cause->second : share.second < cause->second) cause = &share;
+  return cause->first;
 }
 
 }  // namespace
@@ -49,20 +66,31 @@ std::optional<Refusal> checkRunInputs(const ParameterSet& p, const RunConstants&
     if (info.isNumber() && !std::isfinite(numericValue(p, info)))
       return refuse(info.field, "must be a finite number (it is too large)");
 
-  if (p.Am == 0) return refuse(Field::Am, "must not be 0");
-  if (p.Af == 0) return refuse(Field::Af, "must not be 0");
-  if (!(p.Lf > 0)) return refuse(Field::Lf, "must be greater than 0");
-  if (!(p.kxy > 0)) return refuse(Field::kxy, "must be greater than 0");
-  if (!(p.kzx > 0)) return refuse(Field::kzx, "must be greater than 0");
+  // A negative area or fraction would give negative fiber counts, and a
+  // positive stress from a negative force.
+  for (const Field f : {Field::Am, Field::Vf, Field::Af, Field::Lf, Field::kxy, Field::kzx})
+    if (!(numericValue(p, fieldInfo(f)) > 0)) return refuse(f, "must be positive");
   if (p.division == 0) return refuse(Field::division, "must not be 0");
   if (p.division > 16383 || p.division < -16384)
     return refuse(Field::division, "must lie between -16384 and 16383 (twice it must fit 16 bits)");
-  if (k.totalFiber == 0) return refuse(Field::Vf, "gives no fibers: the fiber count Vf*Am/Af must not be 0");
+  if (k.totalFiber == 0)
+    return refuse(fiberCountCause(p, false), "makes the fiber count Vf*Am/Af round to 0 in single precision");
   if (!std::isfinite(k.totalFiber))
-    return refuse(Field::Vf, "gives a fiber count Vf*Am/Af too large for single precision");
+    return refuse(fiberCountCause(p, true), "makes the fiber count Vf*Am/Af too large for single precision");
   if (!std::isfinite(k.deltaMaxHalfLf * 2))
     return Refusal{"C/D", "C/D (peak width of the pullout law) give a crack width that is not finite"};
   return std::nullopt;
+}
+
+std::optional<Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k) {
+  std::optional<Refusal> refusal = read.refusal ? read.refusal : checkRunInputs(read.params, k);
+  if (!refusal) return refusal;
+  if (const auto field = fieldByName(refusal->field)) {
+    const std::string& text = texts[*field];
+    if (!readNumber(text).number && text.find_first_not_of(" \t\n") != std::string::npos)
+      refusal->message = refusal->field + ": " + quotedToken(text) + " reads as 0; " + refusal->message;
+  }
+  return refusal;
 }
 
 bool checkLoadSnubbing(std::string_view LfText, std::string_view fp0Text, std::string_view fp1Text) {

@@ -19,9 +19,14 @@ struct ReadOutcome {
 /// Reads every field with the number reader and stores it in its precision.
 ReadOutcome readParameterSet(const FieldTexts& texts);
 
-/// The inputs a run cannot work with (division by zero, 16-bit overflow,
-/// no usable density, values that are not finite), the first one found.
+/// The inputs a run cannot work with (non-positive areas, fractions, lengths or
+/// intensities, 16-bit overflow, values that are not finite), the first one found.
 std::optional<Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k);
+
+/// The first refusal of a run's inputs, `read` from `texts`: the reading's own,
+/// else checkRunInputs's. When the refused field's text reads as 0 only because
+/// it holds no number ("nan", "inf", full-width digits), the message says so first.
+std::optional<Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k);
 
 /// The decision of the fp1 check: true when fp0 + fp1*Lf/2 falls below 0,
 /// so that the fp1 box must be reset to "0" and shown in red.

@@ -23,14 +23,18 @@ int digitValue(char c, int base) {
   return value < base ? value : -1;
 }
 
-double readWholeNumber(std::string_view digits, int base) {
-  double value = 0;
+NumberReading readWholeNumber(std::string_view digits, int base) {
+  NumberReading r;
+  std::size_t used = 0;
   for (char c : digits) {
     const int d = digitValue(c, base);
     if (d < 0) break;
-    value = value * base + d;
+    r.value = r.value * base + d;
+    ++used;
   }
-  return value;
+  r.number = used > 0;
+  r.whole = r.number && used == digits.size();
+  return r;
 }
 
 // Converts a clean decimal literal in the C locale, whatever locale the
@@ -42,7 +46,9 @@ double parseDecimal(const std::string& literal) {
 
 }  // namespace
 
-double numberReader(std::string_view text) {
+double numberReader(std::string_view text) { return readNumber(text).value; }
+
+NumberReading readNumber(std::string_view text) {
   std::string s;
   s.reserve(text.size());
   for (char c : text)
@@ -65,7 +71,7 @@ double numberReader(std::string_view text) {
     else
       break;
   }
-  if (!sawDigit) return 0.0;
+  if (!sawDigit) return {};
   std::size_t end = i;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     std::size_t j = i + 1;
@@ -75,7 +81,7 @@ double numberReader(std::string_view text) {
       end = j;
     }
   }
-  return parseDecimal(s.substr(0, end));
+  return {parseDecimal(s.substr(0, end)), true, end == s.size()};
 }
 
 std::optional<std::int16_t> roundDivision(double value) {

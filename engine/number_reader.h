@@ -12,6 +12,14 @@ namespace fb {
 /// The decimal point is always ".", whatever the locale.
 double numberReader(std::string_view text);
 
+/// What the number reader makes of a text, and how much of it it took.
+struct NumberReading {
+  double value = 0;
+  bool number = false;  // false: no digit at all ("nan", "inf", "", full-width digits)
+  bool whole = false;   // true: the number is the whole text, blanks aside
+};
+NumberReading readNumber(std::string_view text);
+
 /// Rounds a value read for `division` to the nearest whole number, a half
 /// going to the even neighbour; empty when it does not fit 16 bits.
 std::optional<std::int16_t> roundDivision(double value);

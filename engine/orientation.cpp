@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "engine/number_format.h"
+
 namespace fb {
 namespace {
 
@@ -23,6 +25,31 @@ Orientation prepareOrientation(const ParameterSet& p, const RunConstants& k) {
   o.xy = planeOrientation(p.kxy, k.thetaRxyRad);
   o.zx = planeOrientation(p.kzx, k.thetaRzxRad);
   return o;
+}
+
+double classDensitySum(const PlaneOrientation& plane, const RunConstants& k) {
+  double sum = 0;
+  for (int angle = -89; angle <= 89; angle += 2)
+    sum += orientationDensity(angle * k.degToRad, plane) * k.angleClassWidth;
+  return sum;
+}
+
+std::vector<std::string> orientationWarnings(const ParameterSet& p, const RunConstants& k, const Orientation& o) {
+  std::vector<std::string> warnings;
+  const struct {
+    const char* name;
+    const char* plane;
+    float intensity;
+    const PlaneOrientation& orientation;
+  } planes[] = {{"kxy", "x-y", p.kxy, o.xy}, {"kzx", "z-x", p.kzx, o.zx}};
+  for (const auto& plane : planes) {
+    const double sum = classDensitySum(plane.orientation, k);
+    if (std::abs(sum - 1) <= 0.01) continue;
+    warnings.push_back(std::string(plane.name) + " " + formatGeneral(plane.intensity) +
+                       " is too sharp for the 90 angle classes of the " + plane.plane + " plane: they hold " +
+                       formatFixed(sum, 4) + " of its fibers instead of 1, and the results count only those");
+  }
+  return warnings;
 }
 
 double orientationDensity(double theta, const PlaneOrientation& plane) {

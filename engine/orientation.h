@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "engine/parameter_set.h"
 
 namespace fb {
@@ -22,5 +25,14 @@ Orientation prepareOrientation(const ParameterSet& p, const RunConstants& k);
 
 /// The fiber density per radian of one plane at angle `theta` (rad).
 double orientationDensity(double theta, const PlaneOrientation& plane);
+
+/// The share of a plane's fibers that its 90 angle classes hold: the sum of
+/// p(theta)*angleClassWidth over the class angles. It is 1 while the classes
+/// resolve the density; the model uses the sum as it is, without renormalising.
+double classDensitySum(const PlaneOrientation& plane, const RunConstants& k);
+
+/// A warning for each plane whose orientation is too sharp for its angle
+/// classes (the sum above off 1 by more than 1 %); empty when both resolve.
+std::vector<std::string> orientationWarnings(const ParameterSet& p, const RunConstants& k, const Orientation& o);
 
 }  // namespace fb

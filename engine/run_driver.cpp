@@ -33,9 +33,16 @@ std::string openFailureMessage(int code) {
   return "This output data file has been opened by another application. (" + std::to_string(code) + ")";
 }
 
-std::string writeFailureMessage(int code) {
-  return "The output data file could not be written; it keeps the rows before this step. (" + std::to_string(code) +
-         ")";
+std::string writeFailureMessage(int step, int code) {
+  const std::string kept = step > 0 ? "it keeps the rows of steps 0 to " + std::to_string(step - 1)
+                                    : std::string("it keeps its header only");
+  return "The output data file could not be written at step " + std::to_string(step) + "; " + kept + ". (" +
+         std::to_string(code) + ")";
+}
+
+std::string closeFailureMessage(int code) {
+  return "The output data file could not be closed; its last rows may not have reached the disk. (" +
+         std::to_string(code) + ")";
 }
 
 namespace {
@@ -82,9 +89,9 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file)
     view.setStartEnabled(true);
     return end(RunEnd::refused);
   };
-  if (const std::optional<Refusal> refusal = read.refusal ? read.refusal : checkRunInputs(p, k))
-    return refuse(*refusal);
+  if (const std::optional<Refusal> refusal = checkInputs(texts, read, k)) return refuse(*refusal);
   const Orientation orientation = prepareOrientation(p, k);
+  for (const std::string& warning : orientationWarnings(p, k, orientation)) view.showWarning(warning);
 
   view.showStatus("Model setting...");
   if (!view.yield()) return end(RunEnd::stopped);
@@ -107,9 +114,10 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file)
     file.close();
     view.showStatus("");
     view.yield();
-    view.showError("Error", openFailureMessage(code));
+    view.showOpenFailure(openFailureMessage(code), summary.dataFile, code);
     return end(RunEnd::openFailed);
   }
+  summary.headerWritten = true;
 
   const StepSchedule schedule = StepSchedule::of(p, k);
   StepSequence steps(table, p, schedule);
@@ -124,14 +132,14 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file)
     maximum.update(r);
     view.showResults(stepResultTexts(maximum, r));
     if (!view.yield()) return end(RunEnd::stopped);
-    if (const int rowCode = writeRow(file, r)) return fail(writeFailureMessage(rowCode));
+    if (const int rowCode = writeRow(file, r)) return fail(writeFailureMessage(n, rowCode));
     ++summary.stepsWritten;
     plotStep(view.stressGraph(), view.ratioGraph(), r);
     view.stepFinished(r);
     if (!view.yield()) return end(RunEnd::stopped);
   }
 
-  if (const int closeCode = file.close()) return fail(writeFailureMessage(closeCode));
+  if (const int closeCode = file.close()) return fail(closeFailureMessage(closeCode));
   view.setStartEnabled(true);
   view.showStatus("Finish");
   view.yield();

@@ -48,8 +48,10 @@ std::string stepStatusText(int step);         // "Calculating for Step 60"
 
 /// The message for a data file that cannot be opened or given its header.
 std::string openFailureMessage(int code);
-/// The message for a data file that fails after its header.
-std::string writeFailureMessage(int code);
+/// The message for a row that cannot be written at `step`; the file keeps the rows before it.
+std::string writeFailureMessage(int step, int code);
+/// The message for a data file whose closing fails after its last row.
+std::string closeFailureMessage(int code);
 
 /// What a run shows and where it yields; the window and the command line each
 /// provide one.
@@ -69,6 +71,13 @@ class RunView {
   virtual void showRefusal(const Refusal& refusal) = 0;
   /// A message box with an exclamation icon.
   virtual void showError(const std::string& title, const std::string& text) = 0;
+  /// The data file could not be opened or given its header: `message` is the
+  /// window's text; a view that can say more has the path and the error number.
+  virtual void showOpenFailure(const std::string& message, const std::string& /*path*/, int /*code*/) {
+    showError("Error", message);
+  }
+  /// Inputs the run accepts but whose results the user should doubt.
+  virtual void showWarning(const std::string& /*text*/) {}
   /// Each finished step, for views that keep the results (summaries, plots).
   virtual void stepFinished(const StepResult&) {}
 };
@@ -85,6 +94,7 @@ struct RunSummary {
   RunEnd end = RunEnd::finished;
   RunningMaximum maximum;
   int stepsWritten = 0;
+  bool headerWritten = false;  // the data file was opened and given its header
   std::string dataFile;
 };
 

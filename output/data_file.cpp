@@ -1,5 +1,10 @@
 #include "output/data_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <ctime>
 
@@ -16,7 +21,7 @@ constexpr std::size_t kZoneWidth = 14;
 
 std::string twoDigits(int v) { return {char('0' + v / 10 % 10), char('0' + v % 10)}; }
 
-// The failure's error number; EIO when the library left none.
+// The failure's error number; EIO when the system left none.
 int failureCode() { return errno != 0 ? errno : EIO; }
 
 }  // namespace
@@ -79,25 +84,45 @@ DiskDataFile::~DiskDataFile() { close(); }
 
 int DiskDataFile::open(const std::string& path) {
   close();
-  errno = 0;
-  file_ = std::fopen(path.c_str(), "wb");
-  return file_ ? 0 : failureCode();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) return failureCode();
+  struct stat status {};
+  regular_ = ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
+  // Locked before it is emptied, so a file another run is writing keeps its rows.
+  if (regular_ && (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd_, 0) != 0)) {
+    const int code = failureCode();
+    close();
+    return code;
+  }
+  complete_ = 0;
+  return 0;
 }
 
 int DiskDataFile::writeLine(std::string_view line) {
-  if (!file_) return EBADF;
-  errno = 0;
-  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fwrite("\r\n", 1, 2, file_) != 2 ||
-      std::fflush(file_) != 0)
-    return failureCode();
+  if (fd_ < 0) return EBADF;
+  std::string whole(line);
+  whole += "\r\n";
+  for (std::size_t done = 0; done < whole.size();) {
+    const ssize_t n = ::write(fd_, whole.data() + done, whole.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      const int code = n < 0 ? failureCode() : EIO;
+      // Cut the part of the line that did get out, so the file ends after a complete line.
+      if (regular_ && ::ftruncate(fd_, complete_) == 0) ::lseek(fd_, complete_, SEEK_SET);
+      return code;
+    }
+  }
+  complete_ += static_cast<long long>(whole.size());
   return 0;
 }
 
 int DiskDataFile::close() {
-  if (!file_) return 0;
-  errno = 0;
-  const int result = std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ < 0) return 0;
+  const int result = ::close(fd_);
+  fd_ = -1;
   return result == 0 ? 0 : failureCode();
 }
 

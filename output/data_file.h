@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -41,8 +40,12 @@ int writeHeader(DataFile& file, const ParameterSet& p, const RunConstants& k, co
 /// One step's row.
 int writeRow(DataFile& file, const StepResult& r);
 
-/// The data file on disk, with CR LF line ends; every line reaches the disk
-/// as it is written, so a run's file grows step by step.
+/// The data file on disk, with CR LF line ends. Every line reaches the file
+/// system as it is written, so a run's file grows step by step; a line that
+/// cannot be written whole is cut off again, so the file ends after its last
+/// complete line. A run holds an exclusive lock on its file from opening to
+/// closing: a file that another run holds fails to open with EWOULDBLOCK and
+/// is left as it was.
 class DiskDataFile : public DataFile {
  public:
   DiskDataFile() = default;
@@ -55,7 +58,9 @@ class DiskDataFile : public DataFile {
   int close() override;
 
  private:
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  bool regular_ = false;    // a regular file, which can be locked and cut back
+  long long complete_ = 0;  // bytes up to the end of the last complete line
 };
 
 }  // namespace fb

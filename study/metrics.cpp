@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace fb {
 
@@ -41,16 +42,21 @@ std::optional<double> stressAt(std::span<const StepResult> steps, double Wcr) {
 std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured) {
   MeasuredFit fit;
   fit.total = static_cast<int>(measured.size());
-  double sumOfSquares = 0;
-  for (const MeasuredPoint& m : measured) {
-    const auto computed = stressAt(steps, m.Wcr);
-    if (!computed) continue;
-    const double difference = *computed - m.sigma;
-    sumOfSquares += difference * difference;
-    ++fit.used;
-  }
+  std::vector<double> differences;
+  for (const MeasuredPoint& m : measured)
+    if (const auto computed = stressAt(steps, m.Wcr)) differences.push_back(*computed - m.sigma);
+  fit.used = static_cast<int>(differences.size());
   if (fit.used == 0) return std::nullopt;
+  double sumOfSquares = 0;
+  for (double d : differences) sumOfSquares += d * d;
   fit.rms = std::sqrt(sumOfSquares / fit.used);
+  if (std::isfinite(fit.rms)) return fit;
+  // Differences so large that their squares overflow: scale by the largest.
+  double largest = 0;
+  for (double d : differences) largest = std::max(largest, std::abs(d));
+  sumOfSquares = 0;
+  for (double d : differences) sumOfSquares += (d / largest) * (d / largest);
+  fit.rms = largest * std::sqrt(sumOfSquares / fit.used);
   return fit;
 }
 

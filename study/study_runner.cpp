@@ -8,21 +8,29 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "engine/calculator.h"
 #include "engine/inputs.h"
 
 namespace fb {
 
-std::string statusWord(const RunRecord& record) {
-  switch (record.summary.end) {
-    case RunEnd::finished:
+std::string statusWord(RunStatus status) {
+  switch (status) {
+    case RunStatus::pending:
+      return "pending";
+    case RunStatus::finished:
       return "finished";
-    case RunEnd::refused:
+    case RunStatus::refused:
       return "refused";
-    default:
+    case RunStatus::failed:
       return "failed";
+    case RunStatus::interrupted:
+      return "interrupted";
+    case RunStatus::notRun:
+      return "not run";
   }
+  return "failed";
 }
 
 namespace {
@@ -37,8 +45,9 @@ long runWork(const FieldTexts& texts) {
 /// A run of a study: no terminal output, messages kept for the summary.
 class StudyRunView : public RunView {
  public:
-  StudyRunView(const FieldTexts& texts, RunRecord& record, bool keepGraphs, std::atomic<long>& workDone)
-      : texts_(texts), record_(record), keepGraphs_(keepGraphs), workDone_(workDone) {}
+  StudyRunView(const FieldTexts& texts, RunRecord& record, bool keepGraphs, std::atomic<long>& workDone,
+               const std::atomic<bool>* stop)
+      : texts_(texts), record_(record), keepGraphs_(keepGraphs), workDone_(workDone), stop_(stop) {}
 
   FieldTexts fieldTexts() override { return texts_; }
   void setStartEnabled(bool) override {}
@@ -46,9 +55,10 @@ class StudyRunView : public RunView {
   void showResults(const ResultTexts&) override {}
   Canvas& stressGraph() override { return keepGraphs_ ? static_cast<Canvas&>(record_.stress) : none_; }
   Canvas& ratioGraph() override { return keepGraphs_ ? static_cast<Canvas&>(record_.ratio) : none_; }
-  bool yield() override { return true; }
-  void showRefusal(const Refusal& refusal) override { record_.message = refusal.message; }
-  void showError(const std::string&, const std::string& text) override { record_.message = text; }
+  bool yield() override { return !(stop_ && stop_->load(std::memory_order_relaxed)); }
+  void showRefusal(const Refusal& refusal) override { record_.outcome.message = refusal.message; }
+  void showError(const std::string&, const std::string& text) override { record_.outcome.message = text; }
+  void showWarning(const std::string& text) override { record_.outcome.warnings.push_back(text); }
   void stepFinished(const StepResult& r) override {
     record_.steps.push_back(r);
     workDone_.fetch_add(1, std::memory_order_relaxed);
@@ -60,70 +70,116 @@ class StudyRunView : public RunView {
   bool keepGraphs_;
   NullCanvas none_;
   std::atomic<long>& workDone_;
+  const std::atomic<bool>* stop_;
 };
+
+RunStatus statusOf(RunEnd end) {
+  switch (end) {
+    case RunEnd::finished:
+      return RunStatus::finished;
+    case RunEnd::refused:
+      return RunStatus::refused;
+    case RunEnd::stopped:
+      return RunStatus::interrupted;
+    default:
+      return RunStatus::failed;
+  }
+}
 
 }  // namespace
 
 std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const StudySettings& settings,
-                                const std::function<void(const StudyProgress&)>& progress) {
+                                const StudyWatch& watch) {
   std::vector<RunRecord> records(inputs.size());
   std::vector<long> work(inputs.size());
   long totalWork = 0;
   for (std::size_t i = 0; i < inputs.size(); ++i) totalWork += work[i] = runWork(inputs[i]);
 
+  const auto stopped = [&settings] { return settings.stop && settings.stop->load(); };
   std::atomic<std::size_t> next{0};
   std::atomic<long> workDone{0};
-  std::size_t runsDone = 0;
   std::mutex mutex;
   std::condition_variable runEnded;
+  std::vector<std::size_t> ended;  // indices of ended runs the caller has not heard of; under `mutex`
+  std::size_t workersLeft = 0;     // under `mutex`
 
   const auto worker = [&] {
     Calculator calculator;  // one class table per worker, reused for its runs
-    for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
+    for (std::size_t i; !stopped() && (i = next.fetch_add(1)) < inputs.size();) {
       RunRecord& record = records[i];
+      RunOutcome& outcome = record.outcome;
       try {
-        StudyRunView view(inputs[i], record, settings.keepGraphs, workDone);
-        record.summary = calculator.run(view);
+        StudyRunView view(inputs[i], record, settings.keepGraphs, workDone, settings.stop);
+        outcome.summary = calculator.run(view);
+        outcome.status = statusOf(outcome.summary.end);
       } catch (const std::exception& e) {
         // Most likely no memory for the fiber class table; the other runs go on.
-        record.summary.end = RunEnd::stopped;
-        record.message = std::string("the run stopped: ") + e.what();
+        outcome.status = RunStatus::failed;
+        outcome.message = std::string("the run stopped: ") + e.what();
       }
       // The steps a run did not reach count as done once it has ended.
       workDone.fetch_add(std::max(0L, work[i] - static_cast<long>(record.steps.size())), std::memory_order_relaxed);
       // A large study keeps each run's few metrics, not its rows.
-      if (record.summary.end == RunEnd::finished) record.metrics = runMetrics(record.steps, settings.measured);
+      if (outcome.status == RunStatus::finished) outcome.metrics = runMetrics(record.steps, settings.measured);
       std::vector<StepResult>().swap(record.steps);
       {
         std::lock_guard lock(mutex);
-        ++runsDone;
+        ended.push_back(i);
       }
       runEnded.notify_one();
     }
+    {
+      std::lock_guard lock(mutex);
+      --workersLeft;
+    }
+    runEnded.notify_one();
   };
 
   const std::size_t threadCount = std::clamp<std::size_t>(settings.jobs, 1, std::max<std::size_t>(1, inputs.size()));
   std::vector<std::jthread> threads;
   threads.reserve(threadCount);
+  {
+    std::lock_guard lock(mutex);
+    workersLeft = threadCount;
+  }
   try {
     for (std::size_t t = 0; t < threadCount; ++t) threads.emplace_back(worker);
   } catch (const std::system_error&) {
     // The system gives no more threads: those started carry the study.
+    std::lock_guard lock(mutex);
+    workersLeft = threads.size();
   }
-  if (threads.empty()) worker();
-
-  std::unique_lock lock(mutex);
-  while (runsDone < inputs.size()) {
-    runEnded.wait_for(lock, std::chrono::milliseconds(100));
-    if (progress) {
-      const StudyProgress p{runsDone, inputs.size(), totalWork > 0 ? double(workDone.load()) / double(totalWork) : 1.0};
-      lock.unlock();
-      progress(p);
-      lock.lock();
+  if (threads.empty()) {
+    {
+      std::lock_guard lock(mutex);
+      workersLeft = 1;
     }
+    worker();
+  }
+
+  // The caller hears of each ended run here, on its own thread; the mutex
+  // hands it the record whole.
+  std::size_t runsDone = 0;
+  std::unique_lock lock(mutex);
+  for (;;) {
+    runEnded.wait_for(lock, std::chrono::milliseconds(100));
+    const std::vector<std::size_t> justEnded = std::exchange(ended, {});
+    const bool finished = workersLeft == 0;
+    lock.unlock();
+    for (const std::size_t i : justEnded) {
+      ++runsDone;
+      if (watch.runEnded) watch.runEnded(i, records[i].outcome);
+    }
+    if (watch.progress)
+      watch.progress({runsDone, inputs.size(), totalWork > 0 ? double(workDone.load()) / double(totalWork) : 1.0});
+    lock.lock();
+    if (finished && ended.empty()) break;
   }
   lock.unlock();
   threads.clear();  // joins
+
+  for (RunRecord& record : records)
+    if (record.outcome.status == RunStatus::pending) record.outcome.status = RunStatus::notRun;
   return records;
 }
 

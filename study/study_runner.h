@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <span>
@@ -14,17 +15,27 @@
 
 namespace fb {
 
-/// What a run leaves for the summaries and the plot.
-struct RunRecord {
+/// Where a run of a study stands.
+enum class RunStatus { pending, finished, refused, failed, interrupted, notRun };
+
+/// "pending", "finished", "refused", "failed", "interrupted" or "not run".
+std::string statusWord(RunStatus status);
+
+/// What the summaries say of a run.
+struct RunOutcome {
+  RunStatus status = RunStatus::pending;
   RunSummary summary;
-  std::vector<StepResult> steps;
-  RecordingCanvas stress, ratio;  // the two graphs as the graph code drew them
-  std::string message;            // why the run was refused or failed
-  RunMetrics metrics;             // of a finished run
+  RunMetrics metrics;                 // of a finished run
+  std::string message;                // why it was refused, failed or stopped
+  std::vector<std::string> warnings;  // inputs it accepted but whose results are doubtful
 };
 
-/// "finished", "refused" or "failed".
-std::string statusWord(const RunRecord& record);
+/// What a run leaves for the summaries and the plot.
+struct RunRecord {
+  RunOutcome outcome;
+  std::vector<StepResult> steps;
+  RecordingCanvas stress, ratio;  // the two graphs as the graph code drew them
+};
 
 struct StudyProgress {
   std::size_t runsDone = 0, runsTotal = 0;
@@ -35,14 +46,24 @@ struct StudySettings {
   unsigned jobs = 1;                        // runs at a time, each on its own thread
   std::span<const MeasuredPoint> measured;  // compared with every finished run
   bool keepGraphs = false;                  // record the graphs, for a plot
+  /// Once set, no run starts and the runs in flight stop at their next yield.
+  const std::atomic<bool>* stop = nullptr;
+};
+
+/// What the caller hears while a study runs, always on its own thread.
+struct StudyWatch {
+  /// A run has ended (in the order runs end), with its outcome.
+  std::function<void(std::size_t index, const RunOutcome&)> runEnded;
+  /// A few times a second.
+  std::function<void(const StudyProgress&)> progress;
 };
 
 /// Runs every input set and gives the records in the order of `inputs`,
 /// whatever order the runs end in. Each run is the single run's calculation,
 /// so its data file is the same byte for byte. A finished run keeps its
-/// metrics (and its graphs when asked), not its steps. `progress`, when set,
-/// is called on this thread a few times a second.
+/// metrics (and its graphs when asked), not its steps. After a stop, the runs
+/// that had not started are `notRun` and those cut short `interrupted`.
 std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const StudySettings& settings,
-                                const std::function<void(const StudyProgress&)>& progress);
+                                const StudyWatch& watch = {});
 
 }  // namespace fb

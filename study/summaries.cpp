@@ -1,5 +1,6 @@
 #include "study/summaries.h"
 
+#include <cmath>
 #include <filesystem>
 
 #include "engine/field_table.h"
@@ -7,18 +8,29 @@
 #include "study/text_files.h"
 
 namespace fb {
+namespace {
+
+// A figure for summary.csv, at full precision; one that is not a finite number is left empty.
+std::string numberField(double value) { return std::isfinite(value) ? exactText(value) : ""; }
+
+// A figure for the summary line; never "inf" or "nan".
+std::string fixed(double value, int decimals) {
+  return std::isfinite(value) ? formatFixed(value, decimals) : std::string("(beyond range)");
+}
+
+}  // namespace
 
 std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredGiven) {
   if (!f.curve) return "no crack-opening steps (division below 0); header written to " + s.dataFile;
   const CurveMetrics& d = *f.curve;
-  std::string line = "peak force " + formatFixed(d.peak.P / 1000, 4) + " kN, peak stress " +
-                     formatFixed(d.peak.sigma, 4) + " MPa at Wcr " + formatShortest(d.peak.Wcr) + " mm";
-  line += ", bridging energy " + formatFixed(d.energy, 4) + " N/mm, ";
-  line += d.halfPeakWcr ? "half the peak stress at Wcr " + formatFixed(*d.halfPeakWcr, 5) + " mm"
+  std::string line = "peak force " + fixed(d.peak.P / 1000, 4) + " kN, peak stress " + fixed(d.peak.sigma, 4) +
+                     " MPa at Wcr " + formatShortest(d.peak.Wcr) + " mm";
+  line += ", bridging energy " + fixed(d.energy, 4) + " N/mm, ";
+  line += d.halfPeakWcr ? "half the peak stress at Wcr " + fixed(*d.halfPeakWcr, 5) + " mm"
                         : "half the peak stress not reached";
   if (measuredGiven) {
     if (f.fit)
-      line += ", RMS difference to the measured curve " + formatFixed(f.fit->rms, 4) + " MPa over " +
+      line += ", RMS difference to the measured curve " + fixed(f.fit->rms, 4) + " MPa over " +
               std::to_string(f.fit->used) + " of " + std::to_string(f.fit->total) + " points";
     else
       line += ", no measured point within the computed crack widths";
@@ -35,7 +47,7 @@ std::string rowsCsv(std::span<const StepResult> steps) {
 }
 
 std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<GridRun>& runs,
-                            const std::vector<RunRecord>& records, std::span<const MeasuredPoint> measured) {
+                            std::span<const RunOutcome> outcomes, std::span<const MeasuredPoint> measured) {
   std::string out;
   for (const Sweep& s : sweeps) out += csvField(fieldInfo(s.field).name) + ",";
   out +=
@@ -45,24 +57,33 @@ std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<
   out += ",message\n";
 
   for (std::size_t i = 0; i < runs.size(); ++i) {
-    const RunRecord& record = records[i];
+    const RunOutcome& o = outcomes[i];
     for (const std::string& value : runs[i].values) out += csvField(value) + ",";
-    // A run that failed while writing rows keeps those rows; the others wrote no rows.
-    const bool wrote = record.summary.end == RunEnd::finished || record.summary.end == RunEnd::writeFailed;
-    out += csvField(wrote ? std::filesystem::path(record.summary.dataFile).filename().string() : "") + ",";
-    out += statusWord(record);
-    const RunMetrics& f = record.metrics;
+    // Only a run that wrote its header has a data file to name; it keeps its complete rows.
+    out += csvField(o.summary.headerWritten ? std::filesystem::path(o.summary.dataFile).filename().string() : "") + ",";
+    out += statusWord(o.status);
+    const RunMetrics& f = o.metrics;
     if (f.curve) {
       const CurveMetrics& d = *f.curve;
-      out += "," + exactText(d.peak.P / 1000) + "," + exactText(d.peak.sigma) + "," + exactText(d.peak.Wcr) + "," +
-             exactText(d.energy) + "," + (d.halfPeakWcr ? exactText(*d.halfPeakWcr) : "");
+      out += "," + numberField(d.peak.P / 1000) + "," + numberField(d.peak.sigma) + "," + numberField(d.peak.Wcr) +
+             "," + numberField(d.energy) + "," + (d.halfPeakWcr ? numberField(*d.halfPeakWcr) : "");
     } else {
       out += ",,,,,";
     }
-    if (!measured.empty()) out += f.fit ? "," + exactText(f.fit->rms) + "," + std::to_string(f.fit->used) : ",,";
-    out += "," + csvField(record.message) + "\n";
+    if (!measured.empty()) out += f.fit ? "," + numberField(f.fit->rms) + "," + std::to_string(f.fit->used) : ",,";
+    std::string message = o.message;
+    if (o.status == RunStatus::interrupted) message = interruptedText(o.summary);
+    for (const std::string& warning : o.warnings) message += (message.empty() ? "" : "; ") + warning;
+    out += "," + csvField(message) + "\n";
   }
   return out;
+}
+
+std::string interruptedText(const RunSummary& s) {
+  if (!s.headerWritten) return "interrupted before its data file was opened; " + s.dataFile + " is unchanged";
+  const std::string kept = s.stepsWritten > 0 ? "keeps steps 0 to " + std::to_string(s.stepsWritten - 1)
+                                              : std::string("keeps its header only");
+  return "interrupted at step " + std::to_string(s.stepsWritten) + "; " + s.dataFile + " " + kept;
 }
 
 }  // namespace fb

@@ -20,8 +20,12 @@ std::string summaryLine(const RunSummary& summary, const RunMetrics& metrics, bo
 std::string rowsCsv(std::span<const StepResult> steps);
 
 /// summary.csv of a study: per run in grid order the varied inputs, the data
-/// file, the status, the metrics and the reason of a refusal or failure.
+/// file, the status, the metrics and the reason of a refusal, failure or
+/// stop, or a finished run's warnings.
 std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<GridRun>& runs,
-                            const std::vector<RunRecord>& records, std::span<const MeasuredPoint> measured);
+                            std::span<const RunOutcome> outcomes, std::span<const MeasuredPoint> measured);
+
+/// What an interrupted run leaves: "interrupted at step 12; FILE keeps steps 0 to 11".
+std::string interruptedText(const RunSummary& summary);
 
 }  // namespace fb

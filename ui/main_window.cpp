@@ -277,7 +277,7 @@ void Form1::showRefusal(const Refusal& refusal) {
   for (int i = 0; i < 5; ++i) resultBox(i)->setText(snapshot_.results[i]);
   stressGraph_->restore(snapshot_.stress);
   ratioGraph_->restore(snapshot_.ratio);
-  showWarning(this, "FiberBridge", QString::fromStdString(refusal.message));
+  fb::showWarning(this, "FiberBridge", QString::fromStdString(refusal.message));
 
   // Put the cursor where the correction goes ("fp0/fp1" points at fp0).
   const std::string first = refusal.field.substr(0, refusal.field.find('/'));
@@ -289,7 +289,7 @@ void Form1::showRefusal(const Refusal& refusal) {
 }
 
 void Form1::showError(const std::string& title, const std::string& text) {
-  showWarning(this, QString::fromStdString(title), QString::fromStdString(text));
+  fb::showWarning(this, QString::fromStdString(title), QString::fromStdString(text));
 }
 
 // --- the buttons and the fp1 check -----------------------------------------

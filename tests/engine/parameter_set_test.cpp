@@ -43,7 +43,12 @@ TEST(ParameterSet, refuses_inputs_the_model_cannot_use_naming_the_field) {
       {Field::Af, "0", "Af"},
       {Field::Am, "0", "Am"},
       {Field::Vf, "0", "Vf"},
-      {Field::Vf, "1e38", "Vf"},  // fiber count beyond single precision
+      {Field::Vf, "1e38", "Vf"},          // fiber count beyond single precision
+      {Field::Am, "3.4028235e38", "Am"},  // ... and the input that makes it so
+      {Field::Af, "1e-45", "Af"},
+      {Field::Am, "-2500", "Am"},  // negative counts, positive stress from negative force
+      {Field::Af, "-0.007854", "Af"},
+      {Field::Vf, "-0.02", "Vf"},
       {Field::division, "0", "division"},
       {Field::division, "0.4", "division"},
       {Field::division, "16384", "division"},
@@ -77,11 +82,24 @@ TEST(ParameterSet, accepts_a_negative_division_as_a_run_without_steps) {
   EXPECT_FALSE(fb::checkRunInputs(read.params, fb::deriveValues(read.params)));
 }
 
-TEST(ParameterSet, refusal_message_reads_as_field_meaning_and_reason) {
-  fb::FieldTexts t = fb::FieldTexts::defaults();
-  t[Field::Af] = "0";
-  const fb::ParameterSet p = fb::readParameterSet(t).params;
-  EXPECT_EQ(fb::checkRunInputs(p, fb::deriveValues(p))->message, "Af (fiber sectional area) must not be 0");
+TEST(ParameterSet, refusal_message_reads_as_field_meaning_and_reason_and_says_when_a_text_is_no_number) {
+  const struct {
+    Field field;
+    const char *text, *message;
+  } cases[] = {
+      {Field::Af, "0", "Af (fiber sectional area) must be positive"},
+      {Field::kxy, " nan ", "kxy: \" nan \" reads as 0; kxy (orientation intensity x-y) must be positive"},
+      {Field::Lf, "\x1b[31m", "Lf: \"\\x1b[31m\" reads as 0; Lf (fiber length) must be positive"},
+      {Field::Am, "", "Am (matrix sectional area) must be positive"},  // an empty box is plain 0
+  };
+  for (const auto& c : cases) {
+    fb::FieldTexts t = fb::FieldTexts::defaults();
+    t[c.field] = c.text;
+    const fb::ReadOutcome read = fb::readParameterSet(t);
+    const auto refusal = fb::checkInputs(t, read, fb::deriveValues(read.params));
+    ASSERT_TRUE(refusal) << c.text;
+    EXPECT_EQ(refusal->message, c.message);
+  }
 }
 
 struct SnubbingCase {

@@ -132,7 +132,7 @@ TEST_F(RunDriver, a_row_that_cannot_be_written_keeps_the_rows_before_it_and_enab
   EXPECT_TRUE(view.startEnabled);
   EXPECT_EQ(view.errors,
             std::vector<std::string>{
-                "Error: The output data file could not be written; it keeps the rows before this step. (28)"});
+                "Error: The output data file could not be written at step 4; it keeps the rows of steps 0 to 3. (28)"});
   EXPECT_EQ(view.stepsSeen, (std::vector<int>{0, 1, 2, 3})) << "the failed step is not drawn";
 }
 

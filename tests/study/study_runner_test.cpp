@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
-#include <mutex>
+#include <map>
 
 #include "tests/support/cli_folder.h"
 
@@ -29,31 +31,55 @@ TEST_F(StudyRunner, records_come_back_in_input_order_whatever_the_number_of_jobs
   const std::vector<const char*> values = {"0.5", "3", "0", "1", "2.5", "0.8", "1.7"};  // 0 is refused
   const auto inputs = kxyRuns(dir, values);
   const std::vector<fb::MeasuredPoint> measured = {{0.2, 1.5}, {0.5, 1.0}};
-  const std::vector<fb::RunRecord> one = fb::runStudy(inputs, {1, measured, false}, nullptr);
+  const std::vector<fb::RunRecord> one = fb::runStudy(inputs, {1, measured, false});
 
-  std::mutex seen;
-  std::size_t lastDone = 0;
-  const std::vector<fb::RunRecord> three = fb::runStudy(inputs, {3, measured, true}, [&](const fb::StudyProgress& p) {
-    std::lock_guard lock(seen);
-    EXPECT_GE(p.runsDone, lastDone);
-    lastDone = p.runsDone;
-  });
+  std::vector<std::size_t> heard;
+  fb::StudyWatch watch;
+  watch.runEnded = [&](std::size_t i, const fb::RunOutcome& outcome) {
+    heard.push_back(i);
+    EXPECT_NE(outcome.status, fb::RunStatus::pending);
+  };
+  const std::vector<fb::RunRecord> three = fb::runStudy(inputs, {3, measured, true}, watch);
+  std::sort(heard.begin(), heard.end());
+  EXPECT_EQ(heard, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6})) << "each run's end is heard once";
 
   ASSERT_EQ(three.size(), values.size());
   for (std::size_t i = 0; i < values.size(); ++i) {
     SCOPED_TRACE(values[i]);
-    EXPECT_EQ(three[i].summary.end, one[i].summary.end);
-    EXPECT_EQ(three[i].summary.dataFile, inputs[i][fb::Field::dataFile]);
-    if (one[i].summary.end != fb::RunEnd::finished) continue;
-    EXPECT_EQ(three[i].summary.maximum.P, one[i].summary.maximum.P);
-    EXPECT_EQ(three[i].metrics.curve->energy, one[i].metrics.curve->energy);
-    EXPECT_EQ(three[i].metrics.fit->rms, one[i].metrics.fit->rms);
+    const fb::RunOutcome &a = three[i].outcome, &b = one[i].outcome;
+    EXPECT_EQ(a.status, b.status);
+    EXPECT_EQ(a.summary.dataFile, inputs[i][fb::Field::dataFile]);
+    if (b.status != fb::RunStatus::finished) continue;
+    EXPECT_EQ(a.summary.maximum.P, b.summary.maximum.P);
+    EXPECT_EQ(a.metrics.curve->energy, b.metrics.curve->energy);
+    EXPECT_EQ(a.metrics.fit->rms, b.metrics.fit->rms);
     EXPECT_FALSE(three[i].stress.strokes().empty()) << "the graphs were kept for a plot";
     EXPECT_TRUE(three[i].steps.empty()) << "a study keeps metrics, not rows";
   }
-  EXPECT_EQ(three[2].summary.end, fb::RunEnd::refused);
-  EXPECT_EQ(three[2].message, "kxy (orientation intensity x-y) must be greater than 0");
+  EXPECT_EQ(three[2].outcome.status, fb::RunStatus::refused);
+  EXPECT_EQ(three[2].outcome.message, "kxy (orientation intensity x-y) must be positive");
   EXPECT_FALSE(std::filesystem::exists(dir / "kxy=0.p-d"));
+}
+
+TEST_F(StudyRunner, a_stop_starts_no_run_and_cuts_the_runs_in_flight_short) {
+  const auto inputs = kxyRuns(dir, {"0.5", "3", "1", "2.5", "0.8", "1.7", "2", "1.2"});
+  std::atomic<bool> stop{false};
+  fb::StudyWatch watch;
+  watch.runEnded = [&](std::size_t, const fb::RunOutcome&) { stop = true; };
+  const std::vector<fb::RunRecord> records = fb::runStudy(inputs, {2, {}, false, &stop}, watch);
+
+  std::map<fb::RunStatus, int> count;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const fb::RunOutcome& o = records[i].outcome;
+    ++count[o.status];
+    const bool fileExists = std::filesystem::exists(inputs[i][fb::Field::dataFile]);
+    if (o.status == fb::RunStatus::notRun) EXPECT_FALSE(fileExists) << i;
+    if (o.status == fb::RunStatus::interrupted) EXPECT_EQ(fileExists, o.summary.headerWritten) << i;
+  }
+  EXPECT_GE(count[fb::RunStatus::finished], 1);
+  EXPECT_GE(count[fb::RunStatus::notRun], 4) << "at most two more runs were in flight";
+  EXPECT_EQ(count[fb::RunStatus::pending], 0);
+  EXPECT_EQ(count[fb::RunStatus::finished] + count[fb::RunStatus::interrupted] + count[fb::RunStatus::notRun], 8);
 }
 
 }  // namespace

@@ -62,7 +62,9 @@ TEST_F(WindowRun, default_run_walks_every_status_draws_its_graphs_and_writes_wha
   const struct {
     const char *box, *text, *says;
   } refusals[] = {
-      {"Text5", "0", "Af (fiber sectional area) must not be 0"},
+      {"Text5", "0", "Af (fiber sectional area) must be positive"},
+      {"Text3", "-2500", "Am (matrix sectional area) must be positive"},
+      {"Text10", "nan", "kxy: \"nan\" reads as 0; kxy (orientation intensity x-y) must be positive"},
       {"Text20", "0", "division"},
       {"Text20", "16384", "division"},
       {"Text3", "1e39", "Am"},
