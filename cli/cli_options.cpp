@@ -1,8 +1,11 @@
 #include "cli/cli_options.h"
 
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "cli/terminal_view.h"
@@ -10,6 +13,7 @@
 #include "engine/version.h"
 #include "plot/figure.h"
 #include "study/input_set.h"
+#include "study/text_files.h"
 
 namespace fb {
 namespace {
@@ -19,9 +23,40 @@ CommandLine usageError(const std::string& message) {
   return {std::nullopt, kExitUsage};
 }
 
+bool isDevice(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+}
+
 unsigned allCores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 }  // namespace
+
+std::optional<std::string> findFileClash(const std::vector<NamedFile>& files) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      const NamedFile &a = files[j], &b = files[i];
+      if ((a.read && b.read) || a.path == "-" || b.path == "-") continue;
+      if (!a.read && !b.read && isDevice(a.path)) continue;
+      if (sameFile(a.path, b.path))
+        return a.option + " " + a.path + " and " + b.option + " " + b.path + " name the same file";
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<NamedFile> namedFiles(const CliOptions& o) {
+  std::vector<NamedFile> files;
+  if (!o.inputsPath.empty()) files.push_back({"--inputs", o.inputsPath, true});
+  if (!o.measuredPath.empty()) files.push_back({"--measured", o.measuredPath, true});
+  if (o.isStudy())
+    files.push_back({"--output-dir", (std::filesystem::path(o.outputDir) / "summary.csv").string()});
+  else
+    files.push_back({"-o", o.texts[Field::dataFile]});
+  for (const auto& [option, path] : {std::pair{"--csv", &o.csv}, {"--plot", &o.plot}, {"--save-inputs", &o.saveInputs}})
+    if (!path->empty()) files.push_back({option, *path});
+  return files;
+}
 
 CommandLine parseCommandLine(int argc, char** argv) {
   CLI::App app{
@@ -41,11 +76,14 @@ CommandLine parseCommandLine(int argc, char** argv) {
                               ->group("Inputs");
     inputOptions.emplace_back(info.field, option);
   }
-  app.add_option("-o,--output", o.texts[Field::dataFile], "the data file to write (a single run)");
+  app.add_option("-o,--output", o.texts[Field::dataFile],
+                 "the data file to write (a single run); every output named by a symbolic link is written to "
+                 "the file the link points to");
   app.add_flag("-q,--quiet", o.quiet, "no progress on standard error");
 
-  std::string inputsPath;
-  app.add_option("--inputs", inputsPath, "read inputs from FILE ('name = value' lines); options given here override it")
+  std::string& inputsPath = o.inputsPath;
+  app.add_option("--inputs", inputsPath,
+                 "read inputs from FILE ('name = value' lines; - reads standard input); options given here override it")
       ->type_name("FILE")
       ->group("Input sets");
   app.add_option("--save-inputs", o.saveInputs, "write the complete input set to FILE, to repeat the run exactly")
@@ -57,8 +95,9 @@ CommandLine parseCommandLine(int argc, char** argv) {
   app.add_option("--plot", o.plot, "draw the stress and fiber-ratio graphs into FILE.svg or FILE.png")
       ->type_name("FILE")
       ->group("Results");
-  app.add_option("--measured", o.measuredPath,
-                 "a measured curve (crack width mm, stress MPa per line) to plot and compare with")
+  app.add_option(
+         "--measured", o.measuredPath,
+         "a measured curve (crack width mm, stress MPa per line; - reads standard input) to plot and compare with")
       ->type_name("FILE")
       ->group("Results");
   std::vector<std::string> sweepTexts;
@@ -87,6 +126,14 @@ CommandLine parseCommandLine(int argc, char** argv) {
   }
 
   if (o.jobs < 1 || o.jobs > 4096) return usageError("--jobs must lie between 1 and 4096");
+  // An empty name would quietly mean "none" or the current folder.
+  for (const char* name : {"--output", "--inputs", "--save-inputs", "--csv", "--plot", "--measured", "--output-dir"}) {
+    const CLI::Option* option = app.get_option(name);
+    if (option->count() > 0 && option->as<std::string>().empty())
+      return usageError(std::string(name) + " needs a name");
+  }
+  if (inputsPath == "-" && o.measuredPath == "-")
+    return usageError("--inputs - and --measured - cannot both read standard input");
 
   if (!inputsPath.empty()) {
     const InputSet file = readInputSet(inputsPath);
@@ -124,6 +171,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
 
   std::string reason;
   if (!o.plot.empty() && !isPlotPath(o.plot, &reason)) return usageError("--plot " + o.plot + ": " + reason);
+  if (const auto clash = findFileClash(namedFiles(o))) return usageError(*clash);
   if (!o.measuredPath.empty()) {
     MeasuredCurve curve = readMeasuredCurve(o.measuredPath);
     if (curve.error) return usageError(*curve.error);

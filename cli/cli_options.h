@@ -19,7 +19,7 @@ struct CliOptions {
   FieldTexts texts;  // the defaults, then --inputs, then the command line; dataFile is -o
   std::string outputDir;
   std::string saveInputs, csv, plot;
-  std::string measuredPath;
+  std::string inputsPath, measuredPath;
   std::vector<MeasuredPoint> measured;
   std::vector<Sweep> sweeps;
   unsigned jobs = 1;
@@ -35,5 +35,20 @@ struct CommandLine {
 
 /// Parses and checks the command line; usage errors are reported on standard error.
 CommandLine parseCommandLine(int argc, char** argv);
+
+/// A file the command names, as an option gave it.
+struct NamedFile {
+  std::string option;  // "--csv"
+  std::string path;
+  bool read = false;  // an input (--inputs, --measured); else written
+};
+
+/// The first two files that name one file on disk where that would lose data:
+/// a file written twice, or written over one that is read. Devices such as
+/// /dev/null may be written twice. Empty when there is none.
+std::optional<std::string> findFileClash(const std::vector<NamedFile>& files);
+
+/// The files of a single run, or those of a study but its data files.
+std::vector<NamedFile> namedFiles(const CliOptions& options);
 
 }  // namespace fb

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -64,8 +65,23 @@ int runSweep(const CliOptions& o) {
     printError(grid.error);
     return kExitUsage;
   }
-  std::error_code ec;
   const std::filesystem::path dir(o.outputDir);
+  std::vector<FieldTexts> inputs;
+  inputs.reserve(grid.runs.size());
+  const std::vector<NamedFile> named = namedFiles(o);
+  for (GridRun& run : grid.runs) {
+    const std::string dataFile = (dir / (run.name + ".p-d")).string();
+    for (const NamedFile& file : named) {
+      if (file.path == "-" || !sameFile(dataFile, file.path)) continue;
+      printError("--output-dir's data file " + dataFile + " and " + file.option + " " + file.path +
+                 " name the same file");
+      return kExitUsage;
+    }
+    run.texts[Field::dataFile] = dataFile;
+    inputs.push_back(run.texts);
+  }
+
+  std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   if (ec) {
     printError(o.outputDir + ": " + ec.message());
@@ -78,13 +94,6 @@ int runSweep(const CliOptions& o) {
     std::vector<std::string> notes{"the study's base inputs; it varies them with"};
     for (const Sweep& s : o.sweeps) notes.push_back("  --sweep " + s.text);
     ok = written(writeTextFile(o.saveInputs, inputSetText(o.texts, notes)));
-  }
-
-  std::vector<FieldTexts> inputs;
-  inputs.reserve(grid.runs.size());
-  for (GridRun& run : grid.runs) {
-    run.texts[Field::dataFile] = (dir / (run.name + ".p-d")).string();
-    inputs.push_back(run.texts);
   }
 
   // summary.csv stays true whenever the process ends: it is written before any
@@ -117,7 +126,10 @@ int runSweep(const CliOptions& o) {
 
   const auto summaryError = writeSummary();
   const bool summaryWritten = written(summaryError);
-  const bool interrupted = stopRequested().load();
+  // A signal that came once every run had ended cut nothing short.
+  const bool interrupted = std::any_of(outcomes.begin(), outcomes.end(), [](const RunOutcome& r) {
+    return r.status == RunStatus::interrupted || r.status == RunStatus::notRun;
+  });
   if (!o.plot.empty() && !interrupted) {
     Figure figure{{}, o.measured};
     for (std::size_t i = 0; i < records.size(); ++i)

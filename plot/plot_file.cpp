@@ -15,7 +15,7 @@ namespace {
 bool endsWith(const std::string& path, std::string_view suffix) {
   if (path.size() < suffix.size()) return false;
   return std::equal(suffix.begin(), suffix.end(), path.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                    [](char wanted, char given) { return std::tolower(static_cast<unsigned char>(given)) == wanted; });
 }
 
 }  // namespace

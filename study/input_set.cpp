@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/field_table.h"
+#include "engine/message_text.h"
 #include "engine/number_reader.h"
 #include "study/line_reader.h"
 #include "study/text_files.h"
@@ -23,7 +24,7 @@ std::optional<Field> inputField(std::string_view name) {
 }
 
 std::string unknownNameReason(std::string_view name) {
-  std::string reason = "unknown input name '" + std::string(name) + "'";
+  std::string reason = "unknown input name " + quotedToken(name);
   for (const FieldInfo& info : kFields) {
     if (info.field == Field::dataFile || info.name.size() != name.size()) continue;
     bool same = true;
@@ -44,7 +45,10 @@ InputSet parseInputSet(std::string_view text, const std::string& fileName) {
     const std::string_view body = content(line);
     if (body.empty()) return std::nullopt;
     const auto equals = body.find('=');
-    if (equals == std::string_view::npos) return "expected 'name = value', found '" + std::string(body) + "'";
+    // A line's text is not echoed: it may come from any file the user named.
+    if (equals == std::string_view::npos) return std::string("expected 'name = value', found no '='");
+    if (body.find('=', equals + 1) != std::string_view::npos)
+      return "expected 'name = value', found a second '=' after " + quotedToken(trim(body.substr(0, equals)));
     const std::string_view name = trim(body.substr(0, equals));
     if (name.empty()) return "no input name before '='";
     const auto field = inputField(name);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "engine/message_text.h"
 #include "study/line_reader.h"
 #include "study/text_files.h"
 
@@ -22,7 +23,14 @@ std::vector<std::string_view> splitFields(std::string_view line, char separator)
   return fields;
 }
 
-std::optional<double> readNumber(std::string_view text, bool decimalComma) {
+// A sign or a point may come before the first digit: "-0.5", ".5", "+1e3".
+bool beginsLikeNumber(std::string_view field) {
+  if (!field.empty() && (field[0] == '+' || field[0] == '-')) field.remove_prefix(1);
+  if (!field.empty() && field[0] == '.') field.remove_prefix(1);
+  return !field.empty() && field[0] >= '0' && field[0] <= '9';
+}
+
+std::optional<double> measuredValue(std::string_view text, bool decimalComma) {
   std::string s(text);
   if (decimalComma)
     for (char& c : s)
@@ -46,18 +54,18 @@ MeasuredCurve parseMeasuredCurve(std::string_view text, const std::string& fileN
                                                               : ',';
     const std::vector<std::string_view> fields = splitFields(line, *separator);
     const bool decimalComma = *separator != ',';
-    const auto Wcr = fields.size() == 2 ? readNumber(fields[0], decimalComma) : std::nullopt;
-    const auto sigma = fields.size() == 2 ? readNumber(fields[1], decimalComma) : std::nullopt;
-    // Only words make a header: a first line of numbers is data, right or wrong.
-    const bool header = firstLine && std::any_of(fields.begin(), fields.end(),
-                                                 [&](std::string_view f) { return !readNumber(f, decimalComma); });
+    const auto Wcr = fields.size() == 2 ? measuredValue(fields[0], decimalComma) : std::nullopt;
+    const auto sigma = fields.size() == 2 ? measuredValue(fields[1], decimalComma) : std::nullopt;
+    // Only words make a header: a first line with a field that begins like a
+    // number is data, right or wrong.
+    const bool header = firstLine && std::none_of(fields.begin(), fields.end(), beginsLikeNumber);
     firstLine = false;
     if (header) return std::nullopt;
 
     if (fields.size() != 2)
       return "expected 2 values (crack width in mm, stress in MPa), found " + std::to_string(fields.size());
-    if (!Wcr) return "crack width '" + std::string(fields[0]) + "' is not a number";
-    if (!sigma) return "stress '" + std::string(fields[1]) + "' is not a number";
+    if (!Wcr) return "crack width " + quotedToken(fields[0]) + " is not a finite number";
+    if (!sigma) return "stress " + quotedToken(fields[1]) + " is not a finite number";
     out.points.push_back({*Wcr, *sigma});
     return std::nullopt;
   });

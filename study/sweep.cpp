@@ -5,6 +5,7 @@
 #include <set>
 
 #include "engine/field_table.h"
+#include "engine/message_text.h"
 #include "engine/number_reader.h"
 #include "study/text_files.h"
 
@@ -27,14 +28,14 @@ std::string rangeValueText(Field field, double value) {
 SweepParse parseSweep(std::string_view text) {
   SweepParse out;
   const auto fail = [&](const std::string& reason) {
-    out.error = "--sweep " + std::string(text) + ": " + reason;
+    out.error = "--sweep " + quotedToken(text, 60) + ": " + reason;
     return out;
   };
   const auto equals = text.find('=');
   if (equals == std::string_view::npos) return fail("expected NAME=FROM:TO:COUNT or NAME=V1,V2,...");
   const std::string_view name = trim(text.substr(0, equals));
   const auto field = fieldByName(name);
-  if (!field || field == Field::dataFile) return fail("unknown input name '" + std::string(name) + "'");
+  if (!field || field == Field::dataFile) return fail("unknown input name " + quotedToken(name));
   Sweep sweep{*field, std::string(text), {}};
   const std::string_view values = trim(text.substr(equals + 1));
 
@@ -65,6 +66,9 @@ SweepParse parseSweep(std::string_view text) {
       const auto comma = rest.find(',');
       const std::string_view value = trim(rest.substr(0, comma));
       if (value.empty()) return fail("an empty value in the list");
+      // As strict as a range: a typo such as the letter O for a zero would
+      // otherwise read as 0 and run another study than the one meant.
+      if (!readNumber(value).whole) return fail(quotedToken(value) + " is not a number");
       sweep.values.emplace_back(value);
       if (comma == std::string_view::npos) break;
       rest.remove_prefix(comma + 1);

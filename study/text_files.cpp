@@ -1,5 +1,9 @@
 #include "study/text_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -8,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "engine/number_reader.h"
 
@@ -29,56 +34,126 @@ std::string_view trim(std::string_view s) {
   return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-FileContent readTextFile(const std::string& path) {
-  FileContent out;
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    out.error = path + ": " + std::strerror(errno != 0 ? errno : ENOENT);
-    return out;
-  }
-  std::array<char, 65536> buffer;
-  std::size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) out.text.append(buffer.data(), n);
-  if (std::ferror(file)) out.error = path + ": " + std::strerror(errno != 0 ? errno : EIO);
-  std::fclose(file);
-  return out;
-}
-
 namespace {
 
+namespace fs = std::filesystem;
+
+std::string reason(int code) { return std::strerror(code != 0 ? code : EIO); }
+
+// Reads what `fd` holds, up to one byte beyond the limit, so that an overlong file shows.
+std::optional<std::string> readAll(int fd, std::string& text) {
+  std::array<char, 65536> buffer;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n == 0) return std::nullopt;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return reason(errno);
+    }
+    text.append(buffer.data(), static_cast<std::size_t>(n));
+    if (text.size() > kMaxReadBytes) return "larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB";
+  }
+}
+
+std::optional<std::string> writeAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t n = ::write(fd, content.data(), content.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return reason(n < 0 ? errno : EIO);
+    content.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> writeDirectly(const std::string& path, std::string_view content) {
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return std::string(std::strerror(errno != 0 ? errno : EIO));
-  int code = 0;
-  if (std::fwrite(content.data(), 1, content.size(), file) != content.size()) code = errno != 0 ? errno : EIO;
-  errno = 0;
-  if (std::fclose(file) != 0 && code == 0) code = errno != 0 ? errno : EIO;
-  if (code == 0) return std::nullopt;
-  return std::string(std::strerror(code));
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return reason(errno);
+  auto error = writeAll(fd, content);
+  if (::close(fd) != 0 && !error) error = reason(errno);
+  return error;
 }
 
 }  // namespace
 
-std::optional<std::string> writeTextFile(const std::string& path, std::string_view content) {
-  // A regular file is replaced only once its successor is complete, so a
-  // failure keeps the earlier file whole; devices and pipes are written as they are.
+FileContent readTextFile(const std::string& path) {
+  FileContent out;
+  if (path == "-") {
+    if (auto error = readAll(STDIN_FILENO, out.text)) out.error = "standard input: " + *error;
+    return out;
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    out.error = path + ": " + reason(errno);
+    return out;
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0)
+    out.error = path + ": " + reason(errno);
+  else if (!S_ISREG(status.st_mode))
+    out.error = path + ": not a regular file";
+  else if (static_cast<std::uintmax_t>(status.st_size) > kMaxReadBytes)
+    out.error = path + ": larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB";
+  else if (auto error = readAll(fd, out.text))
+    out.error = path + ": " + *error;
+  ::close(fd);
+  if (out.error) out.text.clear();
+  return out;
+}
+
+std::string followLinks(const std::string& path) {
+  fs::path at = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(at, ec))) return at.string();
+    const fs::path target = fs::read_symlink(at, ec);
+    if (ec) return at.string();
+    at = target.is_absolute() ? target : at.parent_path() / target;
+  }
+  return at.string();  // a loop of links: opening it gives the system's reason
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    if (const auto error = writeDirectly(path, content)) return path + ": " + *error;
+  const fs::path ca = fs::weakly_canonical(fs::absolute(followLinks(a), ec), ec);
+  const fs::path cb = fs::weakly_canonical(fs::absolute(followLinks(b), ec), ec);
+  return ca == cb;
+}
+
+std::optional<std::string> writeTextFile(const std::string& path, std::string_view content) {
+  if (path.empty()) return std::string("no file name was given");
+  const std::string target = followLinks(path);
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) {
+    if (const auto error = writeDirectly(target, content)) return path + ": " + *error;
     return std::nullopt;
   }
-  const std::string part = path + ".part";
-  if (const auto error = writeDirectly(part, content)) {
-    std::remove(part.c_str());
-    return path + ": " + *error;
+
+  const fs::path folder = fs::path(target).parent_path();
+  std::string temporary =
+      (folder.empty() ? fs::path(".") : folder).string() + "/." + fs::path(target).filename().string() + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());  // O_CREAT | O_EXCL: a planted name or link is never opened
+  if (fd < 0) return path + ": " + reason(errno);
+  std::optional<std::string> error;
+  // A replaced file keeps its permissions; a new one gets the usual ones.
+  mode_t mode = existing.st_mode & 07777;
+  if (!exists) {
+    mode = ::umask(0);
+    ::umask(mode);
+    mode = 0666 & ~mode;
   }
-  std::filesystem::rename(part, path, ec);
-  if (!ec) return std::nullopt;
-  std::remove(part.c_str());
-  return path + ": " + ec.message();
+  if (::fchmod(fd, mode) != 0) error = reason(errno);
+  if (!error) error = writeAll(fd, content);
+  if (!error && ::fsync(fd) != 0) error = reason(errno);
+  if (::close(fd) != 0 && !error) error = reason(errno);
+  if (!error && ::rename(temporary.c_str(), target.c_str()) != 0) error = reason(errno);
+  if (!error) return std::nullopt;
+  ::unlink(temporary.c_str());
+  return path + ": " + *error;
 }
 
 namespace {

@@ -1,21 +1,39 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace fb {
 
-/// The whole content of a file, or the reason it cannot be read ("no such file").
+/// The most a file the program reads may hold.
+inline constexpr std::size_t kMaxReadBytes = 64u << 20;
+
+/// The whole content of a file, or the reason it cannot be read ("path: reason").
 struct FileContent {
   std::string text;
   std::optional<std::string> error;
 };
+/// Reads a regular file, or standard input for "-", of at most kMaxReadBytes;
+/// devices, folders and larger files are refused with the reason.
 FileContent readTextFile(const std::string& path);
 
-/// Writes `content` as the whole file; on failure removes what was begun, so
-/// no half-written file is left, and gives "path: reason".
+/// Writes `content` as the whole file, or leaves the file as it was and gives
+/// "path: reason". The content goes to a fresh temporary file, created
+/// exclusively (never an existing name, never through a link) in the target's
+/// folder, which is renamed over the target once complete. A symbolic link is
+/// followed: the file it points to is replaced and the link stays. Devices and
+/// pipes (/dev/stdout) are written directly.
 std::optional<std::string> writeTextFile(const std::string& path, std::string_view content);
+
+/// The file a path ends at once its symbolic links are followed (also a link
+/// whose target does not exist yet); the path itself when it is no link.
+std::string followLinks(const std::string& path);
+
+/// Whether two paths name the same file: the same file on disk through any
+/// names, or the same place once made absolute and free of links and "..".
+bool sameFile(const std::string& a, const std::string& b);
 
 /// The shortest decimal text that the number reader reads back to exactly `value`
 /// ("0.1", "1e-05"); infinities become "1e999" and "-1e999".

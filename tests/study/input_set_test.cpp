@@ -26,12 +26,16 @@ TEST(InputSet, names_the_file_and_line_of_a_bad_line) {
     const char* text;
     const char* message;
   } cases[] = {
-      {"Vf = 0.01\n\nVff = 2\n", "in.txt:3: unknown input name 'Vff'"},
-      {"vf = 0.01\n", "in.txt:1: unknown input name 'vf' (names are case-sensitive: Vf)"},
-      {"# inputs\nkxy 2\n", "in.txt:2: expected 'name = value', found 'kxy 2'"},
+      {"Vf = 0.01\n\nVff = 2\n", "in.txt:3: unknown input name \"Vff\""},
+      {"vf = 0.01\n", "in.txt:1: unknown input name \"vf\" (names are case-sensitive: Vf)"},
+      // A line of some other file is not echoed; a name is, escaped.
+      {"# inputs\nroot:$6$salt$hash:19000:0:99999:7:::\n", "in.txt:2: expected 'name = value', found no '='"},
+      {"\x1b]0;title\x07 = 1\n", "in.txt:1: unknown input name \"\\x1b]0;title\\x07\""},
+      {"Vf = 0.015 = 3\n", "in.txt:1: expected 'name = value', found a second '=' after \"Vf\""},
+      {"kxy = 1\rVf = 0.01\rkxy = 2\r", "in.txt:3: kxy is given twice (first on line 1)"},  // CR-only ends
       {" = 2\n", "in.txt:1: no input name before '='"},
       {"kxy = 1\nAm = 1\nkxy = 2\n", "in.txt:3: kxy is given twice (first on line 1)"},
-      {"dataFile = x.p-d\n", "in.txt:1: unknown input name 'dataFile'"},
+      {"dataFile = x.p-d\n", "in.txt:1: unknown input name \"dataFile\""},
   };
   for (const auto& c : cases) {
     const fb::InputSet set = fb::parseInputSet(c.text, "in.txt");

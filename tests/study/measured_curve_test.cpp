@@ -16,6 +16,7 @@ TEST(MeasuredCurve, reads_comma_semicolon_and_tab_files_with_or_without_a_header
       {"semicolon, decimal comma", "Wcr;sigma\n0,1;1,5\n0,5 ; 2\n"},
       {"tab, decimal comma", "0,1\t1.5\n+0.5\t2e0\n"},
       {"comments, blanks, trailing separator", "# specimen 3\n\n0.1,1.5,\n   \n0.5, 2\n"},
+      {"CR-only line ends", "Wcr,sigma\r0.1,1.5\r0.5,2\r"},
   };
   for (const auto& c : cases) {
     const fb::MeasuredCurve curve = fb::parseMeasuredCurve(c.text, "m.csv");
@@ -33,12 +34,16 @@ TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
     const char* text;
     const char* message;
   } cases[] = {
-      {"Wcr,sigma\n0.1,1\n0.2,x\n", "m.csv:3: stress 'x' is not a number"},
-      {"0.1,1\nWcr,sigma\n", "m.csv:2: crack width 'Wcr' is not a number"},
+      {"Wcr,sigma\n0.1,1\n0.2,x\n", "m.csv:3: stress \"x\" is not a finite number"},
+      {"0.1,1\nWcr,sigma\n", "m.csv:2: crack width \"Wcr\" is not a finite number"},
+      {"0.1,1.5x\n0.5,2\n", "m.csv:1: stress \"1.5x\" is not a finite number"},  // a number begins: no header
+      {"w,s\n0.1,nan\n", "m.csv:2: stress \"nan\" is not a finite number"},
+      {"w,s\n0x1p-3,1\n", "m.csv:2: crack width \"0x1p-3\" is not a finite number"},
+      {"w,s\n0.1,\x1b[2J\n", "m.csv:2: stress \"\\x1b[2J\" is not a finite number"},
       {"0.1,1,2\n", "m.csv:1: expected 2 values (crack width in mm, stress in MPa), found 3"},
       {"0.1,1\n0,2,3\n", "m.csv:2: expected 2 values"},
-      {"0.1;1\n0.2,5;1\n", "m.csv:2: crack width '0.2,5' is not a number"},
-      {"0.1,1\n0.2,1e999\n", "m.csv:2: stress '1e999' is not a number"},
+      {"0.1;1\n0.2,5;1\n", "m.csv:2: crack width \"0.2,5\" is not a finite number"},
+      {"0.1,1\n0.2,1e999\n", "m.csv:2: stress \"1e999\" is not a finite number"},
       {"Wcr,sigma\n", "m.csv: no measured points"},
       {"", "m.csv: no measured points"},
   };

@@ -40,7 +40,7 @@ TEST(Sweep, malformed_specs_are_refused_with_the_reason) {
     const char* reason;
   } cases[] = {
       {"kxy", "expected NAME=FROM:TO:COUNT"},
-      {"Kxy=1,2", "unknown input name 'Kxy'"},
+      {"Kxy=1,2", "unknown input name \"Kxy\""},
       {"dataFile=a,b", "unknown input name"},
       {"kxy=1:2", "a range is FROM:TO:COUNT"},
       {"kxy=1:2:3:4", "a range is FROM:TO:COUNT"},
@@ -49,6 +49,8 @@ TEST(Sweep, malformed_specs_are_refused_with_the_reason) {
       {"kxy=1:2:1", "COUNT must be a whole number"},
       {"kxy=1:2:2.5", "COUNT must be"},
       {"kxy=1,,2", "an empty value in the list"},
+      {"fp0=0.5,O.6", "\"O.6\" is not a number"},  // the letter O read as 0 would run another study
+      {"Lf=12mm,13", "\"12mm\" is not a number"},
   };
   for (const auto& c : cases) {
     const fb::SweepParse parsed = fb::parseSweep(c.text);
@@ -80,7 +82,9 @@ TEST(Sweep, grid_puts_the_first_sweep_outermost_and_names_runs_safely) {
   EXPECT_EQ(grid.runs[2].texts[Field::Vf], "0.01");
   EXPECT_EQ(grid.runs[2].texts[Field::Am], "2500");
 
-  const fb::Grid clash = fb::expandGrid(fb::FieldTexts::defaults(), {*fb::parseSweep("kxy=1/2,1_2").sweep});
+  const auto blanks = fb::parseSweep("kxy=1 2,1\t2");  // both read as 12
+  ASSERT_TRUE(blanks.sweep) << blanks.error;
+  const fb::Grid clash = fb::expandGrid(fb::FieldTexts::defaults(), {*blanks.sweep});
   EXPECT_TRUE(clash.runs.empty());
   EXPECT_NE(clash.error.find("kxy=1_2"), std::string::npos) << clash.error;
 }

@@ -3,6 +3,7 @@
 // Runs the built fiberbridge-cli in a fresh folder and reads what it wrote.
 
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,12 +55,28 @@ class CliFolder : public ::testing::Test {
 
   std::filesystem::path at(const std::string& name) const { return dir / name; }
 
-  Outcome run(const std::vector<std::string>& args) const {
-    std::string command = "cd '" + dir.string() + "' && '" FIBERBRIDGE_CLI "'";
+  /// Runs the command line in the folder; `prelude` is shell run first (ulimit, trap).
+  Outcome run(const std::vector<std::string>& args, const std::string& prelude = "") const {
+    return finish(start(args, prelude));
+  }
+
+  /// Starts the command line in the background; the process is the command line itself.
+  pid_t start(const std::vector<std::string>& args, const std::string& prelude = "") const {
+    std::string command = "cd '" + dir.string() + "' && " + prelude + " exec '" FIBERBRIDGE_CLI "'";
     for (const std::string& a : args) command += " '" + a + "'";
-    command += " >stdout.txt 2>stderr.txt";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(at("stdout.txt")), readFile(at("stderr.txt"))};
+    command += " >stdout.txt 2>stderr.txt </dev/null";
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    pid_t pid = -1;
+    EXPECT_EQ(::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    return pid;
+  }
+
+  /// Waits for a started command line; the status is minus the signal that killed it, if one did.
+  Outcome finish(pid_t pid) const {
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
+    return {status, readFile(at("stdout.txt")), readFile(at("stderr.txt"))};
   }
 
   std::filesystem::path dir;

@@ -1,0 +1,197 @@
+// The command line keeps the user's files whole and tells the truth: a full
+// disk, a file another run holds, a signal in the middle of a run or a study,
+// an output named like an input, and files that are not what they seem.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <csignal>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <thread>
+
+#include "tests/support/cli_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fbtest::lines;
+using fbtest::readFile;
+
+class FileSafety : public fbtest::CliFolder {
+ protected:
+  /// Waits (at most 20 s) until `ready` holds.
+  static bool waitFor(const std::function<bool()>& ready) {
+    for (int i = 0; i < 2000; ++i) {
+      if (ready()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  /// Every line of a data file ends in CR LF: no row is cut.
+  static bool endsOnCompleteRow(const std::string& text) { return text.size() >= 2 && text.ends_with("\r\n"); }
+};
+
+TEST_F(FileSafety, a_full_disk_leaves_complete_rows_and_names_the_step) {
+  // A file size limit of 8 KiB stands in for a full disk.
+  const fbtest::Outcome r = run({"-q", "-o", "big.p-d", "--division", "300"}, "trap '' XFSZ; ulimit -f 8;");
+  EXPECT_EQ(r.status, 1);
+  const std::string file = readFile(at("big.p-d"));
+  EXPECT_TRUE(endsOnCompleteRow(file));
+  const std::size_t rows = lines(file).size() - 6;
+  EXPECT_NE(r.err.find("could not be written at step " + std::to_string(rows) + "; it keeps the rows of steps 0 to " +
+                       std::to_string(rows - 1) + ". (27)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(FileSafety, a_data_file_another_run_holds_is_left_as_it_was) {
+  fbtest::writeFile(at("held.p-d"), "another run's rows\r\n");
+  const int fd = ::open(at("held.p-d").c_str(), O_RDWR);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  const fbtest::Outcome single = run({"-o", "held.p-d", "--division", "2"});
+  EXPECT_EQ(single.status, 1);
+  EXPECT_NE(single.err.find("This output data file has been opened by another application. (11): held.p-d: "
+                            "another run is writing it"),
+            std::string::npos)
+      << single.err;
+
+  fs::create_directories(at("study"));
+  fbtest::writeFile(at("study/kxy=2.p-d"), "another run's rows\r\n");
+  const int studyFd = ::open(at("study/kxy=2.p-d").c_str(), O_RDWR);
+  ASSERT_EQ(::flock(studyFd, LOCK_EX), 0);
+  const fbtest::Outcome study = run({"--sweep", "kxy=1,2", "--division", "2", "--output-dir", "study"});
+  EXPECT_EQ(study.status, 1);
+  const auto rows = lines(readFile(at("study/summary.csv")));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1].rfind("1,kxy=1.p-d,finished,", 0), 0u) << rows[1];
+  EXPECT_EQ(rows[2].rfind("2,,failed,", 0), 0u) << rows[2];
+  ::close(fd);
+  ::close(studyFd);
+  EXPECT_EQ(readFile(at("held.p-d")), "another run's rows\r\n");
+  EXPECT_EQ(readFile(at("study/kxy=2.p-d")), "another run's rows\r\n");
+}
+
+TEST_F(FileSafety, an_open_failure_keeps_the_windows_sentence_and_adds_the_path_and_reason) {
+  const fbtest::Outcome r = run({"-o", "no-such-folder/x.p-d"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("This output data file has been opened by another application. (2): no-such-folder/x.p-d: "
+                       "No such file or directory"),
+            std::string::npos)
+      << r.err;
+}
+
+TEST_F(FileSafety, a_signal_stops_a_run_at_a_complete_row_with_the_shells_status) {
+  for (const auto& [signal, status] : {std::pair{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
+    SCOPED_TRACE(signal);
+    fs::remove(at("long.p-d"));
+    const pid_t pid = start({"-q", "-o", "long.p-d", "--division", "16000", "--csv", "long.csv"});
+    ASSERT_TRUE(waitFor([&] { return lines(readFile(at("long.p-d"))).size() > 8; }));
+    ::kill(pid, signal);
+    const fbtest::Outcome r = finish(pid);
+    EXPECT_EQ(r.status, status);
+    const std::string file = readFile(at("long.p-d"));
+    EXPECT_TRUE(endsOnCompleteRow(file));
+    const std::size_t rows = lines(file).size() - 6;
+    EXPECT_NE(r.err.find("interrupted at step " + std::to_string(rows) + "; long.p-d keeps steps 0 to " +
+                         std::to_string(rows - 1)),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(at("long.csv"))) << "an interrupted run writes no results";
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST_F(FileSafety, an_interrupted_study_leaves_a_summary_that_tells_each_runs_status) {
+  const pid_t pid = start({"-q", "--sweep", "kxy=0.5:2:24", "--division", "1500", "--output-dir", "study", "--jobs",
+                           "2", "--plot", "study.svg"});
+  ASSERT_TRUE(waitFor([&] { return readFile(at("study/summary.csv")).find(",finished,") != std::string::npos; }));
+  ::kill(pid, SIGTERM);
+  const fbtest::Outcome r = finish(pid);
+  EXPECT_EQ(r.status, 143);
+  EXPECT_NE(r.err.find("interrupted: "), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(at("study.svg")));
+
+  const auto rows = lines(readFile(at("study/summary.csv")));
+  ASSERT_EQ(rows.size(), 25u);
+  std::map<std::string, int> statuses;
+  const std::regex row(R"(([^,]*),([^,]*),([^,]*),.*)");
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(rows[i], m, row)) << rows[i];
+    const std::string status = m[3];
+    ++statuses[status];
+    const fs::path file = at("study/kxy=" + std::string(m[1]) + ".p-d");
+    if (status == "finished") EXPECT_EQ(lines(readFile(file)).size(), 6u + 3001u) << rows[i];
+    if (status == "interrupted") {
+      const bool opened = rows[i].find("before its data file was opened") == std::string::npos;
+      EXPECT_EQ(fs::exists(file), opened) << rows[i];
+      if (opened) EXPECT_TRUE(endsOnCompleteRow(readFile(file))) << rows[i];
+    }
+    if (status == "not run") EXPECT_FALSE(fs::exists(file)) << rows[i];
+  }
+  EXPECT_GE(statuses["finished"], 1);
+  EXPECT_GE(statuses["not run"], 1);
+  EXPECT_EQ(statuses["finished"] + statuses["interrupted"] + statuses["not run"], 24) << "nothing left pending";
+}
+
+TEST_F(FileSafety, a_study_that_cannot_write_its_summary_starts_no_run) {
+  fs::create_directories(at("study/summary.csv"));  // a folder where the summary goes
+  const fbtest::Outcome r = run({"--sweep", "kxy=1,2", "--division", "2", "--output-dir", "study"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no run started"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(at("study/kxy=1.p-d")));
+  EXPECT_EQ(r.out.find("summary in"), std::string::npos);
+}
+
+TEST_F(FileSafety, no_output_may_overwrite_an_input_or_another_output) {
+  fbtest::writeFile(at("run1.inputs"), "kxy = 2\n");
+  fbtest::writeFile(at("m.csv"), "0.1,1\n");
+  fs::create_hard_link(at("m.csv"), at("m.svg"));
+  fbtest::writeFile(at("kxy=2.p-d"), "0.1,1\n");
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"-o", "run1.inputs", "--inputs", "run1.inputs"}, "--inputs run1.inputs and -o run1.inputs name the same file"},
+      {{"-o", "a.p-d", "--measured", "m.csv", "--csv", "m.csv"}, "--measured m.csv and --csv m.csv"},
+      {{"-o", "a.p-d", "--measured", "m.csv", "--plot", "m.svg"}, "--measured m.csv and --plot m.svg"},
+      {{"-o", "x", "--csv", "x"}, "-o x and --csv x"},
+      {{"-o", "d.p-d", "--save-inputs", "./d.p-d"}, "-o d.p-d and --save-inputs ./d.p-d"},
+      {{"--sweep", "kxy=1,2", "--output-dir", ".", "--measured", "kxy=2.p-d"}, "and --measured kxy=2.p-d"},
+      {{"-o", "a.p-d", "--csv", ""}, "--csv needs a name"},
+      {{"-o", "a.p-d", "--inputs", ""}, "--inputs needs a name"},
+      {{"-o", "a.p-d", "--inputs", "/dev/zero"}, "/dev/zero: not a regular file"},
+      {{"-o", "a.p-d", "--measured", "/dev/zero"}, "/dev/zero: not a regular file"},
+  };
+  for (const auto& c : cases) {
+    const fbtest::Outcome r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.says;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(readFile(at("run1.inputs")), "kxy = 2\n");
+  EXPECT_EQ(readFile(at("m.csv")), "0.1,1\n");
+  EXPECT_FALSE(fs::exists(at("a.p-d")));
+  EXPECT_FALSE(fs::exists(at("x")));
+
+  EXPECT_EQ(run({"-o", "/dev/null", "--csv", "/dev/null", "--division", "2"}).status, 0) << "a device may take both";
+  EXPECT_EQ(run({"-o", "a.p-d", "--division", "2", "--plot", "a.SVG"}).status, 0);
+}
+
+TEST_F(FileSafety, a_sharp_orientation_is_run_with_a_warning_also_in_the_summary) {
+  const fbtest::Outcome single = run({"-o", "a.p-d", "--division", "2", "--kxy", "1e5"});
+  EXPECT_EQ(single.status, 0);
+  EXPECT_NE(single.err.find("warning: kxy 100000 is too sharp for the 90 angle classes of the x-y plane: they hold "
+                            "0.2772 of its fibers"),
+            std::string::npos)
+      << single.err;
+  ASSERT_EQ(run({"--sweep", "kzx=1,1e4", "--division", "2", "--output-dir", "s"}).status, 0);
+  const auto rows = lines(readFile(at("s/summary.csv")));
+  EXPECT_EQ(rows[1].find("too sharp"), std::string::npos);
+  EXPECT_NE(rows[2].find("kzx 10000 is too sharp for the 90 angle classes of the z-x plane"), std::string::npos);
+}
+
+}  // namespace

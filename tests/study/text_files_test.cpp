@@ -1,0 +1,75 @@
+// Result files are written whole or not at all, never through a planted name;
+// the files the program reads are regular and of a sane size.
+#include "study/text_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/support/cli_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using TextFiles = fbtest::CliFolder;
+
+TEST_F(TextFiles, a_result_file_goes_through_a_fresh_name_and_never_through_a_planted_one) {
+  fbtest::writeFile(at("victim"), "precious");
+  fs::create_symlink(at("victim"), at("out.csv.part"));  // the name an earlier version wrote through
+  fbtest::writeFile(at("mine.csv.part"), "the user's own");
+  ASSERT_FALSE(fb::writeTextFile(at("out.csv").string(), "a,b\n"));
+  ASSERT_FALSE(fb::writeTextFile(at("mine.csv").string(), "c\n"));
+  EXPECT_EQ(fbtest::readFile(at("out.csv")), "a,b\n");
+  EXPECT_EQ(fbtest::readFile(at("victim")), "precious");
+  EXPECT_EQ(fbtest::readFile(at("mine.csv.part")), "the user's own");
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().filename().string()[0] == '.';
+  EXPECT_EQ(files, 0u) << "no temporary file is left behind";
+}
+
+TEST_F(TextFiles, a_link_is_followed_and_stays_a_link_and_a_replaced_file_keeps_its_permissions) {
+  fs::create_directories(at("runs"));
+  fbtest::writeFile(at("runs/real.csv"), "old\n");
+  ::chmod(at("runs/real.csv").c_str(), 0640);
+  fs::create_symlink("runs/real.csv", at("latest.csv"));
+  ASSERT_FALSE(fb::writeTextFile(at("latest.csv").string(), "new\n"));
+  EXPECT_TRUE(fs::is_symlink(at("latest.csv")));
+  EXPECT_EQ(fbtest::readFile(at("runs/real.csv")), "new\n");
+  struct stat status {};
+  ASSERT_EQ(::stat(at("runs/real.csv").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0640u);
+
+  const auto error = fb::writeTextFile(at("no-such-folder/x.csv").string(), "x");
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find("No such file or directory"), std::string::npos) << *error;
+  EXPECT_TRUE(fb::writeTextFile("", "x"));
+}
+
+TEST_F(TextFiles, only_regular_files_of_at_most_64_MiB_are_read) {
+  for (const char* path : {"/dev/zero", "/"}) {
+    const fb::FileContent read = fb::readTextFile(path);
+    ASSERT_TRUE(read.error) << path;
+    EXPECT_EQ(*read.error, std::string(path) + ": not a regular file");
+  }
+  fbtest::writeFile(at("huge"), "");
+  fs::resize_file(at("huge"), fb::kMaxReadBytes + 1);  // sparse: no time spent writing it
+  EXPECT_EQ(fb::readTextFile(at("huge").string()).error, at("huge").string() + ": larger than 64 MiB");
+  fbtest::writeFile(at("small"), "Vf = 0.01\n");
+  EXPECT_EQ(fb::readTextFile(at("small").string()).text, "Vf = 0.01\n");
+}
+
+TEST_F(TextFiles, the_same_file_is_found_through_any_of_its_names) {
+  fbtest::writeFile(at("a.csv"), "x");
+  fs::create_hard_link(at("a.csv"), at("hard.csv"));
+  fs::create_symlink(at("a.csv"), at("soft.csv"));
+  EXPECT_TRUE(fb::sameFile(at("a.csv").string(), at("hard.csv").string()));
+  EXPECT_TRUE(fb::sameFile(at("soft.csv").string(), at("a.csv").string()));
+  EXPECT_TRUE(fb::sameFile(at("new.csv").string(), (dir / "sub" / ".." / "new.csv").string()));
+  fs::create_symlink(at("later.csv"), at("dangling.csv"));
+  EXPECT_TRUE(fb::sameFile(at("dangling.csv").string(), at("later.csv").string()));
+  EXPECT_FALSE(fb::sameFile(at("a.csv").string(), at("b.csv").string()));
+}
+
+}  // namespace
