@@ -1,12 +1,12 @@
 // The command line keeps the user's files whole and tells the truth: a full
 // disk, a file another run holds, a signal in the middle of a run or a study,
 // an output named like an input, and files that are not what they seem.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <fcntl.h>
-#include <csignal>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <regex>

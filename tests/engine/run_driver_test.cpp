@@ -179,17 +179,4 @@ TEST_F(RunDriver, a_refused_input_opens_no_file_and_enables_start) {
   EXPECT_TRUE(view.errors.empty());
 }
 
-TEST_F(RunDriver, a_finished_run_ends_on_finish_with_every_row) {
-  ScriptedView view;
-  MemoryFile file;
-  const fb::RunSummary summary = run(view, file);
-  EXPECT_EQ(summary.end, fb::RunEnd::finished);
-  EXPECT_EQ(file.lines.size(), 6u + 61u);
-  EXPECT_EQ(file.lines[6 + 8], " 8            0.26667       5188.83       2.07553       0.36875");
-  EXPECT_EQ(summary.maximum.P, 5188.832466590181) << "the peak of step 8";
-  EXPECT_EQ(view.status, "Finish");
-  EXPECT_TRUE(view.startEnabled);
-  EXPECT_FALSE(file.isOpen);
-}
-
 }  // namespace

@@ -11,29 +11,10 @@
 
 #include "engine/inputs.h"
 #include "engine/number_format.h"
-#include "engine/orientation.h"
 
 namespace {
 
 fb::ParameterSet paramsFrom(const fb::FieldTexts& t) { return fb::readParameterSet(t).params; }
-
-TEST(DataFileRows, the_default_run_writes_the_reference_rows) {
-  const fb::ParameterSet p = paramsFrom(fb::FieldTexts::defaults());
-  const fb::RunConstants k = fb::deriveValues(p);
-  fb::FiberClassTable table;
-  fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table);
-  const fb::StepSchedule sc = fb::StepSchedule::of(p, k);
-  std::vector<std::string> rows;
-  for (int s = 0; s <= sc.lastStep(); ++s)
-    rows.push_back(fb::rowText(fb::evaluateStep(table, p, static_cast<std::int16_t>(s), fb::stepWidth(sc, s))));
-  ASSERT_EQ(rows.size(), 61u);
-  //                   1             15            29            43            57
-  EXPECT_EQ(rows[0], " 0            0.00000       0.00          0.00000       0.40632");
-  EXPECT_EQ(rows[1], " 1            0.03333       668.03        0.26721       0.40398");
-  EXPECT_EQ(rows[8], " 8            0.26667       5188.83       2.07553       0.36875");
-  EXPECT_EQ(rows[30], " 30           1.00000       1070.09       0.42804       0.06235");
-  EXPECT_EQ(rows[60], " 60           6.00000       0.00          0.00000       0.00000");
-}
 
 TEST(DataFileRows, an_item_that_fills_its_zone_pushes_the_next_a_zone_further) {
   fb::StepResult r;
