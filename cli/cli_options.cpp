@@ -51,8 +51,9 @@ std::vector<NamedFile> namedFiles(const CliOptions& o) {
   if (!o.measuredPath.empty()) files.push_back({"--measured", o.measuredPath, true});
   if (o.isStudy())
     files.push_back({"--output-dir", (std::filesystem::path(o.outputDir) / "summary.csv").string()});
-  else
+  else if (!o.texts[Field::dataFile].empty())
     files.push_back({"-o", o.texts[Field::dataFile]});
+  if (!o.fitLog.empty()) files.push_back({"--fit-log", o.fitLog});
   for (const auto& [option, path] : {std::pair{"--csv", &o.csv}, {"--plot", &o.plot}, {"--save-inputs", &o.saveInputs}})
     if (!path->empty()) files.push_back({option, *path});
   return files;
@@ -107,6 +108,24 @@ CommandLine parseCommandLine(int argc, char** argv) {
       ->group("Studies")
       ->take_all()
       ->expected(1);
+  std::vector<std::string> fitTexts;
+  app.add_option("--fit", fitTexts,
+                 "fit an input to --measured within its bounds: NAME=LO:HI, repeated for up to 8 inputs")
+      ->type_name("NAME=LO:HI")
+      ->group("Calibration")
+      ->take_all()
+      ->expected(1);
+  app.add_option("--fit-starts", o.fitStarts, "local searches of a fit: the given values, then a Latin hypercube")
+      ->capture_default_str()
+      ->type_name("N")
+      ->group("Calibration");
+  app.add_option("--seed", o.seed, "seed of the fit's Latin hypercube")
+      ->capture_default_str()
+      ->type_name("N")
+      ->group("Calibration");
+  app.add_option("--fit-log", o.fitLog, "write one CSV row per run of the fit to FILE")
+      ->type_name("FILE")
+      ->group("Calibration");
   app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
       ->type_name("DIR")
       ->group("Studies");
@@ -127,7 +146,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
 
   if (o.jobs < 1 || o.jobs > 4096) return usageError("--jobs must lie between 1 and 4096");
   // An empty name would quietly mean "none" or the current folder.
-  for (const char* name : {"--output", "--inputs", "--save-inputs", "--csv", "--plot", "--measured", "--output-dir"}) {
+  for (const char* name :
+       {"--output", "--inputs", "--save-inputs", "--csv", "--plot", "--measured", "--output-dir", "--fit-log"}) {
     const CLI::Option* option = app.get_option(name);
     if (option->count() > 0 && option->as<std::string>().empty())
       return usageError(std::string(name) + " needs a name");
@@ -155,8 +175,20 @@ CommandLine parseCommandLine(int argc, char** argv) {
     o.sweeps.push_back(std::move(*parsed.sweep));
   }
 
+  for (const std::string& text : fitTexts) {
+    FreeInputParse parsed = parseFreeInput(text);
+    if (!parsed.input) return usageError(parsed.error);
+    o.fit.push_back(*parsed.input);
+  }
+
   const bool outputGiven = app.count("--output") > 0;
-  if (o.isStudy()) {
+  if (o.isFit()) {
+    if (o.isStudy()) return usageError("--fit and --sweep cannot go together");
+    if (o.measuredPath.empty()) return usageError("--fit needs --measured, the curve to fit");
+    if (!o.outputDir.empty()) return usageError("--output-dir is for sweeps; a fit writes the fitted run's file of -o");
+  } else if (!o.fitLog.empty() || app.count("--fit-starts") > 0 || app.count("--seed") > 0) {
+    return usageError("--fit-starts, --seed and --fit-log go with --fit");
+  } else if (o.isStudy()) {
     if (outputGiven) return usageError("a sweep writes its data files into --output-dir; -o names a single run's file");
     if (o.outputDir.empty()) return usageError("a sweep needs --output-dir");
     if (!o.csv.empty())
@@ -177,6 +209,9 @@ CommandLine parseCommandLine(int argc, char** argv) {
     if (curve.error) return usageError(*curve.error);
     o.measured = std::move(curve.points);
   }
+  if (o.isFit())
+    if (const auto problem = checkFitSettings({o.texts, o.fit, o.measured, o.fitStarts, o.seed, o.jobs}))
+      return usageError(*problem);
   return {std::move(o), kExitDone};
 }
 

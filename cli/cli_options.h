@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/field_table.h"
+#include "study/calibration.h"
 #include "study/measured_curve.h"
 #include "study/sweep.h"
 
@@ -22,10 +24,15 @@ struct CliOptions {
   std::string inputsPath, measuredPath;
   std::vector<MeasuredPoint> measured;
   std::vector<Sweep> sweeps;
+  std::vector<FreeInput> fit;  // the inputs a fit varies, with their bounds
+  int fitStarts = kDefaultFitStarts;
+  std::uint64_t seed = 1;
+  std::string fitLog;
   unsigned jobs = 1;
   bool quiet = false;
 
   bool isStudy() const { return !sweeps.empty(); }
+  bool isFit() const { return !fit.empty(); }
 };
 
 struct CommandLine {

@@ -13,4 +13,9 @@ int runSingle(const CliOptions& options);
 /// every run finished.
 int runSweep(const CliOptions& options);
 
+/// A fit of the --fit inputs to the measured curve: the report on standard
+/// output, and as asked the fitted run's data file, CSV rows and plot, the
+/// fitted input set and the log of every run. Gives the exit status.
+int runFit(const CliOptions& options);
+
 }  // namespace fb

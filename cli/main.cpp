@@ -1,11 +1,14 @@
 // fiberbridge-cli: the bridging-law calculation without a window. It runs the
 // same driver as the Start button and writes the same data file; sweeps run
-// many such calculations side by side.
+// many such calculations side by side, and fits run it until the computed
+// curve matches a measured one.
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 
 int main(int argc, char** argv) {
   const fb::CommandLine command = fb::parseCommandLine(argc, argv);
   if (!command.options) return command.exitCode;
-  return command.options->isStudy() ? fb::runSweep(*command.options) : fb::runSingle(*command.options);
+  const fb::CliOptions& options = *command.options;
+  if (options.isFit()) return fb::runFit(options);
+  return options.isStudy() ? fb::runSweep(options) : fb::runSingle(options);
 }

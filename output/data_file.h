@@ -35,6 +35,14 @@ class DataFile {
   virtual int close() = 0;
 };
 
+/// A data file that keeps nothing, for runs whose rows go elsewhere.
+class NullDataFile : public DataFile {
+ public:
+  int open(const std::string&) override { return 0; }
+  int writeLine(std::string_view) override { return 0; }
+  int close() override { return 0; }
+};
+
 /// The six header lines.
 int writeHeader(DataFile& file, const ParameterSet& p, const RunConstants& k, const Timestamp& t);
 /// One step's row.

@@ -73,8 +73,11 @@ TEST_F(StudyRunner, a_stop_starts_no_run_and_cuts_the_runs_in_flight_short) {
     const fb::RunOutcome& o = records[i].outcome;
     ++count[o.status];
     const bool fileExists = std::filesystem::exists(inputs[i][fb::Field::dataFile]);
-    if (o.status == fb::RunStatus::notRun) EXPECT_FALSE(fileExists) << i;
-    if (o.status == fb::RunStatus::interrupted) EXPECT_EQ(fileExists, o.summary.headerWritten) << i;
+    if (o.status == fb::RunStatus::notRun) {
+      EXPECT_FALSE(fileExists) << i;
+    } else if (o.status == fb::RunStatus::interrupted) {
+      EXPECT_EQ(fileExists, o.summary.headerWritten) << i;
+    }
   }
   EXPECT_GE(count[fb::RunStatus::finished], 1);
   EXPECT_GE(count[fb::RunStatus::notRun], 4) << "at most two more runs were in flight";
