@@ -21,31 +21,42 @@ CommandLine usageError(const std::string& message) {
 
 unsigned allCores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
-}  // namespace
+constexpr const char* kDescription =
+    "FiberBridge: the bridging law of a cracked short-fiber composite.\n"
+    "Every input takes the text the window's box would hold, read the same way.";
+constexpr const char* kInputsGroup = "Inputs";
+constexpr const char* kSweepValue = "NAME=VALUES";
 
-CommandLine parseCommandLine(int argc, char** argv) {
-  CLI::App app{
-      "FiberBridge: the bridging law of a cracked short-fiber composite.\n"
-      "Every input takes the text the window's box would hold, read the same way."};
+// What the option table fills in, before the checks.
+struct Given {
+  CliOptions o;
+  FieldTexts inputs;
+  std::vector<std::pair<Field, CLI::Option*>> inputOptions;
+  std::string inputsPath;
+  std::vector<std::string> sweepTexts;
+};
+
+// The whole option table, one option per input of the field table; what the
+// command line gives lands in `g`.
+void addOptions(CLI::App& app, Given& g) {
   app.set_version_flag("--version", std::string(kVersion));
   app.get_formatter()->column_width(32);
 
-  CliOptions o;
+  CliOptions& o = g.o;
   o.texts = FieldTexts::defaults();
-  FieldTexts given = o.texts;
-  std::vector<std::pair<Field, CLI::Option*>> inputOptions;
+  g.inputs = o.texts;
   for (const FieldInfo& info : kFields) {
     if (info.field == Field::dataFile) continue;
-    CLI::Option* option = app.add_option("--" + std::string(info.name), given[info.field], std::string(info.meaning))
+    CLI::Option* option = app.add_option("--" + std::string(info.name), g.inputs[info.field], std::string(info.meaning))
                               ->capture_default_str()
-                              ->group("Inputs");
-    inputOptions.emplace_back(info.field, option);
+                              ->group(kInputsGroup);
+    g.inputOptions.emplace_back(info.field, option);
   }
-  app.add_option("-o,--output", o.texts[Field::dataFile], "the data file to write (a single run)");
+  app.add_option("-o,--output", o.texts[Field::dataFile], "the data file to write (a single run)")->type_name("FILE");
   app.add_flag("-q,--quiet", o.quiet, "no progress on standard error");
 
-  std::string inputsPath;
-  app.add_option("--inputs", inputsPath, "read inputs from FILE ('name = value' lines); options given here override it")
+  app.add_option("--inputs", g.inputsPath,
+                 "read inputs from FILE ('name = value' lines); options given here override it")
       ->type_name("FILE")
       ->group("Input sets");
   app.add_option("--save-inputs", o.saveInputs, "write the complete input set to FILE, to repeat the run exactly")
@@ -61,21 +72,29 @@ CommandLine parseCommandLine(int argc, char** argv) {
                  "a measured curve (crack width mm, stress MPa per line) to plot and compare with")
       ->type_name("FILE")
       ->group("Results");
-  std::vector<std::string> sweepTexts;
-  app.add_option("--sweep", sweepTexts,
+  app.add_option("--sweep", g.sweepTexts,
                  "vary an input: NAME=FROM:TO:COUNT or NAME=V1,V2,...; repeated, the sweeps form a grid")
-      ->type_name("NAME=VALUES")
+      ->type_name(kSweepValue)
       ->group("Studies")
       ->take_all()
       ->expected(1);
   app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
       ->type_name("DIR")
       ->group("Studies");
+  // No default shown: the number of cores differs from machine to machine.
   o.jobs = allCores();
   app.add_option("--jobs", o.jobs, "runs of a sweep at a time (1 to 4096; default: all cores)")
-      ->capture_default_str()
       ->type_name("N")
       ->group("Studies");
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+  CLI::App app{kDescription, "fiberbridge-cli"};
+  Given g;
+  addOptions(app, g);
+  CliOptions& o = g.o;
 
   try {
     app.parse(argc, argv);
@@ -88,21 +107,21 @@ CommandLine parseCommandLine(int argc, char** argv) {
 
   if (o.jobs < 1 || o.jobs > 4096) return usageError("--jobs must lie between 1 and 4096");
 
-  if (!inputsPath.empty()) {
-    const InputSet file = readInputSet(inputsPath);
+  if (!g.inputsPath.empty()) {
+    const InputSet file = readInputSet(g.inputsPath);
     if (file.error) return usageError(*file.error);
     for (const auto& [field, text] : file.values) o.texts[field] = text;
   }
-  for (const auto& [field, option] : inputOptions)
-    if (option->count() > 0) o.texts[field] = given[field];
+  for (const auto& [field, option] : g.inputOptions)
+    if (option->count() > 0) o.texts[field] = g.inputs[field];
 
-  for (const std::string& text : sweepTexts) {
+  for (const std::string& text : g.sweepTexts) {
     SweepParse parsed = parseSweep(text);
     if (!parsed.sweep) return usageError(parsed.error);
     const std::string name(fieldInfo(parsed.sweep->field).name);
     for (const Sweep& s : o.sweeps)
       if (s.field == parsed.sweep->field) return usageError(name + " is swept twice");
-    for (const auto& [field, option] : inputOptions)
+    for (const auto& [field, option] : g.inputOptions)
       if (field == parsed.sweep->field && option->count() > 0)
         return usageError("--" + name + " and --sweep " + name + " both set " + name);
     o.sweeps.push_back(std::move(*parsed.sweep));
@@ -130,6 +149,67 @@ CommandLine parseCommandLine(int argc, char** argv) {
     o.measured = std::move(curve.points);
   }
   return {std::move(o), kExitDone};
+}
+
+namespace {
+
+std::string joined(const std::vector<std::string>& words, const std::string& separator) {
+  std::string text;
+  for (const std::string& w : words) text += (text.empty() ? "" : separator) + w;
+  return text;
+}
+
+}  // namespace
+
+std::string bashCompletion() {
+  CLI::App app{kDescription, "fiberbridge-cli"};
+  Given g;
+  addOptions(app, g);
+
+  // Every name of every option, and the options by what their value is.
+  std::vector<std::string> names, files, dirs, sweeps, plainValues, inputNames;
+  for (const CLI::Option* option : app.get_options()) {
+    std::vector<std::string> spellings;
+    for (const std::string& s : option->get_snames()) spellings.push_back("-" + s);
+    for (const std::string& l : option->get_lnames()) spellings.push_back("--" + l);
+    names.insert(names.end(), spellings.begin(), spellings.end());
+    if (option->get_group() == kInputsGroup)
+      for (const std::string& l : option->get_lnames()) inputNames.push_back(l + "=");
+    if (option->get_expected_max() == 0) continue;  // a flag
+    const std::string& type = option->get_type_name();
+    auto& kind = type == "FILE" ? files : type == "DIR" ? dirs : type == kSweepValue ? sweeps : plainValues;
+    kind.insert(kind.end(), spellings.begin(), spellings.end());
+  }
+
+  std::string script =
+      "# bash completion for fiberbridge-cli, made from its option table by fiberbridge-completion.\n"
+      "_fiberbridge_cli()\n"
+      "{\n"
+      "    local cur prev words cword split\n"
+      "    _init_completion -s || return\n"
+      "\n"
+      "    case $prev in\n";
+  const auto branch = [&script](const std::vector<std::string>& spellings, const std::string& action) {
+    if (!spellings.empty()) script += "        " + joined(spellings, "|") + ")\n            " + action + "\n";
+  };
+  branch(files, "_filedir\n            return ;;");
+  branch(dirs, "_filedir -d\n            return ;;");
+  // A sweep names an input and its values: complete the name up to the '='.
+  branch(sweeps, "COMPREPLY=($(compgen -W '" + joined(inputNames, " ") +
+                     "' -- \"$cur\"))\n            compopt -o nospace\n            return ;;");
+  branch(plainValues, "return ;;");
+  script +=
+      "    esac\n"
+      "    $split && return\n"
+      "\n"
+      "    if [[ $cur == -* ]]; then\n"
+      "        COMPREPLY=($(compgen -W '" +
+      joined(names, " ") +
+      "' -- \"$cur\"))\n"
+      "    fi\n"
+      "} &&\n"
+      "    complete -F _fiberbridge_cli fiberbridge-cli\n";
+  return script;
 }
 
 }  // namespace fb

@@ -36,4 +36,8 @@ struct CommandLine {
 /// Parses and checks the command line; usage errors are reported on standard error.
 CommandLine parseCommandLine(int argc, char** argv);
 
+/// The bash completion script of fiberbridge-cli, made from the same option
+/// table, so that every input of the field table is completed.
+std::string bashCompletion();
+
 }  // namespace fb
