@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication::setApplicationName("FiberBridge");
+  // Desktops (Wayland's in particular) find the menu entry, and so the icon, by this name.
+  QApplication::setDesktopFileName("fiberbridge");
   QApplication::setApplicationVersion(QString::fromUtf8(fb::kVersion.data(), fb::kVersion.size()));
   // The data file name dialog shows the same icon as the window.
   QApplication::setWindowIcon(fb::programIcon());
