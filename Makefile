@@ -1,10 +1,13 @@
 # The two set-up commands of the README: `make run` and `make test`.
 # Each installs what is missing, then configures and builds the Release tree.
 
-.PHONY: run test deps build sanitize-test tsan-test format format-check bench clean
+.PHONY: run test deps deps-package build package package-test sanitize-test tsan-test format format-check bench clean
 
 deps:
 	@scripts/install-deps.sh
+
+deps-package:
+	@scripts/install-deps.sh --package
 
 build: deps
 	cmake --preset release
@@ -16,6 +19,15 @@ run: build
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --preset release
+
+# The Debian package, build/release/fiberbridge_<version>_<arch>.deb.
+package: deps-package build
+	cmake --build --preset release --target package
+
+# The package unpacked and checked: its files, its fiberbridge-cli, its menu
+# entry and metadata, and lintian.
+package-test: package
+	tests/packaging/package_test.sh build/release
 
 # The engine, output, study and command-line tests under AddressSanitizer and UBSan.
 sanitize-test: deps

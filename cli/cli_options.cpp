@@ -30,6 +30,96 @@ bool isDevice(const std::string& path) {
 
 unsigned allCores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
+constexpr const char* kDescription =
+    "FiberBridge: the bridging law of a cracked short-fiber composite.\n"
+    "Every input takes the text the window's box would hold, read the same way.";
+constexpr const char* kInputsGroup = "Inputs";
+constexpr const char* kSweepValue = "NAME=VALUES";
+constexpr const char* kFitValue = "NAME=LO:HI";
+
+// What the option table fills in, before the checks.
+struct Given {
+  CliOptions o;
+  FieldTexts inputs;
+  std::vector<std::pair<Field, CLI::Option*>> inputOptions;
+  std::vector<std::string> sweepTexts;
+  std::vector<std::string> fitTexts;
+};
+
+// The whole option table, one option per input of the field table; what the
+// command line gives lands in `g`.
+void addOptions(CLI::App& app, Given& g) {
+  app.set_version_flag("--version", std::string(kVersion));
+  app.get_formatter()->column_width(32);
+
+  CliOptions& o = g.o;
+  o.texts = FieldTexts::defaults();
+  g.inputs = o.texts;
+  for (const FieldInfo& info : kFields) {
+    if (info.field == Field::dataFile) continue;
+    CLI::Option* option = app.add_option("--" + std::string(info.name), g.inputs[info.field], std::string(info.meaning))
+                              ->capture_default_str()
+                              ->group(kInputsGroup);
+    g.inputOptions.emplace_back(info.field, option);
+  }
+  app.add_option("-o,--output", o.texts[Field::dataFile],
+                 "the data file to write (a single run); every output named by a symbolic link is written to "
+                 "the file the link points to")
+      ->type_name("FILE");
+  app.add_flag("-q,--quiet", o.quiet, "no progress on standard error");
+
+  app.add_option("--inputs", o.inputsPath,
+                 "read inputs from FILE ('name = value' lines; - reads standard input); options given here override "
+                 "it")
+      ->type_name("FILE")
+      ->group("Input sets");
+  app.add_option("--save-inputs", o.saveInputs, "write the complete input set to FILE, to repeat the run exactly")
+      ->type_name("FILE")
+      ->group("Input sets");
+  app.add_option("--csv", o.csv, "also write the rows as CSV to FILE (a single run)")
+      ->type_name("FILE")
+      ->group("Results");
+  app.add_option("--plot", o.plot, "draw the stress and fiber-ratio graphs into FILE.svg or FILE.png")
+      ->type_name("FILE")
+      ->group("Results");
+  app.add_option("--measured", o.measuredPath,
+                 "a measured curve (crack width mm, stress MPa per line; - reads standard input) to plot and "
+                 "compare with")
+      ->type_name("FILE")
+      ->group("Results");
+  app.add_option("--sweep", g.sweepTexts,
+                 "vary an input: NAME=FROM:TO:COUNT or NAME=V1,V2,...; repeated, the sweeps form a grid")
+      ->type_name(kSweepValue)
+      ->group("Studies")
+      ->take_all()
+      ->expected(1);
+  app.add_option("--fit", g.fitTexts,
+                 "fit an input to --measured within its bounds: NAME=LO:HI, repeated for up to 8 inputs")
+      ->type_name(kFitValue)
+      ->group("Calibration")
+      ->take_all()
+      ->expected(1);
+  app.add_option("--fit-starts", o.fitStarts, "local searches of a fit: the given values, then a Latin hypercube")
+      ->capture_default_str()
+      ->type_name("N")
+      ->group("Calibration");
+  app.add_option("--seed", o.seed, "seed of the fit's Latin hypercube")
+      ->capture_default_str()
+      ->type_name("N")
+      ->group("Calibration");
+  app.add_option("--fit-log", o.fitLog, "write one CSV row per run of the fit to FILE")
+      ->type_name("FILE")
+      ->group("Calibration");
+  app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
+      ->type_name("DIR")
+      ->group("Studies");
+  // No default shown: the number of cores differs from machine to machine.
+  o.jobs = allCores();
+  app.add_option("--jobs", o.jobs, "runs of a sweep or a fit at a time (1 to 4096; default: all cores)")
+      ->type_name("N")
+      ->group("Studies (and fits)");
+}
+
 }  // namespace
 
 std::optional<std::string> findFileClash(const std::vector<NamedFile>& files) {
@@ -60,80 +150,10 @@ std::vector<NamedFile> namedFiles(const CliOptions& o) {
 }
 
 CommandLine parseCommandLine(int argc, char** argv) {
-  CLI::App app{
-      "FiberBridge: the bridging law of a cracked short-fiber composite.\n"
-      "Every input takes the text the window's box would hold, read the same way."};
-  app.set_version_flag("--version", std::string(kVersion));
-  app.get_formatter()->column_width(32);
-
-  CliOptions o;
-  o.texts = FieldTexts::defaults();
-  FieldTexts given = o.texts;
-  std::vector<std::pair<Field, CLI::Option*>> inputOptions;
-  for (const FieldInfo& info : kFields) {
-    if (info.field == Field::dataFile) continue;
-    CLI::Option* option = app.add_option("--" + std::string(info.name), given[info.field], std::string(info.meaning))
-                              ->capture_default_str()
-                              ->group("Inputs");
-    inputOptions.emplace_back(info.field, option);
-  }
-  app.add_option("-o,--output", o.texts[Field::dataFile],
-                 "the data file to write (a single run); every output named by a symbolic link is written to "
-                 "the file the link points to");
-  app.add_flag("-q,--quiet", o.quiet, "no progress on standard error");
-
-  std::string& inputsPath = o.inputsPath;
-  app.add_option("--inputs", inputsPath,
-                 "read inputs from FILE ('name = value' lines; - reads standard input); options given here override it")
-      ->type_name("FILE")
-      ->group("Input sets");
-  app.add_option("--save-inputs", o.saveInputs, "write the complete input set to FILE, to repeat the run exactly")
-      ->type_name("FILE")
-      ->group("Input sets");
-  app.add_option("--csv", o.csv, "also write the rows as CSV to FILE (a single run)")
-      ->type_name("FILE")
-      ->group("Results");
-  app.add_option("--plot", o.plot, "draw the stress and fiber-ratio graphs into FILE.svg or FILE.png")
-      ->type_name("FILE")
-      ->group("Results");
-  app.add_option(
-         "--measured", o.measuredPath,
-         "a measured curve (crack width mm, stress MPa per line; - reads standard input) to plot and compare with")
-      ->type_name("FILE")
-      ->group("Results");
-  std::vector<std::string> sweepTexts;
-  app.add_option("--sweep", sweepTexts,
-                 "vary an input: NAME=FROM:TO:COUNT or NAME=V1,V2,...; repeated, the sweeps form a grid")
-      ->type_name("NAME=VALUES")
-      ->group("Studies")
-      ->take_all()
-      ->expected(1);
-  std::vector<std::string> fitTexts;
-  app.add_option("--fit", fitTexts,
-                 "fit an input to --measured within its bounds: NAME=LO:HI, repeated for up to 8 inputs")
-      ->type_name("NAME=LO:HI")
-      ->group("Calibration")
-      ->take_all()
-      ->expected(1);
-  app.add_option("--fit-starts", o.fitStarts, "local searches of a fit: the given values, then a Latin hypercube")
-      ->capture_default_str()
-      ->type_name("N")
-      ->group("Calibration");
-  app.add_option("--seed", o.seed, "seed of the fit's Latin hypercube")
-      ->capture_default_str()
-      ->type_name("N")
-      ->group("Calibration");
-  app.add_option("--fit-log", o.fitLog, "write one CSV row per run of the fit to FILE")
-      ->type_name("FILE")
-      ->group("Calibration");
-  app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
-      ->type_name("DIR")
-      ->group("Studies");
-  o.jobs = allCores();
-  app.add_option("--jobs", o.jobs, "runs of a sweep at a time (1 to 4096; default: all cores)")
-      ->capture_default_str()
-      ->type_name("N")
-      ->group("Studies");
+  CLI::App app{kDescription, "fiberbridge-cli"};
+  Given g;
+  addOptions(app, g);
+  CliOptions& o = g.o;
 
   try {
     app.parse(argc, argv);
@@ -152,30 +172,30 @@ CommandLine parseCommandLine(int argc, char** argv) {
     if (option->count() > 0 && option->as<std::string>().empty())
       return usageError(std::string(name) + " needs a name");
   }
-  if (inputsPath == "-" && o.measuredPath == "-")
+  if (o.inputsPath == "-" && o.measuredPath == "-")
     return usageError("--inputs - and --measured - cannot both read standard input");
 
-  if (!inputsPath.empty()) {
-    const InputSet file = readInputSet(inputsPath);
+  if (!o.inputsPath.empty()) {
+    const InputSet file = readInputSet(o.inputsPath);
     if (file.error) return usageError(*file.error);
     for (const auto& [field, text] : file.values) o.texts[field] = text;
   }
-  for (const auto& [field, option] : inputOptions)
-    if (option->count() > 0) o.texts[field] = given[field];
+  for (const auto& [field, option] : g.inputOptions)
+    if (option->count() > 0) o.texts[field] = g.inputs[field];
 
-  for (const std::string& text : sweepTexts) {
+  for (const std::string& text : g.sweepTexts) {
     SweepParse parsed = parseSweep(text);
     if (!parsed.sweep) return usageError(parsed.error);
     const std::string name(fieldInfo(parsed.sweep->field).name);
     for (const Sweep& s : o.sweeps)
       if (s.field == parsed.sweep->field) return usageError(name + " is swept twice");
-    for (const auto& [field, option] : inputOptions)
+    for (const auto& [field, option] : g.inputOptions)
       if (field == parsed.sweep->field && option->count() > 0)
         return usageError("--" + name + " and --sweep " + name + " both set " + name);
     o.sweeps.push_back(std::move(*parsed.sweep));
   }
 
-  for (const std::string& text : fitTexts) {
+  for (const std::string& text : g.fitTexts) {
     FreeInputParse parsed = parseFreeInput(text);
     if (!parsed.input) return usageError(parsed.error);
     o.fit.push_back(*parsed.input);
@@ -213,6 +233,70 @@ CommandLine parseCommandLine(int argc, char** argv) {
     if (const auto problem = checkFitSettings({o.texts, o.fit, o.measured, o.fitStarts, o.seed, o.jobs}))
       return usageError(*problem);
   return {std::move(o), kExitDone};
+}
+
+namespace {
+
+std::string joined(const std::vector<std::string>& words, const std::string& separator) {
+  std::string text;
+  for (const std::string& w : words) text += (text.empty() ? "" : separator) + w;
+  return text;
+}
+
+}  // namespace
+
+std::string bashCompletion() {
+  CLI::App app{kDescription, "fiberbridge-cli"};
+  Given g;
+  addOptions(app, g);
+
+  // Every name of every option, and the options by what their value is.
+  std::vector<std::string> names, files, dirs, sweeps, plainValues, inputNames;
+  for (const CLI::Option* option : app.get_options()) {
+    std::vector<std::string> spellings;
+    for (const std::string& s : option->get_snames()) spellings.push_back("-" + s);
+    for (const std::string& l : option->get_lnames()) spellings.push_back("--" + l);
+    names.insert(names.end(), spellings.begin(), spellings.end());
+    if (option->get_group() == kInputsGroup)
+      for (const std::string& l : option->get_lnames()) inputNames.push_back(l + "=");
+    if (option->get_expected_max() == 0) continue;  // a flag
+    const std::string& type = option->get_type_name();
+    auto& kind = type == "FILE"                             ? files
+                 : type == "DIR"                            ? dirs
+                 : type == kSweepValue || type == kFitValue ? sweeps
+                                                            : plainValues;
+    kind.insert(kind.end(), spellings.begin(), spellings.end());
+  }
+
+  std::string script =
+      "# bash completion for fiberbridge-cli, made from its option table by fiberbridge-completion.\n"
+      "_fiberbridge_cli()\n"
+      "{\n"
+      "    local cur prev words cword split\n"
+      "    _init_completion -s || return\n"
+      "\n"
+      "    case $prev in\n";
+  const auto branch = [&script](const std::vector<std::string>& spellings, const std::string& action) {
+    if (!spellings.empty()) script += "        " + joined(spellings, "|") + ")\n            " + action + "\n";
+  };
+  branch(files, "_filedir\n            return ;;");
+  branch(dirs, "_filedir -d\n            return ;;");
+  // A sweep names an input and its values: complete the name up to the '='.
+  branch(sweeps, "COMPREPLY=($(compgen -W '" + joined(inputNames, " ") +
+                     "' -- \"$cur\"))\n            compopt -o nospace\n            return ;;");
+  branch(plainValues, "return ;;");
+  script +=
+      "    esac\n"
+      "    $split && return\n"
+      "\n"
+      "    if [[ $cur == -* ]]; then\n"
+      "        COMPREPLY=($(compgen -W '" +
+      joined(names, " ") +
+      "' -- \"$cur\"))\n"
+      "    fi\n"
+      "} &&\n"
+      "    complete -F _fiberbridge_cli fiberbridge-cli\n";
+  return script;
 }
 
 }  // namespace fb

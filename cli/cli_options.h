@@ -58,4 +58,8 @@ std::optional<std::string> findFileClash(const std::vector<NamedFile>& files);
 /// The files of a single run, or those of a study but its data files.
 std::vector<NamedFile> namedFiles(const CliOptions& options);
 
+/// The bash completion script of fiberbridge-cli, made from the same option
+/// table, so that every input of the field table is completed.
+std::string bashCompletion();
+
 }  // namespace fb

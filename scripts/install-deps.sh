@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need,
-# asking apt only for those that are missing.
+# asking apt only for those that are missing. With --package, also those that
+# building and checking the Debian package need (`make package`, `make package-test`).
 set -euo pipefail
 
 packages=(
@@ -8,7 +9,19 @@ packages=(
   qt6-base-dev libgl-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic locales clang-format
+  # the man pages, made at build time from each program's --help
+  help2man
+  # the tests of the bash completion and of the scalable icon
+  bash-completion librsvg2-bin
 )
+if [ "${1:-}" = --package ]; then
+  packages+=(
+    # CPack's DEB generator: dependencies from the binaries (dpkg-shlibdeps), and `file` to find them
+    dpkg-dev file
+    # the package test's validators
+    lintian desktop-file-utils appstream
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -9,7 +9,7 @@ if ! command -v xvfb-run >/dev/null; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends xvfb xauth
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xvfb xauth
 fi
 
 [ -f build/release/CMakeCache.txt ] || cmake --preset release

@@ -1,13 +1,12 @@
 #include "study/calibration.h"
 
-#include <nlopt.hpp>
-
 #include <Eigen/Dense>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <nlopt.hpp>
 #include <random>
 #include <thread>
 
@@ -125,8 +124,7 @@ void judgeEstimates(const FitSettings& s, Evaluator& evaluator, const Trial& bes
     up[j] = std::min(best.values[j] + h, f.high);
     down[j] = std::max(best.values[j] - h, f.low);
     const Trial a = evaluator.evaluate(up), b = evaluator.evaluate(down);
-    for (const Trial* t : {&a, &b})
-      result.log.push_back({"errors", t->values, t->rms, t->note});
+    for (const Trial* t : {&a, &b}) result.log.push_back({"errors", t->values, t->rms, t->note});
     result.runs += 2;
     if (!a.rms || !b.rms || a.values[j] == b.values[j]) {
       known[j] = false;
@@ -253,8 +251,9 @@ FitResult fitMeasuredCurve(const FitSettings& s, const FitProgress& progress) {
     const double value = numberReader(s.base[f.field]);
     given[j] = std::clamp(value, f.low, f.high);
     if (given[j] != value)
-      result.notes.push_back(name(f.field) + " = " + s.base[f.field] + " lies outside its bounds " + formatShortest(f.low) +
-                             ":" + formatShortest(f.high) + "; its search starts from " + formatShortest(given[j]));
+      result.notes.push_back(name(f.field) + " = " + s.base[f.field] + " lies outside its bounds " +
+                             formatShortest(f.low) + ":" + formatShortest(f.high) + "; its search starts from " +
+                             formatShortest(given[j]));
   }
   std::vector<double> givenUnit(n);
   for (std::size_t j = 0; j < n; ++j) givenUnit[j] = (given[j] - s.free[j].low) / (s.free[j].high - s.free[j].low);
@@ -284,7 +283,6 @@ FitResult fitMeasuredCurve(const FitSettings& s, const FitProgress& progress) {
     return t;
   };
 
-
   // One local search of start `i` from `u`, restarted from its best point while
   // that improves, up to `rounds` times: a fresh trust region walks on where
   // the jagged parts of the curve (fibers that rupture at one step or the
@@ -302,11 +300,9 @@ FitResult fitMeasuredCurve(const FitSettings& s, const FitProgress& progress) {
     opt.set_xtol_abs(kUnitTolerance);
     opt.set_maxeval(evaluationsPerStart(n));
     if (step > 0) opt.set_initial_step(step);
-    opt.set_min_objective(
-        [](const std::vector<double>& at, std::vector<double>&, void* data) {
-          return (*static_cast<decltype(objective)*>(data))(at);
-        },
-        const_cast<void*>(static_cast<const void*>(&objective)));
+    opt.set_min_objective([](const std::vector<double>& at, std::vector<double>&,
+                             void* data) { return (*static_cast<decltype(objective)*>(data))(at); },
+                          const_cast<void*>(static_cast<const void*>(&objective)));
     u.resize(n);
     for (int round = 0; round < rounds && !stopped(); ++round) {
       const double before = into.best ? *into.best->rms : HUGE_VAL;

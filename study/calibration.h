@@ -52,7 +52,7 @@ std::optional<std::string> checkFitSettings(const FitSettings& settings);
 
 /// One evaluation of the model, for the fit log.
 struct FitEvaluation {
-  std::string start;          // "0", "1", ... for the searches, "errors" for the Jacobian
+  std::string start;           // "0", "1", ... for the searches, "errors" for the Jacobian
   std::vector<double> values;  // of the free inputs, as the model read them
   std::optional<double> rms;   // MPa; empty when the model refused the inputs
   std::string note;            // why it was refused
@@ -60,23 +60,23 @@ struct FitEvaluation {
 
 struct FittedInput {
   Field field;
-  std::string text;                      // the value, written so it reads back exactly
+  std::string text;  // the value, written so it reads back exactly
   double value = 0;
-  std::optional<double> standardError;   // empty where the curve cannot decide it
+  std::optional<double> standardError;  // empty where the curve cannot decide it
 };
 
 struct FitResult {
   std::vector<FittedInput> inputs;
-  FieldTexts texts;                      // the base with the fitted values
-  std::optional<double> rmsBefore;       // MPa, of the given values (clamped into their bounds)
-  double rmsAfter = 0;                   // MPa
+  FieldTexts texts;                              // the base with the fitted values
+  std::optional<double> rmsBefore;               // MPa, of the given values (clamped into their bounds)
+  double rmsAfter = 0;                           // MPa
   std::vector<std::vector<double>> correlation;  // of the estimates, where they are determined
-  std::vector<std::string> notes;        // starting values moved into their bounds
-  std::vector<std::string> warnings;     // where the curve cannot decide
-  std::vector<FitEvaluation> log;        // every evaluation, start by start
+  std::vector<std::string> notes;                // starting values moved into their bounds
+  std::vector<std::string> warnings;             // where the curve cannot decide
+  std::vector<FitEvaluation> log;                // every evaluation, start by start
   int runs = 0;
   double seconds = 0;
-  std::optional<Refusal> refusal;        // no start gave a run the model accepts: the first refusal
+  std::optional<Refusal> refusal;  // no start gave a run the model accepts: the first refusal
   bool stopped = false;
 };
 

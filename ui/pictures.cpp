@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "ui/program_icon.h"
+
 namespace fb {
 
 namespace {
@@ -164,29 +166,33 @@ QPixmap coefficientFormulas() {
   return QPixmap::fromImage(img);
 }
 
-QIcon programIcon() {
-  // Drawn at its own size with a handful of flat colours, as a 16-colour icon would be.
-  QImage img(32, 32, QImage::Format_ARGB32);
+QImage programIconImage() {
+  // Painted at its own size without smoothing, as a sixteen-colour icon would be.
+  QImage img(kIconSize, kIconSize, QImage::Format_ARGB32);
   img.fill(Qt::transparent);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, false);
-
-  // Two blocks of matrix and the crack between them.
-  const QColor matrix(192, 192, 192), edge(128, 128, 128);
-  p.setPen(edge);
-  p.setBrush(matrix);
-  p.drawRect(1, 4, 12, 23);
-  p.drawRect(18, 4, 12, 23);
-  p.fillRect(14, 2, 4, 28, Qt::white);
-
-  // Fibers crossing the crack at different angles.
-  p.setPen(QPen(QColor(0, 0, 255), 2));
-  p.drawLine(7, 9, 24, 12);
-  p.drawLine(8, 21, 25, 16);
-  p.setPen(QPen(QColor(255, 0, 0), 2));
-  p.drawLine(6, 15, 26, 25);
+  const auto colour = [](IconColour c) { return QColor(c.red, c.green, c.blue); };
+  for (const IconShape& s : kIconShapes) {
+    switch (s.kind) {
+      case IconShapeKind::outlinedBox:
+        p.setPen(QPen(colour(s.outline), s.width));
+        p.setBrush(colour(s.fill));
+        p.drawRect(s.x, s.y, s.w, s.h);
+        break;
+      case IconShapeKind::filledBox:
+        p.fillRect(s.x, s.y, s.w, s.h, colour(s.fill));
+        break;
+      case IconShapeKind::fiber:
+        p.setPen(QPen(colour(s.outline), s.width));
+        p.drawLine(s.x, s.y, s.x + s.w, s.y + s.h);
+        break;
+    }
+  }
   p.end();
-  return QIcon(QPixmap::fromImage(img));
+  return img;
 }
+
+QIcon programIcon() { return QIcon(QPixmap::fromImage(programIconImage())); }
 
 }  // namespace fb

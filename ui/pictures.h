@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace fb {
@@ -11,7 +12,8 @@ QPixmap pulloutSketch();
 /// Image2: the four formulas of the characteristic points, 125 by 130 pixels.
 QPixmap coefficientFormulas();
 
-/// The program's 32 by 32 icon: fibers bridging a crack.
+/// The program's 32 by 32 icon: fibers bridging a crack (the shapes of ui/program_icon.h).
+QImage programIconImage();
 QIcon programIcon();
 
 }  // namespace fb

@@ -1,0 +1,18 @@
+// fiberbridge-completion: writes the bash completion of fiberbridge-cli from
+// its option table. Build-time only.
+#include <cstdio>
+
+#include "cli/cli_options.h"
+#include "study/text_files.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: fiberbridge-completion OUTPUT\n");
+    return 2;
+  }
+  if (const auto error = fb::writeTextFile(argv[1], fb::bashCompletion())) {
+    std::fprintf(stderr, "fiberbridge-completion: %s\n", error->c_str());
+    return 1;
+  }
+  return 0;
+}

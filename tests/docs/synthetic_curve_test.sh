@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# examples/specimen-synthetic.csv is what its script makes, byte for byte:
+# nobody edited the "measured" points by hand, and the stated run and noise
+# still give them.
+set -euo pipefail
+source_dir=${1:?usage: synthetic_curve_test.sh SOURCE_DIR FIBERBRIDGE-CLI}
+cli=${2:?usage: synthetic_curve_test.sh SOURCE_DIR FIBERBRIDGE-CLI}
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+"$source_dir/scripts/make-synthetic-curve.sh" "$cli" "$out"
+cmp "$out" "$source_dir/examples/specimen-synthetic.csv"
