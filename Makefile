@@ -52,6 +52,7 @@ format-check: deps
 bench: build
 	build/release/bench/fiberbridge-bench
 	build/release/bench/fiberbridge-window-bench
+	build/release/bench/fiberbridge-fit-bench
 
 clean:
 	rm -rf build
