@@ -61,8 +61,8 @@ int main() {
   }
 
   const std::string command = std::string("'" FIBERBRIDGE_CLI "' -q --division 60 --measured '") +
-                              (dir / "measured.csv").string() +
-                              "' --fit A=1:8 --fit D=0.1:1.5 --fit fp0=0:1.2 > '" + (dir / "report.txt").string() + "'";
+                              (dir / "measured.csv").string() + "' --fit A=1:8 --fit D=0.1:1.5 --fit fp0=0:1.2 > '" +
+                              (dir / "report.txt").string() + "'";
   const auto began = std::chrono::steady_clock::now();
   const int status = std::system(command.c_str());
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
@@ -78,8 +78,9 @@ int main() {
   std::regex_search(report, after, std::regex("([0-9.]+) MPa after"));
   const int runCount = std::stoi(runs[1]);
   std::printf("%s", report.c_str());
-  std::printf("fit benchmark: %d runs in %.2f s whole process (%.1f ms a run); RMS %s MPa reached, %.4f MPa of the "
-              "true inputs (target: at most 10 s and at most the true inputs' RMS)\n",
-              runCount, seconds, 1000 * seconds / runCount, after[1].str().c_str(), trueRms);
+  std::printf(
+      "fit benchmark: %d runs in %.2f s whole process (%.1f ms a run); RMS %s MPa reached, %.4f MPa of the "
+      "true inputs (target: at most 10 s and at most the true inputs' RMS)\n",
+      runCount, seconds, 1000 * seconds / runCount, after[1].str().c_str(), trueRms);
   return 0;
 }

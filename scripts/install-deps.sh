@@ -9,6 +9,10 @@ packages=(
   qt6-base-dev libgl-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic locales clang-format
+  # calibration: the optimiser and the linear algebra of its standard errors
+  libnlopt-cxx-dev libeigen3-dev
+  # the Python module, for Debian's python3, and its tests (a local Dask cluster)
+  python3-dev pybind11-dev python3-numpy python3-pytest python3-distributed
   # the man pages, made at build time from each program's --help
   help2man
   # the tests of the bash completion and of the scalable icon

@@ -45,6 +45,10 @@ if [ -n "$(find "$build" -name fiberbridge-png.so -print -quit)" ]; then
   [ -n "$module" ] || fail "the build has fiberbridge-png.so, the package has no usr/lib/.../fiberbridge/fiberbridge-png.so"
   expected+=($module)
 fi
+# The Python module, for the python3 of the build.
+python_module=$(cd "$root" && find usr/lib/python3/dist-packages/fiberbridge -type f 2>/dev/null | sort || true)
+[ -n "$python_module" ] || fail "no Python module in usr/lib/python3/dist-packages/fiberbridge"
+expected+=($python_module)
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | sort) ||
   fail "the package's files differ from the list above (< expected, > found)"
 

@@ -86,15 +86,17 @@ TEST(Calibration, inputs_the_curve_cannot_decide_give_warnings_not_a_confident_a
   const fb::FieldTexts truth = unbrokenFibers();
   const auto measured = measuredCurve(truth, 16, 0.002);
   // The stress is P/Am with P proportional to Am.
-  const fb::FitResult am = fb::fitMeasuredCurve(settingsFor(truth, {{Field::Am, 1000, 5000}, {Field::A, 1, 8}}, measured));
+  const fb::FitResult am =
+      fb::fitMeasuredCurve(settingsFor(truth, {{Field::Am, 1000, 5000}, {Field::A, 1, 8}}, measured));
   EXPECT_NE(std::find(am.warnings.begin(), am.warnings.end(), "Am has no effect on the computed stress: fix it"),
             am.warnings.end());
   EXPECT_FALSE(am.inputs[0].standardError);
   // With no fiber rupturing, only Vf/Af counts.
   const fb::FitResult ratio =
       fb::fitMeasuredCurve(settingsFor(truth, {{Field::Vf, 0.01, 0.04}, {Field::Af, 0.004, 0.016}}, measured));
-  EXPECT_NE(std::find(ratio.warnings.begin(), ratio.warnings.end(), "Vf and Af trade off on this curve: fix one of them"),
-            ratio.warnings.end());
+  EXPECT_NE(
+      std::find(ratio.warnings.begin(), ratio.warnings.end(), "Vf and Af trade off on this curve: fix one of them"),
+      ratio.warnings.end());
   for (const fb::FittedInput& input : ratio.inputs) EXPECT_FALSE(input.standardError) << input.text;
 }
 
@@ -102,8 +104,8 @@ using FitCommand = fbtest::CliFolder;
 
 TEST_F(FitCommand, the_saved_fit_repeats_the_fitted_run_and_bad_requests_are_usage_errors) {
   fbtest::writeFile(at("m.csv"), "0.1,1.2\n0.3,1.9\n0.8,1.0\n2,0.3\n");
-  const fbtest::Outcome fit = run({"--measured", "m.csv", "--fit", "A=1:8", "--fit-starts", "2", "--division", "6", "-o",
-                                   "fitted.p-d", "--save-inputs", "fitted.inputs", "--fit-log", "log.csv"});
+  const fbtest::Outcome fit = run({"--measured", "m.csv", "--fit", "A=1:8", "--fit-starts", "2", "--division", "6",
+                                   "-o", "fitted.p-d", "--save-inputs", "fitted.inputs", "--fit-log", "log.csv"});
   ASSERT_EQ(fit.status, 0) << fit.err;
   EXPECT_NE(fit.out.find("RMS difference to the measured curve: "), std::string::npos) << fit.out;
   ASSERT_EQ(run({"--inputs", "fitted.inputs", "-o", "again.p-d"}).status, 0);

@@ -1,0 +1,273 @@
+// fiberbridge._native: the engine, the data file, the metrics and the fit for
+// Python. It speaks in plain values (dicts of texts, numpy arrays, tuples) so
+// that results pickle and travel between Dask workers; python/fiberbridge
+// shapes them into the module's classes. The GIL is released while the model runs.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include "engine/calculator.h"
+#include "engine/inputs.h"
+#include "output/data_file.h"
+#include "study/calibration.h"
+#include "study/metrics.h"
+#include "study/summaries.h"
+#include "study/text_files.h"
+
+namespace py = pybind11;
+
+namespace fb {
+namespace {
+
+using TextMap = std::map<std::string, std::string>;
+
+// Unknown names are the Python layer's TypeError; here every name is a field.
+FieldTexts textsOf(const TextMap& given) {
+  FieldTexts texts = FieldTexts::defaults();
+  for (const auto& [name, text] : given)
+    if (const auto field = fieldByName(name)) texts[*field] = text;
+  texts[Field::dataFile].clear();
+  return texts;
+}
+
+/// A run for Python: no window, no data file; its steps, refusal and warnings kept.
+class QuietView : public RunView {
+ public:
+  explicit QuietView(FieldTexts texts) : texts_(std::move(texts)) {}
+  FieldTexts fieldTexts() override { return texts_; }
+  void setStartEnabled(bool) override {}
+  void showStatus(const std::string&) override {}
+  void showResults(const ResultTexts&) override {}
+  Canvas& stressGraph() override { return none_; }
+  Canvas& ratioGraph() override { return none_; }
+  bool yield() override { return true; }
+  void showRefusal(const Refusal& r) override { refusal = r; }
+  void showError(const std::string&, const std::string& text) override { refusal = Refusal{"", text}; }
+  void showWarning(const std::string& text) override { warnings.push_back(text); }
+  void stepFinished(const StepResult& r) override { steps.push_back(r); }
+
+  std::vector<StepResult> steps;
+  std::optional<Refusal> refusal;
+  std::vector<std::string> warnings;
+
+ private:
+  FieldTexts texts_;
+  NullCanvas none_;
+};
+
+struct Outcome {
+  std::vector<StepResult> steps;
+  std::optional<Refusal> refusal;
+  std::vector<std::string> warnings;
+};
+
+Outcome calculate(Calculator& calculator, const FieldTexts& texts) {
+  QuietView view(texts);
+  NullDataFile nowhere;
+  calculator.run(view, nowhere);
+  return {std::move(view.steps), std::move(view.refusal), std::move(view.warnings)};
+}
+
+// The calculator of the calling thread: a notebook's runs, or a Dask worker's
+// chunks, reuse one class table instead of touching fresh memory each time.
+Calculator& threadCalculator() {
+  thread_local Calculator calculator;
+  return calculator;
+}
+
+py::array_t<double> column(const std::vector<StepResult>& steps, double StepResult::*member) {
+  py::array_t<double> a(static_cast<py::ssize_t>(steps.size()));
+  auto view = a.mutable_unchecked<1>();
+  for (std::size_t i = 0; i < steps.size(); ++i) view(static_cast<py::ssize_t>(i)) = steps[i].*member;
+  return a;
+}
+
+py::dict toPython(const Outcome& o) {
+  py::dict d;
+  d["refusal"] = o.refusal ? py::object(py::make_tuple(o.refusal->field, o.refusal->message)) : py::object(py::none());
+  d["warnings"] = o.warnings;
+  py::array_t<std::int16_t> step(static_cast<py::ssize_t>(o.steps.size()));
+  for (std::size_t i = 0; i < o.steps.size(); ++i) step.mutable_at(static_cast<py::ssize_t>(i)) = o.steps[i].step;
+  d["step"] = step;
+  d["Wcr"] = column(o.steps, &StepResult::Wcr);
+  d["P"] = column(o.steps, &StepResult::P);
+  d["sigma"] = column(o.steps, &StepResult::sigma);
+  d["ratio"] = column(o.steps, &StepResult::effectiveFiberRatio);
+  if (!o.refusal && !o.steps.empty()) {
+    const CurveMetrics m = curveMetrics(o.steps);
+    d["peak_force"] = m.peak.P / 1000;
+    d["peak_stress"] = m.peak.sigma;
+    d["peak_width"] = m.peak.Wcr;
+    d["energy"] = m.energy;
+    d["half_peak_width"] = m.halfPeakWcr ? py::object(py::float_(*m.halfPeakWcr)) : py::object(py::none());
+  }
+  return d;
+}
+
+std::vector<StepResult> stepsOf(const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr,
+                                const py::array_t<double>& P, const py::array_t<double>& sigma,
+                                const py::array_t<double>& ratio) {
+  std::vector<StepResult> steps(static_cast<std::size_t>(step.size()));
+  for (py::ssize_t i = 0; i < step.size(); ++i)
+    steps[static_cast<std::size_t>(i)] = {step.at(i), Wcr.at(i), P.at(i), sigma.at(i), ratio.at(i)};
+  return steps;
+}
+
+std::vector<MeasuredPoint> pointsOf(const std::vector<double>& w, const std::vector<double>& sigma) {
+  if (w.size() != sigma.size()) throw py::value_error("measured_w and measured_sigma differ in length");
+  std::vector<MeasuredPoint> points;
+  for (std::size_t i = 0; i < w.size(); ++i) points.push_back({w[i], sigma[i]});
+  return points;
+}
+
+unsigned jobsOr(std::optional<unsigned> jobs) {
+  return jobs.value_or(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+}  // namespace
+}  // namespace fb
+
+PYBIND11_MODULE(_native, m) {
+  using namespace fb;
+  m.doc() = "FiberBridge's engine for Python; use the fiberbridge package.";
+  m.attr("default_fit_starts") = kDefaultFitStarts;
+
+  m.def("fields", [] {
+    static const char* const kPrecision[] = {"text", "single", "int16", "double"};
+    py::list out;
+    for (const FieldInfo& info : kFields)
+      if (info.isNumber())
+        out.append(py::make_tuple(std::string(info.name), std::string(info.unit),
+                                  kPrecision[static_cast<int>(info.precision())], std::string(info.meaning),
+                                  std::string(info.defaultText)));
+    return out;
+  });
+
+  m.def("run", [](const TextMap& given) {
+    const FieldTexts texts = textsOf(given);
+    Outcome o;
+    {
+      py::gil_scoped_release free;
+      o = calculate(threadCalculator(), texts);
+    }
+    return toPython(o);
+  });
+
+  // Runs one after another on this thread, or on `jobs` threads with a calculator each.
+  m.def(
+      "run_many",
+      [](const std::vector<TextMap>& given, std::optional<unsigned> jobs) {
+        std::vector<FieldTexts> texts;
+        for (const TextMap& g : given) texts.push_back(textsOf(g));
+        std::vector<Outcome> outcomes(texts.size());
+        {
+          py::gil_scoped_release free;
+          std::atomic<std::size_t> next{0};
+          const auto worker = [&](Calculator& calculator) {
+            for (std::size_t i; (i = next.fetch_add(1)) < texts.size();) outcomes[i] = calculate(calculator, texts[i]);
+          };
+          const unsigned threads = std::min<unsigned>(jobsOr(jobs), std::max<std::size_t>(texts.size(), 1));
+          if (threads <= 1) {
+            worker(threadCalculator());
+          } else {
+            std::vector<std::jthread> pool;
+            for (unsigned t = 0; t < threads; ++t)
+              pool.emplace_back([&] {
+                Calculator calculator;
+                worker(calculator);
+              });
+          }
+        }
+        py::list out;
+        for (const Outcome& o : outcomes) out.append(toPython(o));
+        return out;
+      },
+      py::arg("texts"), py::arg("jobs") = py::none());
+
+  m.def("write_data_file",
+        [](const TextMap& given, const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr,
+           const py::array_t<double>& P, const py::array_t<double>& sigma, const py::array_t<double>& ratio,
+           const std::string& path) -> std::optional<std::string> {
+          const ReadOutcome read = readParameterSet(textsOf(given));
+          const RunConstants k = deriveValues(read.params);
+          DiskDataFile file;
+          int code = file.open(path);
+          if (code == 0) code = writeHeader(file, read.params, k, Timestamp::now());
+          if (code != 0) return openFailureMessage(code) + ": " + path;
+          for (const StepResult& r : stepsOf(step, Wcr, P, sigma, ratio))
+            if ((code = writeRow(file, r))) return writeFailureMessage(r.step, code) + ": " + path;
+          if ((code = file.close())) return closeFailureMessage(code) + ": " + path;
+          return std::nullopt;
+        });
+
+  m.def("to_csv",
+        [](const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr, const py::array_t<double>& P,
+           const py::array_t<double>& sigma, const py::array_t<double>& ratio,
+           const std::string& path) { return writeTextFile(path, rowsCsv(stepsOf(step, Wcr, P, sigma, ratio))); });
+
+  m.def("rms",
+        [](const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr, const py::array_t<double>& P,
+           const py::array_t<double>& sigma, const py::array_t<double>& ratio, const std::vector<double>& w,
+           const std::vector<double>& measured) -> std::optional<double> {
+          const auto fit = compareMeasured(stepsOf(step, Wcr, P, sigma, ratio), pointsOf(w, measured));
+          if (!fit || fit->used < fit->total) return std::nullopt;
+          return fit->rms;
+        });
+
+  m.def(
+      "fit",
+      [](const TextMap& given, const std::vector<std::tuple<std::string, double, double>>& free,
+         const std::vector<double>& w, const std::vector<double>& sigma, int starts, std::uint64_t seed,
+         std::optional<unsigned> jobs) {
+        FitSettings s;
+        s.base = textsOf(given);
+        for (const auto& [name, low, high] : free) {
+          const FreeInputParse parsed = parseFreeInput(name + "=" + exactText(low) + ":" + exactText(high));
+          if (!parsed.input) throw py::value_error(parsed.error.substr(parsed.error.find(": ") + 2));
+          s.free.push_back(*parsed.input);
+        }
+        s.measured = pointsOf(w, sigma);
+        s.starts = starts;
+        s.seed = seed;
+        s.jobs = jobsOr(jobs);
+        if (const auto problem = checkFitSettings(s)) throw py::value_error(*problem);
+        FitResult r;
+        {
+          py::gil_scoped_release free;
+          r = fitMeasuredCurve(s);
+        }
+        py::dict d;
+        py::dict values, errors;
+        std::vector<std::string> names;
+        for (const FittedInput& input : r.inputs) {
+          const std::string name(fieldInfo(input.field).name);
+          names.push_back(name);
+          values[py::str(name)] = input.value;
+          errors[py::str(name)] =
+              input.standardError ? py::object(py::float_(*input.standardError)) : py::object(py::none());
+        }
+        d["names"] = names;
+        d["values"] = values;
+        d["standard_errors"] = errors;
+        d["correlation"] = r.correlation;
+        d["rms_before"] = r.rmsBefore ? py::object(py::float_(*r.rmsBefore)) : py::object(py::none());
+        d["rms_after"] = r.rmsAfter;
+        d["warnings"] = r.warnings;
+        d["notes"] = r.notes;
+        d["runs"] = r.runs;
+        d["seconds"] = r.seconds;
+        d["refusal"] = r.refusal ? py::object(py::str(r.refusal->message)) : py::object(py::none());
+        TextMap texts;
+        for (const FieldInfo& info : kFields)
+          if (info.isNumber()) texts[std::string(info.name)] = r.texts[info.field];
+        d["texts"] = texts;
+        return d;
+      },
+      py::arg("texts"), py::arg("free"), py::arg("w"), py::arg("sigma"), py::arg("starts"), py::arg("seed"),
+      py::arg("jobs") = py::none());
+}
