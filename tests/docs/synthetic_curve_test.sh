@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# examples/specimen-synthetic.csv is what its script makes, byte for byte:
+# examples/sample-synthetic.csv is what its script makes, byte for byte:
 # nobody edited the "measured" points by hand, and the stated run and noise
 # still give them.
 set -euo pipefail
@@ -8,4 +8,4 @@ cli=${2:?usage: synthetic_curve_test.sh SOURCE_DIR FIBERBRIDGE-CLI}
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 "$source_dir/scripts/make-synthetic-curve.sh" "$cli" "$out"
-cmp "$out" "$source_dir/examples/specimen-synthetic.csv"
+cmp "$out" "$source_dir/examples/sample-synthetic.csv"
