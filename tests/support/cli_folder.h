@@ -54,8 +54,9 @@ class CliFolder : public ::testing::Test {
 
   std::filesystem::path at(const std::string& name) const { return dir / name; }
 
-  Outcome run(const std::vector<std::string>& args) const {
-    std::string command = "cd '" + dir.string() + "' && '" FIBERBRIDGE_CLI "'";
+  /// Runs the built program, or `program` when given.
+  Outcome run(const std::vector<std::string>& args, const std::string& program = FIBERBRIDGE_CLI) const {
+    std::string command = "cd '" + dir.string() + "' && '" + program + "'";
     for (const std::string& a : args) command += " '" + a + "'";
     command += " >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
