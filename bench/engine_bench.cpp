@@ -1,6 +1,10 @@
 // The hot paths: the fiber class table build and the class pass of every step.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "engine/class_pass_batch.h"
 #include "engine/crack_steps.h"
 #include "engine/inputs.h"
 #include "engine/orientation.h"
@@ -54,6 +58,33 @@ BENCHMARK_CAPTURE(BM_TableBuild, defaults, modelFor({}))->Unit(benchmark::kMilli
 BENCHMARK_CAPTURE(
     BM_TableBuild, every_length_term,
     modelFor({{fb::Field::fp1, "0.02"}, {fb::Field::fd1, "0.01"}, {fb::Field::Ba, "0.3"}, {fb::Field::B, "0.2"}}))
+    ->Unit(benchmark::kMillisecond);
+
+// The first batch of the default run's steps, on each instruction set the
+// processor has: the pass over every crossing class.
+void BM_FirstBatch(benchmark::State& state, fb::detail::PassBatchFunction pass, bool supported) {
+  if (!supported) {
+    state.SkipWithError("not on this processor");
+    return;
+  }
+  const Model m = modelFor({});
+  fb::FiberClassTable table;
+  fb::buildFiberClassTable(m.p, m.k, m.o, table);
+  const fb::StepSchedule schedule = fb::StepSchedule::of(m.p, m.k);
+  double widths[fb::kStepBatch], P[fb::kStepBatch], count[fb::kStepBatch];
+  for (int j = 0; j < fb::kStepBatch; ++j) widths[j] = fb::stepWidth(schedule, j);
+  std::vector<fb::CrossingClass> classes(table.active.begin(), table.active.end());
+  for (auto _ : state) {
+    std::copy(table.active.begin(), table.active.end(), classes.begin());
+    const fb::detail::PassTables tables{classes.data(), classes.size(), table.laws.data(), table.pairs.data(),
+                                        table.fiberNumberCoefficient};
+    benchmark::DoNotOptimize(pass(tables, widths, P, count));
+  }
+}
+BENCHMARK_CAPTURE(BM_FirstBatch, portable, fb::detail::passBatchPortable, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FirstBatch, avx, fb::detail::passBatchAvx, __builtin_cpu_supports("avx"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FirstBatch, avx512, fb::detail::passBatchAvx512, __builtin_cpu_supports("avx512f"))
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

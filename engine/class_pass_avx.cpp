@@ -5,9 +5,8 @@
 
 namespace fb::detail {
 
-std::size_t passBatchAvx(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs, double fnc,
-                         const double* widths, double* P, double* count) {
-  return passKernel<4>(classes, classCount, pairs, fnc, widths, P, count);
+std::size_t passBatchAvx(const PassTables& tables, const double* widths, double* P, double* count) {
+  return passKernel<4>(tables, widths, P, count);
 }
 
 }  // namespace fb::detail

@@ -7,12 +7,23 @@
 
 namespace fb::detail {
 
-/// The pass at up to kStepBatch consecutive widths; see class_pass_kernel.h.
-using PassBatchFunction = std::size_t (*)(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs,
-                                          double fiberNumberCoefficient, const double* widths, double* P,
-                                          double* count);
+/// What one pass reads and, for `classes`, packs.
+struct PassTables {
+  CrossingClass* classes;
+  std::size_t classCount;
+  const ClassLaw* laws;
+  const PairWeights* pairs;
+  double fiberNumberCoefficient;
+};
 
-std::size_t passBatchPortable(CrossingClass*, std::size_t, const AnglePair*, double, const double*, double*, double*);
-std::size_t passBatchAvx(CrossingClass*, std::size_t, const AnglePair*, double, const double*, double*, double*);
+/// The pass at kStepBatch consecutive widths; see class_pass_kernel.h.
+using PassBatchFunction = std::size_t (*)(const PassTables& tables, const double* widths, double* P, double* count);
+
+std::size_t passBatchPortable(const PassTables&, const double*, double*, double*);
+std::size_t passBatchAvx(const PassTables&, const double*, double*, double*);
+std::size_t passBatchAvx512(const PassTables&, const double*, double*, double*);
+
+/// The widest of the above that this processor runs.
+PassBatchFunction widestPassBatch();
 
 }  // namespace fb::detail

@@ -9,6 +9,11 @@
 
 #include <cstddef>
 
+#if defined(__AVX512F__)
+#include <immintrin.h>
+#endif
+
+#include "engine/class_pass_batch.h"
 #include "engine/crack_steps.h"
 #include "engine/fiber_class_table.h"
 
@@ -27,9 +32,20 @@ struct Lanes_<4> {
   typedef double Vec __attribute__((vector_size(32)));
   typedef long long Mask __attribute__((vector_size(32)));
 };
+template <>
+struct Lanes_<8> {
+  typedef double Vec __attribute__((vector_size(64)));
+  typedef long long Mask __attribute__((vector_size(64)));
+};
 
 template <class Mask>
 inline bool everyLane(const Mask& m) {
+#if defined(__AVX512F__)
+  if constexpr (sizeof(Mask) == 64) {
+    const __m512i bits = reinterpret_cast<const __m512i&>(m);
+    return _mm512_test_epi64_mask(bits, bits) == 0xFF;
+  }
+#endif
 #if defined(__AVX__)
   if constexpr (sizeof(Mask) == 32)
     return __builtin_ia32_movmskpd256(reinterpret_cast<const Lanes_<4>::Vec&>(m)) == 0xF;
@@ -46,8 +62,7 @@ inline bool everyLane(const Mask& m) {
 /// P, count: kStepBatch sums each. Returns how many classes stay active;
 /// they are packed, in order, to the front of `classes`.
 template <int Lanes>
-std::size_t passKernel(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs,
-                       double fiberNumberCoefficient, const double* widths, double* P, double* count) {
+std::size_t passKernel(const PassTables& tables, const double* widths, double* P, double* count) {
   using Vec = typename Lanes_<Lanes>::Vec;
   using Mask = typename Lanes_<Lanes>::Mask;
   constexpr int kGroups = kStepBatch / Lanes;
@@ -59,14 +74,16 @@ std::size_t passKernel(CrossingClass* classes, std::size_t classCount, const Ang
     sumCount[g] = Vec{} + 0.0;
   }
   const Vec zero = Vec{} + 0.0;
-  const double fnc = fiberNumberCoefficient;
+  const double fnc = tables.fiberNumberCoefficient;
+  CrossingClass* const classes = tables.classes;
 
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < classCount; ++i) {
+  for (std::size_t i = 0; i < tables.classCount; ++i) {
     const CrossingClass c = classes[i];
-    const AnglePair& pair = pairs[c.pair];
-    const double lb = c.lb, Pa = c.points.Pa, deltaA = c.points.deltaA, Pmax = c.points.Pmax,
-                 deltaMax = c.points.deltaMax, kA = c.slopes.kA, kB = c.slopes.kB, kC = c.slopes.kC;
+    const ClassLaw& law = tables.laws[c.law];
+    const PairWeights& pair = tables.pairs[c.pair];
+    const double lb = law.lb, Pa = law.Pa, deltaA = law.deltaA, Pmax = law.Pmax, deltaMax = law.deltaMax, kA = law.kA,
+                 kB = law.kB, kC = law.kC;
     bool stillActive = true;
     for (int g = 0; g < kGroups && stillActive; ++g) {
       // fiberResponse, lane by lane.

@@ -4,9 +4,17 @@
 
 namespace fb::detail {
 
-std::size_t passBatchPortable(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs, double fnc,
-                              const double* widths, double* P, double* count) {
-  return passKernel<2>(classes, classCount, pairs, fnc, widths, P, count);
+std::size_t passBatchPortable(const PassTables& tables, const double* widths, double* P, double* count) {
+  return passKernel<2>(tables, widths, P, count);
+}
+
+PassBatchFunction widestPassBatch() {
+#if defined(__x86_64__) && defined(FIBERBRIDGE_HAVE_AVX_PASS)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return passBatchAvx512;
+  if (__builtin_cpu_supports("avx")) return passBatchAvx;
+#endif
+  return passBatchPortable;
 }
 
 }  // namespace fb::detail

@@ -8,13 +8,8 @@ namespace fb {
 namespace {
 
 detail::PassBatchFunction passBatch() {
-#if defined(__x86_64__) && defined(FIBERBRIDGE_HAVE_AVX_PASS)
-  static const detail::PassBatchFunction chosen =
-      __builtin_cpu_supports("avx") ? detail::passBatchAvx : detail::passBatchPortable;
-  return chosen;
-#else
-  return detail::passBatchPortable;
-#endif
+  static const detail::PassBatchFunction widest = detail::widestPassBatch();
+  return widest;
 }
 
 // Runs the pass for `count` widths (1 to kStepBatch); the unused lanes repeat
@@ -23,8 +18,9 @@ void passWidths(FiberClassTable& table, const double* widths, int count, double*
   double padded[kStepBatch];
   for (int j = 0; j < kStepBatch; ++j) padded[j] = widths[std::min(j, count - 1)];
   double allP[kStepBatch], allFibers[kStepBatch];
-  const std::size_t kept = passBatch()(table.active.data(), table.active.size(), table.pairs.data(),
-                                       table.fiberNumberCoefficient, padded, allP, allFibers);
+  const detail::PassTables tables{table.active.data(), table.active.size(), table.laws.data(), table.pairs.data(),
+                                  table.fiberNumberCoefficient};
+  const std::size_t kept = passBatch()(tables, padded, allP, allFibers);
   table.active.resize(kept);
   std::copy_n(allP, count, P);
   std::copy_n(allFibers, count, fibers);

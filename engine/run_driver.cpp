@@ -46,7 +46,7 @@ bool isFinite(const StepResult& r) {
 
 }  // namespace
 
-RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file) {
+RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file, unsigned threads) {
   RunSummary summary;
   // Every way out closes the file, so it keeps the rows written so far.
   const auto end = [&](RunEnd how) {
@@ -88,10 +88,13 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file)
 
   view.showStatus("Model setting...");
   if (!view.yield()) return end(RunEnd::stopped);
-  const TableOutcome built = buildFiberClassTable(p, k, orientation, table, [&view](int slice) {
-    view.showStatus(sliceStatusText(slice));
-    return view.yield();
-  });
+  const TableOutcome built = buildFiberClassTable(
+      p, k, orientation, table,
+      [&view](int slice) {
+        view.showStatus(sliceStatusText(slice));
+        return view.yield();
+      },
+      threads);
   if (built.stopped) return end(RunEnd::stopped);
   if (built.refusal) return refuse(*built.refusal);
 

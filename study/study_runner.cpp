@@ -77,8 +77,12 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
   std::mutex mutex;
   std::condition_variable runEnded;
 
+  const std::size_t threadCount = std::clamp<std::size_t>(settings.jobs, 1, std::max<std::size_t>(1, inputs.size()));
+  // The workers share the cores; each builds its tables on its share of them.
+  const unsigned buildThreads = std::max(1u, std::thread::hardware_concurrency() / static_cast<unsigned>(threadCount));
+
   const auto worker = [&] {
-    Calculator calculator;  // one class table per worker, reused for its runs
+    Calculator calculator(buildThreads);  // one class table per worker, reused for its runs
     for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
       RunRecord& record = records[i];
       try {
@@ -102,7 +106,6 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
     }
   };
 
-  const std::size_t threadCount = std::clamp<std::size_t>(settings.jobs, 1, std::max<std::size_t>(1, inputs.size()));
   std::vector<std::jthread> threads;
   threads.reserve(threadCount);
   try {
