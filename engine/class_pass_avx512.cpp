@@ -6,8 +6,9 @@
 
 namespace fb::detail {
 
-std::size_t passBatchAvx512(const PassTables& tables, const double* widths, double* P, double* count) {
-  return passKernel<8>(tables, widths, P, count);
+void passBatchAvx512(const PassTables& tables, std::size_t from, std::size_t to, const double* widths,
+                     PassState& state) {
+  passKernel<8>(tables, from, to, widths, state);
 }
 
 }  // namespace fb::detail

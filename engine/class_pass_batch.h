@@ -10,18 +10,27 @@ namespace fb::detail {
 /// What one pass reads and, for `classes`, packs.
 struct PassTables {
   CrossingClass* classes;
-  std::size_t classCount;
   const ClassLaw* laws;
   const PairWeights* pairs;
   double fiberNumberCoefficient;
 };
 
-/// The pass at kStepBatch consecutive widths; see class_pass_kernel.h.
-using PassBatchFunction = std::size_t (*)(const PassTables& tables, const double* widths, double* P, double* count);
+/// A batch's sums so far, over the classes in class order, and how many
+/// classes it has kept.
+struct PassState {
+  double P[kStepBatch] = {};      // N
+  double count[kStepBatch] = {};  // fibers
+  std::size_t kept = 0;
+};
 
-std::size_t passBatchPortable(const PassTables&, const double*, double*, double*);
-std::size_t passBatchAvx(const PassTables&, const double*, double*, double*);
-std::size_t passBatchAvx512(const PassTables&, const double*, double*, double*);
+/// Part of the pass at kStepBatch consecutive widths: classes `from` to `to`;
+/// see class_pass_kernel.h.
+using PassBatchFunction = void (*)(const PassTables& tables, std::size_t from, std::size_t to, const double* widths,
+                                   PassState& state);
+
+void passBatchPortable(const PassTables&, std::size_t, std::size_t, const double*, PassState&);
+void passBatchAvx(const PassTables&, std::size_t, std::size_t, const double*, PassState&);
+void passBatchAvx512(const PassTables&, std::size_t, std::size_t, const double*, PassState&);
 
 /// The widest of the above that this processor runs.
 PassBatchFunction widestPassBatch();

@@ -4,8 +4,9 @@
 
 namespace fb::detail {
 
-std::size_t passBatchPortable(const PassTables& tables, const double* widths, double* P, double* count) {
-  return passKernel<2>(tables, widths, P, count);
+void passBatchPortable(const PassTables& tables, std::size_t from, std::size_t to, const double* widths,
+                       PassState& state) {
+  passKernel<2>(tables, from, to, widths, state);
 }
 
 PassBatchFunction widestPassBatch() {

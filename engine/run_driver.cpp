@@ -115,7 +115,7 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file,
   }
 
   const StepSchedule schedule = StepSchedule::of(p, k);
-  StepSequence steps(table, p, schedule);
+  StepSequence steps(table, p, schedule, threads);
   for (int n = 0; n <= schedule.lastStep(); ++n) {
     view.showStatus(stepStatusText(n));
     if (!view.yield()) return end(RunEnd::stopped);

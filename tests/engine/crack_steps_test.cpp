@@ -35,9 +35,9 @@ PreparedRun prepare(const fb::FieldTexts& t) {
   return run;
 }
 
-std::vector<fb::StepResult> runSteps(const fb::FieldTexts& t) {
+std::vector<fb::StepResult> runSteps(const fb::FieldTexts& t, unsigned threads = 0) {
   PreparedRun run = prepare(t);
-  fb::StepSequence steps(run.table, run.p, run.schedule);
+  fb::StepSequence steps(run.table, run.p, run.schedule, threads);
   std::vector<fb::StepResult> results;
   for (int s = 0; s <= run.schedule.lastStep(); ++s) results.push_back(steps.evaluateStep(s));
   return results;
@@ -119,13 +119,16 @@ TEST(CrackSteps, batched_passes_give_the_bits_of_one_pass_per_step) {
     fb::FieldTexts t = fb::FieldTexts::defaults();
     for (const auto& [field, text] : changes) t[field] = text;
     SCOPED_TRACE(t[fb::Field::division]);
-    expectSameBits(runSteps(t), straightforwardSteps(t));
+    const std::vector<fb::StepResult> plain = straightforwardSteps(t);
+    // One thread, and batches side by side on more threads than cores.
+    for (unsigned threads : {1u, 3u}) expectSameBits(runSteps(t, threads), plain);
   }
 }
 
 // One batch over a table whose classes leave at every lane (pulled out,
-// ruptured, on each line of the law), on the portable pass and on `wide`:
-// the same sums and the same classes kept, in the same order.
+// ruptured, on each line of the law), on the portable pass in one piece and
+// on `wide` in three, as batches that follow one another take it: the same
+// sums and the same classes kept, in the same order.
 void expectPortableBits(fb::detail::PassBatchFunction wide) {
   fb::FieldTexts t = fb::FieldTexts::defaults();
   t[fb::Field::fp1] = "0.03";
@@ -134,22 +137,27 @@ void expectPortableBits(fb::detail::PassBatchFunction wide) {
   const PreparedRun run = prepare(t);
   double widths[fb::kStepBatch];
   for (int j = 0; j < fb::kStepBatch; ++j) widths[j] = 0.005 * j * j;  // up to 4.8 mm: the longest stay
-  double P1[fb::kStepBatch], C1[fb::kStepBatch], P2[fb::kStepBatch], C2[fb::kStepBatch];
   fb::FiberClassTable a = run.table, b = run.table;
   const auto tables = [](fb::FiberClassTable& x) {
-    return fb::detail::PassTables{x.active.data(), x.active.size(), x.laws.data(), x.pairs.data(),
-                                  x.fiberNumberCoefficient};
+    return fb::detail::PassTables{x.active.data(), x.laws.data(), x.pairs.data(), x.fiberNumberCoefficient};
   };
-  const std::size_t keptA = fb::detail::passBatchPortable(tables(a), widths, P1, C1);
-  const std::size_t keptB = wide(tables(b), widths, P2, C2);
-  ASSERT_EQ(keptA, keptB);
-  EXPECT_GT(keptA, 0u);
-  EXPECT_LT(keptA, run.table.active.size());
-  for (std::size_t i = 0; i < keptA; ++i) ASSERT_EQ(a.active[i].law, b.active[i].law) << i;
+  const std::size_t n = run.table.active.size();
+  fb::detail::PassState one, pieces;
+  fb::detail::passBatchPortable(tables(a), 0, n, widths, one);
+  for (const auto& [from, to] : {std::pair{std::size_t{0}, n / 3}, {n / 3, n / 3 + 1}, {n / 3 + 1, n}})
+    wide(tables(b), from, to, widths, pieces);
+  ASSERT_EQ(one.kept, pieces.kept);
+  EXPECT_GT(one.kept, 0u);
+  EXPECT_LT(one.kept, n);
+  for (std::size_t i = 0; i < one.kept; ++i) ASSERT_EQ(a.active[i].law, b.active[i].law) << i;
   for (int j = 0; j < fb::kStepBatch; ++j) {
-    EXPECT_EQ(P1[j], P2[j]) << j;
-    EXPECT_EQ(C1[j], C2[j]) << j;
+    EXPECT_EQ(one.P[j], pieces.P[j]) << j;
+    EXPECT_EQ(one.count[j], pieces.count[j]) << j;
   }
+}
+
+TEST(CrackSteps, the_portable_pass_in_pieces_gives_its_bits_in_one) {
+  expectPortableBits(fb::detail::passBatchPortable);
 }
 
 #if defined(FIBERBRIDGE_HAVE_AVX_PASS)
