@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic locales clang-format
+  hyperfine time
 )
 
 missing=()
