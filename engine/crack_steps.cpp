@@ -18,8 +18,11 @@ PassBatchFunction passBatch() {
   return widest;
 }
 
-// Classes a batch passes before it tells the batch behind it how far it is.
+// Classes a batch passes before it tells the batch behind it how far it is,
+// and how many such pieces before it wakes that batch when it waits: a batch
+// that catches up sleeps until it can run a while, not for every piece.
 constexpr std::size_t kChunk = 2048;
+constexpr int kChunksPerWake = 8;
 
 }  // namespace
 
@@ -100,7 +103,7 @@ class PassCrew {
     sums = PassState{};
     const bool followed = j + 1 < batches_;
     std::size_t read = 0;
-    for (;;) {
+    for (int pieces = 0;;) {
       std::size_t readable = classCount_;
       bool last = true;
       std::uint32_t ahead = 0;
@@ -115,7 +118,7 @@ class PassCrew {
         read = to;
         if (followed) {
           progress_[j].store(static_cast<std::uint32_t>(sums.kept << 1), std::memory_order_release);
-          progress_[j].notify_one();
+          if (++pieces % kChunksPerWake == 0) progress_[j].notify_one();
         }
       } else if (last) {
         break;

@@ -198,10 +198,15 @@ void sliceClasses(FiberClassTable& table, int slice) {
   const std::uint16_t* lawOf = s.lawInSlice.data() + slice * keyCount;
   const std::uint32_t base = static_cast<std::uint32_t>(slice * keyCount);
   CrossingClass* out = table.active.data() + s.classOffset[slice];
-  for (int pair = 0; pair < kPairCount; ++pair) {
+  const std::uint32_t count = s.classCount[slice];
+  // Every pair writes the next free place, and only a crossing one takes it:
+  // no jump to mispredict. The loop ends with the slice's last crossing
+  // class, so nothing lands in the next slice's places.
+  std::uint32_t written = 0;
+  for (int pair = 0; written < count; ++pair) {
     const std::uint16_t law = lawOf[s.keyOfPair[pair]];
-    if (law == TableScratch::kNoLaw) continue;
-    *out++ = {base + law, static_cast<std::uint16_t>(pair)};
+    out[written] = {base + law, static_cast<std::uint16_t>(pair)};
+    written += law != TableScratch::kNoLaw;
   }
 }
 
