@@ -1,10 +1,13 @@
 #include "engine/fiber_class_table.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -156,25 +159,44 @@ void preparePairs(const ParameterSet& p, const RunConstants& k, const Orientatio
   }
 }
 
-// Stage one of a slice: the laws of the inclinations whose fibers reach the
-// crack from it, in a block of its own, and how many classes cross.
-void sliceLaws(const ParameterSet& p, FiberClassTable& table, int slice) {
+// Stage one of a slice: which inclinations reach the crack from it, the
+// place of their laws among the slice's, and how many classes cross.
+void countSlice(const ParameterSet& p, FiberClassTable& table, int slice) {
+  TableScratch& s = table.scratch;
+  const std::size_t keyCount = s.keys.size();
+  const float z = slicePosition(slice, p.Lf);
+  std::uint16_t* lawOf = s.lawInSlice.data() + slice * keyCount;
+  std::uint32_t laws = 0, classes = 0;
+  for (std::size_t q = 0; q < keyCount; ++q) {
+    const InclinationKey& key = s.keys[q];
+    if (embeddedLength(z, p.Lf, key.cosPsi0) == 0) {  // pulled out at the first step, adds nothing
+      lawOf[q] = TableScratch::kNoLaw;
+      continue;
+    }
+    lawOf[q] = static_cast<std::uint16_t>(laws++);
+    classes += static_cast<std::uint32_t>(key.pairCount);
+  }
+  s.lawCount[slice] = laws;
+  s.classCount[slice] = classes;
+}
+
+// Stage two of a slice: the laws of its crossing inclinations, then its
+// crossing classes in class order, each from the offset that the slices
+// before it leave.
+void fillSlice(const ParameterSet& p, FiberClassTable& table, int slice) {
   TableScratch& s = table.scratch;
   const std::size_t keyCount = s.keys.size();
   const bool loadSnubbingPerKey = p.fp1 == 0;
   const bool widthSnubbingPerKey = p.fd1 == 0;
   const float z = slicePosition(slice, p.Lf);
-  ClassLaw* block = table.laws.data() + slice * keyCount;
-  std::uint16_t* lawOf = s.lawInSlice.data() + slice * keyCount;
-  std::uint32_t laws = 0, classes = 0;
+  const std::uint16_t* lawOf = s.lawInSlice.data() + slice * keyCount;
+  const std::uint32_t firstLaw = s.lawOffset[slice];
+  ClassLaw* laws = table.laws.data() + firstLaw;
   int refusedPair = -1;
   for (std::size_t q = 0; q < keyCount; ++q) {
+    if (lawOf[q] == TableScratch::kNoLaw) continue;
     const InclinationKey& key = s.keys[q];
     const float lb = embeddedLength(z, p.Lf, key.cosPsi0);
-    if (lb == 0) {  // pulled out at the first step, adds nothing
-      lawOf[q] = TableScratch::kNoLaw;
-      continue;
-    }
     const double Sp = loadSnubbingPerKey ? key.Sp : snubbingFactor(p.fp0, p.fp1, lb, key.psi);
     const double Sd = widthSnubbingPerKey ? key.Sd : snubbingFactor(p.fd0, p.fd1, lb, key.psi);
     const ClassLaw law = classLaw(p, lb, Sp, Sd);
@@ -182,21 +204,10 @@ void sliceLaws(const ParameterSet& p, FiberClassTable& table, int slice) {
       refusedPair = key.firstPair;
       s.refusedKey[slice] = static_cast<std::uint16_t>(q);
     }
-    block[laws] = law;
-    lawOf[q] = static_cast<std::uint16_t>(laws++);
-    classes += static_cast<std::uint32_t>(key.pairCount);
+    laws[lawOf[q]] = law;
   }
-  s.classCount[slice] = classes;
   s.firstRefusedPair[slice] = refusedPair;
-}
 
-// Stage two of a slice: its crossing classes, in class order, from the offset
-// that the slices before it leave.
-void sliceClasses(FiberClassTable& table, int slice) {
-  const TableScratch& s = table.scratch;
-  const std::size_t keyCount = s.keys.size();
-  const std::uint16_t* lawOf = s.lawInSlice.data() + slice * keyCount;
-  const std::uint32_t base = static_cast<std::uint32_t>(slice * keyCount);
   CrossingClass* out = table.active.data() + s.classOffset[slice];
   const std::uint32_t count = s.classCount[slice];
   // Every pair writes the next free place, and only a crossing one takes it:
@@ -205,48 +216,52 @@ void sliceClasses(FiberClassTable& table, int slice) {
   std::uint32_t written = 0;
   for (int pair = 0; written < count; ++pair) {
     const std::uint16_t law = lawOf[s.keyOfPair[pair]];
-    out[written] = {base + law, static_cast<std::uint16_t>(pair)};
+    out[written] = {firstLaw + law, static_cast<std::uint16_t>(pair)};
     written += law != TableScratch::kNoLaw;
   }
 }
 
-// The slices' two stages on several threads. Stage one runs slice by slice
-// as the calling thread reports them; stage two needs every slice's count.
+// The slices' two stages on several threads, the calling thread among them.
+// Stage one counts every slice; once the calling thread has placed the
+// slices' laws and classes one after another, stage two fills them, slice by
+// slice as the calling thread reports them.
 class SliceCrew {
  public:
   explicit SliceCrew(FiberClassTable& table, const ParameterSet& p) : table_(table), p_(p) {}
 
-  /// Stage one of the slices that no thread has taken, on this thread, until
-  /// `slice` is done; false when the build must stop.
+  /// Stage one of every slice, on this thread too; returns when all are counted.
+  void countAll() {
+    for (int task; (task = claim(kSliceCount)) < kSliceCount;) runTask(task);
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return counted_ == kSliceCount; });
+  }
+
+  /// Lets stage two begin, once the offsets are set.
+  void openFilling() {
+    {
+      std::lock_guard lock(mutex_);
+      filling_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  /// Stage two of the slices that no thread has taken, on this thread, until
+  /// `slice` is filled.
   void finish(int slice) {
     for (;;) {
       {
-        std::unique_lock lock(mutex_);
-        if (done_[slice]) return;
+        std::lock_guard lock(mutex_);
+        if (filled_[slice]) return;
       }
-      int task = next_.load();
-      while (task < kSliceCount && !next_.compare_exchange_weak(task, task + 1)) {
-      }
-      if (task < kSliceCount) {
-        runLaws(task);
+      const int task = claim(2 * kSliceCount);
+      if (task < 2 * kSliceCount) {
+        runTask(task);
       } else {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return done_[slice]; });
+        changed_.wait(lock, [&] { return filled_[slice]; });
         return;
       }
     }
-  }
-
-  /// Lets stage two begin, once the offsets are set, and takes part in it.
-  void runClassStage() {
-    {
-      std::lock_guard lock(mutex_);
-      classStage_ = true;
-    }
-    changed_.notify_all();
-    work();
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return classesDone_ == kSliceCount; });
   }
 
   /// Makes the helpers leave at their next task.
@@ -258,38 +273,37 @@ class SliceCrew {
     changed_.notify_all();
   }
 
-  /// A helper thread's loop: stage one, then stage two, of any slice not taken.
+  /// A helper thread's loop: any task not taken, stage two once it is open.
   void work() {
     for (int task; (task = next_.fetch_add(1)) < 2 * kSliceCount;) {
-      if (task < kSliceCount) {
-        if (stopping()) return;
-        runLaws(task);
-        continue;
-      }
-      {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return classStage_ || stopping_; });
-        if (stopping_) return;
-      }
-      sliceClasses(table_, task - kSliceCount);
-      {
-        std::lock_guard lock(mutex_);
-        ++classesDone_;
-      }
-      changed_.notify_all();
+      std::unique_lock lock(mutex_);
+      if (task >= kSliceCount) changed_.wait(lock, [&] { return filling_ || stopping_; });
+      if (stopping_) return;
+      lock.unlock();
+      runTask(task);
     }
   }
 
  private:
-  bool stopping() {
-    std::lock_guard lock(mutex_);
-    return stopping_;
+  // The next task below `end`, or `end` when none is left there.
+  int claim(int end) {
+    int task = next_.load();
+    while (task < end && !next_.compare_exchange_weak(task, task + 1)) {
+    }
+    return std::min(task, end);
   }
-  void runLaws(int slice) {
-    sliceLaws(p_, table_, slice);
+
+  void runTask(int task) {
+    if (task < kSliceCount)
+      countSlice(p_, table_, task);
+    else
+      fillSlice(p_, table_, task - kSliceCount);
     {
       std::lock_guard lock(mutex_);
-      done_[slice] = true;
+      if (task < kSliceCount)
+        ++counted_;
+      else
+        filled_[task - kSliceCount] = true;
     }
     changed_.notify_all();
   }
@@ -299,12 +313,38 @@ class SliceCrew {
   std::atomic<int> next_{0};  // tasks 0..100: stage one of a slice; 101..201: stage two
   std::mutex mutex_;
   std::condition_variable changed_;
-  bool done_[kSliceCount] = {};
-  bool classStage_ = false, stopping_ = false;
-  int classesDone_ = 0;
+  int counted_ = 0;
+  bool filled_[kSliceCount] = {};
+  bool filling_ = false, stopping_ = false;
 };
 
 }  // namespace
+
+namespace detail {
+
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+}
+
+void* allocateTableMemory(std::size_t bytes) {
+  if (bytes < kHugePage) return ::operator new(bytes);
+  const std::size_t whole = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  void* p = std::aligned_alloc(kHugePage, whole);
+  if (!p) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+  ::madvise(p, whole, MADV_HUGEPAGE);  // a request; without huge pages nothing changes
+#endif
+  return p;
+}
+
+void freeTableMemory(void* p, std::size_t bytes) noexcept {
+  if (bytes < kHugePage)
+    ::operator delete(p);
+  else
+    std::free(p);
+}
+
+}  // namespace detail
 
 double geometricInclination(int thetaZX, int thetaXY, const RunConstants& k) {
   return inclinationFromCosines(absCos(thetaZX, k) * absCos(thetaXY, k));
@@ -331,17 +371,10 @@ TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, 
   preparePairs(p, k, o, table);
 
   TableScratch& s = table.scratch;
-  const std::size_t blockSize = kSliceCount * s.keys.size();
-  // Cleared first, so that growing them copies nothing.
-  table.laws.clear();
-  table.laws.resize(blockSize);
-  s.lawInSlice.clear();
-  s.lawInSlice.resize(blockSize);
-  s.classCount.resize(kSliceCount);
-  s.classOffset.resize(kSliceCount);
+  s.lawInSlice.resize(kSliceCount * s.keys.size());
+  for (auto* perSlice : {&s.lawCount, &s.lawOffset, &s.classCount, &s.classOffset}) perSlice->resize(kSliceCount);
   s.firstRefusedPair.resize(kSliceCount);
   s.refusedKey.resize(kSliceCount);
-  table.active.clear();
 
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = std::min<unsigned>(threads, kSliceCount);
@@ -358,22 +391,30 @@ TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, 
     ~StopOnExit() { crew.stop(); }
   } stopOnExit{crew};
 
+  crew.countAll();
+  std::uint32_t laws = 0, classes = 0;
+  for (int slice = 0; slice < kSliceCount; ++slice) {
+    s.lawOffset[slice] = laws;
+    s.classOffset[slice] = classes;
+    laws += s.lawCount[slice];
+    classes += s.classCount[slice];
+  }
+  // Cleared first, so that growing them copies nothing.
+  table.laws.clear();
+  table.laws.resize(laws);
+  table.active.clear();
+  table.active.resize(classes);
+  crew.openFilling();
+
   for (int slice = 0; slice < kSliceCount; ++slice) {
     if (progress && !progress(slice)) return {true, std::nullopt};
     crew.finish(slice);
     if (s.firstRefusedPair[slice] >= 0) {
-      const std::size_t key = s.refusedKey[slice], first = slice * s.keys.size();
-      return {false, lawRefusal(p, table.laws[first + s.lawInSlice[first + key]], s.keys[key].psi)};
+      const std::size_t key = s.refusedKey[slice];
+      const ClassLaw& law = table.laws[s.lawOffset[slice] + s.lawInSlice[slice * s.keys.size() + key]];
+      return {false, lawRefusal(p, law, s.keys[key].psi)};
     }
   }
-
-  std::uint32_t total = 0;
-  for (int slice = 0; slice < kSliceCount; ++slice) {
-    s.classOffset[slice] = total;
-    total += s.classCount[slice];
-  }
-  table.active.resize(total);
-  crew.runClassStage();
   return {};
 }
 

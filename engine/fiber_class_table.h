@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,14 @@ inline constexpr int kPairCount = kAngleClassCount * kAngleClassCount;
 /// Class angle in degrees of angle index 1..90: -89, -87, ..., 89.
 inline int classAngle(int angleIndex) { return -89 + 2 * (angleIndex - 1); }
 
+namespace detail {
+/// Memory for a table's large arrays: blocks of 2 MB and more come in huge
+/// pages where the system offers them, so that the first writes fault a few
+/// times instead of once per 4 KB page. Throws std::bad_alloc.
+void* allocateTableMemory(std::size_t bytes);
+void freeTableMemory(void* p, std::size_t bytes) noexcept;
+}  // namespace detail
+
 /// An allocator that leaves new elements uninitialised: the build writes
 /// every element it uses, so the memory is touched once, by those writes.
 template <class T>
@@ -33,6 +42,8 @@ struct UninitializedAllocator : std::allocator<T> {
   struct rebind {
     using other = UninitializedAllocator<U>;
   };
+  T* allocate(std::size_t n) { return static_cast<T*>(detail::allocateTableMemory(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) noexcept { detail::freeTableMemory(p, n * sizeof(T)); }
   template <class U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;
@@ -95,7 +106,8 @@ struct InclinationKey {
 struct TableScratch {
   std::vector<InclinationKey> keys;
   std::vector<std::uint16_t> keyOfPair;                // kPairCount
-  UninitializedVector<std::uint16_t> lawInSlice;       // per slice and key, or kNoLaw
+  UninitializedVector<std::uint16_t> lawInSlice;       // per slice and key: its law among the slice's, or kNoLaw
+  std::vector<std::uint32_t> lawCount, lawOffset;      // per slice
   std::vector<std::uint32_t> classCount, classOffset;  // per slice
   std::vector<int> firstRefusedPair;                   // per slice, or -1
   std::vector<std::uint16_t> refusedKey;               // per slice
@@ -110,10 +122,8 @@ struct TableScratch {
 /// `active` when it is pulled out or ruptures. A table is meant to be kept
 /// from run to run: its storage is then touched once per process.
 struct FiberClassTable {
-  std::vector<PairWeights> pairs;  // kPairCount, Z-X outer, X-Y inner
-  // Per slice a block with room for every distinct inclination; the laws of
-  // the slice's crossing classes fill it from the front, the rest stays untouched.
-  UninitializedVector<ClassLaw> laws;
+  std::vector<PairWeights> pairs;             // kPairCount, Z-X outer, X-Y inner
+  UninitializedVector<ClassLaw> laws;         // slice by slice, one per crossing inclination
   UninitializedVector<CrossingClass> active;  // classes still bridging
   float totalFiber = 0;
   float fiberNumberCoefficient = 0;
