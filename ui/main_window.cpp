@@ -255,7 +255,11 @@ void Form1::showStatus(const std::string& text) {
 void Form1::showResults(const ResultTexts& t) {
   const std::string* texts[5] = {&t.pmax, &t.sigmaMax, &t.effectiveness, &t.crackWidth, &t.stress};
   for (int i = 0; i < 5; ++i) {
-    resultBox(i)->setText(QString::fromStdString(*texts[i]));
+    // Once past the peak the maximum stays; a box set to its own text would
+    // still lay the text out and paint it again.
+    const QString text = QString::fromStdString(*texts[i]);
+    if (resultBox(i)->text() == text) continue;
+    resultBox(i)->setText(text);
     toRepaint_ += resultBox(i)->geometry();
   }
 }
