@@ -105,7 +105,7 @@ struct InclinationKey {
 /// The build's working storage, kept with the table so that later runs reuse it.
 struct TableScratch {
   std::vector<InclinationKey> keys;
-  std::vector<std::uint16_t> keyOfPair;                // kPairCount
+  UninitializedVector<std::uint16_t> keyOfPair;        // kPairCount
   UninitializedVector<std::uint16_t> lawInSlice;       // per slice and key: its law among the slice's, or kNoLaw
   std::vector<std::uint32_t> lawCount, lawOffset;      // per slice
   std::vector<std::uint32_t> classCount, classOffset;  // per slice
@@ -122,7 +122,7 @@ struct TableScratch {
 /// `active` when it is pulled out or ruptures. A table is meant to be kept
 /// from run to run: its storage is then touched once per process.
 struct FiberClassTable {
-  std::vector<PairWeights> pairs;             // kPairCount, Z-X outer, X-Y inner
+  UninitializedVector<PairWeights> pairs;     // kPairCount, Z-X outer, X-Y inner
   UninitializedVector<ClassLaw> laws;         // slice by slice, one per crossing inclination
   UninitializedVector<CrossingClass> active;  // classes still bridging
   float totalFiber = 0;
