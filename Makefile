@@ -49,10 +49,13 @@ format: deps
 format-check: deps
 	clang-format --dry-run --Werror $(FORMATTED)
 
+# In-process cases (Google Benchmark), then whole processes (hyperfine and
+# GNU time); BASELINE=path/to/an/older/fiberbridge-cli runs beside this one.
 bench: build
 	build/release/bench/fiberbridge-bench
 	build/release/bench/fiberbridge-window-bench
 	build/release/bench/fiberbridge-fit-bench
+	bench/whole_process.sh build/release/cli/fiberbridge-cli
 
 clean:
 	rm -rf build

@@ -7,22 +7,26 @@
 namespace fb {
 
 /// Runs calculations on a fiber class table of its own, kept from run to run:
-/// the table's storage is the costly part of a run. The window keeps one for
-/// the program's life, each study worker one for its runs.
+/// its memory is then touched once per process, not once per run. The window
+/// keeps one for the program's life, each study worker one for its runs.
 class Calculator {
  public:
+  /// `threads` build the table (0: one per core).
+  explicit Calculator(unsigned threads = 0) : threads_(threads) {}
+
   /// One run, its data file written to disk.
   RunSummary run(RunView& view) {
     DiskDataFile file;
-    return runCalculation(view, table_, file);
+    return runCalculation(view, table_, file, threads_);
   }
   /// One run into a data file of the caller's.
-  RunSummary run(RunView& view, DataFile& file) { return runCalculation(view, table_, file); }
+  RunSummary run(RunView& view, DataFile& file) { return runCalculation(view, table_, file, threads_); }
 
   const FiberClassTable& table() const { return table_; }
 
  private:
   FiberClassTable table_;
+  unsigned threads_;
 };
 
 }  // namespace fb

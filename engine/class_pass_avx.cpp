@@ -5,9 +5,8 @@
 
 namespace fb::detail {
 
-std::size_t passBatchAvx(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs, double fnc,
-                         const double* widths, double* P, double* count) {
-  return passKernel<4>(classes, classCount, pairs, fnc, widths, P, count);
+void passBatchAvx(const PassTables& tables, std::size_t from, std::size_t to, const double* widths, PassState& state) {
+  passKernel<4>(tables, from, to, widths, state);
 }
 
 }  // namespace fb::detail

@@ -9,6 +9,11 @@
 
 #include <cstddef>
 
+#if defined(__AVX512F__)
+#include <immintrin.h>
+#endif
+
+#include "engine/class_pass_batch.h"
 #include "engine/crack_steps.h"
 #include "engine/fiber_class_table.h"
 
@@ -27,46 +32,67 @@ struct Lanes_<4> {
   typedef double Vec __attribute__((vector_size(32)));
   typedef long long Mask __attribute__((vector_size(32)));
 };
+template <>
+struct Lanes_<8> {
+  typedef double Vec __attribute__((vector_size(64)));
+  typedef long long Mask __attribute__((vector_size(64)));
+};
 
-template <class Mask>
-inline bool everyLane(const Mask& m) {
+/// The lanes (bit l for lane l) whose fiber leaves: pulled out (W >= lb) or
+/// ruptured (load > rupture). AVX-512 compares straight into a lane mask.
+template <class Vec>
+inline unsigned leavingLanes(const Vec& W, double lb, const Vec& load, double rupture) {
+  constexpr int kLanes = sizeof(Vec) / sizeof(double);
+#if defined(__AVX512F__)
+  if constexpr (kLanes == 8) {
+    const __m512d w = reinterpret_cast<const __m512d&>(W), p = reinterpret_cast<const __m512d&>(load);
+    return _mm512_cmp_pd_mask(w, _mm512_set1_pd(lb), _CMP_GE_OQ) |
+           _mm512_cmp_pd_mask(p, _mm512_set1_pd(rupture), _CMP_GT_OQ);
+  }
+#endif
+  const auto leaves = (W >= lb) | (load > rupture);
 #if defined(__AVX__)
-  if constexpr (sizeof(Mask) == 32)
-    return __builtin_ia32_movmskpd256(reinterpret_cast<const Lanes_<4>::Vec&>(m)) == 0xF;
+  if constexpr (kLanes == 4) return __builtin_ia32_movmskpd256(__builtin_bit_cast(Vec, leaves));
 #endif
 #if defined(__SSE2__)
-  if constexpr (sizeof(Mask) == 16) return __builtin_ia32_movmskpd(reinterpret_cast<const Lanes_<2>::Vec&>(m)) == 0x3;
+  if constexpr (kLanes == 2) return __builtin_ia32_movmskpd(__builtin_bit_cast(Vec, leaves));
 #endif
-  bool all = true;
-  for (std::size_t l = 0; l < sizeof(Mask) / sizeof(m[0]); ++l) all = all && m[l] != 0;
-  return all;
+  unsigned bits = 0;
+  for (int l = 0; l < kLanes; ++l) bits |= (leaves[l] != 0 ? 1u : 0u) << l;
+  return bits;
 }
 
-/// widths: kStepBatch crack widths (mm), the unused tail repeating the last.
-/// P, count: kStepBatch sums each. Returns how many classes stay active;
-/// they are packed, in order, to the front of `classes`.
+/// Classes `from` to `to` (not included) at kStepBatch crack widths (mm, the
+/// unused tail repeating the last), continuing the sums and the packing of
+/// `state`: the classes that stay active go, in order, to the front of
+/// `classes`, behind those kept before.
 template <int Lanes>
-std::size_t passKernel(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs,
-                       double fiberNumberCoefficient, const double* widths, double* P, double* count) {
+void passKernel(const PassTables& tables, std::size_t from, std::size_t to, const double* widths, PassState& state) {
   using Vec = typename Lanes_<Lanes>::Vec;
   using Mask = typename Lanes_<Lanes>::Mask;
   constexpr int kGroups = kStepBatch / Lanes;
 
   Vec w[kGroups], sumP[kGroups], sumCount[kGroups];
   for (int g = 0; g < kGroups; ++g) {
-    for (int l = 0; l < Lanes; ++l) w[g][l] = widths[g * Lanes + l];
-    sumP[g] = Vec{} + 0.0;
-    sumCount[g] = Vec{} + 0.0;
+    for (int l = 0; l < Lanes; ++l) {
+      w[g][l] = widths[g * Lanes + l];
+      sumP[g][l] = state.P[g * Lanes + l];
+      sumCount[g][l] = state.count[g * Lanes + l];
+    }
   }
   const Vec zero = Vec{} + 0.0;
-  const double fnc = fiberNumberCoefficient;
+  Vec laneNumber;
+  for (int l = 0; l < Lanes; ++l) laneNumber[l] = l;
+  const double fnc = tables.fiberNumberCoefficient;
+  CrossingClass* const classes = tables.classes;
 
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < classCount; ++i) {
+  std::size_t kept = state.kept;
+  for (std::size_t i = from; i < to; ++i) {
     const CrossingClass c = classes[i];
-    const AnglePair& pair = pairs[c.pair];
-    const double lb = c.lb, Pa = c.points.Pa, deltaA = c.points.deltaA, Pmax = c.points.Pmax,
-                 deltaMax = c.points.deltaMax, kA = c.slopes.kA, kB = c.slopes.kB, kC = c.slopes.kC;
+    const ClassLaw& law = tables.laws[c.law];
+    const PairWeights& pair = tables.pairs[c.pair];
+    const double lb = law.lb, Pa = law.Pa, deltaA = law.deltaA, Pmax = law.Pmax, deltaMax = law.deltaMax, kA = law.kA,
+                 kB = law.kB, kC = law.kC;
     bool stillActive = true;
     for (int g = 0; g < kGroups && stillActive; ++g) {
       // fiberResponse, lane by lane.
@@ -75,16 +101,21 @@ std::size_t passKernel(CrossingClass* classes, std::size_t classCount, const Ang
       const Vec second = Pa + (W - deltaA) * kB;
       const Vec falling = Pmax + (W - deltaMax) * kC;
       Vec load = W <= deltaA ? rising : (W <= deltaMax ? second : falling);
-      Mask active = ~(W >= lb) & ~(load > pair.ruptureLoad);
 
-      const bool allActive = everyLane(active);
       Vec countTerm = zero + pair.countWeight;
-      if (!allActive) {
-        // The class leaves at its first inactive lane: that step adds 0 and
-        // the later steps of the batch skip it, which adds 0 as well.
-        for (int l = 1; l < Lanes; ++l) active[l] &= active[l - 1];
-        load = active ? load : zero;
-        countTerm = active ? countTerm : zero;
+      if (const unsigned leaving = leavingLanes(W, lb, load, pair.ruptureLoad)) {
+        // The class leaves at its first such lane: that step adds 0 and the
+        // later steps of the batch skip it, which adds 0 as well.
+        Mask stays;
+        if constexpr (Lanes == 8) {  // one compare into a lane mask
+          stays = laneNumber < static_cast<double>(__builtin_ctz(leaving));
+        } else {  // cheaper than the compare without lane masks
+          Mask leaves = (W >= lb) | (load > pair.ruptureLoad);
+          for (int l = 1; l < Lanes; ++l) leaves[l] |= leaves[l - 1];
+          stays = ~leaves;
+        }
+        load = stays ? load : zero;
+        countTerm = stays ? countTerm : zero;
         stillActive = false;
       }
       sumP[g] = sumP[g] + load * pair.wXY * pair.wZX * fnc;
@@ -96,11 +127,11 @@ std::size_t passKernel(CrossingClass* classes, std::size_t classCount, const Ang
 
   for (int g = 0; g < kGroups; ++g) {
     for (int l = 0; l < Lanes; ++l) {
-      P[g * Lanes + l] = sumP[g][l];
-      count[g * Lanes + l] = sumCount[g][l];
+      state.P[g * Lanes + l] = sumP[g][l];
+      state.count[g * Lanes + l] = sumCount[g][l];
     }
   }
-  return kept;
+  state.kept = kept;
 }
 
 }  // namespace

@@ -4,9 +4,18 @@
 
 namespace fb::detail {
 
-std::size_t passBatchPortable(CrossingClass* classes, std::size_t classCount, const AnglePair* pairs, double fnc,
-                              const double* widths, double* P, double* count) {
-  return passKernel<2>(classes, classCount, pairs, fnc, widths, P, count);
+void passBatchPortable(const PassTables& tables, std::size_t from, std::size_t to, const double* widths,
+                       PassState& state) {
+  passKernel<2>(tables, from, to, widths, state);
+}
+
+PassBatchFunction widestPassBatch() {
+#if defined(__x86_64__) && defined(FIBERBRIDGE_HAVE_AVX_PASS)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return passBatchAvx512;
+  if (__builtin_cpu_supports("avx")) return passBatchAvx;
+#endif
+  return passBatchPortable;
 }
 
 }  // namespace fb::detail

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "engine/fiber_class_table.h"
 #include "engine/parameter_set.h"
@@ -47,14 +49,25 @@ ClassSums classPass(FiberClassTable& table, double Wcr);
 /// The step's pass and its result.
 StepResult evaluateStep(FiberClassTable& table, const ParameterSet& p, std::int16_t step, double Wcr);
 
+namespace detail {
+class PassCrew;
+struct PassState;
+}  // namespace detail
+
 /// The steps of a run, asked for in order 0, 1, 2, ... One pass over the class
 /// table serves a batch of consecutive steps, so each class is read once per
-/// batch instead of once per step; each step's sums still run over the
-/// classes in class order, so every result is the one-pass-per-step result,
-/// bit for bit.
+/// batch instead of once per step; with several threads, the next batches
+/// run beside it, each a little behind the one before it in the class list.
+/// Each step's sums still run over the classes in class order, on one
+/// thread, so every result is the one-pass-per-step result, bit for bit.
 class StepSequence {
  public:
-  StepSequence(FiberClassTable& table, const ParameterSet& p, const StepSchedule& schedule);
+  /// `threads` run batches side by side (0: one per core).
+  StepSequence(FiberClassTable& table, const ParameterSet& p, const StepSchedule& schedule, unsigned threads = 0);
+  ~StepSequence();
+  StepSequence(const StepSequence&) = delete;
+  StepSequence& operator=(const StepSequence&) = delete;
+
   /// The result of step `n`, the step after the one asked for last.
   StepResult evaluateStep(int n);
 
@@ -62,9 +75,11 @@ class StepSequence {
   FiberClassTable& table_;
   const ParameterSet& p_;
   StepSchedule schedule_;
-  int batchStart_ = 0;
-  int batchSize_ = 0;
-  std::array<double, kStepBatch> widths_{}, P_{}, count_{};
+  std::unique_ptr<detail::PassCrew> crew_;
+  int roundStart_ = 0;  // the first step of the batches at hand
+  int roundSteps_ = 0;
+  std::vector<std::array<double, kStepBatch>> widths_;  // per batch of the round
+  std::vector<detail::PassState> sums_;
 };
 
 }  // namespace fb

@@ -14,12 +14,12 @@ CurveRunner::Curve CurveRunner::run(const FieldTexts& texts, double width) {
   const ParameterSet& p = read.params;
   const RunConstants k = deriveValues(p);
   if ((curve.refusal = checkInputs(texts, read, k))) return curve;
-  const TableOutcome built = buildFiberClassTable(p, k, prepareOrientation(p, k), table_);
+  const TableOutcome built = buildFiberClassTable(p, k, prepareOrientation(p, k), table_, {}, threads_);
   if ((curve.refusal = built.refusal)) return curve;
 
   const StepSchedule schedule = StepSchedule::of(p, k);
   for (int n = 0; n <= schedule.lastStep(); ++n) curve.widestStep = std::max(curve.widestStep, stepWidth(schedule, n));
-  StepSequence steps(table_, p, schedule);
+  StepSequence steps(table_, p, schedule, threads_);
   for (int n = 0; n <= schedule.lastStep(); ++n) {
     const StepResult r = steps.evaluateStep(n);
     if (!std::isfinite(r.P) || !std::isfinite(r.sigma)) {

@@ -22,11 +22,15 @@ class CurveRunner {
     double widestStep = 0;           // mm, the widest crack width of the full run
   };
 
+  /// `threads` build the table and step (0: one per core).
+  explicit CurveRunner(unsigned threads = 0) : threads_(threads) {}
+
   /// The curve of the inputs in `texts` (the data file's name aside) up to `width` (mm).
   Curve run(const FieldTexts& texts, double width);
 
  private:
   FiberClassTable table_;
+  unsigned threads_;
 };
 
 }  // namespace fb

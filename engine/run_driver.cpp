@@ -53,7 +53,7 @@ bool isFinite(const StepResult& r) {
 
 }  // namespace
 
-RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file) {
+RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file, unsigned threads) {
   RunSummary summary;
   // Every way out closes the file, so it keeps the rows written so far.
   const auto end = [&](RunEnd how) {
@@ -95,10 +95,13 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file)
 
   view.showStatus("Model setting...");
   if (!view.yield()) return end(RunEnd::stopped);
-  const TableOutcome built = buildFiberClassTable(p, k, orientation, table, [&view](int slice) {
-    view.showStatus(sliceStatusText(slice));
-    return view.yield();
-  });
+  const TableOutcome built = buildFiberClassTable(
+      p, k, orientation, table,
+      [&view](int slice) {
+        view.showStatus(sliceStatusText(slice));
+        return view.yield();
+      },
+      threads);
   if (built.stopped) return end(RunEnd::stopped);
   if (built.refusal) return refuse(*built.refusal);
 
@@ -120,7 +123,7 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file)
   summary.headerWritten = true;
 
   const StepSchedule schedule = StepSchedule::of(p, k);
-  StepSequence steps(table, p, schedule);
+  StepSequence steps(table, p, schedule, threads);
   for (int n = 0; n <= schedule.lastStep(); ++n) {
     view.showStatus(stepStatusText(n));
     if (!view.yield()) return end(RunEnd::stopped);

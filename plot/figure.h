@@ -45,8 +45,8 @@ void drawFigure(const Figure& figure, Canvas& target);
 /// The figure as an SVG document.
 std::string svgFigure(const Figure& figure);
 
-/// Writes the figure to `path`: SVG for ".svg", PNG for ".png" (when built with
-/// Qt). Gives the reason when the file cannot be written.
+/// Writes the figure to `path`: SVG for ".svg", PNG for ".png" (through the
+/// painter module, when built with Qt). Gives the reason when the file cannot be written.
 std::optional<std::string> writeFigure(const std::string& path, const Figure& figure);
 
 /// Whether `path` names a kind of plot file this build writes.

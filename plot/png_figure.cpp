@@ -1,111 +1,114 @@
 #include "plot/png_figure.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFont>
-#include <QFontMetricsF>
-#include <QGuiApplication>
-#include <QImage>
-#include <QLibraryInfo>
-#include <QPainter>
-#include <QSaveFile>
-#include <cstdio>
-#include <memory>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <deque>
+#include <filesystem>
+#include <system_error>
+
+#include "plot/png_module.h"
 
 namespace fb {
 namespace {
 
-class PainterCanvas : public Canvas {
+// Keeps the figure's primitives in pixels, for the painter module.
+class PixelCanvas : public Canvas {
  public:
-  explicit PainterCanvas(QImage& image) : image_(image), painter_(&image) {
-    painter_.setRenderHint(QPainter::Antialiasing);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(12);
-    painter_.setFont(font);
-  }
+  PixelCanvas(int width, int height) : width_(width), height_(height) {}
+  const std::vector<FbPngPrimitive>& primitives() const { return primitives_; }
 
  protected:
-  void drawClear() override { image_.fill(Qt::white); }
-  void drawPoint(float x, float y, Rgb colour) override {
-    painter_.setPen(Qt::NoPen);
-    painter_.setBrush(qColour(colour));
-    painter_.drawEllipse(map(x, y), 1.5, 1.5);
-  }
+  void drawClear() override { add(FB_PNG_CLEAR, 0, 0, 0, 0, {}); }
+  void drawPoint(float x, float y, Rgb colour) override { add(FB_PNG_POINT, x, y, x, y, colour); }
   void drawLine(float x1, float y1, float x2, float y2, Rgb colour) override {
-    painter_.setPen(QPen(qColour(colour), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter_.drawLine(map(x1, y1), map(x2, y2));
+    add(FB_PNG_LINE, x1, y1, x2, y2, colour);
   }
   void drawText(float x, float y, std::string_view utf8, Rgb colour, float anchor) override {
-    const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    const QPointF p = map(x, y);
-    painter_.setPen(qColour(colour));
-    painter_.drawText(QPointF(p.x() - QFontMetricsF(painter_.font()).horizontalAdvance(s) * anchor, p.y()), s);
+    FbPngPrimitive& p = add(FB_PNG_TEXT, x, y, x, y, colour);
+    p.anchor = anchor;
+    p.text = texts_.emplace_back(utf8).data();  // a deque never moves its strings
+    p.textSize = utf8.size();
   }
 
  private:
-  static QColor qColour(Rgb c) { return QColor(c.r, c.g, c.b); }
-  QPointF map(float x, float y) const { return {fractionX(x) * image_.width(), fractionY(y) * image_.height()}; }
+  FbPngPrimitive& add(int kind, float x1, float y1, float x2, float y2, Rgb c) {
+    return primitives_.emplace_back(FbPngPrimitive{kind, fractionX(x1) * width_, fractionY(y1) * height_,
+                                                   fractionX(x2) * width_, fractionY(y2) * height_, c.r, c.g, c.b, 0.0f,
+                                                   nullptr, 0});
+  }
 
-  QImage& image_;
-  QPainter painter_;
+  int width_, height_;
+  std::vector<FbPngPrimitive> primitives_;
+  std::deque<std::string> texts_;
 };
 
-// Qt ends the process when it finds no platform plugin; look first.
-bool offscreenPlatformFound() {
-  QStringList dirs{QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms")};
-  for (const QString& dir : qEnvironmentVariable("QT_PLUGIN_PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts))
-    dirs << dir + QStringLiteral("/platforms");
-  const QString own = qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH");
-  if (!own.isEmpty()) dirs << own;
-  for (const QString& dir : dirs)
-    if (!QDir(dir).entryList({QStringLiteral("*qoffscreen*")}, QDir::Files).isEmpty()) return true;
-  return false;
+std::string executableDir() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.parent_path().string();
 }
 
-// Qt's notes while it starts for the painting (no runtime folder, font
-// fall-backs) are not the user's business; its errors still show.
-struct QuietQt {
-  QuietQt() : previous(qInstallMessageHandler(&onlyErrors)) {}
-  ~QuietQt() { qInstallMessageHandler(previous); }
-  QuietQt(const QuietQt&) = delete;
-  QuietQt& operator=(const QuietQt&) = delete;
-  static void onlyErrors(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
-  }
-  QtMessageHandler previous;
+// Whether `dir` lies inside the build tree; only a program there may load
+// the module the build made, never an installed one.
+bool insideBuildTree(const std::string& dir) {
+  const std::string root = FIBERBRIDGE_BUILD_DIR;
+  return dir.compare(0, root.size(), root) == 0 && (dir.size() == root.size() || dir[root.size()] == '/');
+}
+
+struct LoadedModule {
+  FbPngWrite write = nullptr;
+  std::string error;  // why there is none
 };
+
+LoadedModule loadModule() {
+  const std::vector<std::string> candidates = pngModuleCandidates();
+  std::string looked;
+  for (const std::string& path : candidates) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+      looked += (looked.empty() ? "" : ", ") + path;
+      continue;
+    }
+    // Kept open for the rest of the process: the toolkit does not unload cleanly.
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      std::string why = ::dlerror();
+      if (why.rfind(path + ": ", 0) == 0) why.erase(0, path.size() + 2);  // it names the file too
+      return {nullptr, "the PNG module " + path + " cannot be loaded (" + why + ")"};
+    }
+    void* entry = ::dlsym(handle, kPngEntryPoint);
+    if (!entry)
+      return {nullptr, "the PNG module " + path + " is not one of this version (it lacks " + kPngEntryPoint + ")"};
+    return {reinterpret_cast<FbPngWrite>(entry), {}};
+  }
+  return {nullptr, "PNG needs the module " + std::string(kPngModuleFile) + ", which is not installed (looked for " +
+                       (looked.empty() ? std::string("it nowhere") : looked) + ")"};
+}
 
 }  // namespace
 
+std::vector<std::string> pngModuleCandidates() {
+  std::vector<std::string> paths;
+  const std::string dir = executableDir();
+  if (dir.empty()) return paths;
+  paths.push_back(
+      (std::filesystem::path(dir) / FIBERBRIDGE_PNG_MODULE_RELDIR / kPngModuleFile).lexically_normal().string());
+  if (insideBuildTree(dir)) paths.push_back(FIBERBRIDGE_PNG_MODULE_BUILD_PATH);
+  return paths;
+}
+
 std::optional<std::string> writePngFigure(const std::string& path, const Figure& figure) {
-  const QuietQt quiet;
-  std::unique_ptr<QGuiApplication> app;
-  if (!QCoreApplication::instance()) {
-    if (!offscreenPlatformFound())
-      return path + ": PNG needs Qt's offscreen platform plugin (Debian: qt6-qpa-plugins); name an .svg file instead";
-    static int argc = 3;
-    static char name[] = "fiberbridge-cli", option[] = "-platform", platform[] = "offscreen";
-    static char* argv[] = {name, option, platform, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
+  static const LoadedModule module = loadModule();
+  if (!module.write) return path + ": " + module.error + "; name an .svg file instead";
 
   const FigureSize size = figureSize(figure);
-  QImage image(size.width, size.height, QImage::Format_RGB32);
-  if (image.isNull())
-    return path + ": no memory for a " + std::to_string(size.width) + "x" + std::to_string(size.height) + " image";
-  {
-    PainterCanvas canvas(image);
-    drawFigure(figure, canvas);
-  }
-  // QSaveFile replaces an earlier file only once the new one is complete.
-  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-  file.setDirectWriteFallback(true);
-  if (!file.open(QIODevice::WriteOnly)) return path + ": " + file.errorString().toStdString();
-  if (!image.save(&file, "PNG")) {
-    file.cancelWriting();
-    return path + ": the PNG could not be written (" + file.errorString().toStdString() + ")";
-  }
-  if (!file.commit()) return path + ": " + file.errorString().toStdString();
+  PixelCanvas canvas(size.width, size.height);
+  drawFigure(figure, canvas);
+  char reason[512] = "";
+  if (module.write(path.c_str(), size.width, size.height, canvas.primitives().data(), canvas.primitives().size(),
+                   reason, sizeof reason) != 0)
+    return path + ": " + reason;
   return std::nullopt;
 }
 

@@ -176,9 +176,10 @@ PYBIND11_MODULE(_native, m) {
             worker(threadCalculator());
           } else {
             std::vector<std::jthread> pool;
+            const unsigned share = std::max(1u, std::thread::hardware_concurrency() / threads);
             for (unsigned t = 0; t < threads; ++t)
-              pool.emplace_back([&] {
-                Calculator calculator;
+              pool.emplace_back([&, share] {
+                Calculator calculator(share);
                 worker(calculator);
               });
           }

@@ -17,6 +17,8 @@ packages=(
   help2man
   # the tests of the bash completion and of the scalable icon
   bash-completion librsvg2-bin
+  # the whole-process benchmarks: times and peak memory
+  hyperfine time
 )
 if [ "${1:-}" = --package ]; then
   packages+=(

@@ -44,7 +44,7 @@ struct Trial {
 // Runs the model for values of the free inputs; one per worker, with its class table.
 class Evaluator {
  public:
-  explicit Evaluator(const FitSettings& s) : settings_(s) {
+  Evaluator(const FitSettings& s, unsigned threads) : settings_(s), runner_(threads) {
     for (const MeasuredPoint& m : s.measured) widest_ = std::max(widest_, m.Wcr);
   }
 
@@ -326,9 +326,11 @@ FitResult fitMeasuredCurve(const FitSettings& s, const FitProgress& progress) {
     std::size_t workersLeft = std::clamp<std::size_t>(s.jobs, 1, std::max<std::size_t>(count, 1));
     std::condition_variable ended;
     std::vector<std::jthread> threads;
+    // The workers share the cores; each runs the model on its share of them.
+    const unsigned share = std::max(1u, std::thread::hardware_concurrency() / static_cast<unsigned>(workersLeft));
     for (std::size_t t = 0, workers = workersLeft; t < workers; ++t)
-      threads.emplace_back([&] {
-        Evaluator evaluator(s);
+      threads.emplace_back([&, share] {
+        Evaluator evaluator(s, share);
         for (std::size_t k; !stopped() && (k = next.fetch_add(1)) < count;) task(evaluator, k);
         std::lock_guard lock(mutex);
         --workersLeft;
@@ -383,7 +385,7 @@ FitResult fitMeasuredCurve(const FitSettings& s, const FitProgress& progress) {
                                 formatShortest(best->values[j] - f.low <= edge ? f.low : f.high) +
                                 ": the best fit may lie beyond it");
   }
-  Evaluator evaluator(s);
+  Evaluator evaluator(s, 0);
   judgeEstimates(s, evaluator, *best, result);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   return result;

@@ -103,8 +103,12 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
   std::vector<std::size_t> ended;  // indices of ended runs the caller has not heard of; under `mutex`
   std::size_t workersLeft = 0;     // under `mutex`
 
+  const std::size_t threadCount = std::clamp<std::size_t>(settings.jobs, 1, std::max<std::size_t>(1, inputs.size()));
+  // The workers share the cores; each builds its tables on its share of them.
+  const unsigned buildThreads = std::max(1u, std::thread::hardware_concurrency() / static_cast<unsigned>(threadCount));
+
   const auto worker = [&] {
-    Calculator calculator;  // one class table per worker, reused for its runs
+    Calculator calculator(buildThreads);  // one class table per worker, reused for its runs
     for (std::size_t i; !stopped() && (i = next.fetch_add(1)) < inputs.size();) {
       RunRecord& record = records[i];
       RunOutcome& outcome = record.outcome;
@@ -135,7 +139,6 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
     runEnded.notify_one();
   };
 
-  const std::size_t threadCount = std::clamp<std::size_t>(settings.jobs, 1, std::max<std::size_t>(1, inputs.size()));
   std::vector<std::jthread> threads;
   threads.reserve(threadCount);
   {

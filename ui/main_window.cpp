@@ -65,8 +65,9 @@ QLabel* makeLabel(QWidget* parent, const ControlPlace& c, const QColor& backgrou
   return label;
 }
 
-QLineEdit* makeBox(QWidget* parent, Qt::Alignment align, bool bold = false) {
+QLineEdit* makeBox(QWidget* parent, QStyle* style, Qt::Alignment align, bool bold = false) {
   auto* box = new QLineEdit(parent);
+  box->setStyle(style);
   box->setAlignment(align | Qt::AlignVCenter);
   // The boxes are as low as the layout makes them; Qt's inner margins would hide the text.
   box->setTextMargins(0, -2, 0, -2);
@@ -105,6 +106,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 }
 
 void Form1::buildControls() {
+  QStyle* const boxStyle = boxPanelStyle(this);
   for (const ControlPlace& c : form1Layout()) {
     QWidget* w = nullptr;
     switch (c.kind) {
@@ -115,10 +117,10 @@ void Form1::buildControls() {
         break;
       }
       case ControlKind::textBox:
-        w = makeBox(this, Qt::AlignRight);
+        w = makeBox(this, boxStyle, Qt::AlignRight);
         break;
       case ControlKind::status: {
-        QLineEdit* box = makeBox(this, Qt::AlignLeft, true);
+        QLineEdit* box = makeBox(this, boxStyle, Qt::AlignLeft, true);
         box->setEnabled(false);
         box->setFocusPolicy(Qt::NoFocus);
         QPalette p = box->palette();
@@ -128,7 +130,7 @@ void Form1::buildControls() {
         break;
       }
       case ControlKind::dataFileBox: {
-        QLineEdit* box = makeBox(this, Qt::AlignLeft);
+        QLineEdit* box = makeBox(this, boxStyle, Qt::AlignLeft);
         QPalette p = box->palette();
         p.setColor(QPalette::Text, kRed);
         p.setColor(QPalette::Base, kWhite);
@@ -169,10 +171,10 @@ void Form1::buildControls() {
         break;
       }
       case ControlKind::resultField:
-        w = makeBox(this, Qt::AlignRight, true);
+        w = makeBox(this, boxStyle, Qt::AlignRight, true);
         break;
       case ControlKind::plainResult: {
-        QLineEdit* box = makeBox(this, Qt::AlignRight);
+        QLineEdit* box = makeBox(this, boxStyle, Qt::AlignRight);
         QPalette p = box->palette();
         p.setColor(QPalette::Base, p.color(QPalette::Button));
         box->setPalette(p);
@@ -253,7 +255,11 @@ void Form1::showStatus(const std::string& text) {
 void Form1::showResults(const ResultTexts& t) {
   const std::string* texts[5] = {&t.pmax, &t.sigmaMax, &t.effectiveness, &t.crackWidth, &t.stress};
   for (int i = 0; i < 5; ++i) {
-    resultBox(i)->setText(QString::fromStdString(*texts[i]));
+    // Once past the peak the maximum stays; a box set to its own text would
+    // still lay the text out and paint it again.
+    const QString text = QString::fromStdString(*texts[i]);
+    if (resultBox(i)->text() == text) continue;
+    resultBox(i)->setText(text);
     toRepaint_ += resultBox(i)->geometry();
   }
 }

@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 
+class QStyle;
 class QWidget;
 
 namespace fb {
@@ -26,6 +27,12 @@ QFont programFont(qreal pointSize = 9.75);
 /// window width / 2 (likewise top), from the outer size, frame included,
 /// worked out in floating point and rounded down to a pixel.
 void centreOnScreen(QWidget* window);
+
+/// A style for the text boxes that paints each box's panel (its frame and
+/// background) once per size and state and then copies it: the run changes
+/// the status and result boxes hundreds of times, and the toolkit's styles
+/// draw their rounded, antialiased frames anew each time. Owned by `owner`.
+QStyle* boxPanelStyle(QWidget* owner);
 
 /// A message box with an exclamation icon and one OK button; returns when it is dismissed.
 void showWarning(QWidget* parent, const QString& title, const QString& text);

@@ -89,4 +89,14 @@ TEST_F(Cli, usage_errors_exit_2) {
   EXPECT_EQ(version.out, std::string(fb::kVersion) + "\n");
 }
 
+// The toolkit loads only with the PNG painter module; linked in, it would
+// make every start several times slower.
+TEST_F(Cli, starts_without_the_window_toolkit) {
+  const std::string libraries = (dir / "ldd").string();
+  ASSERT_EQ(std::system(("ldd " FIBERBRIDGE_CLI " > " + libraries).c_str()), 0);
+  const std::string needed = readFile(libraries);
+  EXPECT_NE(needed.find("libc.so"), std::string::npos) << needed;
+  EXPECT_EQ(needed.find("libQt"), std::string::npos) << needed;
+}
+
 }  // namespace

@@ -35,9 +35,9 @@ PreparedRun prepare(const fb::FieldTexts& t) {
   return run;
 }
 
-std::vector<fb::StepResult> runSteps(const fb::FieldTexts& t) {
+std::vector<fb::StepResult> runSteps(const fb::FieldTexts& t, unsigned threads = 0) {
   PreparedRun run = prepare(t);
-  fb::StepSequence steps(run.table, run.p, run.schedule);
+  fb::StepSequence steps(run.table, run.p, run.schedule, threads);
   std::vector<fb::StepResult> results;
   for (int s = 0; s <= run.schedule.lastStep(); ++s) results.push_back(steps.evaluateStep(s));
   return results;
@@ -56,8 +56,9 @@ std::vector<fb::StepResult> straightforwardSteps(const fb::FieldTexts& t) {
     for (std::size_t i = 0; i < run.table.active.size(); ++i) {
       if (!active[i]) continue;
       const fb::CrossingClass& c = run.table.active[i];
-      const fb::AnglePair& pair = run.table.pairs[c.pair];
-      const fb::FiberLoad f = fb::fiberResponse(w, c.lb, c.points, pair.ruptureLoad);
+      const fb::ClassLaw& law = run.table.law(c);
+      const fb::PairWeights& pair = run.table.pair(c);
+      const fb::FiberLoad f = fb::fiberResponse(w, law.lb, law.points(), pair.ruptureLoad);
       active[i] = f.active;
       P = P + ((f.load * pair.wXY) * pair.wZX) * fnc;
       count = count + ((static_cast<double>(f.active) * pair.wXY) * pair.wZX) * fnc;
@@ -118,35 +119,58 @@ TEST(CrackSteps, batched_passes_give_the_bits_of_one_pass_per_step) {
     fb::FieldTexts t = fb::FieldTexts::defaults();
     for (const auto& [field, text] : changes) t[field] = text;
     SCOPED_TRACE(t[fb::Field::division]);
-    expectSameBits(runSteps(t), straightforwardSteps(t));
+    const std::vector<fb::StepResult> plain = straightforwardSteps(t);
+    // One thread, and batches side by side on more threads than cores.
+    for (unsigned threads : {1u, 3u}) expectSameBits(runSteps(t, threads), plain);
   }
 }
 
-TEST(CrackSteps, every_instruction_set_gives_the_same_sums) {
+// One batch over a table whose classes leave at every lane (pulled out,
+// ruptured, on each line of the law), on the portable pass in one piece and
+// on `wide` in three, as batches that follow one another take it: the same
+// sums and the same classes kept, in the same order.
+void expectPortableBits(fb::detail::PassBatchFunction wide) {
   fb::FieldTexts t = fb::FieldTexts::defaults();
   t[fb::Field::fp1] = "0.03";
   t[fb::Field::Ca] = "0.02";
+  t[fb::Field::crackAngleXY] = "20";
   const PreparedRun run = prepare(t);
   double widths[fb::kStepBatch];
-  for (int j = 0; j < fb::kStepBatch; ++j) widths[j] = 0.02 * j * j;
-  double P1[fb::kStepBatch], C1[fb::kStepBatch], P2[fb::kStepBatch], C2[fb::kStepBatch];
+  for (int j = 0; j < fb::kStepBatch; ++j) widths[j] = 0.005 * j * j;  // up to 4.8 mm: the longest stay
   fb::FiberClassTable a = run.table, b = run.table;
-  const std::size_t keptA = fb::detail::passBatchPortable(a.active.data(), a.active.size(), a.pairs.data(),
-                                                          a.fiberNumberCoefficient, widths, P1, C1);
-#if defined(FIBERBRIDGE_HAVE_AVX_PASS)
-  if (!__builtin_cpu_supports("avx")) GTEST_SKIP() << "no AVX here";
-  const std::size_t keptB = fb::detail::passBatchAvx(b.active.data(), b.active.size(), b.pairs.data(),
-                                                     b.fiberNumberCoefficient, widths, P2, C2);
-  EXPECT_EQ(keptA, keptB);
+  const auto tables = [](fb::FiberClassTable& x) {
+    return fb::detail::PassTables{x.active.data(), x.laws.data(), x.pairs.data(), x.fiberNumberCoefficient};
+  };
+  const std::size_t n = run.table.active.size();
+  fb::detail::PassState one, pieces;
+  fb::detail::passBatchPortable(tables(a), 0, n, widths, one);
+  for (const auto& [from, to] : {std::pair{std::size_t{0}, n / 3}, {n / 3, n / 3 + 1}, {n / 3 + 1, n}})
+    wide(tables(b), from, to, widths, pieces);
+  ASSERT_EQ(one.kept, pieces.kept);
+  EXPECT_GT(one.kept, 0u);
+  EXPECT_LT(one.kept, n);
+  for (std::size_t i = 0; i < one.kept; ++i) ASSERT_EQ(a.active[i].law, b.active[i].law) << i;
   for (int j = 0; j < fb::kStepBatch; ++j) {
-    EXPECT_EQ(P1[j], P2[j]) << j;
-    EXPECT_EQ(C1[j], C2[j]) << j;
+    EXPECT_EQ(one.P[j], pieces.P[j]) << j;
+    EXPECT_EQ(one.count[j], pieces.count[j]) << j;
   }
-#else
-  (void)keptA, (void)P2, (void)C2;
-  GTEST_SKIP() << "one instruction set only";
-#endif
 }
+
+TEST(CrackSteps, the_portable_pass_in_pieces_gives_its_bits_in_one) {
+  expectPortableBits(fb::detail::passBatchPortable);
+}
+
+#if defined(FIBERBRIDGE_HAVE_AVX_PASS)
+TEST(CrackSteps, the_avx_pass_gives_the_portable_bits) {
+  if (!__builtin_cpu_supports("avx")) GTEST_SKIP() << "no AVX here";
+  expectPortableBits(fb::detail::passBatchAvx);
+}
+
+TEST(CrackSteps, the_avx512_pass_gives_the_portable_bits) {
+  if (!__builtin_cpu_supports("avx512f")) GTEST_SKIP() << "no AVX-512 here";
+  expectPortableBits(fb::detail::passBatchAvx512);
+}
+#endif
 
 TEST(CrackSteps, fibers_that_left_stay_out_when_the_crack_narrows) {
   fb::FieldTexts t = fb::FieldTexts::defaults();

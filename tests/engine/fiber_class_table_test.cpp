@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <numeric>
+#include <thread>
+#include <vector>
 
 #include "engine/inputs.h"
 #include "engine/orientation.h"
@@ -85,8 +89,9 @@ TEST(FiberClassTable, uniform_orientation_gives_every_pair_an_equal_share_of_the
   EXPECT_FALSE(outcome.refusal);
   EXPECT_EQ(slices, fb::kSliceCount);
   ASSERT_EQ(table.pairs.size(), static_cast<std::size_t>(fb::kPairCount));
-  for (const fb::AnglePair& pair : table.pairs) EXPECT_NEAR(pair.countWeight, k.fiberNumberCoefficient / 8100.0, 1e-12);
-  for (const fb::CrossingClass& c : table.active) ASSERT_GT(c.lb, 0.0f);
+  for (const fb::PairWeights& pair : table.pairs)
+    EXPECT_NEAR(pair.countWeight, k.fiberNumberCoefficient / 8100.0, 1e-12);
+  for (const fb::CrossingClass& c : table.active) ASSERT_GT(table.law(c).lb, 0.0f);
 }
 
 TEST(FiberClassTable, a_zero_first_point_width_for_a_crossing_fiber_is_refused) {
@@ -100,11 +105,87 @@ TEST(FiberClassTable, a_zero_first_point_width_for_a_crossing_fiber_is_refused) 
   EXPECT_EQ(outcome.refusal->field, "Ca/Da");
 }
 
-TEST(FiberClassTable, the_build_stops_when_progress_asks_it_to) {
-  const fb::ParameterSet p = fb::readParameterSet(fb::FieldTexts::defaults()).params;
-  const fb::RunConstants k = fb::deriveValues(p);
+struct Build {
   fb::FiberClassTable table;
-  EXPECT_TRUE(fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table, [](int s) { return s < 3; }).stopped);
+  fb::TableOutcome outcome;
+  std::vector<int> slices;  // as progress saw them
+  bool progressOffThread = false;
+};
+
+// Builds on `threads` threads; progress asks to stop after slice `stopAfter`.
+Build build(const fb::FieldTexts& t, unsigned threads, int stopAfter = fb::kSliceCount) {
+  const fb::ParameterSet p = fb::readParameterSet(t).params;
+  const fb::RunConstants k = fb::deriveValues(p);
+  Build b;
+  const std::thread::id caller = std::this_thread::get_id();
+  const auto progress = [&](int slice) {
+    b.slices.push_back(slice);
+    b.progressOffThread = b.progressOffThread || std::this_thread::get_id() != caller;
+    return slice < stopAfter;
+  };
+  b.outcome = fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), b.table, progress, threads);
+  return b;
+}
+
+std::vector<int> slicesUpTo(int last) {
+  std::vector<int> s(last + 1);
+  std::iota(s.begin(), s.end(), 0);
+  return s;
+}
+
+template <class T>
+bool sameBits(const T& a, const T& b) {
+  return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+// More threads than cores, so that slices end out of order.
+constexpr unsigned kManyThreads = 8;
+
+TEST(FiberClassTable, one_thread_and_many_build_the_same_table_and_report_every_slice_in_order) {
+  fb::FieldTexts lengthTerms = fb::FieldTexts::defaults();
+  for (const auto& [field, text] : {std::pair{fb::Field::fp1, "0.02"},
+                                    {fb::Field::fd1, "0.01"},
+                                    {fb::Field::Ba, "0.3"},
+                                    {fb::Field::crackAngleXY, "30"},
+                                    {fb::Field::kzx, "3"}})
+    lengthTerms[field] = text;
+  for (const fb::FieldTexts& t : {fb::FieldTexts::defaults(), lengthTerms}) {
+    const Build one = build(t, 1), many = build(t, kManyThreads);
+    for (const Build* b : {&one, &many}) {
+      EXPECT_FALSE(b->outcome.stopped || b->outcome.refusal);
+      EXPECT_EQ(b->slices, slicesUpTo(fb::kSliceCount - 1));
+      EXPECT_FALSE(b->progressOffThread) << "progress runs on the thread that owns the view";
+    }
+    ASSERT_EQ(one.table.active.size(), many.table.active.size());
+    EXPECT_GT(one.table.active.size(), 300000u);
+    for (std::size_t i = 0; i < one.table.active.size(); ++i) {
+      const fb::CrossingClass &a = one.table.active[i], &b = many.table.active[i];
+      ASSERT_EQ(a.pair, b.pair) << i;
+      ASSERT_TRUE(sameBits(one.table.law(a), many.table.law(b))) << i;
+    }
+    for (int pair = 0; pair < fb::kPairCount; ++pair)
+      ASSERT_TRUE(sameBits(one.table.pairs[pair], many.table.pairs[pair])) << pair;
+  }
+}
+
+TEST(FiberClassTable, a_build_on_many_threads_stops_and_refuses_where_one_thread_does) {
+  for (unsigned threads : {1u, kManyThreads}) {
+    SCOPED_TRACE(threads);
+    const Build stopped = build(fb::FieldTexts::defaults(), threads, 3);
+    EXPECT_TRUE(stopped.outcome.stopped);
+    EXPECT_EQ(stopped.slices, slicesUpTo(3));
+
+    // lb^60 leaves single precision only for the longer embedded lengths: the
+    // first slices build, and a later slice may fail before an earlier one.
+    fb::FieldTexts t = fb::FieldTexts::defaults();
+    t[fb::Field::Ba] = "60";
+    const Build refused = build(t, threads);
+    ASSERT_TRUE(refused.outcome.refusal);
+    EXPECT_EQ(refused.outcome.refusal->field, "Aa/Ba");
+    ASSERT_GT(refused.slices.size(), 50u);
+    EXPECT_LT(refused.slices.size(), 101u);
+    EXPECT_EQ(refused.slices, build(t, 1).slices);
+  }
 }
 
 }  // namespace

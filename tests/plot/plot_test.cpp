@@ -96,6 +96,36 @@ TEST_F(PlotFile, a_run_writes_svg_and_png_of_the_expected_size) {
   EXPECT_EQ(be32(20), unsigned(fb::kPlainFigureSize.height));
 }
 
+#ifdef FIBERBRIDGE_PNG_MODULE_RELDIR
+// An installed program whose painter module is missing or broken: the PNG is
+// refused with the reason, the run's other files are written, SVG still works.
+TEST_F(PlotFile, a_missing_or_broken_png_module_fails_the_png_alone) {
+  const std::filesystem::path bin = at("bin"), moduleDir = bin / FIBERBRIDGE_PNG_MODULE_RELDIR;
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(FIBERBRIDGE_CLI, bin / "fiberbridge-cli");
+  const std::string cli = (bin / "fiberbridge-cli").string();
+
+  fbtest::Outcome o = run({"-o", "a.p-d", "--division", "3", "--plot", "a.png", "--csv", "a.csv"}, "", cli);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("a.png: PNG needs the module fiberbridge-png.so, which is not installed"), std::string::npos)
+      << o.err;
+  EXPECT_TRUE(std::filesystem::exists(at("a.p-d")) && std::filesystem::exists(at("a.csv")));
+  EXPECT_FALSE(std::filesystem::exists(at("a.png")));
+
+  std::filesystem::create_directories(moduleDir);
+  fbtest::writeFile(moduleDir / "fiberbridge-png.so", "not a shared object\n");
+  o = run({"-o", "b.p-d", "--division", "3", "--plot", "b.png"}, "", cli);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("b.png: the PNG module "), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("cannot be loaded ("), std::string::npos) << o.err;
+  EXPECT_FALSE(std::filesystem::exists(at("b.png")));
+
+  o = run({"-o", "c.p-d", "--division", "3", "--plot", "c.svg"}, "", cli);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(fbtest::readFile(at("c.svg")).rfind("<svg", 0), 0u);
+}
+#endif
+
 TEST_F(PlotFile, an_unknown_plot_kind_is_a_usage_error_before_anything_is_written) {
   const fbtest::Outcome o = run({"-o", "a.p-d", "--plot", "a.pdf"});
   EXPECT_EQ(o.status, 2);

@@ -55,14 +55,16 @@ class CliFolder : public ::testing::Test {
 
   std::filesystem::path at(const std::string& name) const { return dir / name; }
 
-  /// Runs the command line in the folder; `prelude` is shell run first (ulimit, trap).
-  Outcome run(const std::vector<std::string>& args, const std::string& prelude = "") const {
-    return finish(start(args, prelude));
+  /// Runs the command line (or `program`) in the folder; `prelude` is shell run first (ulimit, trap).
+  Outcome run(const std::vector<std::string>& args, const std::string& prelude = "",
+              const std::string& program = FIBERBRIDGE_CLI) const {
+    return finish(start(args, prelude, program));
   }
 
   /// Starts the command line in the background; the process is the command line itself.
-  pid_t start(const std::vector<std::string>& args, const std::string& prelude = "") const {
-    std::string command = "cd '" + dir.string() + "' && " + prelude + " exec '" FIBERBRIDGE_CLI "'";
+  pid_t start(const std::vector<std::string>& args, const std::string& prelude = "",
+              const std::string& program = FIBERBRIDGE_CLI) const {
+    std::string command = "cd '" + dir.string() + "' && " + prelude + " exec '" + program + "'";
     for (const std::string& a : args) command += " '" + a + "'";
     command += " >stdout.txt 2>stderr.txt </dev/null";
     const char* argv[] = {"sh", "-c", command.c_str(), nullptr};

@@ -189,6 +189,23 @@ TEST(Window, fp1_box_is_checked_each_time_the_focus_leaves_it) {
   EXPECT_EQ(fp1->text(), "-5") << "leaving fp0 runs no check";
 }
 
+// The boxes' panels come from a cache keyed by size and state; a state left
+// out of the key would show one box's frame (focus, disabled, colours) on another.
+TEST(Window, boxes_painted_from_the_panel_cache_look_as_the_toolkit_draws_them) {
+  WindowUnderTest w;
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  w.box("Text24")->setFocus();
+  w.box("Text6")->setEnabled(false);
+  QPalette yellow = w.box("Text3")->palette();
+  yellow.setColor(QPalette::Base, Qt::yellow);
+  w.box("Text3")->setPalette(yellow);
+  const QImage cached = w.grab().toImage();
+  EXPECT_EQ(w.grab().toImage(), cached) << "painted again from the cache";
+  for (QLineEdit* box : w.findChildren<QLineEdit*>()) box->setStyle(QApplication::style());
+  EXPECT_EQ(w.grab().toImage(), cached);
+}
+
 TEST(Window, opens_with_the_layout_in_pixels_and_start_waiting_for_a_file) {
   WindowUnderTest w;
   EXPECT_EQ(w.size(), QSize(609, 755));
