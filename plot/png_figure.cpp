@@ -3,11 +3,14 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "plot/png_module.h"
+#include "study/text_files.h"
 
 namespace fb {
 namespace {
@@ -57,7 +60,7 @@ bool insideBuildTree(const std::string& dir) {
 }
 
 struct LoadedModule {
-  FbPngWrite write = nullptr;
+  FbPngEncode encode = nullptr;
   std::string error;  // why there is none
 };
 
@@ -80,7 +83,7 @@ LoadedModule loadModule() {
     void* entry = ::dlsym(handle, kPngEntryPoint);
     if (!entry)
       return {nullptr, "the PNG module " + path + " is not one of this version (it lacks " + kPngEntryPoint + ")"};
-    return {reinterpret_cast<FbPngWrite>(entry), {}};
+    return {reinterpret_cast<FbPngEncode>(entry), {}};
   }
   return {nullptr, "PNG needs the module " + std::string(kPngModuleFile) + ", which is not installed (looked for " +
                        (looked.empty() ? std::string("it nowhere") : looked) + ")"};
@@ -100,16 +103,20 @@ std::vector<std::string> pngModuleCandidates() {
 
 std::optional<std::string> writePngFigure(const std::string& path, const Figure& figure) {
   static const LoadedModule module = loadModule();
-  if (!module.write) return path + ": " + module.error + "; name an .svg file instead";
+  if (!module.encode) return path + ": " + module.error + "; name an .svg file instead";
 
   const FigureSize size = figureSize(figure);
   PixelCanvas canvas(size.width, size.height);
   drawFigure(figure, canvas);
   char reason[512] = "";
-  if (module.write(path.c_str(), size.width, size.height, canvas.primitives().data(), canvas.primitives().size(),
-                   reason, sizeof reason) != 0)
+  unsigned char* data = nullptr;
+  std::size_t bytes = 0;
+  if (module.encode(size.width, size.height, canvas.primitives().data(), canvas.primitives().size(), &data, &bytes,
+                    reason, sizeof reason) != 0)
     return path + ": " + reason;
-  return std::nullopt;
+  // Written as every result file is: whole or not at all, never through a planted name.
+  const std::unique_ptr<unsigned char, decltype(&std::free)> owned(data, &std::free);
+  return writeTextFile(path, std::string_view(reinterpret_cast<const char*>(data), bytes));
 }
 
 }  // namespace fb

@@ -2,6 +2,7 @@
 // Loaded by the command line only when a PNG is asked for (see png_module.h).
 #include "plot/png_module.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -10,9 +11,9 @@
 #include <QImage>
 #include <QLibraryInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -83,7 +84,7 @@ void paint(QImage& image, const FbPngPrimitive* primitives, size_t count) {
 }
 
 // The reason, without the path: the caller names the file.
-std::string write(const char* path, int width, int height, const FbPngPrimitive* primitives, size_t count) {
+std::string encode(int width, int height, const FbPngPrimitive* primitives, size_t count, QByteArray& png) {
   const QuietQt quiet;
   std::unique_ptr<QGuiApplication> app;
   if (!QCoreApplication::instance()) {
@@ -99,27 +100,28 @@ std::string write(const char* path, int width, int height, const FbPngPrimitive*
   if (image.isNull()) return "no memory for a " + std::to_string(width) + "x" + std::to_string(height) + " image";
   image.fill(Qt::white);
   paint(image, primitives, count);
-  // QSaveFile replaces an earlier file only once the new one is complete.
-  QSaveFile file(QFile::decodeName(QByteArray(path)));
-  file.setDirectWriteFallback(true);
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString().toStdString();
-  if (!image.save(&file, "PNG")) {
-    file.cancelWriting();
-    return "the PNG could not be written (" + file.errorString().toStdString() + ")";
-  }
-  if (!file.commit()) return file.errorString().toStdString();
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return "the image could not be encoded as PNG";
   return {};
 }
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int fiberbridge_png_write_v1(const char* path, int width, int height,
-                                                                               const FbPngPrimitive* primitives,
-                                                                               size_t count, char* reason,
-                                                                               size_t reasonSize) {
+extern "C" __attribute__((visibility("default"))) int fiberbridge_png_encode_v2(int width, int height,
+                                                                                const FbPngPrimitive* primitives,
+                                                                                size_t count, unsigned char** data,
+                                                                                size_t* size, char* reason,
+                                                                                size_t reasonSize) {
   std::string why;
   try {
-    why = write(path, width, height, primitives, count);
+    QByteArray png;
+    why = encode(width, height, primitives, count, png);
+    if (why.empty()) {
+      *data = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(png.size())));
+      if (!*data) throw std::bad_alloc();
+      std::memcpy(*data, png.constData(), static_cast<size_t>(png.size()));
+      *size = static_cast<size_t>(png.size());
+    }
   } catch (const std::exception& e) {
     why = e.what();
   }
@@ -132,4 +134,4 @@ extern "C" __attribute__((visibility("default"))) int fiberbridge_png_write_v1(c
   return 1;
 }
 
-static_assert(std::is_same_v<decltype(&fiberbridge_png_write_v1), FbPngWrite>, "the entry point and its type differ");
+static_assert(std::is_same_v<decltype(&fiberbridge_png_encode_v2), FbPngEncode>, "the entry point and its type differ");

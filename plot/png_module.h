@@ -23,11 +23,13 @@ struct FbPngPrimitive {
   size_t textSize;
 };
 
-/// Paints `count` primitives on a white width x height image and writes it to
-/// `path` whole or not at all. Returns 0 when written; otherwise writes the
-/// reason, terminated, into `reason` (`reasonSize` bytes).
-typedef int (*FbPngWrite)(const char* path, int width, int height, const FbPngPrimitive* primitives, size_t count,
-                          char* reason, size_t reasonSize);
+/// Paints `count` primitives on a white width x height image and encodes it
+/// as PNG into `*data` (`*size` bytes, allocated with malloc; the caller frees
+/// it), so that the command line writes it as it writes every result file.
+/// Returns 0 when encoded; otherwise writes the reason, terminated, into
+/// `reason` (`reasonSize` bytes).
+typedef int (*FbPngEncode)(int width, int height, const FbPngPrimitive* primitives, size_t count, unsigned char** data,
+                           size_t* size, char* reason, size_t reasonSize);
 }
 
 namespace fb {
@@ -35,6 +37,6 @@ namespace fb {
 /// The module's file name and its entry point, whose name carries the version
 /// of the primitive layout above.
 inline constexpr const char* kPngModuleFile = "fiberbridge-png.so";
-inline constexpr const char* kPngEntryPoint = "fiberbridge_png_write_v1";
+inline constexpr const char* kPngEntryPoint = "fiberbridge_png_encode_v2";
 
 }  // namespace fb
