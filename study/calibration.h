@@ -26,7 +26,7 @@ struct FreeInput {
   double low = 0, high = 0;
 };
 
-inline constexpr int kDefaultFitStarts = 12;
+inline constexpr int kDefaultFitStarts = 16;
 inline constexpr std::size_t kMaxFreeInputs = 8;
 
 struct FitSettings {
