@@ -172,26 +172,4 @@ TEST(CrackSteps, the_avx512_pass_gives_the_portable_bits) {
 }
 #endif
 
-TEST(CrackSteps, fibers_that_left_stay_out_when_the_crack_narrows) {
-  fb::FieldTexts t = fb::FieldTexts::defaults();
-  t[fb::Field::division] = "4";
-  t[fb::Field::D] = "4";  // knee at 8 mm, beyond Lf/2
-  const std::vector<fb::StepResult> r = runSteps(t);
-  ASSERT_EQ(r.size(), 9u);
-  for (std::size_t s = 1; s < r.size(); ++s) EXPECT_LE(r[s].effectiveFiberRatio, r[s - 1].effectiveFiberRatio);
-  EXPECT_EQ(r.back().P, 0.0);
-  EXPECT_EQ(r.back().effectiveFiberRatio, 0.0);
-}
-
-TEST(CrackSteps, negative_exponents_neither_refuse_nor_poison_the_sums) {
-  fb::FieldTexts t = fb::FieldTexts::defaults();
-  t[fb::Field::division] = "5";
-  t[fb::Field::Ba] = "-0.5";
-  t[fb::Field::B] = "-0.25";
-  for (const fb::StepResult& r : runSteps(t)) {
-    EXPECT_TRUE(std::isfinite(r.P)) << r.step;
-    EXPECT_TRUE(std::isfinite(r.effectiveFiberRatio)) << r.step;
-  }
-}
-
 }  // namespace
