@@ -1,34 +1,45 @@
 #include "engine/curve_runner.h"
 
-#include <algorithm>
-#include <cmath>
-
-#include "engine/inputs.h"
-#include "engine/orientation.h"
+#include "output/data_file.h"
 
 namespace fb {
+namespace {
+
+// A run no one watches: it keeps the steps, and its yield stops the run once
+// a step has reached the width asked for.
+class CurveView : public RunView {
+ public:
+  CurveView(const FieldTexts& texts, double width, CurveRunner::Curve& curve)
+      : texts_(texts), width_(width), curve_(curve) {}
+
+  FieldTexts fieldTexts() override { return texts_; }
+  void setStartEnabled(bool) override {}
+  void showStatus(const std::string&) override {}
+  void showResults(const ResultTexts&) override {}
+  Canvas& stressGraph() override { return none_; }
+  Canvas& ratioGraph() override { return none_; }
+  bool yield() override { return curve_.steps.empty() || curve_.steps.back().Wcr < width_; }
+  void showRefusal(const Refusal& refusal) override { curve_.refusal = refusal; }
+  void showError(const std::string&, const std::string& text) override { curve_.refusal = Refusal{"", text}; }
+  void showWarning(const std::string& text) override { curve_.warnings.push_back(text); }
+  void stepFinished(const StepResult& r) override { curve_.steps.push_back(r); }
+
+ private:
+  FieldTexts texts_;
+  double width_;
+  CurveRunner::Curve& curve_;
+  NullCanvas none_;
+};
+
+}  // namespace
 
 CurveRunner::Curve CurveRunner::run(const FieldTexts& texts, double width) {
   Curve curve;
-  const ReadOutcome read = readParameterSet(texts);
-  const ParameterSet& p = read.params;
-  const RunConstants k = deriveValues(p);
-  if ((curve.refusal = checkInputs(texts, read, k))) return curve;
-  const TableOutcome built = buildFiberClassTable(p, k, prepareOrientation(p, k), table_, {}, threads_);
-  if ((curve.refusal = built.refusal)) return curve;
-
-  const StepSchedule schedule = StepSchedule::of(p, k);
-  for (int n = 0; n <= schedule.lastStep(); ++n) curve.widestStep = std::max(curve.widestStep, stepWidth(schedule, n));
-  StepSequence steps(table_, p, schedule, threads_);
-  for (int n = 0; n <= schedule.lastStep(); ++n) {
-    const StepResult r = steps.evaluateStep(n);
-    if (!std::isfinite(r.P) || !std::isfinite(r.sigma)) {
-      curve.refusal = Refusal{"", "the bridging force at step " + std::to_string(n) + " is too large to be a number"};
-      return curve;
-    }
-    curve.steps.push_back(r);
-    if (r.Wcr >= width) break;
-  }
+  FieldTexts withoutFile = texts;
+  withoutFile[Field::dataFile].clear();
+  CurveView view(withoutFile, width, curve);
+  NullDataFile nowhere;
+  calculator_.run(view, nowhere);
   return curve;
 }
 

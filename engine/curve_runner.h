@@ -1,36 +1,36 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "engine/calculator.h"
 #include "engine/crack_steps.h"
-#include "engine/fiber_class_table.h"
 #include "engine/field_table.h"
 #include "engine/refusal.h"
 
 namespace fb {
 
 /// The steps of one calculation up to a crack width, without data file,
-/// graphs or texts, for fits that run the model hundreds of times. The class
-/// table is kept from call to call; the steps are those of a full run, bit
-/// for bit, as far as they go.
+/// graphs or texts, for fits, scripts and studies that run the model many
+/// times. It runs the run driver itself, on a class table kept from call to
+/// call, and stops it after the first step at or beyond the width asked for.
 class CurveRunner {
  public:
   struct Curve {
-    std::vector<StepResult> steps;   // up to the first step at or beyond the width asked for
-    std::optional<Refusal> refusal;  // inputs the model cannot use, or a step that is no number
-    double widestStep = 0;           // mm, the widest crack width of the full run
+    std::vector<StepResult> steps;
+    std::optional<Refusal> refusal;     // inputs the model cannot use, or a step that is no number
+    std::vector<std::string> warnings;  // inputs it accepted but whose results are doubtful
   };
 
   /// `threads` build the table and step (0: one per core).
-  explicit CurveRunner(unsigned threads = 0) : threads_(threads) {}
+  explicit CurveRunner(unsigned threads = 0) : calculator_(threads) {}
 
   /// The curve of the inputs in `texts` (the data file's name aside) up to `width` (mm).
   Curve run(const FieldTexts& texts, double width);
 
  private:
-  FiberClassTable table_;
-  unsigned threads_;
+  Calculator calculator_;
 };
 
 }  // namespace fb

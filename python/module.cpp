@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <map>
 #include <thread>
 
 #include "engine/calculator.h"
+#include "engine/curve_runner.h"
 #include "engine/inputs.h"
 #include "output/data_file.h"
 #include "study/calibration.h"
@@ -35,49 +37,16 @@ FieldTexts textsOf(const TextMap& given) {
   return texts;
 }
 
-/// A run for Python: no window, no data file; its steps, refusal and warnings kept.
-class QuietView : public RunView {
- public:
-  explicit QuietView(FieldTexts texts) : texts_(std::move(texts)) {}
-  FieldTexts fieldTexts() override { return texts_; }
-  void setStartEnabled(bool) override {}
-  void showStatus(const std::string&) override {}
-  void showResults(const ResultTexts&) override {}
-  Canvas& stressGraph() override { return none_; }
-  Canvas& ratioGraph() override { return none_; }
-  bool yield() override { return true; }
-  void showRefusal(const Refusal& r) override { refusal = r; }
-  void showError(const std::string&, const std::string& text) override { refusal = Refusal{"", text}; }
-  void showWarning(const std::string& text) override { warnings.push_back(text); }
-  void stepFinished(const StepResult& r) override { steps.push_back(r); }
-
-  std::vector<StepResult> steps;
-  std::optional<Refusal> refusal;
-  std::vector<std::string> warnings;
-
- private:
-  FieldTexts texts_;
-  NullCanvas none_;
-};
-
-struct Outcome {
-  std::vector<StepResult> steps;
-  std::optional<Refusal> refusal;
-  std::vector<std::string> warnings;
-};
-
-Outcome calculate(Calculator& calculator, const FieldTexts& texts) {
-  QuietView view(texts);
-  NullDataFile nowhere;
-  calculator.run(view, nowhere);
-  return {std::move(view.steps), std::move(view.refusal), std::move(view.warnings)};
+// The runner of the calling thread: a notebook's runs, or a Dask worker's
+// chunks, reuse one class table instead of touching fresh memory each time.
+CurveRunner& threadRunner() {
+  thread_local CurveRunner runner;
+  return runner;
 }
 
-// The calculator of the calling thread: a notebook's runs, or a Dask worker's
-// chunks, reuse one class table instead of touching fresh memory each time.
-Calculator& threadCalculator() {
-  thread_local Calculator calculator;
-  return calculator;
+// A whole run: no crack width stops it.
+CurveRunner::Curve calculate(CurveRunner& runner, const FieldTexts& texts) {
+  return runner.run(texts, std::numeric_limits<double>::infinity());
 }
 
 py::array_t<double> column(const std::vector<StepResult>& steps, double StepResult::*member) {
@@ -87,7 +56,7 @@ py::array_t<double> column(const std::vector<StepResult>& steps, double StepResu
   return a;
 }
 
-py::dict toPython(const Outcome& o) {
+py::dict toPython(const CurveRunner::Curve& o) {
   py::dict d;
   d["refusal"] = o.refusal ? py::object(py::make_tuple(o.refusal->field, o.refusal->message)) : py::object(py::none());
   d["warnings"] = o.warnings;
@@ -150,10 +119,10 @@ PYBIND11_MODULE(_native, m) {
 
   m.def("run", [](const TextMap& given) {
     const FieldTexts texts = textsOf(given);
-    Outcome o;
+    CurveRunner::Curve o;
     {
       py::gil_scoped_release free;
-      o = calculate(threadCalculator(), texts);
+      o = calculate(threadRunner(), texts);
     }
     return toPython(o);
   });
@@ -164,28 +133,28 @@ PYBIND11_MODULE(_native, m) {
       [](const std::vector<TextMap>& given, std::optional<unsigned> jobs) {
         std::vector<FieldTexts> texts;
         for (const TextMap& g : given) texts.push_back(textsOf(g));
-        std::vector<Outcome> outcomes(texts.size());
+        std::vector<CurveRunner::Curve> outcomes(texts.size());
         {
           py::gil_scoped_release free;
           std::atomic<std::size_t> next{0};
-          const auto worker = [&](Calculator& calculator) {
-            for (std::size_t i; (i = next.fetch_add(1)) < texts.size();) outcomes[i] = calculate(calculator, texts[i]);
+          const auto worker = [&](CurveRunner& runner) {
+            for (std::size_t i; (i = next.fetch_add(1)) < texts.size();) outcomes[i] = calculate(runner, texts[i]);
           };
           const unsigned threads = std::min<unsigned>(jobsOr(jobs), std::max<std::size_t>(texts.size(), 1));
           if (threads <= 1) {
-            worker(threadCalculator());
+            worker(threadRunner());
           } else {
             std::vector<std::jthread> pool;
             const unsigned share = std::max(1u, std::thread::hardware_concurrency() / threads);
             for (unsigned t = 0; t < threads; ++t)
               pool.emplace_back([&, share] {
-                Calculator calculator(share);
-                worker(calculator);
+                CurveRunner runner(share);
+                worker(runner);
               });
           }
         }
         py::list out;
-        for (const Outcome& o : outcomes) out.append(toPython(o));
+        for (const CurveRunner::Curve& o : outcomes) out.append(toPython(o));
         return out;
       },
       py::arg("texts"), py::arg("jobs") = py::none());
