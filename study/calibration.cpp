@@ -15,6 +15,7 @@
 #include "engine/message_text.h"
 #include "engine/number_format.h"
 #include "engine/number_reader.h"
+#include "study/input_set.h"
 #include "study/metrics.h"
 #include "study/sweep.h"
 #include "study/text_files.h"
@@ -199,20 +200,18 @@ FreeInputParse parseFreeInput(std::string_view text) {
     out.error = "--fit " + quotedToken(text, 60) + ": " + reason;
     return out;
   };
-  const auto equals = text.find('=');
-  if (equals == std::string_view::npos) return fail("expected NAME=LO:HI");
-  const std::string_view fieldName = trim(text.substr(0, equals));
-  const auto field = fieldByName(fieldName);
-  if (!field || !fieldInfo(*field).isNumber()) return fail("unknown input name " + quotedToken(fieldName));
-  if (fieldInfo(*field).precision() == Precision::int16) return fail(name(*field) + " is a count; it cannot be fitted");
-  const std::string_view bounds = trim(text.substr(equals + 1));
+  const InputAssignment named = splitInputAssignment(text, "NAME=LO:HI");
+  if (!named.field) return fail(named.error);
+  const Field field = *named.field;
+  if (fieldInfo(field).precision() == Precision::int16) return fail(name(field) + " is a count; it cannot be fitted");
+  const std::string_view bounds = named.value;
   const auto colon = bounds.find(':');
   if (colon == std::string_view::npos) return fail("a fitted input needs its bounds, NAME=LO:HI");
   const auto low = strictNumber(trim(bounds.substr(0, colon)));
   const auto high = strictNumber(trim(bounds.substr(colon + 1)));
   if (!low || !high) return fail("LO and HI must be finite numbers");
   if (!(*low < *high)) return fail("LO must be below HI");
-  out.input = FreeInput{*field, *low, *high};
+  out.input = FreeInput{field, *low, *high};
   return out;
 }
 

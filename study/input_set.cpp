@@ -69,6 +69,15 @@ InputSet readInputSet(const std::string& path) {
   return parseInputSet(file.text, path);
 }
 
+InputAssignment splitInputAssignment(std::string_view text, std::string_view form) {
+  const auto equals = text.find('=');
+  if (equals == std::string_view::npos) return {std::nullopt, {}, "expected " + std::string(form)};
+  const std::string_view name = trim(text.substr(0, equals));
+  const auto field = inputField(name);
+  if (!field) return {std::nullopt, {}, "unknown input name " + quotedToken(name)};
+  return {field, trim(text.substr(equals + 1)), {}};
+}
+
 std::string savedValueText(std::string_view text) {
   const double value = numberReader(text);
   if (text.find_first_of("\r\n") == std::string_view::npos) {

@@ -24,6 +24,16 @@ struct InputSet {
 InputSet parseInputSet(std::string_view content, const std::string& fileName);
 InputSet readInputSet(const std::string& path);
 
+/// "NAME=VALUE" as --sweep and --fit give it: the input it names and the
+/// value's text, trimmed, or why it is none (no '=', where `form` shows the
+/// expected shape; an unknown name, quoted).
+struct InputAssignment {
+  std::optional<Field> field;
+  std::string_view value;
+  std::string error;
+};
+InputAssignment splitInputAssignment(std::string_view text, std::string_view form);
+
 /// The text of a complete input set, every input but the data file, in the
 /// order of the window. `notes` become comment lines at the top.
 std::string inputSetText(const FieldTexts& texts, const std::vector<std::string>& notes = {});

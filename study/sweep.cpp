@@ -7,6 +7,7 @@
 #include "engine/field_table.h"
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
+#include "study/input_set.h"
 #include "study/text_files.h"
 
 namespace fb {
@@ -31,13 +32,10 @@ SweepParse parseSweep(std::string_view text) {
     out.error = "--sweep " + quotedToken(text, 60) + ": " + reason;
     return out;
   };
-  const auto equals = text.find('=');
-  if (equals == std::string_view::npos) return fail("expected NAME=FROM:TO:COUNT or NAME=V1,V2,...");
-  const std::string_view name = trim(text.substr(0, equals));
-  const auto field = fieldByName(name);
-  if (!field || field == Field::dataFile) return fail("unknown input name " + quotedToken(name));
-  Sweep sweep{*field, std::string(text), {}};
-  const std::string_view values = trim(text.substr(equals + 1));
+  const InputAssignment named = splitInputAssignment(text, "NAME=FROM:TO:COUNT or NAME=V1,V2,...");
+  if (!named.field) return fail(named.error);
+  Sweep sweep{*named.field, std::string(text), {}};
+  const std::string_view values = named.value;
 
   if (values.find(':') != std::string_view::npos) {
     const auto c1 = values.find(':');
@@ -58,7 +56,7 @@ SweepParse parseSweep(std::string_view text) {
     for (int i = 0; i < n; ++i) {
       // lerp is exact at both ends, so FROM and TO themselves are studied.
       const double value = std::lerp(*from, *to, static_cast<double>(i) / (n - 1));
-      sweep.values.push_back(rangeValueText(*field, value));
+      sweep.values.push_back(rangeValueText(sweep.field, value));
     }
   } else {
     std::string_view rest = values;
