@@ -26,7 +26,23 @@ TEST(MeasuredCurve, reads_comma_semicolon_and_tab_files_with_or_without_a_header
     EXPECT_EQ(curve.points[0].sigma, 1.5) << c.what;
     EXPECT_EQ(curve.points[1].Wcr, 0.5) << c.what;
     EXPECT_EQ(curve.points[1].sigma, 2.0) << c.what;
+    EXPECT_FALSE(curve.weighted()) << c.what;
   }
+}
+
+TEST(MeasuredCurve, reads_a_specimens_inputs_and_the_standard_deviations) {
+  const fb::MeasuredCurve curve = fb::parseMeasuredCurve(
+      "# specimen 3, made by hand = 2 hours\n# kxy = 2  # from the cut face\n# noise = 8 %\n# Vf=0.01\n"
+      "Wcr;sigma;sd\n# Lf = 13\n0,1;1,5;0,25\n0,5;2;1e-1\n",
+      "m.csv");
+  ASSERT_FALSE(curve.error) << *curve.error;
+  std::vector<std::pair<fb::Field, std::string>> inputs;
+  for (const fb::SpecimenInput& i : curve.inputs) inputs.emplace_back(i.field, i.value);
+  EXPECT_EQ(inputs, (decltype(inputs){{fb::Field::kxy, "2"}, {fb::Field::Vf, "0.01"}, {fb::Field::Lf, "13"}}));
+  ASSERT_EQ(curve.points.size(), 2u);
+  EXPECT_EQ(curve.points[0].sd, 0.25);
+  EXPECT_EQ(curve.points[1].sd, 0.1);
+  EXPECT_TRUE(curve.weighted());
 }
 
 TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
@@ -40,8 +56,21 @@ TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
       {"w,s\n0.1,nan\n", "m.csv:2: stress \"nan\" is not a finite number"},
       {"w,s\n0x1p-3,1\n", "m.csv:2: crack width \"0x1p-3\" is not a finite number"},
       {"w,s\n0.1,\x1b[2J\n", "m.csv:2: stress \"\\x1b[2J\" is not a finite number"},
-      {"0.1,1,2\n", "m.csv:1: expected 2 values (crack width in mm, stress in MPa), found 3"},
-      {"0.1,1\n0,2,3\n", "m.csv:2: expected 2 values"},
+      {"0.1,1,2,3\n",
+       "m.csv:1: expected 2 values (crack width in mm, stress in MPa) or 3 (and the standard "
+       "deviation in MPa), found 4"},
+      {"0.1,1\n0,2,3\n", "m.csv:2: expected 2 values (crack width in mm, stress in MPa), found 3"},
+      {"w,s,sd\n0.1,1,1\n0,2\n",
+       "m.csv:3: expected 3 values (crack width in mm, stress in MPa, standard deviation in MPa), found 2"},
+      {"0.1,1,x\n", "m.csv:1: standard deviation \"x\" is not a finite number"},
+      {"0.1;1;0,1\n0.2;1;-0,1\n", "m.csv:2: standard deviation \"-0,1\" is not greater than 0"},
+      {"0.1,1,0\n", "m.csv:1: standard deviation \"0\" is not greater than 0"},
+      {"# Vff = 0.01\n0.1,1\n", "m.csv:1: unknown input name \"Vff\""},
+      {"# Vf = 1 %\n0.1,1\n", "m.csv:1: Vf: \"1 %\" is not a number"},
+      {"# kxy = 2\n\n# kxy = 1\n0.1,1\n", "m.csv:3: kxy is given twice (first on line 1)"},
+      {"# dataFile = b.p-d\n0.1,1\n", "m.csv:1: a specimen cannot change the data file"},
+      {"w,s\n# division = 60\n0.1,1\n", "m.csv:2: a specimen cannot change the crack-width division"},
+      {"0.1,1\n# Vf = 0.01\n0.2,1\n", "m.csv:2: specimen inputs go before the first measured point"},
       {"0.1;1\n0.2,5;1\n", "m.csv:2: crack width \"0.2,5\" is not a finite number"},
       {"0.1,1\n0.2,1e999\n", "m.csv:2: stress \"1e999\" is not a finite number"},
       {"Wcr,sigma\n", "m.csv: no measured points"},
@@ -50,8 +79,10 @@ TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
   for (const auto& c : cases) {
     const fb::MeasuredCurve curve = fb::parseMeasuredCurve(c.text, "m.csv");
     ASSERT_TRUE(curve.error) << c.text;
-    EXPECT_EQ(curve.error->substr(0, std::string(c.message).size()), c.message);
+    EXPECT_EQ(curve.error->substr(0, std::string(c.message).size()), c.message) << c.text;
     EXPECT_TRUE(curve.points.empty());
+    EXPECT_TRUE(curve.inputs.empty());
+    EXPECT_FALSE(curve.weighted());
   }
 }
 
