@@ -8,19 +8,16 @@
 #include "engine/number_format.h"
 #include "output/result_graphs.h"
 #include "output/segment_clip.h"
+#include "plot/figure_parts.h"
 
 namespace fb {
+
+using namespace figure_parts;
+
 namespace {
 
 // Pixel layout: the stress panel above the (smaller) fiber-ratio panel.
-constexpr double kLeft = 76, kPanelWidth = 796;
-constexpr double kStressTop = 48, kStressHeight = 400;
 constexpr double kRatioTop = 534, kRatioHeight = 200;
-constexpr double kLegendRow = 18, kCharWidth = 7;
-
-constexpr Rgb kFrameColour{64, 64, 64};
-constexpr Rgb kTextColour{32, 32, 32};
-constexpr Rgb kMeasuredColour{0, 0, 0};
 
 // A panel's visible range in the graph code's user coordinates: y grows
 // downward there (the graphs draw -sigma and -ratio), so y1 is the top.
@@ -95,45 +92,6 @@ void drawStroke(Canvas& target, const Panel& panel, const Stroke& s, Rgb colour)
               static_cast<float>(panel.py(y2)), colour);
 }
 
-// 1, 2 or 5 times a power of ten, about six ticks across [lo, hi].
-std::vector<double> ticks(double lo, double hi) {
-  std::vector<double> out;
-  if (!(hi > lo) || !std::isfinite(hi - lo)) return out;
-  const double raw = (hi - lo) / 6;
-  const double magnitude = std::pow(10, std::floor(std::log10(raw)));
-  const double norm = raw / magnitude;
-  const double step = (norm < 1.5 ? 1 : norm < 3 ? 2 : norm < 7 ? 5 : 10) * magnitude;
-  const double first = std::ceil(lo / step), last = std::floor(hi / step);
-  for (double k = first; k <= last && out.size() < 50; ++k) out.push_back(k * step);
-  return out;
-}
-
-// Distinct colours for up to ten runs; beyond, a ramp from blue to red in grid order.
-Rgb curveColour(std::size_t index, std::size_t count) {
-  static constexpr Rgb kTen[] = {{31, 119, 180}, {255, 127, 14},  {44, 160, 44},   {214, 39, 40},  {148, 103, 189},
-                                 {140, 86, 75},  {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207}};
-  if (count <= 10) return kTen[index];
-  static constexpr Rgb kRamp[] = {{49, 54, 149}, {69, 117, 180}, {90, 160, 90}, {230, 120, 30}, {180, 20, 30}};
-  const double t = double(index) / double(count - 1) * 4;
-  const std::size_t i = std::min<std::size_t>(3, static_cast<std::size_t>(t));
-  const double f = t - double(i);
-  const auto mix = [f](std::uint8_t a, std::uint8_t b) {
-    return static_cast<std::uint8_t>(std::lround(a + (b - a) * f));
-  };
-  return {mix(kRamp[i].r, kRamp[i + 1].r), mix(kRamp[i].g, kRamp[i + 1].g), mix(kRamp[i].b, kRamp[i + 1].b)};
-}
-
-std::size_t codePoints(const std::string& text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
-
-struct LegendEntry {
-  enum class Sample { line, marker, none };
-  std::string label;
-  Rgb colour;
-  Sample sample = Sample::line;
-};
-
 // A legend longer than this lists every n-th run; the colour ramp tells the rest.
 constexpr std::size_t kMaxLegendRuns = 24;
 
@@ -154,28 +112,10 @@ std::vector<LegendEntry> legendEntries(const Figure& figure) {
   return entries;
 }
 
-double legendWidth(const std::vector<LegendEntry>& entries) {
-  std::size_t longest = 0;
-  for (const LegendEntry& e : entries) longest = std::max(longest, codePoints(e.label));
-  return entries.empty() ? 0 : std::ceil(16 + 32 + double(longest) * kCharWidth + 16);
-}
-
-void marker(Canvas& target, double x, double y, Rgb colour) {
-  const float l = static_cast<float>(x - 3), r = static_cast<float>(x + 3);
-  const float t = static_cast<float>(y - 3), b = static_cast<float>(y + 3);
-  target.line(l, t, r, t, colour);
-  target.lineTo(r, b, colour);
-  target.lineTo(l, b, colour);
-  target.lineTo(l, t, colour);
-}
-
 void frameAndTicks(Canvas& target, const Panel& panel, bool stressAxis) {
   const float l = static_cast<float>(kLeft), r = static_cast<float>(kLeft + kPanelWidth);
   const float t = static_cast<float>(panel.top), b = static_cast<float>(panel.bottom());
-  target.line(l, t, r, t, kFrameColour);
-  target.lineTo(r, b, kFrameColour);
-  target.lineTo(l, b, kFrameColour);
-  target.lineTo(l, t, kFrameColour);
+  frame(target, l, t, r, b);
 
   for (double x : ticks(panel.window.x1, panel.window.x2)) {
     const float px = static_cast<float>(panel.px(x));
@@ -195,12 +135,7 @@ void frameAndTicks(Canvas& target, const Panel& panel, bool stressAxis) {
 
 }  // namespace
 
-FigureSize figureSize(const Figure& figure) {
-  const auto entries = legendEntries(figure);
-  const double height =
-      std::max<double>(kPlainFigureSize.height, kStressTop + kLegendRow * double(entries.size()) + 24);
-  return {kPlainFigureSize.width + static_cast<int>(legendWidth(entries)), static_cast<int>(height)};
-}
+FigureSize figureSize(const Figure& figure) { return withLegend(kPlainFigureSize, legendEntries(figure)); }
 
 void drawFigure(const Figure& figure, Canvas& target) {
   const FigureSize size = figureSize(figure);
@@ -254,17 +189,7 @@ void drawFigure(const Figure& figure, Canvas& target) {
   frameAndTicks(target, stress, true);
   frameAndTicks(target, ratio, false);
 
-  const auto entries = legendEntries(figure);
-  const double x = kPlainFigureSize.width + 16;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const double y = kStressTop + kLegendRow * double(i) + 8;
-    if (entries[i].sample == LegendEntry::Sample::marker)
-      marker(target, x + 12, y, entries[i].colour);
-    else if (entries[i].sample == LegendEntry::Sample::line)
-      target.line(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + 24), static_cast<float>(y),
-                  entries[i].colour);
-    target.text(static_cast<float>(x + 32), static_cast<float>(y + 4), entries[i].label, kTextColour, 0.0f);
-  }
+  drawLegend(target, legendEntries(figure), kPlainFigureSize.width);
 }
 
 }  // namespace fb

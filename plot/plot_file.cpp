@@ -2,6 +2,7 @@
 #include <cctype>
 
 #include "plot/figure.h"
+#include "plot/figure_parts.h"
 #include "plot/svg_canvas.h"
 #include "study/text_files.h"
 
@@ -20,11 +21,23 @@ bool endsWith(const std::string& path, std::string_view suffix) {
 
 }  // namespace
 
-std::string svgFigure(const Figure& figure) {
-  const FigureSize size = figureSize(figure);
+std::string figure_parts::svgDocument(FigureSize size, const DrawOn& draw) {
   SvgCanvas canvas(size.width, size.height);
-  drawFigure(figure, canvas);
+  draw(canvas);
   return canvas.document();
+}
+
+std::optional<std::string> figure_parts::writePlotFile(const std::string& path, FigureSize size, const DrawOn& draw) {
+  std::string reason;
+  if (!isPlotPath(path, &reason)) return path + ": " + reason;
+#ifdef FIBERBRIDGE_HAVE_PNG
+  if (endsWith(path, ".png")) return writePngFile(path, size, draw);
+#endif
+  return writeTextFile(path, svgDocument(size, draw));
+}
+
+std::string svgFigure(const Figure& figure) {
+  return figure_parts::svgDocument(figureSize(figure), [&](Canvas& c) { drawFigure(figure, c); });
 }
 
 bool isPlotPath(const std::string& path, std::string* reason) {
@@ -42,12 +55,7 @@ bool isPlotPath(const std::string& path, std::string* reason) {
 }
 
 std::optional<std::string> writeFigure(const std::string& path, const Figure& figure) {
-  std::string reason;
-  if (!isPlotPath(path, &reason)) return path + ": " + reason;
-#ifdef FIBERBRIDGE_HAVE_PNG
-  if (endsWith(path, ".png")) return writePngFigure(path, figure);
-#endif
-  return writeTextFile(path, svgFigure(figure));
+  return figure_parts::writePlotFile(path, figureSize(figure), [&](Canvas& c) { drawFigure(figure, c); });
 }
 
 }  // namespace fb

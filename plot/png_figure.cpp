@@ -101,13 +101,12 @@ std::vector<std::string> pngModuleCandidates() {
   return paths;
 }
 
-std::optional<std::string> writePngFigure(const std::string& path, const Figure& figure) {
+std::optional<std::string> writePngFile(const std::string& path, FigureSize size, const figure_parts::DrawOn& draw) {
   static const LoadedModule module = loadModule();
   if (!module.encode) return path + ": " + module.error + "; name an .svg file instead";
 
-  const FigureSize size = figureSize(figure);
   PixelCanvas canvas(size.width, size.height);
-  drawFigure(figure, canvas);
+  draw(canvas);
   char reason[512] = "";
   unsigned char* data = nullptr;
   std::size_t bytes = 0;

@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <map>
+#include <optional>
+#include <regex>
+#include <set>
+#include <sstream>
 
 #include "output/result_graphs.h"
 #include "plot/figure.h"
+#include "plot/fit_figure.h"
 #include "tests/support/cli_folder.h"
 
 #ifdef FB_TEST_HAVE_QT_XML
@@ -131,6 +139,218 @@ TEST_F(PlotFile, an_unknown_plot_kind_is_a_usage_error_before_anything_is_writte
   EXPECT_EQ(o.status, 2);
   EXPECT_NE(o.err.find("a.pdf: a plot file must end in .svg or .png"), std::string::npos) << o.err;
   EXPECT_FALSE(std::filesystem::exists(at("a.p-d")));
+}
+
+// The fit figure's polylines, read off the SVG.
+struct SvgPolyline {
+  std::string colour;
+  std::vector<std::pair<double, double>> points;
+  std::size_t at = 0;  // where it starts in the document
+};
+
+// Read without std::regex, whose recursion a long points list overflows.
+std::vector<SvgPolyline> polylines(const std::string& svg) {
+  static const std::string kStart = "<polyline fill=\"none\" stroke=\"", kPoints = "\" points=\"";
+  std::vector<SvgPolyline> out;
+  for (std::size_t at = svg.find(kStart); at != std::string::npos; at = svg.find(kStart, at + 1)) {
+    const std::size_t colour = at + kStart.size(), points = svg.find(kPoints, colour) + kPoints.size();
+    SvgPolyline p{svg.substr(colour, 7), {}, at};
+    std::istringstream in(svg.substr(points, svg.find('"', points) - points));
+    for (double x, y; in >> x && in.ignore(1) && in >> y;) p.points.emplace_back(x, y);
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+// The panels' frames, the stress panel's first: left, top, right, bottom.
+std::vector<std::array<double, 4>> frames(const std::string& svg) {
+  std::vector<std::array<double, 4>> out;
+  for (const SvgPolyline& p : polylines(svg))
+    if (p.colour == "#404040" && p.points.size() == 5)
+      out.push_back({p.points[0].first, p.points[0].second, p.points[2].first, p.points[2].second});
+  return out;
+}
+
+// The tick labels by axis, as (value, pixel) in increasing value.
+struct Axes {
+  std::vector<std::pair<double, double>> width, stress, residual;
+};
+
+Axes axes(const std::string& svg) {
+  static const std::regex re(R"re(<text x="([^"]+)" y="([^"]+)" fill="[^"]+" text-anchor="([a-z]+)">([^<]*)</text>)re");
+  const std::size_t caption = svg.find(">Residual σ fitted − measured (MPa)<");
+  const double residualTop = caption == std::string::npos ? 0 : std::stod(svg.substr(svg.rfind(" y=\"", caption) + 4));
+  Axes a;
+  for (std::sregex_iterator i(svg.begin(), svg.end(), re), end; i != end; ++i) {
+    const std::string text = (*i)[4], anchor = (*i)[3];
+    char* rest = nullptr;
+    const double v = std::strtod(text.c_str(), &rest);
+    if (text.empty() || *rest != '\0') continue;
+    if (anchor == "middle") a.width.emplace_back(v, std::stod((*i)[1]));
+    const double y = std::stod((*i)[2]);
+    if (anchor == "end") (y < residualTop ? a.stress : a.residual).emplace_back(v, y - 4);
+  }
+  for (auto* labels : {&a.width, &a.stress, &a.residual}) std::sort(labels->begin(), labels->end());
+  return a;
+}
+
+// The pixel of `value` on a linear axis, read off its first and last label.
+double pixelOf(const std::vector<std::pair<double, double>>& labels, double value) {
+  const auto [v0, p0] = labels.front();
+  const auto [v1, p1] = labels.back();
+  return p0 + (value - v0) / (v1 - v0) * (p1 - p0);
+}
+
+// A PVA-like law peaking at 0.05 mm, computed out to 6 mm.
+fb::FitFigureSpecimen pvaLike() {
+  fb::FitFigureSpecimen s;
+  const auto law = [](double w) { return w < 0.05 ? 26 * w : 1.3 * std::exp(-(w - 0.05) * 4); };
+  for (double w : {0.0, 0.002, 0.01, 0.03, 0.05, 0.08, 0.12, 0.2, 0.3, 0.4}) s.measured.push_back({w, law(w) * 0.97});
+  for (int i = 0; i <= 120; ++i) {
+    const double w = i < 20 ? i * 0.005 : 0.1 + (i - 20) * 0.059;
+    s.fitted.push_back({w, law(w)});
+    s.bandLow.push_back({w, law(w) - 0.1});
+    s.bandHigh.push_back({w, law(w) + 0.15});
+    s.start.push_back({w, 0.7 * law(w)});
+  }
+  s.fitted.push_back({3, 5});  // far out, past the measured widths
+  for (const fb::MeasuredPoint& m : s.measured) s.residuals.push_back({m.Wcr, law(m.Wcr) - m.sigma});
+  s.residuals.back().sigma = -0.12;
+  return s;
+}
+
+TEST(FitFigure, axes_fit_the_measured_data_with_a_symmetric_residual_panel) {
+  const std::string svg = fb::svgFitFigure({{pvaLike()}});
+  const Axes a = axes(svg);
+  ASSERT_GE(a.stress.size(), 3u);
+  ASSERT_GE(a.residual.size(), 3u);
+  ASSERT_GE(a.width.size(), 3u);
+  // The top stress tick is near the 1.3 MPa peak, not the fitted law's 5 MPa far out.
+  EXPECT_GE(a.stress.back().first, 1.2);
+  EXPECT_LE(a.stress.back().first, 1.4);
+  EXPECT_EQ(a.width.front().first, 0);
+  EXPECT_GE(a.width.back().first, 0.35);
+  EXPECT_LE(a.width.back().first, 0.45);
+  EXPECT_EQ(a.residual.front().first, -a.residual.back().first);
+  EXPECT_GE(a.residual.back().first, 0.1);
+  EXPECT_LE(a.residual.back().first, 0.15);
+
+  const auto panels = frames(svg);
+  ASSERT_EQ(panels.size(), 2u);
+  const auto [left, top, right, bottom] = panels[0];
+  const double zero = pixelOf(a.residual, 0);
+  bool zeroLine = false;
+  for (const SvgPolyline& p : polylines(svg)) {
+    zeroLine = zeroLine || (p.colour == "#808080" && std::abs(p.points.front().second - zero) < 0.6 &&
+                            std::abs(p.points.back().second - zero) < 0.6);
+    if (p.colour != "#1f77b4" || p.points.front().first > 900) continue;  // the fitted law, not its legend sample
+    for (const auto& [x, y] : p.points)
+      EXPECT_TRUE(x >= left - 0.5 && x <= right + 0.5 && y >= top - 0.5 && y <= bottom + 0.5) << x << "," << y;
+  }
+  EXPECT_TRUE(zeroLine);
+  EXPECT_NE(svg.find(">Crack width Wcr (mm)</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">95 % band</text>"), std::string::npos);
+}
+
+TEST(FitFigure, the_band_shading_lies_between_its_edges_and_under_the_fitted_law) {
+  const fb::FitFigureSpecimen s = pvaLike();
+  const std::string svg = fb::svgFitFigure({{s}});
+  const Axes a = axes(svg);
+  const std::vector<SvgPolyline> lines = polylines(svg);
+  std::map<std::string, std::size_t> points;  // the shading has the most
+  for (const SvgPolyline& p : lines) points[p.colour] += p.points.size();
+  const std::string shade =
+      std::max_element(points.begin(), points.end(), [](auto& l, auto& r) { return l.second < r.second; })->first;
+
+  const auto panels = frames(svg);
+  ASSERT_EQ(panels.size(), 2u);
+  const double left = pixelOf(a.width, 0), right = panels[0][2];
+  std::set<double> columns;
+  std::size_t firstShade = svg.size(), firstFitted = svg.size();
+  for (const SvgPolyline& p : lines) {
+    if (p.colour == "#1f77b4") firstFitted = std::min(firstFitted, p.at);
+    if (p.colour != shade || p.points.front().first > 900) continue;
+    firstShade = std::min(firstShade, p.at);
+    for (const auto& [x, y] : p.points) {
+      columns.insert(x);
+      ASSERT_TRUE(x >= left - 0.5 && x <= right + 0.5) << x;
+      // The band's edges at this column, through the labels' mapping.
+      const double w = std::max(0.0, (x - left) / (pixelOf(a.width, 1) - left));
+      const auto edgeAt = [&](const std::vector<fb::CurvePoint>& edge) {
+        const auto hi = std::upper_bound(edge.begin(), edge.end() - 1, w, [](double v, auto& p) { return v < p.Wcr; });
+        const auto lo = hi - 1;
+        return pixelOf(a.stress, lo->sigma + (w - lo->Wcr) / (hi->Wcr - lo->Wcr) * (hi->sigma - lo->sigma));
+      };
+      EXPECT_LE(y, edgeAt(s.bandLow) + 1.5) << x;
+      EXPECT_GE(y, edgeAt(s.bandHigh) - 1.5) << x;
+    }
+  }
+  EXPECT_GT(double(columns.size()), 0.45 * (right - left));  // a column per pixel or two, out to the panel's edge
+  EXPECT_LT(firstShade, firstFitted);
+}
+
+TEST(FitFigure, odd_data_gives_sane_axes_and_no_number_that_is_none) {
+  const double nan = std::nan(""), inf = HUGE_VAL;
+  fb::FitFigureSpecimen odd;
+  odd.measured = {{0, 0}, {0.002, 0.5}, {nan, 1}, {0.01, inf}, {0.03, 1.1}, {inf, 1}};
+  odd.fitted = {{0, 0}, {0.002, 0.6}, {0.01, nan}, {0.03, 1}, {-1, 2}};
+  odd.bandLow = {{0, 0}, {0.002, nan}, {0.03, 0.9}};
+  odd.bandHigh = {{0, 0}, {0.002, 0.7}};
+  odd.residuals = {{0.002, nan}, {0.03, -inf}, {0, 0.3}};
+  const fb::FitFigureSpecimen single{"single point", {{0.05, 1.2}}, {}, {{0.05, 1.2}}, {}, {}, {{0.05, 0}}};
+  const fb::FitFigureSpecimen flat{"", {{0.1, 0}, {0.2, 0}}, {}, {}, {}, {}, {}};
+  const struct {
+    std::string name;
+    fb::FitFigure figure;
+  } cases[] = {
+      {"log", {{odd, single}, true}}, {"linear", {{odd}, false}}, {"single", {{single}, true}},
+      {"flat", {{flat}, false}},      {"empty", {{}, true}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string svg = fb::svgFitFigure(c.figure);
+    const Axes a = axes(svg);
+    EXPECT_GE(a.stress.size(), 2u);
+    EXPECT_GE(a.residual.size(), 2u);
+    ASSERT_GE(a.width.size(), 2u);
+    if (c.figure.logWidth) {
+      EXPECT_NE(svg.find(">Crack width Wcr (mm, logarithmic)</text>"), std::string::npos);
+      for (const auto& [v, x] : a.width) {
+        const double mantissa = std::round(v / std::pow(10, std::floor(std::log10(v) + 1e-9)) * 1e6) / 1e6;
+        EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << v;
+      }
+    }
+    if (c.name == "log") {  // a little below the smallest positive measured width
+      EXPECT_EQ(a.width.front().first, 0.002);
+      const auto [left, top, right, bottom] = frames(svg).at(0);
+      EXPECT_LT(a.width.front().second - left, (right - left) * 0.1);
+    }
+    std::transform(svg.begin(), svg.end(), svg.begin(), [](unsigned char ch) { return std::tolower(ch); });
+    EXPECT_EQ(svg.find("nan"), std::string::npos);
+    EXPECT_EQ(svg.find("inf"), std::string::npos);
+  }
+}
+
+using FitFigureFile = fbtest::CliFolder;
+
+TEST_F(FitFigureFile, writes_svg_or_png_by_the_extension) {
+  const fb::FitFigure figure{{pvaLike()}, true};
+  EXPECT_FALSE(fb::writeFitFigure(at("fit.svg").string(), figure));
+  EXPECT_EQ(fbtest::readFile(at("fit.svg")), fb::svgFitFigure(figure));
+  const std::optional<std::string> pdf = fb::writeFitFigure(at("fit.pdf").string(), figure);
+  EXPECT_NE(pdf.value_or("").find("fit.pdf: a plot file must end in .svg or .png"), std::string::npos);
+
+  const std::optional<std::string> png = fb::writeFitFigure(at("fit.png").string(), figure);
+#ifndef FIBERBRIDGE_PNG_MODULE_RELDIR
+  GTEST_SKIP() << png.value_or("");
+#endif
+  ASSERT_FALSE(png) << png.value_or("");
+  const std::string bytes = fbtest::readFile(at("fit.png"));
+  ASSERT_GT(bytes.size(), 24u);
+  EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_EQ(bytes.substr(12, 4), "IHDR");
+  const auto byte = [&](std::size_t i) { return int(static_cast<unsigned char>(bytes[i])); };
+  EXPECT_EQ(byte(16) << 24 | byte(17) << 16 | byte(18) << 8 | byte(19), fb::fitFigureSize(figure).width);
 }
 
 }  // namespace

@@ -1,0 +1,55 @@
+#pragma once
+
+// The figure of a calibration: the measured points of each specimen with the
+// bridging law fitted to them, the law of the starting inputs and the
+// uncertainty band, above a panel of the residuals. Its axes fit the measured
+// data rather than the whole computed curve, so that a peak at a small crack
+// width is not squeezed into a corner. It draws through the canvas interface,
+// so the SVG writer and the PNG painter show the same figure.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "output/canvas.h"
+#include "plot/figure.h"
+#include "study/measured_curve.h"
+
+namespace fb {
+
+/// A point of a computed bridging law.
+struct CurvePoint {
+  double Wcr = 0;    // mm
+  double sigma = 0;  // MPa
+};
+
+struct FitFigureSpecimen {
+  std::string label;                          // "specimen 1: Vf=0.01", or "" for a single curve
+  std::vector<MeasuredPoint> measured;        // only Wcr and sigma are drawn
+  std::vector<CurvePoint> start;              // the law of the starting inputs; may be empty
+  std::vector<CurvePoint> fitted;             // the fitted law, at the run's step widths
+  std::vector<CurvePoint> bandLow, bandHigh;  // lowest and highest stress at the same widths; may be empty
+  std::vector<CurvePoint> residuals;          // fitted minus measured (MPa) at each measured width
+};
+
+struct FitFigure {
+  std::vector<FitFigureSpecimen> specimens;
+  bool logWidth = false;  // a logarithmic crack-width axis; widths <= 0 are left out
+};
+
+/// The figure's size in pixels, wider with the legend beside the panels.
+FigureSize fitFigureSize(const FitFigure& figure);
+
+/// Draws the whole figure on `target`, whose coordinates it sets to pixels
+/// of fitFigureSize(figure), origin at the top left. Values that are not
+/// numbers are left out.
+void drawFitFigure(const FitFigure& figure, Canvas& target);
+
+/// The figure as an SVG document.
+std::string svgFitFigure(const FitFigure& figure);
+
+/// Writes the figure to `path`, SVG or PNG by its extension as writeFigure
+/// does; the whole file or none, else "path: reason".
+std::optional<std::string> writeFitFigure(const std::string& path, const FitFigure& figure);
+
+}  // namespace fb
