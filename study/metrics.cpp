@@ -39,6 +39,20 @@ std::optional<double> stressAt(std::span<const StepResult> steps, double Wcr) {
   return std::nullopt;
 }
 
+double rootMeanSquare(std::span<const double> differences) {
+  const double count = static_cast<double>(differences.size());
+  double sumOfSquares = 0;
+  for (double d : differences) sumOfSquares += d * d;
+  const double rms = std::sqrt(sumOfSquares / count);
+  if (std::isfinite(rms)) return rms;
+  // Differences so large that their squares overflow: scale by the largest.
+  double largest = 0;
+  for (double d : differences) largest = std::max(largest, std::abs(d));
+  sumOfSquares = 0;
+  for (double d : differences) sumOfSquares += (d / largest) * (d / largest);
+  return largest * std::sqrt(sumOfSquares / count);
+}
+
 std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured) {
   MeasuredFit fit;
   fit.total = static_cast<int>(measured.size());
@@ -47,16 +61,7 @@ std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, st
     if (const auto computed = stressAt(steps, m.Wcr)) differences.push_back(*computed - m.sigma);
   fit.used = static_cast<int>(differences.size());
   if (fit.used == 0) return std::nullopt;
-  double sumOfSquares = 0;
-  for (double d : differences) sumOfSquares += d * d;
-  fit.rms = std::sqrt(sumOfSquares / fit.used);
-  if (std::isfinite(fit.rms)) return fit;
-  // Differences so large that their squares overflow: scale by the largest.
-  double largest = 0;
-  for (double d : differences) largest = std::max(largest, std::abs(d));
-  sumOfSquares = 0;
-  for (double d : differences) sumOfSquares += (d / largest) * (d / largest);
-  fit.rms = largest * std::sqrt(sumOfSquares / fit.used);
+  fit.rms = rootMeanSquare(differences);
   return fit;
 }
 

@@ -30,6 +30,10 @@ struct MeasuredFit {
   int total = 0;
 };
 
+/// The root mean square of computed minus measured stresses (MPa), finite
+/// also where the squares overflow. At least one difference.
+double rootMeanSquare(std::span<const double> differences);
+
 /// Empty when no measured point lies within the computed widths.
 std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured);
 

@@ -1,0 +1,21 @@
+#pragma once
+
+// What a fit found, for people and for scripts: the values rounded to the
+// digits their intervals support, and the whole result as JSON.
+
+#include <string>
+
+#include "study/calibration.h"
+
+namespace fb {
+
+/// `value` rounded to the decimal place that two significant digits of the
+/// interval's half width give: "2.02" for 2.0219 in [1.93, 2.13].
+std::string roundedToInterval(double value, double low, double high);
+
+/// The fit as a JSON document: rms, rms_before, chi_square_per_dof, runs,
+/// seconds, starts, inputs (name, unit, value, low, high and whether each end
+/// reaches its bound), warnings (inputs, text) and basins (rms, starts, values).
+std::string fitReportJson(const FitSettings& settings, const FitResult& result);
+
+}  // namespace fb
