@@ -82,11 +82,13 @@ void addOptions(CLI::App& app, Given& g) {
   app.add_option("--plot", o.plot, "draw the stress and fiber-ratio graphs into FILE.svg or FILE.png")
       ->type_name("FILE")
       ->group("Results");
-  app.add_option("--measured", o.measuredPath,
-                 "a measured curve (crack width mm, stress MPa per line; - reads standard input) to plot and "
-                 "compare with")
+  app.add_option("--measured", o.measuredPaths,
+                 "a measured curve (crack width mm, stress MPa and optionally its standard deviation MPa per line; "
+                 "- reads standard input) to plot and compare with; a fit takes several, one per specimen")
       ->type_name("FILE")
-      ->group("Results");
+      ->group("Results")
+      ->take_all()
+      ->expected(1);
   app.add_option("--sweep", g.sweepTexts,
                  "vary an input: NAME=FROM:TO:COUNT or NAME=V1,V2,...; repeated, the sweeps form a grid")
       ->type_name(kSweepValue)
@@ -109,6 +111,12 @@ void addOptions(CLI::App& app, Given& g) {
       ->group("Calibration");
   app.add_option("--fit-log", o.fitLog, "write one CSV row per run of the fit to FILE")
       ->type_name("FILE")
+      ->group("Calibration");
+  app.add_option("--fit-report", o.fitReport,
+                 "write the fit's values, 95 % intervals, basins and warnings as JSON to FILE")
+      ->type_name("FILE")
+      ->group("Calibration");
+  app.add_flag("--log-width", o.logWidth, "draw the fit's plot on a logarithmic crack-width axis")
       ->group("Calibration");
   app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
       ->type_name("DIR")
@@ -138,12 +146,13 @@ std::optional<std::string> findFileClash(const std::vector<NamedFile>& files) {
 std::vector<NamedFile> namedFiles(const CliOptions& o) {
   std::vector<NamedFile> files;
   if (!o.inputsPath.empty()) files.push_back({"--inputs", o.inputsPath, true});
-  if (!o.measuredPath.empty()) files.push_back({"--measured", o.measuredPath, true});
+  for (const std::string& path : o.measuredPaths) files.push_back({"--measured", path, true});
   if (o.isStudy())
     files.push_back({"--output-dir", (std::filesystem::path(o.outputDir) / "summary.csv").string()});
   else if (!o.texts[Field::dataFile].empty())
     files.push_back({"-o", o.texts[Field::dataFile]});
   if (!o.fitLog.empty()) files.push_back({"--fit-log", o.fitLog});
+  if (!o.fitReport.empty()) files.push_back({"--fit-report", o.fitReport});
   for (const auto& [option, path] : {std::pair{"--csv", &o.csv}, {"--plot", &o.plot}, {"--save-inputs", &o.saveInputs}})
     if (!path->empty()) files.push_back({option, *path});
   return files;
@@ -167,13 +176,18 @@ CommandLine parseCommandLine(int argc, char** argv) {
   if (o.jobs < 1 || o.jobs > 4096) return usageError("--jobs must lie between 1 and 4096");
   // An empty name would quietly mean "none" or the current folder.
   for (const char* name :
-       {"--output", "--inputs", "--save-inputs", "--csv", "--plot", "--measured", "--output-dir", "--fit-log"}) {
+       {"--output", "--inputs", "--save-inputs", "--csv", "--plot", "--output-dir", "--fit-log", "--fit-report"}) {
     const CLI::Option* option = app.get_option(name);
     if (option->count() > 0 && option->as<std::string>().empty())
       return usageError(std::string(name) + " needs a name");
   }
-  if (o.inputsPath == "-" && o.measuredPath == "-")
-    return usageError("--inputs - and --measured - cannot both read standard input");
+  const auto readsStandardInput = [](const std::string& path) { return path == "-"; };
+  for (const std::string& path : o.measuredPaths)
+    if (path.empty()) return usageError("--measured needs a name");
+  if (std::count_if(o.measuredPaths.begin(), o.measuredPaths.end(), readsStandardInput) +
+          (o.inputsPath == "-" ? 1 : 0) >
+      1)
+    return usageError("only one of --inputs and --measured can read standard input (-)");
 
   if (!o.inputsPath.empty()) {
     const InputSet file = readInputSet(o.inputsPath);
@@ -204,10 +218,13 @@ CommandLine parseCommandLine(int argc, char** argv) {
   const bool outputGiven = app.count("--output") > 0;
   if (o.isFit()) {
     if (o.isStudy()) return usageError("--fit and --sweep cannot go together");
-    if (o.measuredPath.empty()) return usageError("--fit needs --measured, the curve to fit");
+    if (o.measuredPaths.empty()) return usageError("--fit needs --measured, the curve to fit");
     if (!o.outputDir.empty()) return usageError("--output-dir is for sweeps; a fit writes the fitted run's file of -o");
-  } else if (!o.fitLog.empty() || app.count("--fit-starts") > 0 || app.count("--seed") > 0) {
-    return usageError("--fit-starts, --seed and --fit-log go with --fit");
+  } else if (!o.fitLog.empty() || !o.fitReport.empty() || o.logWidth || app.count("--fit-starts") > 0 ||
+             app.count("--seed") > 0) {
+    return usageError("--fit-starts, --seed, --fit-log, --fit-report and --log-width go with --fit");
+  } else if (o.measuredPaths.size() > 1) {
+    return usageError("several --measured curves go with --fit; a run or a sweep compares with one");
   } else if (o.isStudy()) {
     if (outputGiven) return usageError("a sweep writes its data files into --output-dir; -o names a single run's file");
     if (o.outputDir.empty()) return usageError("a sweep needs --output-dir");
@@ -224,13 +241,18 @@ CommandLine parseCommandLine(int argc, char** argv) {
   std::string reason;
   if (!o.plot.empty() && !isPlotPath(o.plot, &reason)) return usageError("--plot " + o.plot + ": " + reason);
   if (const auto clash = findFileClash(namedFiles(o))) return usageError(*clash);
-  if (!o.measuredPath.empty()) {
-    MeasuredCurve curve = readMeasuredCurve(o.measuredPath);
+  for (const std::string& path : o.measuredPaths) {
+    MeasuredCurve curve = readMeasuredCurve(path);
     if (curve.error) return usageError(*curve.error);
-    o.measured = std::move(curve.points);
+    // A run compares with a curve of its own inputs; a specimen's inputs are for a fit.
+    if (!o.isFit() && !curve.inputs.empty())
+      return usageError("--measured " + path + " sets " + std::string(fieldInfo(curve.inputs[0].field).name) +
+                        " for its specimen; such curves go with --fit");
+    if (o.measured.empty()) o.measured = curve.points;
+    o.specimens.push_back({path == "-" ? "(standard input)" : path, std::move(curve.inputs), std::move(curve.points)});
   }
   if (o.isFit())
-    if (const auto problem = checkFitSettings({o.texts, o.fit, o.measured, o.fitStarts, o.seed, o.jobs}))
+    if (const auto problem = checkFitSettings({o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs}))
       return usageError(*problem);
   return {std::move(o), kExitDone};
 }

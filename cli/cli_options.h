@@ -21,13 +21,16 @@ struct CliOptions {
   FieldTexts texts;  // the defaults, then --inputs, then the command line; dataFile is -o
   std::string outputDir;
   std::string saveInputs, csv, plot;
-  std::string inputsPath, measuredPath;
-  std::vector<MeasuredPoint> measured;
+  std::string inputsPath;
+  std::vector<std::string> measuredPaths;  // one per specimen; several only for a fit
+  std::vector<MeasuredPoint> measured;     // the first curve's points, for a run or a study
+  std::vector<Specimen> specimens;         // every curve with the inputs it sets, for a fit
   std::vector<Sweep> sweeps;
   std::vector<FreeInput> fit;  // the inputs a fit varies, with their bounds
   int fitStarts = kDefaultFitStarts;
   std::uint64_t seed = 1;
-  std::string fitLog;
+  std::string fitLog, fitReport;
+  bool logWidth = false;  // the fit's plot on a logarithmic width axis
   unsigned jobs = 1;
   bool quiet = false;
 

@@ -1,18 +1,22 @@
-// The fit command: calibrates the --fit inputs to the measured curve, reports
-// them with their uncertainty, and writes the fitted run as a single run would.
+// The fit command: calibrates the --fit inputs to the measured curves, reports
+// them with their intervals, and writes the fitted run as a single run would.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "cli/commands.h"
 #include "cli/interruptions.h"
 #include "cli/terminal_view.h"
 #include "engine/calculator.h"
+#include "engine/curve_runner.h"
 #include "engine/number_format.h"
 #include "engine/number_reader.h"
-#include "plot/figure.h"
+#include "plot/fit_figure.h"
 #include "study/calibration.h"
+#include "study/fit_report.h"
 #include "study/input_set.h"
+#include "study/metrics.h"
 #include "study/summaries.h"
 #include "study/sweep.h"
 #include "study/text_files.h"
@@ -20,15 +24,72 @@
 namespace fb {
 namespace {
 
+bool written(const std::optional<std::string>& error) {
+  if (error) printError(*error + " (not written)");
+  return !error;
+}
+
+std::string name(Field f) { return std::string(fieldInfo(f).name); }
+
 std::string significant(double value, int digits) {
   char buffer[64];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits).ptr;
   return std::string(buffer, end);
 }
 
-bool written(const std::optional<std::string>& error) {
-  if (error) printError(*error + " (not written)");
-  return !error;
+std::string fitLogCsv(const FitSettings& settings, const FitResult& result) {
+  std::string out = "phase";
+  for (const FreeInput& f : settings.free) out += "," + name(f.field);
+  out += ",RMS difference to measured (MPa),note\n";
+  for (const FitEvaluation& e : result.log) {
+    out += csvField(e.phase);
+    for (double v : e.values) out += "," + exactText(v);
+    out += "," + (e.rms ? exactText(*e.rms) : std::string()) + "," + csvField(e.note) + "\n";
+  }
+  return out;
+}
+
+void report(const FitSettings& settings, const FitResult& r) {
+  std::string names;
+  for (const FreeInput& f : settings.free) names += (names.empty() ? "" : ", ") + name(f.field);
+  const std::size_t curves = settings.specimens.size();
+  std::printf("fit of %s to %zu measured points%s: %d runs in %s s\n", names.c_str(), settings.pointCount(),
+              curves > 1 ? (" of " + std::to_string(curves) + " specimens").c_str() : "", r.runs,
+              formatFixed(r.seconds, 2).c_str());
+  std::size_t widest = 0;
+  for (const FittedInput& in : r.inputs) widest = std::max(widest, name(in.field).size());
+  for (const FittedInput& in : r.inputs) {
+    const std::string unit(fieldInfo(in.field).unit);
+    std::string line = "  " + name(in.field) + std::string(widest - name(in.field).size(), ' ') + " = " +
+                       roundedToInterval(in.value, in.low, in.high) + (unit.empty() ? "" : " " + unit);
+    line += std::string(std::max<std::size_t>(2, 24 - std::min<std::size_t>(24, line.size())), ' ');
+    line += "95 % interval " + roundedToInterval(in.low, in.low, in.high) + " to " +
+            roundedToInterval(in.high, in.low, in.high);
+    if (in.lowOnBound || in.highOnBound) line += in.lowOnBound && in.highOnBound ? " (its bounds)" : " (to its bound)";
+    std::printf("%s\n", line.c_str());
+  }
+  for (std::size_t a = 0; a < r.inputs.size(); ++a)
+    for (std::size_t b = a + 1; b < r.inputs.size(); ++b)
+      if (a < r.correlation.size() && std::abs(r.correlation[a][b]) >= 0.8)
+        std::printf("correlation of %s and %s: %s\n", name(r.inputs[a].field).c_str(), name(r.inputs[b].field).c_str(),
+                    formatFixed(r.correlation[a][b], 2).c_str());
+  if (!r.basins.empty()) std::printf("starts: %d of %d ended in the best basin\n", r.basins[0].starts, r.startCount);
+  std::printf("RMS difference to the measured curve: %s MPa before, %s MPa after",
+              r.rmsBefore ? significant(*r.rmsBefore, 4).c_str() : "(no run)", significant(r.rmsAfter, 4).c_str());
+  if (r.chiSquarePerDof)
+    std::printf(" (chi-square per degree of freedom %s)", formatFixed(*r.chiSquarePerDof, 2).c_str());
+  std::printf("\n");
+  for (const std::string& note : r.notes) std::printf("note: %s\n", note.c_str());
+  for (const FitWarning& warning : r.warnings) std::printf("warning: %s\n", warning.text.c_str());
+}
+
+void showProgress(const FitProgressReport& p) {
+  std::string line =
+      "\r\033[Kfit: " + p.phase + ", " + std::to_string(p.runs) + " of at most " + std::to_string(p.planned) + " runs";
+  if (p.bestRms) line += ", best RMS " + significant(*p.bestRms, 4) + " MPa";
+  if (p.secondsLeft) line += ", at most " + formatFixed(std::ceil(*p.secondsLeft), 0) + " s left";
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 // A whole run of some inputs, keeping its steps and graphs; its data file only when named.
@@ -49,52 +110,83 @@ CurveRun runWhole(const FieldTexts& texts, bool quiet) {
   return run;
 }
 
-std::string fitLogCsv(const FitSettings& settings, const FitResult& result) {
-  std::string out = "start";
-  for (const FreeInput& f : settings.free) out += "," + std::string(fieldInfo(f.field).name);
-  out += ",RMS difference to measured (MPa),note\n";
-  for (const FitEvaluation& e : result.log) {
-    out += e.start;
-    for (double v : e.values) out += "," + exactText(v);
-    out += "," + (e.rms ? exactText(*e.rms) : std::string()) + "," + csvField(e.note) + "\n";
-  }
-  return out;
+std::vector<CurvePoint> pointsOf(const std::vector<StepResult>& steps) {
+  std::vector<CurvePoint> points;
+  for (const StepResult& r : steps) points.push_back({r.Wcr, r.sigma});
+  return points;
 }
 
-void report(const FitSettings& settings, const FitResult& r) {
-  std::string names;
-  for (const FreeInput& f : settings.free) names += (names.empty() ? "" : ", ") + std::string(fieldInfo(f.field).name);
-  std::printf("fit of %s to %zu measured points: %d runs in %s s (%s ms a run)\n", names.c_str(),
-              settings.measured.size(), r.runs, formatFixed(r.seconds, 2).c_str(),
-              formatFixed(r.runs > 0 ? 1000 * r.seconds / r.runs : 0, 1).c_str());
-  for (const FittedInput& input : r.inputs)
-    std::printf("  %s = %s %s\n", std::string(fieldInfo(input.field).name).c_str(), input.text.c_str(),
-                input.standardError ? ("± " + significant(*input.standardError, 2)).c_str() : "(not determined)");
-  std::printf("RMS difference to the measured curve: %s MPa before, %s MPa after\n",
-              r.rmsBefore ? formatFixed(*r.rmsBefore, 4).c_str() : "(no run)", formatFixed(r.rmsAfter, 4).c_str());
-  for (const std::string& note : r.notes) std::printf("note: %s\n", note.c_str());
-  for (const std::string& warning : r.warnings) std::printf("warning: %s\n", warning.c_str());
+// The figure of each specimen: its measured points, the curve of the starting
+// inputs, the fitted curve with the band that the inputs at the ends of their
+// intervals span, and the residuals.
+FitFigure fitFigure(const CliOptions& o, const FitSettings& s, const FitResult& r) {
+  FitFigure figure;
+  figure.logWidth = o.logWidth;
+  CurveRunner runner;
+  for (std::size_t k = 0; k < s.specimens.size(); ++k) {
+    const Specimen& specimen = s.specimens[k];
+    FitFigureSpecimen out;
+    if (s.specimens.size() > 1) {
+      out.label = specimen.name;
+      for (const SpecimenInput& input : specimen.inputs)
+        out.label +=
+            (input.field == specimen.inputs.front().field ? ": " : ", ") + name(input.field) + "=" + input.value;
+    }
+    out.measured = specimen.measured;
+    double widest = 0;
+    for (const MeasuredPoint& m : specimen.measured) widest = std::max(widest, m.Wcr);
+    widest *= 1.05;
+    FieldTexts start = specimenTexts(s, k), fitted = start;
+    for (const FreeInput& f : s.free) {
+      const double value = numberReader(start[f.field]);
+      if (value < f.low || value > f.high) start[f.field] = rangeValueText(f.field, std::clamp(value, f.low, f.high));
+    }
+    for (const FittedInput& in : r.inputs) fitted[in.field] = in.text;
+    if (const auto curve = runner.run(start, widest); !curve.refusal) out.start = pointsOf(curve.steps);
+    const auto best = runner.run(fitted, widest);
+    out.fitted = pointsOf(best.steps);
+    for (const MeasuredPoint& m : specimen.measured)
+      if (const auto at = stressAt(best.steps, m.Wcr)) out.residuals.push_back({m.Wcr, *at - m.sigma});
+    out.bandLow = out.bandHigh = out.fitted;
+    for (const std::vector<double>& values : r.bandValues) {
+      FieldTexts member = fitted;
+      for (std::size_t j = 0; j < values.size(); ++j)
+        member[s.free[j].field] = rangeValueText(s.free[j].field, values[j]);
+      const auto curve = runner.run(member, widest);
+      if (curve.refusal) continue;
+      for (std::size_t i = 0; i < out.fitted.size(); ++i)
+        if (const auto at = stressAt(curve.steps, out.fitted[i].Wcr)) {
+          out.bandLow[i].sigma = std::min(out.bandLow[i].sigma, *at);
+          out.bandHigh[i].sigma = std::max(out.bandHigh[i].sigma, *at);
+        }
+    }
+    figure.specimens.push_back(std::move(out));
+  }
+  return figure;
+}
+
+int interrupted(const std::string& what) {
+  printError("interrupted " + what);
+  return 128 + caughtSignal();
 }
 
 }  // namespace
 
 int runFit(const CliOptions& o) {
   catchInterruptions();
-  FitSettings settings{o.texts, o.fit, o.measured, o.fitStarts, o.seed, o.jobs, &stopRequested()};
-  const bool showProgress = !o.quiet && TerminalView::stderrIsTerminal();
-  FitProgress progress;
-  if (showProgress)
-    progress = [](int runs, std::optional<double> best) {
-      std::fprintf(stderr, "\r\033[Kfit: %d runs, best RMS %s MPa", runs,
-                   best ? formatFixed(*best, 4).c_str() : "(none yet)");
-      std::fflush(stderr);
-    };
-  const FitResult result = fitMeasuredCurve(settings, progress);
-  if (showProgress) std::fputc('\n', stderr);
-  if (result.stopped) {
-    printError("interrupted after " + std::to_string(result.runs) + " runs of the fit; nothing was written");
-    return 128 + caughtSignal();
+  const FitSettings settings{o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs, &stopRequested()};
+  const bool progressShown = !o.quiet && TerminalView::stderrIsTerminal();
+  FitResult result;
+  try {
+    result = fitMeasuredCurves(settings, progressShown ? FitProgress(showProgress) : FitProgress());
+  } catch (const std::exception& e) {
+    if (progressShown) std::fputc('\n', stderr);
+    printError(std::string("the fit failed: ") + e.what());
+    return kExitFailed;
   }
+  if (progressShown) std::fputc('\n', stderr);
+  if (result.stopped)
+    return interrupted("after " + std::to_string(result.runs) + " runs of the fit; nothing was written");
   bool ok = true;
   if (!o.fitLog.empty()) ok = written(writeTextFile(o.fitLog, fitLogCsv(settings, result)));
   if (result.inputs.empty()) {
@@ -103,27 +195,30 @@ int runFit(const CliOptions& o) {
     return kExitFailed;
   }
   report(settings, result);
+  if (!o.fitReport.empty()) ok = written(writeTextFile(o.fitReport, fitReportJson(settings, result))) && ok;
 
-  if (!o.saveInputs.empty())
-    ok = written(writeTextFile(o.saveInputs, inputSetText(result.texts, {"fitted to " + o.measuredPath}))) && ok;
+  // The fitted run is the first specimen's, its own inputs included.
+  FieldTexts fitted = specimenTexts(settings, 0);
+  for (const FittedInput& in : result.inputs) fitted[in.field] = in.text;
+  fitted[Field::dataFile] = o.texts[Field::dataFile];
+  if (!o.saveInputs.empty()) {
+    std::string fittedTo = "fitted to";
+    for (const std::string& path : o.measuredPaths) fittedTo += " " + path;
+    ok = written(writeTextFile(o.saveInputs, inputSetText(fitted, {fittedTo}))) && ok;
+  }
   if (o.texts[Field::dataFile].empty() && o.csv.empty() && o.plot.empty()) return ok ? kExitDone : kExitFailed;
 
-  CurveRun fitted = runWhole(result.texts, o.quiet);
-  if (fitted.summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
-  if (!o.csv.empty()) ok = written(writeTextFile(o.csv, rowsCsv(fitted.record.steps))) && ok;
+  CurveRun run = runWhole(fitted, o.quiet);
+  if (run.summary.end == RunEnd::stopped) {
+    printError(interruptedText(run.summary));
+    return 128 + caughtSignal();
+  }
+  if (run.summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
+  if (!o.csv.empty()) ok = written(writeTextFile(o.csv, rowsCsv(run.record.steps))) && ok;
   if (!o.plot.empty()) {
-    FieldTexts start = o.texts;
-    start[Field::dataFile].clear();
-    for (const FreeInput& f : o.fit) {
-      const double value = numberReader(start[f.field]);
-      if (value < f.low || value > f.high) start[f.field] = rangeValueText(f.field, std::clamp(value, f.low, f.high));
-    }
-    CurveRun starting = runWhole(start, true);
-    Figure figure{{}, o.measured};
-    if (starting.summary.end == RunEnd::finished)
-      figure.curves.push_back({"start", &starting.record.stress, &starting.record.ratio});
-    figure.curves.push_back({"fitted", &fitted.record.stress, &fitted.record.ratio});
-    ok = written(writeFigure(o.plot, figure)) && ok;
+    const FitFigure figure = fitFigure(o, settings, result);
+    if (stopRequested()) return interrupted("while drawing the fit's curves; " + o.plot + " was not written");
+    ok = written(writeFitFigure(o.plot, figure)) && ok;
   }
   return ok ? kExitDone : kExitFailed;
 }

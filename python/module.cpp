@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <limits>
 #include <map>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "engine/inputs.h"
 #include "output/data_file.h"
 #include "study/calibration.h"
+#include "study/fit_report.h"
 #include "study/metrics.h"
 #include "study/summaries.h"
 #include "study/text_files.h"
@@ -87,10 +89,23 @@ std::vector<StepResult> stepsOf(const py::array_t<std::int16_t>& step, const py:
   return steps;
 }
 
-std::vector<MeasuredPoint> pointsOf(const std::vector<double>& w, const std::vector<double>& sigma) {
-  if (w.size() != sigma.size()) throw py::value_error("measured_w and measured_sigma differ in length");
+// A measured curve as Python gives it; NaN and infinity are refused, as the
+// command line refuses them in a file.
+std::vector<MeasuredPoint> pointsOf(const std::vector<double>& w, const std::vector<double>& sigma,
+                                    const std::vector<double>& sd = {}, const std::string& curve = "measured") {
+  if (w.size() != sigma.size()) throw py::value_error(curve + ": its widths and stresses differ in length");
+  if (!sd.empty() && sd.size() != w.size())
+    throw py::value_error(curve + ": its standard deviations and widths differ in length");
   std::vector<MeasuredPoint> points;
-  for (std::size_t i = 0; i < w.size(); ++i) points.push_back({w[i], sigma[i]});
+  for (std::size_t i = 0; i < w.size(); ++i) {
+    const auto refuse = [&](const char* what) {
+      throw py::value_error(curve + ": point " + std::to_string(i) + ": " + what);
+    };
+    if (!std::isfinite(w[i])) refuse("the crack width is not a finite number");
+    if (!std::isfinite(sigma[i])) refuse("the stress is not a finite number");
+    if (!sd.empty() && !(std::isfinite(sd[i]) && sd[i] > 0)) refuse("the standard deviation is not a positive number");
+    points.push_back({w[i], sigma[i], sd.empty() ? 0.0 : sd[i]});
+  }
   return points;
 }
 
@@ -192,8 +207,9 @@ PYBIND11_MODULE(_native, m) {
   m.def(
       "fit",
       [](const TextMap& given, const std::vector<std::tuple<std::string, double, double>>& free,
-         const std::vector<double>& w, const std::vector<double>& sigma, int starts, std::uint64_t seed,
-         std::optional<unsigned> jobs) {
+         const std::vector<
+             std::tuple<std::string, std::vector<double>, std::vector<double>, std::vector<double>, TextMap>>& curves,
+         int starts, std::uint64_t seed, std::optional<unsigned> jobs) {
         FitSettings s;
         s.base = textsOf(given);
         for (const auto& [name, low, high] : free) {
@@ -201,7 +217,15 @@ PYBIND11_MODULE(_native, m) {
           if (!parsed.input) throw py::value_error(parsed.error.substr(parsed.error.find(": ") + 2));
           s.free.push_back(*parsed.input);
         }
-        s.measured = pointsOf(w, sigma);
+        for (const auto& [name, w, sigma, sd, inputs] : curves) {
+          Specimen specimen{name, {}, pointsOf(w, sigma, sd, name)};
+          for (const auto& [field, value] : inputs) {
+            const auto known = fieldByName(field);
+            if (!known) throw py::type_error(name + ": unknown input name " + field);
+            specimen.inputs.push_back({*known, value});
+          }
+          s.specimens.push_back(std::move(specimen));
+        }
         s.starts = starts;
         s.seed = seed;
         s.jobs = jobsOr(jobs);
@@ -209,10 +233,10 @@ PYBIND11_MODULE(_native, m) {
         FitResult r;
         {
           py::gil_scoped_release free;
-          r = fitMeasuredCurve(s);
+          r = fitMeasuredCurves(s);
         }
         py::dict d;
-        py::dict values, errors;
+        py::dict values, errors, intervals;
         std::vector<std::string> names;
         for (const FittedInput& input : r.inputs) {
           const std::string name(fieldInfo(input.field).name);
@@ -220,17 +244,22 @@ PYBIND11_MODULE(_native, m) {
           values[py::str(name)] = input.value;
           errors[py::str(name)] =
               input.standardError ? py::object(py::float_(*input.standardError)) : py::object(py::none());
+          intervals[py::str(name)] = py::make_tuple(input.low, input.high);
         }
         d["names"] = names;
         d["values"] = values;
         d["standard_errors"] = errors;
+        d["intervals"] = intervals;
         d["correlation"] = r.correlation;
         d["rms_before"] = r.rmsBefore ? py::object(py::float_(*r.rmsBefore)) : py::object(py::none());
         d["rms_after"] = r.rmsAfter;
-        d["warnings"] = r.warnings;
+        std::vector<std::string> warnings;
+        for (const FitWarning& w : r.warnings) warnings.push_back(w.text);
+        d["warnings"] = warnings;
         d["notes"] = r.notes;
         d["runs"] = r.runs;
         d["seconds"] = r.seconds;
+        d["report"] = r.inputs.empty() ? std::string() : fitReportJson(s, r);
         d["refusal"] = r.refusal ? py::object(py::str(r.refusal->message)) : py::object(py::none());
         TextMap texts;
         for (const FieldInfo& info : kFields)
@@ -238,6 +267,6 @@ PYBIND11_MODULE(_native, m) {
         d["texts"] = texts;
         return d;
       },
-      py::arg("texts"), py::arg("free"), py::arg("w"), py::arg("sigma"), py::arg("starts"), py::arg("seed"),
+      py::arg("texts"), py::arg("free"), py::arg("curves"), py::arg("starts"), py::arg("seed"),
       py::arg("jobs") = py::none());
 }

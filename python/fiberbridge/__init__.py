@@ -18,6 +18,7 @@ text, and a text is read exactly as the window's box reads it ("12mm" is 12).
 from __future__ import annotations
 
 import itertools
+import json
 import math
 import numbers
 from collections import namedtuple
@@ -128,7 +129,7 @@ class Run:
 
     def rms(self, measured_w: Sequence[float], measured_sigma: Sequence[float]) -> float:
         """RMS difference (MPa) to a measured curve, the computed stress linear between steps."""
-        value = _native.rms(*self._rows(), [float(w) for w in measured_w], [float(s) for s in measured_sigma])
+        value = _native.rms(*self._rows(), _finite(measured_w, "measured_w"), _finite(measured_sigma, "measured_sigma"))
         if value is None:
             raise ValueError("a measured width lies outside this run's crack widths")
         return value
@@ -192,11 +193,15 @@ def study(runs: Iterable[Mapping[str, Any]], jobs: Optional[int] = None, client=
 
 
 class FitResult:
-    """A calibration: the fitted inputs, their standard errors and correlations,
-    the RMS difference before and after, the warnings and the fitted Run."""
+    """A calibration: the fitted inputs with their 95 % intervals (from each input's
+    profile), standard errors and correlations, the RMS difference before and after,
+    the warnings, the basins the starts ended in and the fitted Run. `report` holds
+    what `fiberbridge-cli --fit-report` writes: rms, rms_before, runs, seconds,
+    inputs (name, value, low, high), warnings (inputs, text) and basins."""
 
     def __init__(self, result: dict):
         self.inputs = dict(result["values"])
+        self.intervals = {name: tuple(bounds) for name, bounds in result["intervals"].items()}
         self.standard_errors = dict(result["standard_errors"])
         names = list(result["names"])
         self.correlation = {(a, b): result["correlation"][i][j]
@@ -208,6 +213,9 @@ class FitResult:
         self.notes = list(result["notes"])
         self.runs = result["runs"]
         self.seconds = result["seconds"]
+        self.report = json.loads(result["report"])
+        self.basins = self.report["basins"]
+        self.chi_square_per_dof = self.report["chi_square_per_dof"]
         self.texts = dict(result["texts"])
         self.run = run(self.texts)
 
@@ -216,17 +224,50 @@ class FitResult:
         return f"<fiberbridge.FitResult {fitted}; RMS {self.rms_after:.4f} MPa>"
 
 
-def fit(measured_w: Sequence[float], measured_sigma: Sequence[float], free: Mapping[str, tuple[float, float]],
-        base: Optional[Mapping[str, Any]] = None, starts: Optional[int] = None, seed: Optional[int] = None,
-        jobs: Optional[int] = None) -> FitResult:
+def _finite(values, what: str) -> list:
+    out = [float(v) for v in values]
+    for i, v in enumerate(out):
+        if not math.isfinite(v):
+            raise ValueError(f"{what}[{i}] is not a finite number: {v}")
+    return out
+
+
+def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[Sequence[float]] = None,
+        free: Optional[Mapping[str, tuple[float, float]]] = None, base: Optional[Mapping[str, Any]] = None,
+        starts: Optional[int] = None, seed: Optional[int] = None, jobs: Optional[int] = None,
+        measured_sd: Optional[Sequence[float]] = None,
+        curves: Optional[Sequence[Mapping[str, Any]]] = None) -> FitResult:
     """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
-    as fiberbridge-cli --measured ... --fit NAME=LO:HI does."""
+    as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
+    point's standard deviation (MPa): the fit then minimises chi-square. Several
+    specimens go in `curves`, each a mapping with "w", "sigma", optionally "sd", the
+    "inputs" that specimen alone sets (its Vf, say) and a "name"; the fitted inputs
+    are shared by all."""
+    if not free:
+        raise TypeError("fit needs free={name: (low, high), ...}")
     texts = _texts(base, {})
     unknown = sorted(set(free) - _NAMES)
     if unknown:
         raise TypeError(f"unknown input name(s): {', '.join(unknown)} (see fiberbridge.fields())")
+    if curves is None:
+        if measured_w is None or measured_sigma is None:
+            raise TypeError("fit needs measured_w and measured_sigma, or curves")
+        curves = [{"w": measured_w, "sigma": measured_sigma, "sd": measured_sd}]
+    elif measured_w is not None or measured_sigma is not None:
+        raise TypeError("give measured_w and measured_sigma, or curves, not both")
+    native_curves = []
+    for k, curve in enumerate(curves):
+        name = str(curve.get("name", f"curve {k + 1}"))
+        inputs = curve.get("inputs") or {}
+        bad = sorted(set(inputs) - _NAMES)
+        if bad:
+            raise TypeError(f"{name}: unknown input name(s): {', '.join(bad)}")
+        sd = curve.get("sd")
+        native_curves.append((name, _finite(curve["w"], f"{name} w"), _finite(curve["sigma"], f"{name} sigma"),
+                              [] if sd is None else _finite(sd, f"{name} sd"),
+                              {key: _text(key, value) for key, value in inputs.items()}))
     bounds = [(name, float(lo), float(hi)) for name, (lo, hi) in free.items()]
-    result = _native.fit(texts, bounds, [float(w) for w in measured_w], [float(s) for s in measured_sigma],
+    result = _native.fit(texts, bounds, native_curves,
                          _native.default_fit_starts if starts is None else int(starts), 1 if seed is None else int(seed), jobs)
     if result["refusal"] is not None and not result["names"]:
         raise InputRefused("", "no start of the fit gave a run the model accepts: " + result["refusal"])

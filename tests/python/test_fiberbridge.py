@@ -83,3 +83,28 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit():
     assert f.rms_after <= made.rms(w, sigma) + 1e-3
     assert f.run.rms(w, sigma) == f.rms_after
     assert not f.warnings
+    for name, truth_value in (("A", 4.2), ("D", 0.35)):
+        low, high = f.intervals[name]
+        assert low <= truth_value <= high
+        assert f.report["inputs"][list(f.inputs).index(name)] == {
+            "name": name, "unit": {f.name: f.unit for f in fiberbridge.fields()}[name], "value": f.inputs[name], "low": low, "high": high,
+            "low_on_bound": False, "high_on_bound": False}
+    assert f.report["rms"] == f.rms_after and f.report["basins"][0]["starts"] >= 1
+
+    # Two specimens of other fiber contents share the fitted law.
+    specimens = []
+    for vf in (0.01, 0.03):
+        r = fiberbridge.run({**truth, "Vf": vf})
+        specimens.append({"w": w, "sigma": np.interp(w, r.Wcr, r.sigma), "sd": [0.01] * len(w), "inputs": {"Vf": vf}})
+    joint = fiberbridge.fit(curves=specimens, free={"A": (1, 8)}, base={"ruptureStrength": 2000, "division": 12,
+                                                                         "D": 0.35}, starts=2)
+    assert joint.inputs["A"] == pytest.approx(4.2, rel=2e-3) and joint.chi_square_per_dof is not None
+
+
+@pytest.mark.parametrize("bad", [float("nan"), float("inf")])
+def test_measurements_that_are_not_numbers_are_refused(bad):
+    made = fiberbridge.run(division=6)
+    with pytest.raises(ValueError, match="not a finite number"):
+        made.rms([0.1, 0.2], [1.0, bad])
+    with pytest.raises(ValueError, match="not a finite number"):
+        fiberbridge.fit([0.1, bad, 0.3], [1.0, 2.0, 1.5], free={"A": (1, 8)}, base={"division": 6})

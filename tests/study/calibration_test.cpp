@@ -7,6 +7,7 @@
 
 #include "engine/curve_runner.h"
 #include "engine/number_reader.h"
+#include "study/fit_report.h"
 #include "study/metrics.h"
 #include "tests/support/cli_folder.h"
 
@@ -24,13 +25,13 @@ fb::FieldTexts unbrokenFibers() {
 
 // The model's stress at `count` widths up to 2.5 mm, with noise of `noise` times
 // the peak from a fixed generator, so every run of the test fits the same curve.
-std::vector<fb::MeasuredPoint> measuredCurve(const fb::FieldTexts& truth, int count, double noise) {
+std::vector<fb::MeasuredPoint> measuredCurve(const fb::FieldTexts& truth, int count, double noise,
+                                             std::uint32_t state = 12345) {
   fb::CurveRunner runner;
   const auto curve = runner.run(truth, 2.5);
   double peak = 0;
   for (const fb::StepResult& r : curve.steps) peak = std::max(peak, r.sigma);
   std::vector<fb::MeasuredPoint> points;
-  std::uint32_t state = 12345;
   for (int i = 0; i < count; ++i) {
     state = state * 1103515245u + 12345u;
     const double u = (state >> 8) / double(1u << 24) * 2 - 1;
@@ -50,69 +51,239 @@ fb::FitSettings settingsFor(const fb::FieldTexts& base, std::vector<fb::FreeInpu
   fb::FitSettings s;
   s.base = base;
   s.free = std::move(free);
-  s.measured = std::move(measured);
+  s.specimens = {{"measured.csv", {}, std::move(measured)}};
   s.starts = 3;
   return s;
 }
 
-TEST(Calibration, recovers_known_inputs_within_their_error_the_same_on_any_number_of_workers) {
+const fb::FitWarning* warningNaming(const fb::FitResult& r, Field field, const std::string& words) {
+  for (const fb::FitWarning& w : r.warnings)
+    if (std::find(w.inputs.begin(), w.inputs.end(), field) != w.inputs.end() && w.text.find(words) != std::string::npos)
+      return &w;
+  return nullptr;
+}
+
+void expectInside(const fb::FittedInput& input, double truth) {
+  EXPECT_LE(input.low, truth) << input.text;
+  EXPECT_GE(input.high, truth) << input.text;
+  EXPECT_LE(input.low, input.value);
+  EXPECT_GE(input.high, input.value);
+}
+
+TEST(Calibration, recovers_known_inputs_inside_their_intervals_the_same_on_any_number_of_workers) {
   fb::FieldTexts truth = unbrokenFibers();
   truth[Field::A] = "4.2";
   truth[Field::D] = "0.35";
   const auto measured = measuredCurve(truth, 24, 0.005);
   fb::FitSettings s = settingsFor(unbrokenFibers(), {{Field::A, 1, 8}, {Field::D, 0.1, 1.5}}, measured);
   s.base[Field::A] = "9";  // outside its bounds: the search starts from 8
-  const fb::FitResult one = fb::fitMeasuredCurve(s);
+  const fb::FitResult one = fb::fitMeasuredCurves(s);
   s.jobs = 3;
-  const fb::FitResult three = fb::fitMeasuredCurve(s);
+  const fb::FitResult three = fb::fitMeasuredCurves(s);
 
   ASSERT_EQ(one.inputs.size(), 2u);
   EXPECT_EQ(one.notes, std::vector<std::string>{"A = 9 lies outside its bounds 1:8; its search starts from 8"});
   for (std::size_t j = 0; j < 2; ++j) {
     const fb::FittedInput& fitted = one.inputs[j];
-    ASSERT_TRUE(fitted.standardError);
-    const double known = j == 0 ? 4.2 : 0.35;
-    EXPECT_LE(std::abs(fitted.value - known), 3 * *fitted.standardError) << fitted.text;
+    expectInside(fitted, j == 0 ? 4.2 : 0.35);
+    EXPECT_FALSE(fitted.lowOnBound || fitted.highOnBound) << fitted.text;
+    EXPECT_LT(fitted.high - fitted.low, 0.1 * (s.free[j].high - s.free[j].low)) << "the curve decides it";
     EXPECT_EQ(fitted.text, three.inputs[j].text) << "the same fit on three workers";
+    EXPECT_EQ(fitted.low, three.inputs[j].low);
+    EXPECT_EQ(fitted.high, three.inputs[j].high);
   }
   EXPECT_LE(one.rmsAfter, rmsOf(truth, measured)) << "never worse than the inputs that made the curve";
+  EXPECT_EQ(one.rmsAfter, rmsOf(one.texts, measured)) << "the RMS a run of the fitted inputs reports";
   EXPECT_EQ(one.rmsAfter, three.rmsAfter);
   EXPECT_EQ(one.log.size(), three.log.size());
   EXPECT_EQ(fb::numberReader(one.texts[Field::A]), one.inputs[0].value);
-  EXPECT_TRUE(one.warnings.empty()) << one.warnings.front();
+  ASSERT_FALSE(one.basins.empty());
+  EXPECT_EQ(one.basins[0].rms, one.rmsAfter);
+  EXPECT_GE(one.basins[0].starts, 1);
+  EXPECT_TRUE(one.warnings.empty()) << one.warnings.front().text;
+  EXPECT_FALSE(one.bandValues.empty());
 }
 
-TEST(Calibration, inputs_the_curve_cannot_decide_give_warnings_not_a_confident_answer) {
+TEST(Calibration, inputs_the_curve_cannot_decide_get_intervals_to_their_bounds_and_warnings_that_name_them) {
   const fb::FieldTexts truth = unbrokenFibers();
   const auto measured = measuredCurve(truth, 16, 0.002);
   // The stress is P/Am with P proportional to Am.
   const fb::FitResult am =
-      fb::fitMeasuredCurve(settingsFor(truth, {{Field::Am, 1000, 5000}, {Field::A, 1, 8}}, measured));
-  EXPECT_NE(std::find(am.warnings.begin(), am.warnings.end(), "Am has no effect on the computed stress: fix it"),
-            am.warnings.end());
-  EXPECT_FALSE(am.inputs[0].standardError);
-  // With no fiber rupturing, only Vf/Af counts.
+      fb::fitMeasuredCurves(settingsFor(truth, {{Field::Am, 1000, 5000}, {Field::A, 1, 8}}, measured));
+  EXPECT_TRUE(warningNaming(am, Field::Am, "has no effect on the computed stress"));
+  EXPECT_TRUE(am.inputs[0].lowOnBound && am.inputs[0].highOnBound);
+  EXPECT_FALSE(am.inputs[1].lowOnBound || am.inputs[1].highOnBound);
+  // With no fiber rupturing, only Vf/Af counts: each slides along the other.
   const fb::FitResult ratio =
-      fb::fitMeasuredCurve(settingsFor(truth, {{Field::Vf, 0.01, 0.04}, {Field::Af, 0.004, 0.016}}, measured));
-  EXPECT_NE(
-      std::find(ratio.warnings.begin(), ratio.warnings.end(), "Vf and Af trade off on this curve: fix one of them"),
-      ratio.warnings.end());
-  for (const fb::FittedInput& input : ratio.inputs) EXPECT_FALSE(input.standardError) << input.text;
+      fb::fitMeasuredCurves(settingsFor(truth, {{Field::Vf, 0.01, 0.04}, {Field::Af, 0.004, 0.016}}, measured));
+  ASSERT_EQ(ratio.inputs.size(), 2u);
+  EXPECT_TRUE(ratio.inputs[0].lowOnBound || ratio.inputs[0].highOnBound) << ratio.inputs[0].text;
+  const fb::FitWarning* w = warningNaming(ratio, Field::Vf, "is not decided by the measured curve");
+  ASSERT_TRUE(w);
+  EXPECT_NE(std::find(w->inputs.begin(), w->inputs.end(), Field::Af), w->inputs.end()) << w->text;
+  // Af follows Vf as far as Vf's own bounds let it: far beyond any one point's error.
+  EXPECT_GT(ratio.inputs[1].high - ratio.inputs[1].low, 0.4 * (0.016 - 0.004)) << ratio.inputs[1].text;
+}
+
+// The orientation density is even in the principal angle, so +20 and -20
+// degrees give one curve: two answers, both reported.
+TEST(Calibration, separate_basins_of_equal_fit_are_reported_with_a_warning) {
+  fb::FieldTexts truth = unbrokenFibers();
+  truth[Field::kxy] = "3";
+  truth[Field::thetaRxy] = "20";
+  truth[Field::crackAngleXY] = "0";
+  fb::FitSettings s = settingsFor(truth, {{Field::thetaRxy, -60, 60}}, measuredCurve(truth, 20, 0.003));
+  s.starts = 6;
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_GE(r.basins.size(), 2u);
+  EXPECT_NEAR(std::abs(r.basins[0].values[0]), 20, 1);
+  EXPECT_NEAR(r.basins[1].values[0], -r.basins[0].values[0], 1);
+  EXPECT_EQ(r.basins[0].starts + r.basins[1].starts <= 6, true);
+  EXPECT_TRUE(warningNaming(r, Field::thetaRxy, "does not decide between the two answers"));
+}
+
+// With the stress proportional to Vf, the profile is a parabola: the interval
+// is the estimate plus and minus t(0.975, n - 1) standard errors, and the
+// residual variance divides by n - 1.
+TEST(Calibration, a_linear_input_gets_the_textbook_interval_and_standard_error) {
+  const fb::FieldTexts truth = unbrokenFibers();
+  const std::vector<fb::MeasuredPoint> measured = {{0.2, 1.0}, {0.5, 2.2}, {1.0, 1.1}, {2.0, 0.35}};
+  fb::FitSettings s = settingsFor(truth, {{Field::Vf, 0.001, 0.1}}, measured);
+  s.starts = 2;
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_EQ(r.inputs.size(), 1u);
+
+  fb::FieldTexts unit = truth;
+  unit[Field::Vf] = "0.02";
+  fb::CurveRunner runner;
+  const auto curve = runner.run(unit, 2.5);
+  double gg = 0, gy = 0;
+  std::vector<double> g;
+  for (const fb::MeasuredPoint& m : measured) {
+    g.push_back(*fb::stressAt(curve.steps, m.Wcr) / 0.02);
+    gg += g.back() * g.back();
+    gy += g.back() * m.sigma;
+  }
+  const double vf = gy / gg;
+  double ssr = 0;
+  for (std::size_t i = 0; i < g.size(); ++i) ssr += (vf * g[i] - measured[i].sigma) * (vf * g[i] - measured[i].sigma);
+  const double se = std::sqrt(ssr / 3 / gg);
+  EXPECT_NEAR(r.inputs[0].value, vf, 1e-4 * vf);
+  ASSERT_TRUE(r.inputs[0].standardError);
+  EXPECT_NEAR(*r.inputs[0].standardError, se, 1e-3 * se);
+  const double t = fb::studentT975(3);
+  EXPECT_NEAR(t, 3.182446305, 1e-6);
+  EXPECT_NEAR(r.inputs[0].high - r.inputs[0].value, t * se, 0.05 * t * se);
+  EXPECT_NEAR(r.inputs[0].value - r.inputs[0].low, t * se, 0.05 * t * se);
+}
+
+TEST(Calibration, two_specimens_with_their_own_fiber_content_decide_the_shared_law) {
+  fb::FieldTexts truth = unbrokenFibers();
+  truth[Field::A] = "4.2";
+  truth[Field::D] = "0.35";
+  fb::FitSettings s = settingsFor(unbrokenFibers(), {{Field::A, 1, 8}, {Field::D, 0.1, 1.5}}, {});
+  s.specimens.clear();
+  const double noise = 0.01;
+  for (const char* vf : {"0.01", "0.03"}) {
+    fb::FieldTexts specimen = truth;
+    specimen[Field::Vf] = vf;
+    auto points = measuredCurve(specimen, 12, noise, vf[3] == '1' ? 7 : 99);
+    double peak = 0;
+    for (const auto& p : points) peak = std::max(peak, p.sigma);
+    // Uniform noise of half width a has the standard deviation a/sqrt(3).
+    for (auto& p : points) p.sd = noise * peak / std::sqrt(3.0);
+    s.specimens.push_back({std::string("Vf ") + vf, {{Field::Vf, vf}}, points});
+  }
+  ASSERT_FALSE(fb::checkFitSettings(s));
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_EQ(r.inputs.size(), 2u);
+  expectInside(r.inputs[0], 4.2);
+  expectInside(r.inputs[1], 0.35);
+  ASSERT_TRUE(r.chiSquarePerDof);
+  EXPECT_GT(*r.chiSquarePerDof, 0.2);
+  EXPECT_LT(*r.chiSquarePerDof, 3);
+  EXPECT_EQ(r.texts[Field::Vf], unbrokenFibers()[Field::Vf]) << "a specimen's inputs stay its own";
+
+  s.specimens[1].measured[0].sd = 0;  // one curve weighted, the other not
+  EXPECT_NE(fb::checkFitSettings(s).value_or("").find("either every curve gives standard deviations or none"),
+            std::string::npos);
+  s.specimens[1].measured[0].sd = 1;
+  s.specimens[1].inputs.push_back({Field::A, "3"});
+  EXPECT_NE(fb::checkFitSettings(s).value_or("").find("sets A, which the fit varies"), std::string::npos);
+}
+
+TEST(Calibration, laws_that_are_not_physical_and_values_on_their_bounds_are_flagged) {
+  fb::FieldTexts law = fb::FieldTexts::defaults();
+  EXPECT_TRUE(fb::lawWarnings(law).empty());
+  law[Field::A] = "0.5";  // a peak below the first point's 1 N
+  ASSERT_EQ(fb::lawWarnings(law).size(), 1u);
+  EXPECT_NE(fb::lawWarnings(law)[0].text.find("peak load"), std::string::npos);
+  law = fb::FieldTexts::defaults();
+  law[Field::B] = "0.5";  // equal at lb = 1 mm only: below it the peak lies under the first point
+  law[Field::A] = "1";
+  law[Field::Aa] = "1";
+  EXPECT_EQ(fb::lawWarnings(law).size(), 1u);
+  law = fb::FieldTexts::defaults();
+  law[Field::C] = "-0.1";  // the peak width falls below 0.2 mm for long embedded lengths
+  ASSERT_EQ(fb::lawWarnings(law).size(), 1u);
+  EXPECT_NE(fb::lawWarnings(law)[0].text.find("peak width"), std::string::npos);
+
+  // The truth lies below the bounds: the fit ends within the search's tolerance of 2.5.
+  fb::FieldTexts truth = unbrokenFibers();
+  truth[Field::A] = "2";
+  const fb::FitResult r =
+      fb::fitMeasuredCurves(settingsFor(unbrokenFibers(), {{Field::A, 2.5, 4}}, measuredCurve(truth, 10, 0.002)));
+  EXPECT_TRUE(warningNaming(r, Field::A, "ended on its bound 2.5"));
+  EXPECT_TRUE(r.inputs[0].lowOnBound);
+}
+
+TEST(Calibration, bounds_must_be_finite_and_fit_the_inputs_precision) {
+  const struct {
+    const char* text;
+    const char* says;
+  } cases[] = {
+      {"A=-1e308:1e308", "the range from LO to HI is not a finite number"},
+      {"Vf=0:1e39", "single-precision input"},
+      {"A=1:nan", "LO and HI must be finite numbers"},
+      {"A=3:3", "LO must be below HI"},
+  };
+  for (const auto& c : cases) {
+    const fb::FreeInputParse p = fb::parseFreeInput(c.text);
+    EXPECT_FALSE(p.input) << c.text;
+    EXPECT_NE(p.error.find(c.says), std::string::npos) << p.error;
+  }
+  EXPECT_TRUE(fb::parseFreeInput("A=-1e300:1e300").input);
+}
+
+TEST(Calibration, values_are_rounded_to_the_digits_their_interval_supports) {
+  EXPECT_EQ(fb::roundedToInterval(2.0219, 1.93, 2.13), "2.02");
+  EXPECT_EQ(fb::roundedToInterval(0.25069, 0.2402, 0.2597), "0.2507");
+  EXPECT_EQ(fb::roundedToInterval(1234.5, 1000, 1500), "1230");
+  EXPECT_EQ(fb::roundedToInterval(7.98, 7.98, 7.98), "7.98");
 }
 
 using FitCommand = fbtest::CliFolder;
 
 TEST_F(FitCommand, the_saved_fit_repeats_the_fitted_run_and_bad_requests_are_usage_errors) {
   fbtest::writeFile(at("m.csv"), "0.1,1.2\n0.3,1.9\n0.8,1.0\n2,0.3\n");
-  const fbtest::Outcome fit = run({"--measured", "m.csv", "--fit", "A=1:8", "--fit-starts", "2", "--division", "6",
-                                   "-o", "fitted.p-d", "--save-inputs", "fitted.inputs", "--fit-log", "log.csv"});
+  const fbtest::Outcome fit =
+      run({"--measured", "m.csv", "--fit", "A=1:8", "--fit-starts", "2", "--division", "6", "-o", "fitted.p-d",
+           "--save-inputs", "fitted.inputs", "--fit-log", "log.csv", "--fit-report", "fit.json"});
   ASSERT_EQ(fit.status, 0) << fit.err;
   EXPECT_NE(fit.out.find("RMS difference to the measured curve: "), std::string::npos) << fit.out;
+  EXPECT_NE(fit.out.find("95 % interval "), std::string::npos) << fit.out;
+  EXPECT_NE(fit.out.find(" N "), std::string::npos) << "A's unit: " << fit.out;
   ASSERT_EQ(run({"--inputs", "fitted.inputs", "-o", "again.p-d"}).status, 0);
   EXPECT_EQ(fbtest::withoutClockLine(fbtest::readFile(at("again.p-d"))),
             fbtest::withoutClockLine(fbtest::readFile(at("fitted.p-d"))));
-  EXPECT_EQ(fbtest::lines(fbtest::readFile(at("log.csv")))[0], "start,A,RMS difference to measured (MPa),note");
+  EXPECT_EQ(fbtest::lines(fbtest::readFile(at("log.csv")))[0], "phase,A,RMS difference to measured (MPa),note");
+  const std::string json = fbtest::readFile(at("fit.json"));
+  for (const char* key : {"\"rms\": ", "\"rms_before\": ", "\"runs\": ", "\"seconds\": ", "\"inputs\": [",
+                          "{\"name\": \"A\", \"unit\": \"N\", \"value\": ", "\"low\": ", "\"high\": ",
+                          "\"warnings\": [", "\"basins\": [", "\"values\": {\"A\": "})
+    EXPECT_NE(json.find(key), std::string::npos) << key << " in " << json;
 
+  fbtest::writeFile(at("specimen.csv"), "# Vf = 0.01\n0.1,1.2\n0.3,1.9\n");
   const struct {
     std::vector<std::string> args;
     const char* says;
@@ -122,6 +293,7 @@ TEST_F(FitCommand, the_saved_fit_repeats_the_fitted_run_and_bad_requests_are_usa
       {{"--measured", "m.csv", "--fit", "division=1:8"}, "division is a count"},
       {{"--measured", "m.csv", "--fit", "A=8:1"}, "LO must be below HI"},
       {{"--measured", "m.csv", "--fit", "A=1:inf"}, "LO and HI must be finite numbers"},
+      {{"--measured", "m.csv", "--fit", "A=-1e308:1e308"}, "not a finite number"},
       {{"--measured", "m.csv", "--fit", "A"}, "expected NAME=LO:HI"},
       {{"--measured", "m.csv", "--fit", "A=1:8", "--fit", "A=2:3"}, "--fit A is given twice"},
       {{"--measured", "m.csv", "--fit", "A=1:8", "--fit", "B=0:1", "--fit", "C=0:1", "--fit", "D=0.1:1", "--fit",
@@ -130,6 +302,10 @@ TEST_F(FitCommand, the_saved_fit_repeats_the_fitted_run_and_bad_requests_are_usa
       {{"--measured", "m.csv", "--fit", "A=1:8", "--Lf", "2"}, "lies outside the run's crack widths"},
       {{"--measured", "m.csv", "--fit", "A=1:8", "--sweep", "kxy=1,2"}, "--fit and --sweep cannot go together"},
       {{"--seed", "3", "-o", "x.p-d"}, "go with --fit"},
+      {{"--fit-report", "r.json", "-o", "x.p-d"}, "go with --fit"},
+      {{"--measured", "m.csv", "--measured", "m.csv", "-o", "x.p-d"}, "several --measured curves go with --fit"},
+      {{"--measured", "specimen.csv", "-o", "x.p-d"}, "sets Vf for its specimen"},
+      {{"--measured", "specimen.csv", "--fit", "Vf=0.01:0.02"}, "sets Vf, which the fit varies"},
   };
   for (const auto& c : cases) {
     const fbtest::Outcome r = run(c.args);
