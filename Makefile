@@ -55,6 +55,7 @@ bench: build
 	build/release/bench/fiberbridge-bench
 	build/release/bench/fiberbridge-window-bench
 	build/release/bench/fiberbridge-fit-bench
+	build/release/bench/fiberbridge-fit-coverage
 	bench/whole_process.sh build/release/cli/fiberbridge-cli
 
 clean:
