@@ -83,6 +83,10 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit():
     assert f.rms_after <= made.rms(w, sigma) + 1e-3
     assert f.run.rms(w, sigma) == f.rms_after
     assert not f.warnings
+    # With scatter, the intervals hold the truth.
+    noisy = sigma + 0.01 * sigma.max() * np.sin(7.3 * np.arange(len(w)))
+    f = fiberbridge.fit(w, noisy, free={"A": (1, 8), "D": (0.1, 1.5)}, base={"ruptureStrength": 2000, "division": 12},
+                        starts=3)
     for name, truth_value in (("A", 4.2), ("D", 0.35)):
         low, high = f.intervals[name]
         assert low <= truth_value <= high
