@@ -51,7 +51,7 @@ constexpr int kProfilePointsPerSide = 12;
 constexpr double kProfileMoves = 0.25;
 constexpr int kProfileRounds = 3;
 // An input whose value lies this close to a bound (share of the range) is on it.
-constexpr double kOnBound = 1e-4;
+constexpr double kOnBound = 1e-3;
 // Inputs that move more than this share of their range along a profile trade off with it.
 constexpr double kTradeOffMove = 0.1;
 
@@ -227,7 +227,8 @@ class Fit {
   std::vector<Trial> polishFrom_;  // the best points of the basins polished
   std::optional<Trial> best_;      // the best of every run so far
   std::vector<std::optional<double>> standardErrorUnit_;
-  double threshold_ = 0;  // the objective at the edge of the 95 % region
+  std::vector<std::vector<double>> follow_;  // [j][k]: how input k follows input j along its valley, per the Jacobian
+  double threshold_ = 0;                     // the objective at the edge of the 95 % region
   std::vector<Track> profileTracks_;
   std::vector<std::vector<ProfilePoint>> profiles_;  // task 2j: input j downward, 2j+1 upward
 };
@@ -311,25 +312,37 @@ void Fit::profile(Evaluator& e, std::size_t task) {
   for (std::size_t k = 0; k < n_; ++k)
     if (k != j) others.push_back(k);
   std::vector<double> at = best_->unit, previous = best_->unit;
-  int beyond = 0;
+  int beyond = 0, shrunk = 0;
   double offset = first;
   for (int p = 0; p < kProfilePointsPerSide && beyond < 2 && !stopped(); ++p, offset *= 1.5) {
     const bool last = offset >= room || p == kProfilePointsPerSide - 1;
-    // The others start where the last two points say the valley goes, so
-    // that inputs which trade off follow it over long steps.
     const double target = last ? (direction < 0 ? 0.0 : 1.0) : centre + direction * offset;
+    // The others start where the valley goes: along the Jacobian's partial
+    // regression at first, then along the line through the last two points,
+    // so that inputs which trade off follow it over long steps.
     const std::vector<double> here = at;
-    if (here[j] != previous[j])
-      for (std::size_t k : others)
-        at[k] = std::clamp(here[k] + (here[k] - previous[k]) * (target - here[j]) / (here[j] - previous[j]), 0.0, 1.0);
-    previous = here;
+    for (std::size_t k : others) {
+      const double slope = here[j] != previous[j] ? (here[k] - previous[k]) / (here[j] - previous[j]) : follow_[j][k];
+      at[k] = std::clamp(here[k] + slope * (target - here[j]), 0.0, 1.0);
+    }
     at[j] = target;
     track.recent.reset();
     minimise(e, track, at, others, nlopt::LN_BOBYQA, 0.05, evaluationsPerProfilePoint(n_), 1e-4);
     if (!track.recent) break;  // the model refuses the inputs there: the profile ends
+    const double objective = *track.recent->objective;
+    points.push_back({track.recent->unit[j], objective, track.recent->unit, track.recent->values});
+    // A first step far beyond the threshold says little of where it is
+    // crossed: step back towards the optimum, a few times at most.
+    if (points.size() == 1 + static_cast<std::size_t>(shrunk) && shrunk < 2 && !last &&
+        objective > threshold_ + 3 * (threshold_ - *best_->objective)) {
+      ++shrunk;
+      at = best_->unit;
+      offset /= 6;  // a quarter of the step, after the loop's growth by half
+      continue;
+    }
+    previous = here;
     at = track.recent->unit;
-    points.push_back({at[j], *track.recent->objective, at, track.recent->values});
-    beyond = *track.recent->objective > threshold_ ? beyond + 1 : 0;
+    beyond = objective > threshold_ ? beyond + 1 : 0;
     if (last) break;
   }
 }
@@ -428,6 +441,24 @@ void Fit::jacobianEstimates(const Trial& best, FitResult& result) {
   }
   runs_ += runs.load();
   result.log.insert(result.log.end(), track.log.begin(), track.log.end());
+
+  // With input j held at a new value, the others that fit best move by the
+  // regression of j's column on theirs (none where it is not determined).
+  follow_.assign(n_, std::vector<double>(n_, 0.0));
+  for (std::size_t j = 0; j < n_ && n_ > 1; ++j) {
+    if (!known[j]) continue;
+    std::vector<Eigen::Index> others;
+    for (std::size_t k = 0; k < n_; ++k)
+      if (k != j && known[k]) others.push_back(static_cast<Eigen::Index>(k));
+    if (others.empty()) continue;
+    Eigen::MatrixXd O(static_cast<Eigen::Index>(m), static_cast<Eigen::Index>(others.size()));
+    for (std::size_t c = 0; c < others.size(); ++c) O.col(static_cast<Eigen::Index>(c)) = J.col(others[c]);
+    const Eigen::VectorXd move =
+        O.jacobiSvd(Eigen::ComputeThinU | Eigen::ComputeThinV).solve(-J.col(static_cast<Eigen::Index>(j)));
+    for (std::size_t c = 0; c < others.size(); ++c)
+      if (std::isfinite(move(static_cast<Eigen::Index>(c))))
+        follow_[j][static_cast<std::size_t>(others[c])] = move(static_cast<Eigen::Index>(c));
+  }
 
   double largest = 0;
   for (std::size_t j = 0; j < n_; ++j) largest = std::max(largest, J.col(static_cast<Eigen::Index>(j)).norm());
@@ -542,7 +573,9 @@ void Fit::intervals(FitResult& result) {
         }
         // Outside; two in a row close the interval, one alone is a jump of the stress.
         if (p + 1 < points.size() && points[p + 1]->objective <= threshold_) continue;
-        const double t = (threshold_ - innerObjective) / (points[p]->objective - innerObjective);
+        // The profile rises as a parabola from the optimum, about linearly further out.
+        double t = (threshold_ - innerObjective) / (points[p]->objective - innerObjective);
+        if (!reached) t = std::sqrt(std::max(t, 0.0));
         edge = inner + std::clamp(t, 0.0, 1.0) * (points[p]->unit - inner);
         closed = true;
         break;
