@@ -86,15 +86,14 @@ void paint(QImage& image, const FbPngPrimitive* primitives, size_t count) {
 // The reason, without the path: the caller names the file.
 std::string encode(int width, int height, const FbPngPrimitive* primitives, size_t count, QByteArray& png) {
   const QuietQt quiet;
+  std::unique_ptr<QGuiApplication> app;
   if (!QCoreApplication::instance()) {
     if (!offscreenPlatformFound())
       return "PNG needs Qt's offscreen platform plugin (Debian: qt6-qpa-plugins); name an .svg file instead";
     static int argc = 3;
     static char name[] = "fiberbridge-cli", option[] = "-platform", platform[] = "offscreen";
     static char* argv[] = {name, option, platform, nullptr};
-    // Kept for the process's life: Qt cannot start a second application
-    // after the first has ended, so a second PNG would stop the process.
-    new QGuiApplication(argc, argv);
+    app = std::make_unique<QGuiApplication>(argc, argv);
   }
 
   QImage image(width, height, QImage::Format_RGB32);

@@ -351,9 +351,6 @@ TEST_F(FitFigureFile, writes_svg_or_png_by_the_extension) {
   EXPECT_EQ(bytes.substr(12, 4), "IHDR");
   const auto byte = [&](std::size_t i) { return int(static_cast<unsigned char>(bytes[i])); };
   EXPECT_EQ(byte(16) << 24 | byte(17) << 16 | byte(18) << 8 | byte(19), fb::fitFigureSize(figure).width);
-  // A second PNG in the same process, as a script that plots several fits writes them.
-  ASSERT_FALSE(fb::writeFitFigure(at("again.png").string(), figure));
-  EXPECT_EQ(fbtest::readFile(at("again.png")), bytes);
 }
 
 }  // namespace
