@@ -5,7 +5,6 @@
 #include <cmath>
 #include <map>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -176,18 +175,29 @@ struct Axes {
   std::vector<std::pair<double, double>> width, stress, residual;
 };
 
+// The value of `name="..."` within one element's text.
+std::string attribute(std::string_view element, std::string_view name) {
+  const std::string key = " " + std::string(name) + "=\"";
+  const std::size_t at = element.find(key);
+  if (at == std::string_view::npos) return {};
+  const std::size_t begin = at + key.size();
+  return std::string(element.substr(begin, element.find('"', begin) - begin));
+}
+
 Axes axes(const std::string& svg) {
-  static const std::regex re(R"re(<text x="([^"]+)" y="([^"]+)" fill="[^"]+" text-anchor="([a-z]+)">([^<]*)</text>)re");
   const std::size_t caption = svg.find(">Residual σ fitted − measured (MPa)<");
   const double residualTop = caption == std::string::npos ? 0 : std::stod(svg.substr(svg.rfind(" y=\"", caption) + 4));
   Axes a;
-  for (std::sregex_iterator i(svg.begin(), svg.end(), re), end; i != end; ++i) {
-    const std::string text = (*i)[4], anchor = (*i)[3];
+  for (std::size_t at = svg.find("<text "); at != std::string::npos; at = svg.find("<text ", at + 1)) {
+    const std::size_t close = svg.find('>', at), end = svg.find("</text>", at);
+    if (close == std::string::npos || end == std::string::npos) break;
+    const std::string_view element(svg.data() + at, close - at);
+    const std::string text = svg.substr(close + 1, end - close - 1), anchor = attribute(element, "text-anchor");
     char* rest = nullptr;
     const double v = std::strtod(text.c_str(), &rest);
     if (text.empty() || *rest != '\0') continue;
-    if (anchor == "middle") a.width.emplace_back(v, std::stod((*i)[1]));
-    const double y = std::stod((*i)[2]);
+    if (anchor == "middle") a.width.emplace_back(v, std::stod(attribute(element, "x")));
+    const double y = std::stod(attribute(element, "y"));
     if (anchor == "end") (y < residualTop ? a.stress : a.residual).emplace_back(v, y - 4);
   }
   for (auto* labels : {&a.width, &a.stress, &a.residual}) std::sort(labels->begin(), labels->end());
