@@ -460,12 +460,24 @@ void Fit::jacobianEstimates(const Trial& best, FitResult& result) {
         follow_[j][static_cast<std::size_t>(others[c])] = move(static_cast<Eigen::Index>(c));
   }
 
-  double largest = 0;
+  // An input has no effect when its column is small beside the others' or
+  // beside the measured stresses themselves (it may be the only one): across
+  // its whole range it moves the stress by less than a ten-thousandth.
+  double largest = 0, stresses = 0;
   for (std::size_t j = 0; j < n_; ++j) largest = std::max(largest, J.col(static_cast<Eigen::Index>(j)).norm());
+  {
+    std::size_t i = 0;
+    for (const Specimen& specimen : s_.specimens)
+      for (const MeasuredPoint& p : specimen.measured) {
+        stresses += (p.sigma * weight[i]) * (p.sigma * weight[i]);
+        ++i;
+      }
+  }
   std::vector<std::size_t> active;
   for (std::size_t j = 0; j < n_; ++j) {
     if (!known[j]) continue;
-    if (J.col(static_cast<Eigen::Index>(j)).norm() <= 1e-4 * largest) {
+    const double norm = J.col(static_cast<Eigen::Index>(j)).norm();
+    if (norm <= 1e-4 * largest || norm <= 1e-4 * std::sqrt(stresses)) {
       result.warnings.push_back(
           {{s_.free[j].field}, name(s_.free[j].field) + " has no effect on the computed stress: fix it"});
       continue;
