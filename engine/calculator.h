@@ -22,8 +22,6 @@ class Calculator {
   /// One run into a data file of the caller's.
   RunSummary run(RunView& view, DataFile& file) { return runCalculation(view, table_, file, threads_); }
 
-  const FiberClassTable& table() const { return table_; }
-
  private:
   FiberClassTable table_;
   unsigned threads_;

@@ -180,19 +180,6 @@ double stepWidth(const StepSchedule& sc, int s) {
   return sc.kneeWidth + (s - sc.division) * (sc.halfLf - sc.kneeWidth) / sc.division;
 }
 
-ClassSums classPass(FiberClassTable& table, double Wcr) {
-  std::array<double, kStepBatch> widths;
-  widths.fill(Wcr);
-  detail::PassState sums;
-  detail::PassCrew(1).run(table, 1, &widths, &sums);
-  return {sums.P[0], sums.count[0]};
-}
-
-StepResult evaluateStep(FiberClassTable& table, const ParameterSet& p, std::int16_t step, double Wcr) {
-  const ClassSums sums = classPass(table, Wcr);
-  return resultOf(table, p, step, Wcr, sums.P, sums.effectiveFiberCount);
-}
-
 StepSequence::StepSequence(FiberClassTable& table, const ParameterSet& p, const StepSchedule& schedule,
                            unsigned threads)
     : table_(table), p_(p), schedule_(schedule) {

@@ -37,18 +37,6 @@ double stepWidth(const StepSchedule& schedule, int s);
 /// Crack widths served by one pass over the class table.
 inline constexpr int kStepBatch = 32;
 
-struct ClassSums {
-  double P = 0;                    // N
-  double effectiveFiberCount = 0;  // fibers
-};
-
-/// One pass over the active classes at crack width `Wcr` (mm), in class order;
-/// drops the classes that are pulled out or rupture.
-ClassSums classPass(FiberClassTable& table, double Wcr);
-
-/// The step's pass and its result.
-StepResult evaluateStep(FiberClassTable& table, const ParameterSet& p, std::int16_t step, double Wcr);
-
 namespace detail {
 class PassCrew;
 struct PassState;
