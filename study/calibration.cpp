@@ -224,8 +224,9 @@ class Fit {
   std::vector<std::vector<double>> starts_;
   std::vector<Track> searches_;
   std::vector<Track> polishes_;
-  std::vector<Trial> polishFrom_;  // the best points of the basins polished
-  std::optional<Trial> best_;      // the best of every run so far
+  std::vector<Trial> polishFrom_;                  // the best points of the basins polished
+  std::vector<std::pair<Trial, Trial>> polished_;  // a basin's best search end, and where its polish led
+  std::optional<Trial> best_;                      // the best of every run so far
   std::vector<std::optional<double>> standardErrorUnit_;
   std::vector<std::vector<double>> follow_;  // [j][k]: how input k follows input j along its valley, per the Jacobian
   double threshold_ = 0;                     // the objective at the edge of the 95 % region
@@ -651,9 +652,18 @@ void Fit::basins(FitResult& result) {
       if (std::abs(t.unit[j] - best_->unit[j]) > reach[j]) return false;
     return true;
   };
+  // A search that ended in a polished basin ended where the polish led.
   std::vector<const Trial*> ends;
-  for (const Track& t : searches_)
-    if (t.best) ends.push_back(&*t.best);
+  for (const Track& t : searches_) {
+    if (!t.best) continue;
+    const Trial* end = &*t.best;
+    for (const auto& [from, to] : polished_)
+      if (chebyshev(t.best->unit, from.unit) <= kBasinRadius) {
+        end = &to;
+        break;
+      }
+    ends.push_back(end);
+  }
   std::stable_sort(ends.begin(), ends.end(),
                    [](const Trial* a, const Trial* b) { return *a->objective < *b->objective; });
   result.basins.push_back({best_->rms, 0, best_->values});
@@ -753,6 +763,7 @@ FitResult Fit::run() {
            static_cast<int>(polishFrom_.size()) * kPolishRounds * 2 * evaluationsPerPolish(n_) * perRun,
            [&](Evaluator& e, std::size_t k) { polish(e, k); });
   gather(polishes_);
+  for (std::size_t k = 0; k < polishes_.size(); ++k) polished_.emplace_back(polishFrom_[k], *polishes_[k].best);
   if (stopped()) return finish();
 
   // The estimates: the Jacobian's, then every input's profile.
