@@ -72,6 +72,14 @@ std::string rowText(const StepResult& r) {
   return row;
 }
 
+int writeAccess(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return 0;
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return failureCode();
+  if (S_ISREG(status.st_mode) && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+  return 0;
+}
+
 int writeHeader(DataFile& file, const ParameterSet& p, const RunConstants& k, const Timestamp& t) {
   for (const std::string& line : headerLines(p, k, t))
     if (const int code = file.writeLine(line)) return code;
@@ -84,6 +92,7 @@ DiskDataFile::~DiskDataFile() { close(); }
 
 int DiskDataFile::open(const std::string& path) {
   close();
+  if (const int code = writeAccess(path)) return code;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd_ < 0) return failureCode();
   struct stat status {};

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/number_reader.h"
+#include "output/data_file.h"
 
 namespace fb {
 
@@ -128,6 +129,9 @@ std::optional<std::string> writeTextFile(const std::string& path, std::string_vi
   const std::string target = followLinks(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
+  // Renaming over a file needs no right to write it; the owner's "read-only" must hold all the same.
+  if (exists)
+    if (const int code = writeAccess(target)) return path + ": " + reason(code);
   if (exists && !S_ISREG(existing.st_mode)) {
     if (const auto error = writeDirectly(target, content)) return path + ": " + *error;
     return std::nullopt;
