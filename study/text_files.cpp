@@ -110,7 +110,7 @@ std::string followLinks(const std::string& path) {
     if (ec) return at.string();
     at = target.is_absolute() ? target : at.parent_path() / target;
   }
-  return at.string();  // a loop of links: opening it gives the system's reason
+  return at.string();  // a loop of links: stat or open gives the system's reason
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -129,6 +129,9 @@ std::optional<std::string> writeTextFile(const std::string& path, std::string_vi
   const std::string target = followLinks(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
+  // A loop of links, or a folder on the way that cannot be searched: renaming
+  // over the name would put a file where the user's link or folder is.
+  if (!exists && errno != ENOENT) return path + ": " + reason(errno);
   // Renaming over a file needs no right to write it; the owner's "read-only" must hold all the same.
   if (exists)
     if (const int code = writeAccess(target)) return path + ": " + reason(code);
