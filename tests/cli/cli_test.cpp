@@ -44,6 +44,7 @@ TEST_F(Cli, refused_inputs_exit_1_name_the_field_and_leave_no_file) {
   } cases[] = {
       {{"--Af", "0"}, "Af"},
       {{"--Am", "-2500"}, "Am"},
+      {{"--Vf", "1.5"}, "Vf"},
       {{"--division", "16384"}, "division"},
       {{"--kzx", "-1"}, "kzx"},
       {{"--Ca", "0", "--Da", "0"}, "Ca/Da"},
