@@ -24,7 +24,13 @@ std::optional<double> strictNumber(std::string_view text) {
   const char* last = text.data() + text.size();
   if (first != last && *first == '+') ++first;
   double value = 0;
-  const auto result = std::from_chars(first, last, value);
+  auto result = std::from_chars(first, last, value);
+  // Out of range is also a value too small for a double, such as 1e-400: that
+  // reads as the 0 it rounds to, while one too large stays no finite number.
+  if (result.ec == std::errc::result_out_of_range && result.ptr == last) {
+    value = numberReader(std::string_view(first, static_cast<std::size_t>(last - first)));
+    result.ec = std::errc{};
+  }
   if (text.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
   return value;
 }

@@ -47,7 +47,8 @@ std::string exactText(float value);
 std::string_view trim(std::string_view s);
 
 /// The whole of `text` as a finite decimal number, or nothing: no prefix
-/// reading, unlike the number reader, so a typo in a file is caught.
+/// reading, unlike the number reader, so a typo in a file is caught. A value
+/// too small for a double reads as the 0 it rounds to.
 std::optional<double> strictNumber(std::string_view text);
 
 /// A CSV field, quoted when it holds a separator, a quote or a line end.
