@@ -22,7 +22,7 @@ TEST(Sweep, ranges_and_lists_give_the_value_texts) {
       {"kxy=0.5:2:4", Field::kxy, {"0.5", "1", "1.5", "2"}},
       {"Vf=0.01, 0.02 ,&H1", Field::Vf, {"0.01", "0.02", "&H1"}},
       {"division=10:20:3", Field::division, {"10", "15", "20"}},
-      {"division=3:4:3", Field::division, {"3", "4", "4"}},  // 3.5 goes to the even 4
+      {"division=2e1,&H10, 30 ", Field::division, {"2e1", "&H10", "30"}},
       {"A=+2:1e-5:2", Field::A, {"2", "1e-05"}},
       {"Vf=0.1:0.3:3", Field::Vf, {"0.1", "0.2", "0.3"}},  // stored in single precision
   };
@@ -51,6 +51,11 @@ TEST(Sweep, malformed_specs_are_refused_with_the_reason) {
       {"kxy=1,,2", "an empty value in the list"},
       {"fp0=0.5,O.6", "\"O.6\" is not a number"},  // the letter O read as 0 would run another study
       {"Lf=12mm,13", "\"12mm\" is not a number"},
+      {"kxy=1,nan", "\"nan\" is not a number"},
+      {"kxy=1,1e400", "\"1e400\" is not a finite number"},
+      {"division=10.5,20", "\"10.5\" is not a whole number, which division takes"},  // it would run 10
+      {"division=3:4:3", "division takes whole numbers, and this range gives 3.5"},
+      {"division=10:20:4", "division takes whole numbers, and this range gives 13.3"},
   };
   for (const auto& c : cases) {
     const fb::SweepParse parsed = fb::parseSweep(c.text);
