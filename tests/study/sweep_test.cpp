@@ -124,6 +124,35 @@ TEST_F(SweepRuns, a_refused_combination_is_reported_and_the_others_still_run) {
   EXPECT_NE(o.err.find("1 of 2 runs refused or failed"), std::string::npos) << o.err;
 }
 
+TEST_F(SweepRuns, data_files_an_earlier_study_left_are_named_as_not_part_of_this_one) {
+  const std::vector<std::string> study = {"--division", "2", "--output-dir", "study", "--sweep"};
+  const auto sweep = [&](const std::string& values) {
+    std::vector<std::string> args = study;
+    args.push_back(values);
+    return run(args);
+  };
+  fbtest::Outcome o = sweep("kxy=1,2");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err, "");
+  for (const char* name : {"old-e", "old-a", "old-b", "old-c", "old-d"})
+    fbtest::writeFile(at("study/" + std::string(name) + ".p-d"), "");
+  fbtest::writeFile(at("study/notes.txt"), "");
+
+  o = sweep("kxy=2,3");
+  EXPECT_EQ(o.status, 0) << "the runs' own outcome";
+  EXPECT_NE(o.err.find("6 data files in study are not part of this study: kxy=1.p-d, old-a.p-d, old-b.p-d, old-c.p-d, "
+                       "old-d.p-d and 1 more\n"),
+            std::string::npos)
+      << o.err;
+
+  // A refused run writes no file: one of that name is an earlier study's.
+  std::filesystem::create_directories(at("other"));
+  fbtest::writeFile(at("other/Af=0.p-d"), "");
+  o = run({"--division", "2", "--output-dir", "other", "--sweep", "Af=0,0.007854"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("1 data file in other is not part of this study: Af=0.p-d\n"), std::string::npos) << o.err;
+}
+
 TEST_F(SweepRuns, contradictory_study_options_are_usage_errors) {
   const std::vector<std::vector<std::string>> cases = {
       {"--sweep", "kxy=1,2"},                                             // no --output-dir
