@@ -130,9 +130,12 @@ int DiskDataFile::writeLine(std::string_view line) {
 
 int DiskDataFile::close() {
   if (fd_ < 0) return 0;
-  const int result = ::close(fd_);
+  // On the disk before the run says it is done: a write that the file system
+  // put off can still fail here (a full disk), which close alone would not tell.
+  int code = regular_ && ::fsync(fd_) != 0 ? failureCode() : 0;
+  if (::close(fd_) != 0 && code == 0) code = failureCode();
   fd_ = -1;
-  return result == 0 ? 0 : failureCode();
+  return code;
 }
 
 }  // namespace fb

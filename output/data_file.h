@@ -60,7 +60,8 @@ int writeRow(DataFile& file, const StepResult& r);
 /// cannot be written whole is cut off again, so the file ends after its last
 /// complete line. A run holds an exclusive lock on its file from opening to
 /// closing: a file that another run holds fails to open with EWOULDBLOCK and
-/// is left as it was.
+/// is left as it was. Closing syncs the file to the disk (a few milliseconds),
+/// so that a finished run's rows survive a power cut.
 class DiskDataFile : public DataFile {
  public:
   DiskDataFile() = default;
