@@ -4,12 +4,15 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <thread>
 
 #include "cli/terminal_view.h"
 #include "engine/field_table.h"
+#include "engine/message_text.h"
 #include "engine/version.h"
 #include "plot/figure.h"
 #include "study/input_set.h"
@@ -44,7 +47,17 @@ struct Given {
   std::vector<std::pair<Field, CLI::Option*>> inputOptions;
   std::vector<std::string> sweepTexts;
   std::vector<std::string> fitTexts;
+  std::string seedText = "1";  // read strictly, not by the option parser, which takes "-1" and ""
 };
+
+// The whole text as a number from 0 to 2^64 - 1, digits only.
+std::optional<std::uint64_t> wholeNumber64(std::string_view text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  std::uint64_t value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc{} || result.ptr != text.data() + text.size()) return std::nullopt;
+  return value;
+}
 
 // The whole option table, one option per input of the field table; what the
 // command line gives lands in `g`.
@@ -105,7 +118,7 @@ void addOptions(CLI::App& app, Given& g) {
       ->capture_default_str()
       ->type_name("N")
       ->group("Calibration");
-  app.add_option("--seed", o.seed, "seed of the fit's Latin hypercube")
+  app.add_option("--seed", g.seedText, "seed of the fit's Latin hypercube")
       ->capture_default_str()
       ->type_name("N")
       ->group("Calibration");
@@ -174,6 +187,11 @@ CommandLine parseCommandLine(int argc, char** argv) {
   }
 
   if (o.jobs < 1 || o.jobs > 4096) return usageError("--jobs must lie between 1 and 4096");
+  if (const auto seed = wholeNumber64(g.seedText))
+    o.seed = *seed;
+  else
+    return usageError("--seed " + quotedToken(g.seedText) + ": must be a whole number from 0 to " +
+                      std::to_string(std::numeric_limits<std::uint64_t>::max()));
   // An empty name would quietly mean "none" or the current folder.
   for (const char* name :
        {"--output", "--inputs", "--save-inputs", "--csv", "--plot", "--output-dir", "--fit-log", "--fit-report"}) {

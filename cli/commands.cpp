@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include "cli/interruptions.h"
 #include "cli/terminal_view.h"
@@ -30,6 +31,31 @@ void drawStudyProgress(const StudyProgress& p) {
   std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu runs", std::string(filled, '#').c_str(),
                std::string(kWidth - filled, '.').c_str(), p.runsDone, p.runsTotal);
   std::fflush(stderr);
+}
+
+// Names the data files in the study's folder that this study did not write:
+// left by an earlier study, they must not pass for its results.
+void reportForeignDataFiles(const std::string& dir, const std::vector<RunOutcome>& outcomes) {
+  namespace fs = std::filesystem;
+  std::set<std::string> own;
+  for (const RunOutcome& r : outcomes)
+    if (r.summary.headerWritten) own.insert(fs::path(r.summary.dataFile).filename().string());
+  std::vector<std::string> foreign;
+  std::error_code ec;
+  for (fs::directory_iterator entry(dir, ec), end; !ec && entry != end; entry.increment(ec)) {
+    const std::string name = entry->path().filename().string();
+    std::error_code kindUnknown;
+    if (name.ends_with(".p-d") && !own.contains(name) && !entry->is_directory(kindUnknown)) foreign.push_back(name);
+  }
+  if (foreign.empty()) return;
+  std::sort(foreign.begin(), foreign.end());
+  constexpr std::size_t kNamed = 5;
+  std::string names;
+  for (std::size_t i = 0; i < std::min(kNamed, foreign.size()); ++i) names += (i ? ", " : "") + foreign[i];
+  if (foreign.size() > kNamed) names += " and " + std::to_string(foreign.size() - kNamed) + " more";
+  const bool one = foreign.size() == 1;
+  printError(std::to_string(foreign.size()) + (one ? " data file in " : " data files in ") + dir +
+             (one ? " is" : " are") + " not part of this study: " + names);
 }
 
 }  // namespace
@@ -153,6 +179,7 @@ int runSweep(const CliOptions& o) {
   }
   const std::string where = summaryWritten ? "summary in " + summaryPath : summaryPath + " could not be written";
   std::printf("%zu of %zu runs finished; %s\n", finished, outcomes.size(), where.c_str());
+  reportForeignDataFiles(o.outputDir, outcomes);
   if (interrupted) {
     printError("interrupted: " + std::to_string(finished) + " of " + std::to_string(outcomes.size()) +
                " runs finished" + (summaryWritten ? "; " + summaryPath + " gives each run's status" : ""));

@@ -70,6 +70,8 @@ std::optional<Refusal> checkRunInputs(const ParameterSet& p, const RunConstants&
   // positive stress from a negative force.
   for (const Field f : {Field::Am, Field::Vf, Field::Af, Field::Lf, Field::kxy, Field::kzx})
     if (!(numericValue(p, fieldInfo(f)) > 0)) return refuse(f, "must be positive");
+  // A fraction of the matrix section: more fiber than section is no composite.
+  if (p.Vf > 1) return refuse(Field::Vf, "must not exceed 1");
   if (p.division == 0) return refuse(Field::division, "must not be 0");
   if (p.division > 16383 || p.division < -16384)
     return refuse(Field::division, "must lie between -16384 and 16383 (twice it must fit 16 bits)");

@@ -20,7 +20,8 @@ struct ReadOutcome {
 ReadOutcome readParameterSet(const FieldTexts& texts);
 
 /// The inputs a run cannot work with (non-positive areas, fractions, lengths or
-/// intensities, 16-bit overflow, values that are not finite), the first one found.
+/// intensities, a fiber volume fraction above 1, 16-bit overflow, values that
+/// are not finite), the first one found.
 std::optional<Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k);
 
 /// The first refusal of a run's inputs, `read` from `texts`: the reading's own,

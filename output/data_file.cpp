@@ -72,6 +72,14 @@ std::string rowText(const StepResult& r) {
   return row;
 }
 
+int writeAccess(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return 0;
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return failureCode();
+  if (S_ISREG(status.st_mode) && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+  return 0;
+}
+
 int writeHeader(DataFile& file, const ParameterSet& p, const RunConstants& k, const Timestamp& t) {
   for (const std::string& line : headerLines(p, k, t))
     if (const int code = file.writeLine(line)) return code;
@@ -84,6 +92,7 @@ DiskDataFile::~DiskDataFile() { close(); }
 
 int DiskDataFile::open(const std::string& path) {
   close();
+  if (const int code = writeAccess(path)) return code;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd_ < 0) return failureCode();
   struct stat status {};
@@ -121,9 +130,12 @@ int DiskDataFile::writeLine(std::string_view line) {
 
 int DiskDataFile::close() {
   if (fd_ < 0) return 0;
-  const int result = ::close(fd_);
+  // On the disk before the run says it is done: a write that the file system
+  // put off can still fail here (a full disk), which close alone would not tell.
+  int code = regular_ && ::fsync(fd_) != 0 ? failureCode() : 0;
+  if (::close(fd_) != 0 && code == 0) code = failureCode();
   fd_ = -1;
-  return result == 0 ? 0 : failureCode();
+  return code;
 }
 
 }  // namespace fb

@@ -43,6 +43,13 @@ class NullDataFile : public DataFile {
   int close() override { return 0; }
 };
 
+/// 0 when the existing file at `path` may be written over, else the error
+/// number (EACCES): the system must grant write access, and the file's mode
+/// must let somebody write it. The second rule keeps root, whom the system
+/// lets write anything, off a file marked read-only for everybody, so that
+/// root and users see the same refusal. A path that names no file gives 0.
+int writeAccess(const std::string& path);
+
 /// The six header lines.
 int writeHeader(DataFile& file, const ParameterSet& p, const RunConstants& k, const Timestamp& t);
 /// One step's row.
@@ -53,7 +60,8 @@ int writeRow(DataFile& file, const StepResult& r);
 /// cannot be written whole is cut off again, so the file ends after its last
 /// complete line. A run holds an exclusive lock on its file from opening to
 /// closing: a file that another run holds fails to open with EWOULDBLOCK and
-/// is left as it was.
+/// is left as it was. Closing syncs the file to the disk (a few milliseconds),
+/// so that a finished run's rows survive a power cut.
 class DiskDataFile : public DataFile {
  public:
   DiskDataFile() = default;

@@ -1,9 +1,17 @@
 #include "plot/png_figure.h"
 
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -11,6 +19,9 @@
 
 #include "plot/png_module.h"
 #include "study/text_files.h"
+
+// This program's own ELF header, which the linker places at the start of its image.
+extern "C" const ElfW(Ehdr) __ehdr_start;
 
 namespace fb {
 namespace {
@@ -59,6 +70,61 @@ bool insideBuildTree(const std::string& dir) {
   return dir.compare(0, root.size(), root) == 0 && (dir.size() == root.size() || dir[root.size()] == '/');
 }
 
+std::string bits(unsigned char elfClass) {
+  return elfClass == ELFCLASS32 ? "32-bit" : elfClass == ELFCLASS64 ? "64-bit" : "unknown-class";
+}
+
+// Why the file cannot be this program's module, found before the loader maps
+// it: a cut-off or foreign file would crash the process inside the loader
+// (a mapped page beyond the file's end is a bus error), not give a reason.
+std::optional<std::string> moduleFileProblem(int fd) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return std::string(std::strerror(errno));
+  if (!S_ISREG(status.st_mode)) return "it is not a regular file";
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  const auto readAt = [fd](void* into, std::size_t bytes, std::uint64_t offset) {
+    return ::pread(fd, into, bytes, static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes);
+  };
+
+  const ElfW(Ehdr)& self = __ehdr_start;
+  ElfW(Ehdr) header{};
+  const std::size_t headerBytes = static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof header));
+  if (!readAt(&header, headerBytes, 0)) return std::string(std::strerror(errno != 0 ? errno : EIO));
+  if (headerBytes < SELFMAG || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
+    return "it is not an ELF shared library";
+  // A 32-bit header is shorter: its class is told before its length is judged.
+  if (headerBytes > EI_CLASS && header.e_ident[EI_CLASS] != self.e_ident[EI_CLASS])
+    return "it is a " + bits(header.e_ident[EI_CLASS]) + " library; this program is " + bits(self.e_ident[EI_CLASS]);
+  const auto cutShort = [size](std::uint64_t needed) {
+    return "it is cut short: " + std::to_string(size) + " bytes where its headers declare " + std::to_string(needed);
+  };
+  if (headerBytes < sizeof header) return cutShort(sizeof header);
+  if (header.e_ident[EI_DATA] != self.e_ident[EI_DATA]) return "its byte order is not this machine's";
+  if (header.e_machine != self.e_machine)
+    return "it is built for another machine (ELF machine " + std::to_string(header.e_machine) + ", this program's " +
+           std::to_string(self.e_machine) + ")";
+  if (header.e_type != ET_DYN) return "it is not a shared library (ELF type " + std::to_string(header.e_type) + ")";
+  if (header.e_phentsize != sizeof(ElfW(Phdr)) || header.e_phnum == 0) return "its program headers are damaged";
+
+  // Every table and loaded segment the headers declare must lie inside the file.
+  std::uint64_t needed = sizeof header;
+  const auto extent = [&needed](std::uint64_t offset, std::uint64_t bytes) {
+    std::uint64_t end = 0;
+    if (__builtin_add_overflow(offset, bytes, &end)) end = UINT64_MAX;
+    needed = std::max(needed, end);
+  };
+  extent(header.e_phoff, std::uint64_t{header.e_phnum} * header.e_phentsize);
+  if (header.e_shoff != 0)
+    extent(header.e_shoff, std::uint64_t{std::max<ElfW(Half)>(header.e_shnum, 1)} * header.e_shentsize);
+  if (needed > size) return cutShort(needed);
+  std::vector<ElfW(Phdr)> segments(header.e_phnum);
+  if (!readAt(segments.data(), segments.size() * sizeof(ElfW(Phdr)), header.e_phoff)) return cutShort(needed);
+  for (const ElfW(Phdr) & segment : segments)
+    if (segment.p_type == PT_LOAD) extent(segment.p_offset, segment.p_filesz);
+  if (needed > size) return cutShort(needed);
+  return std::nullopt;
+}
+
 struct LoadedModule {
   FbPngEncode encode = nullptr;
   std::string error;  // why there is none
@@ -73,6 +139,11 @@ LoadedModule loadModule() {
       looked += (looked.empty() ? "" : ", ") + path;
       continue;
     }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::optional<std::string> problem =
+        fd < 0 ? std::optional<std::string>(std::strerror(errno)) : moduleFileProblem(fd);
+    if (fd >= 0) ::close(fd);
+    if (problem) return {nullptr, "the PNG module " + path + " cannot be loaded (" + *problem + ")"};
     // Kept open for the rest of the process: the toolkit does not unload cleanly.
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

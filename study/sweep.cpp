@@ -36,6 +36,7 @@ SweepParse parseSweep(std::string_view text) {
   if (!named.field) return fail(named.error);
   Sweep sweep{*named.field, std::string(text), {}};
   const std::string_view values = named.value;
+  const bool wholeOnly = sweep.field == Field::division;
 
   if (values.find(':') != std::string_view::npos) {
     const auto c1 = values.find(':');
@@ -56,6 +57,10 @@ SweepParse parseSweep(std::string_view text) {
     for (int i = 0; i < n; ++i) {
       // lerp is exact at both ends, so FROM and TO themselves are studied.
       const double value = std::lerp(*from, *to, static_cast<double>(i) / (n - 1));
+      // Rounded, a fraction would run a division other than the one the range names.
+      if (wholeOnly && value != std::floor(value))
+        return fail("division takes whole numbers, and this range gives " + exactText(value) +
+                    "; choose FROM, TO and COUNT so that every step is whole");
       sweep.values.push_back(rangeValueText(sweep.field, value));
     }
   } else {
@@ -66,7 +71,11 @@ SweepParse parseSweep(std::string_view text) {
       if (value.empty()) return fail("an empty value in the list");
       // As strict as a range: a typo such as the letter O for a zero would
       // otherwise read as 0 and run another study than the one meant.
-      if (!readNumber(value).whole) return fail(quotedToken(value) + " is not a number");
+      const NumberReading reading = readNumber(value);
+      if (!reading.whole) return fail(quotedToken(value) + " is not a number");
+      if (!std::isfinite(reading.value)) return fail(quotedToken(value) + " is not a finite number");
+      if (wholeOnly && reading.value != std::floor(reading.value))
+        return fail(quotedToken(value) + " is not a whole number, which division takes");
       sweep.values.emplace_back(value);
       if (comma == std::string_view::npos) break;
       rest.remove_prefix(comma + 1);

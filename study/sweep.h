@@ -26,11 +26,12 @@ struct SweepParse {
 
 /// "NAME=FROM:TO:COUNT" (COUNT evenly spaced values, both ends included) or
 /// "NAME=V1,V2,...". A range's values are written as the shortest texts that
-/// read back to exactly the value the field stores.
+/// read back to exactly the value the field stores. Every value must be a
+/// finite number, and a whole one for `division`.
 SweepParse parseSweep(std::string_view text);
 
 /// The text of a range value for `field`: rounded to the field's precision
-/// (`division` to a whole number) and written so that it reads back exactly.
+/// and written so that it reads back exactly.
 std::string rangeValueText(Field field, double value);
 
 /// One run of a study.

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/number_reader.h"
+#include "output/data_file.h"
 
 namespace fb {
 
@@ -23,7 +24,13 @@ std::optional<double> strictNumber(std::string_view text) {
   const char* last = text.data() + text.size();
   if (first != last && *first == '+') ++first;
   double value = 0;
-  const auto result = std::from_chars(first, last, value);
+  auto result = std::from_chars(first, last, value);
+  // Out of range is also a value too small for a double, such as 1e-400: that
+  // reads as the 0 it rounds to, while one too large stays no finite number.
+  if (result.ec == std::errc::result_out_of_range && result.ptr == last) {
+    value = numberReader(std::string_view(first, static_cast<std::size_t>(last - first)));
+    result.ec = std::errc{};
+  }
   if (text.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
   return value;
 }
@@ -109,7 +116,7 @@ std::string followLinks(const std::string& path) {
     if (ec) return at.string();
     at = target.is_absolute() ? target : at.parent_path() / target;
   }
-  return at.string();  // a loop of links: opening it gives the system's reason
+  return at.string();  // a loop of links: stat or open gives the system's reason
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -128,6 +135,12 @@ std::optional<std::string> writeTextFile(const std::string& path, std::string_vi
   const std::string target = followLinks(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
+  // A loop of links, or a folder on the way that cannot be searched: renaming
+  // over the name would put a file where the user's link or folder is.
+  if (!exists && errno != ENOENT) return path + ": " + reason(errno);
+  // Renaming over a file needs no right to write it; the owner's "read-only" must hold all the same.
+  if (exists)
+    if (const int code = writeAccess(target)) return path + ": " + reason(code);
   if (exists && !S_ISREG(existing.st_mode)) {
     if (const auto error = writeDirectly(target, content)) return path + ": " + *error;
     return std::nullopt;

@@ -23,8 +23,10 @@ FileContent readTextFile(const std::string& path);
 /// "path: reason". The content goes to a fresh temporary file, created
 /// exclusively (never an existing name, never through a link) in the target's
 /// folder, which is renamed over the target once complete. A symbolic link is
-/// followed: the file it points to is replaced and the link stays. Devices and
-/// pipes (/dev/stdout) are written directly.
+/// followed: the file it points to is replaced and the link stays; a loop of
+/// links is refused. An existing file that may not be written (writeAccess) is
+/// refused, though the rename would not need its permission. Devices and pipes
+/// (/dev/stdout) are written directly.
 std::optional<std::string> writeTextFile(const std::string& path, std::string_view content);
 
 /// The file a path ends at once its symbolic links are followed (also a link
@@ -45,7 +47,8 @@ std::string exactText(float value);
 std::string_view trim(std::string_view s);
 
 /// The whole of `text` as a finite decimal number, or nothing: no prefix
-/// reading, unlike the number reader, so a typo in a file is caught.
+/// reading, unlike the number reader, so a typo in a file is caught. A value
+/// too small for a double reads as the 0 it rounds to.
 std::optional<double> strictNumber(std::string_view text);
 
 /// A CSV field, quoted when it holds a separator, a quote or a line end.

@@ -44,6 +44,7 @@ TEST_F(Cli, refused_inputs_exit_1_name_the_field_and_leave_no_file) {
   } cases[] = {
       {{"--Af", "0"}, "Af"},
       {{"--Am", "-2500"}, "Am"},
+      {{"--Vf", "1.5"}, "Vf"},
       {{"--division", "16384"}, "division"},
       {{"--kzx", "-1"}, "kzx"},
       {{"--Ca", "0", "--Da", "0"}, "Ca/Da"},
@@ -87,6 +88,26 @@ TEST_F(Cli, usage_errors_exit_2) {
   const fbtest::Outcome version = run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, std::string(fb::kVersion) + "\n");
+}
+
+TEST_F(Cli, a_seed_is_a_whole_number_that_fits_64_bits) {
+  fbtest::writeFile(at("m.csv"), "0.1,1\n0.2,2\n");
+  const struct {
+    const char* seed;
+    bool taken;
+  } cases[] = {
+      {"-1", false}, {"1.5", false}, {"1e3", false},  {"18446744073709551616", false}, {"12abc", false},
+      {"", false},   {" 5", false},  {"0x10", false}, {"18446744073709551615", true},  {"0", true},
+  };
+  for (const auto& c : cases) {
+    // No start is a usage error of its own, so that a seed taken starts no fit.
+    const fbtest::Outcome r =
+        run({"-o", "a.p-d", "--measured", "m.csv", "--fit", "A=0.5:4", "--fit-starts", "0", "--seed", c.seed});
+    EXPECT_EQ(r.status, 2) << c.seed;
+    const std::string refusal =
+        "--seed \"" + std::string(c.seed) + "\": must be a whole number from 0 to 18446744073709551615";
+    EXPECT_EQ(r.err.find(refusal) != std::string::npos, !c.taken) << c.seed << ": " << r.err;
+  }
 }
 
 // The toolkit loads only with the PNG painter module; linked in, it would

@@ -152,6 +152,40 @@ TEST_F(FileSafety, a_study_that_cannot_write_its_summary_starts_no_run) {
   EXPECT_EQ(r.out.find("summary in"), std::string::npos);
 }
 
+// Renaming over a file needs no right to write it, and root may write any
+// file: a file marked read-only for everybody is refused all the same.
+TEST_F(FileSafety, a_read_only_result_file_or_a_loop_of_links_is_refused_by_name_and_kept) {
+  for (const char* name : {"ro.p-d", "ro.csv", "ro.svg", "ro.inputs", "study/summary.csv"}) {
+    fs::create_directories(at(name).parent_path());
+    fbtest::writeFile(at(name), "kept\n");
+    fs::permissions(at(name), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  }
+  fs::create_symlink("loop", at("loop"));
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> says;
+  } cases[] = {
+      {{"-o", "ro.p-d"}, {"opened by another application. (13): ro.p-d: "}},
+      {{"-o", "a.p-d", "--csv", "ro.csv", "--plot", "ro.svg", "--save-inputs", "ro.inputs"},
+       {"ro.csv: Permission denied (not written)", "ro.svg: Permission denied (not written)",
+        "ro.inputs: Permission denied (not written)"}},
+      {{"--sweep", "kxy=1,2", "--output-dir", "study"}, {"study/summary.csv: Permission denied", "no run started"}},
+      {{"-o", "b.p-d", "--csv", "loop"}, {"loop: Too many levels of symbolic links (not written)"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"-q", "--division", "2"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const fbtest::Outcome r = run(args);
+    EXPECT_EQ(r.status, 1) << c.says[0];
+    for (const std::string& says : c.says) EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+  }
+  for (const char* name : {"ro.p-d", "ro.csv", "ro.svg", "ro.inputs", "study/summary.csv"})
+    EXPECT_EQ(readFile(at(name)), "kept\n") << name;
+  EXPECT_TRUE(fs::is_symlink(at("loop")));
+  EXPECT_TRUE(fs::exists(at("a.p-d"))) << "the run itself is done";
+  EXPECT_FALSE(fs::exists(at("study/kxy=1.p-d")));
+}
+
 TEST_F(FileSafety, no_output_may_overwrite_an_input_or_another_output) {
   fbtest::writeFile(at("run1.inputs"), "kxy = 2\n");
   fbtest::writeFile(at("m.csv"), "0.1,1\n");

@@ -31,8 +31,8 @@ TEST(ParameterSet, refuses_inputs_the_model_cannot_use_naming_the_field) {
       {Field::Af, "0", "Af"},
       {Field::Am, "0", "Am"},
       {Field::Vf, "0", "Vf"},
-      {Field::Vf, "1e38", "Vf"},          // fiber count beyond single precision
-      {Field::Am, "3.4028235e38", "Am"},  // ... and the input that makes it so
+      {Field::Vf, "1.5", "Vf"},           // more fiber than section
+      {Field::Am, "3.4028235e38", "Am"},  // fiber count beyond single precision, and the input that makes it so
       {Field::Af, "1e-45", "Af"},
       {Field::Am, "-2500", "Am"},  // negative counts, positive stress from negative force
       {Field::Af, "-0.007854", "Af"},
@@ -79,6 +79,7 @@ TEST(ParameterSet, refusal_message_reads_as_field_meaning_and_reason_and_says_wh
       {Field::kxy, " nan ", "kxy: \" nan \" reads as 0; kxy (orientation intensity x-y) must be positive"},
       {Field::Lf, "\x1b[31m", "Lf: \"\\x1b[31m\" reads as 0; Lf (fiber length) must be positive"},
       {Field::Am, "", "Am (matrix sectional area) must be positive"},  // an empty box is plain 0
+      {Field::Vf, "1e30", "Vf (fiber volume fraction) must not exceed 1"},
   };
   for (const auto& c : cases) {
     fb::FieldTexts t = fb::FieldTexts::defaults();

@@ -94,6 +94,14 @@ TEST(DataFile, lines_end_in_cr_lf_and_failures_give_the_system_error_number) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 7);
   std::filesystem::remove(path);
 
+  // Read-only for everybody: root, whom the system lets write it, is refused as a user is.
+  std::ofstream(path, std::ios::binary) << "kept\r\n";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  fb::DiskDataFile readOnly;
+  EXPECT_EQ(readOnly.open(path.string()), EACCES);
+  EXPECT_EQ(readAll(path), "kept\r\n");
+  std::filesystem::remove(path);
+
   fb::DiskDataFile missingFolder;
   EXPECT_EQ(missingFolder.open("/nonexistent-folder/x.p-d"), ENOENT);
 

@@ -119,13 +119,36 @@ TEST_F(PlotFile, a_missing_or_broken_png_module_fails_the_png_alone) {
   EXPECT_TRUE(std::filesystem::exists(at("a.p-d")) && std::filesystem::exists(at("a.csv")));
   EXPECT_FALSE(std::filesystem::exists(at("a.png")));
 
+  // Broken modules are refused before the loader maps them: a cut-off one
+  // would otherwise end the process with a bus error.
   std::filesystem::create_directories(moduleDir);
-  fbtest::writeFile(moduleDir / "fiberbridge-png.so", "not a shared object\n");
-  o = run({"-o", "b.p-d", "--division", "3", "--plot", "b.png"}, "", cli);
-  EXPECT_EQ(o.status, 1);
-  EXPECT_NE(o.err.find("b.png: the PNG module "), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("cannot be loaded ("), std::string::npos) << o.err;
-  EXPECT_FALSE(std::filesystem::exists(at("b.png")));
+  const std::string real = fbtest::readFile(FIBERBRIDGE_PNG_MODULE);
+  ASSERT_GT(real.size(), 4096u);
+  const auto patched = [&real](std::size_t at, std::string bytes) {
+    return std::string(real).replace(at, bytes.size(), bytes);
+  };
+  const struct {
+    std::string module;
+    const char* reason;
+  } broken[] = {
+      {"not a shared object\n", "it is not an ELF shared library"},
+      {real.substr(0, real.size() / 2), "it is cut short: "},
+      {real.substr(0, real.size() - 1), "it is cut short: "},
+      {real.substr(0, 40), "it is cut short: 40 bytes"},
+      {patched(4, std::string(1, real[4] == '\2' ? '\1' : '\2')),
+       real[4] == '\2' ? "it is a 32-bit library; this program is 64-bit"
+                       : "it is a 64-bit library; this program is 32-bit"},
+      {patched(18, "\x7f\x7f"), "it is built for another machine (ELF machine 32639"},
+      {patched(16, "\x02\x02"), "it is not a shared library (ELF type 514)"},
+  };
+  for (const auto& b : broken) {
+    fbtest::writeFile(moduleDir / "fiberbridge-png.so", b.module);
+    o = run({"-o", "b.p-d", "--division", "3", "--plot", "b.png"}, "", cli);
+    EXPECT_EQ(o.status, 1) << b.reason;
+    EXPECT_NE(o.err.find("b.png: the PNG module "), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("fiberbridge-png.so cannot be loaded (" + std::string(b.reason)), std::string::npos) << o.err;
+    EXPECT_FALSE(std::filesystem::exists(at("b.png")));
+  }
 
   o = run({"-o", "c.p-d", "--division", "3", "--plot", "c.svg"}, "", cli);
   EXPECT_EQ(o.status, 0) << o.err;

@@ -30,6 +30,14 @@ TEST(MeasuredCurve, reads_comma_semicolon_and_tab_files_with_or_without_a_header
   }
 }
 
+TEST(MeasuredCurve, a_value_too_small_for_a_double_reads_as_the_0_it_rounds_to) {
+  const fb::MeasuredCurve curve = fb::parseMeasuredCurve("1e-400,2\n0.5,-2e-324\n", "m.csv");
+  ASSERT_FALSE(curve.error) << *curve.error;
+  ASSERT_EQ(curve.points.size(), 2u);
+  EXPECT_EQ(curve.points[0].Wcr, 0.0);
+  EXPECT_EQ(curve.points[1].sigma, 0.0);
+}
+
 TEST(MeasuredCurve, reads_a_specimens_inputs_and_the_standard_deviations) {
   const fb::MeasuredCurve curve = fb::parseMeasuredCurve(
       "# specimen 3, made by hand = 2 hours\n# kxy = 2  # from the cut face\n# noise = 8 %\n# Vf=0.01\n"
@@ -73,6 +81,8 @@ TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
       {"0.1,1\n# Vf = 0.01\n0.2,1\n", "m.csv:2: specimen inputs go before the first measured point"},
       {"0.1;1\n0.2,5;1\n", "m.csv:2: crack width \"0.2,5\" is not a finite number"},
       {"0.1,1\n0.2,1e999\n", "m.csv:2: stress \"1e999\" is not a finite number"},
+      {"0.1,1\n0.2,-1e400\n", "m.csv:2: stress \"-1e400\" is not a finite number"},
+      {"0.1,1,1e-400\n", "m.csv:1: standard deviation \"1e-400\" is not greater than 0"},  // it reads as 0
       {"Wcr,sigma\n", "m.csv: no measured points"},
       {"", "m.csv: no measured points"},
   };

@@ -22,7 +22,7 @@ TEST(Sweep, ranges_and_lists_give_the_value_texts) {
       {"kxy=0.5:2:4", Field::kxy, {"0.5", "1", "1.5", "2"}},
       {"Vf=0.01, 0.02 ,&H1", Field::Vf, {"0.01", "0.02", "&H1"}},
       {"division=10:20:3", Field::division, {"10", "15", "20"}},
-      {"division=3:4:3", Field::division, {"3", "4", "4"}},  // 3.5 goes to the even 4
+      {"division=2e1,&H10, 30 ", Field::division, {"2e1", "&H10", "30"}},
       {"A=+2:1e-5:2", Field::A, {"2", "1e-05"}},
       {"Vf=0.1:0.3:3", Field::Vf, {"0.1", "0.2", "0.3"}},  // stored in single precision
   };
@@ -51,6 +51,11 @@ TEST(Sweep, malformed_specs_are_refused_with_the_reason) {
       {"kxy=1,,2", "an empty value in the list"},
       {"fp0=0.5,O.6", "\"O.6\" is not a number"},  // the letter O read as 0 would run another study
       {"Lf=12mm,13", "\"12mm\" is not a number"},
+      {"kxy=1,nan", "\"nan\" is not a number"},
+      {"kxy=1,1e400", "\"1e400\" is not a finite number"},
+      {"division=10.5,20", "\"10.5\" is not a whole number, which division takes"},  // it would run 10
+      {"division=3:4:3", "division takes whole numbers, and this range gives 3.5"},
+      {"division=10:20:4", "division takes whole numbers, and this range gives 13.3"},
   };
   for (const auto& c : cases) {
     const fb::SweepParse parsed = fb::parseSweep(c.text);
@@ -117,6 +122,35 @@ TEST_F(SweepRuns, a_refused_combination_is_reported_and_the_others_still_run) {
   EXPECT_FALSE(std::filesystem::exists(at("study/Af=0.p-d")));
   EXPECT_TRUE(std::filesystem::exists(at("study/Af=0.007854.p-d")));
   EXPECT_NE(o.err.find("1 of 2 runs refused or failed"), std::string::npos) << o.err;
+}
+
+TEST_F(SweepRuns, data_files_an_earlier_study_left_are_named_as_not_part_of_this_one) {
+  const std::vector<std::string> study = {"--division", "2", "--output-dir", "study", "--sweep"};
+  const auto sweep = [&](const std::string& values) {
+    std::vector<std::string> args = study;
+    args.push_back(values);
+    return run(args);
+  };
+  fbtest::Outcome o = sweep("kxy=1,2");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err, "");
+  for (const char* name : {"old-e", "old-a", "old-b", "old-c", "old-d"})
+    fbtest::writeFile(at("study/" + std::string(name) + ".p-d"), "");
+  fbtest::writeFile(at("study/notes.txt"), "");
+
+  o = sweep("kxy=2,3");
+  EXPECT_EQ(o.status, 0) << "the runs' own outcome";
+  EXPECT_NE(o.err.find("6 data files in study are not part of this study: kxy=1.p-d, old-a.p-d, old-b.p-d, old-c.p-d, "
+                       "old-d.p-d and 1 more\n"),
+            std::string::npos)
+      << o.err;
+
+  // A refused run writes no file: one of that name is an earlier study's.
+  std::filesystem::create_directories(at("other"));
+  fbtest::writeFile(at("other/Af=0.p-d"), "");
+  o = run({"--division", "2", "--output-dir", "other", "--sweep", "Af=0,0.007854"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("1 data file in other is not part of this study: Af=0.p-d\n"), std::string::npos) << o.err;
 }
 
 TEST_F(SweepRuns, contradictory_study_options_are_usage_errors) {

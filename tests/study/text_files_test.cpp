@@ -47,6 +47,34 @@ TEST_F(TextFiles, a_link_is_followed_and_stays_a_link_and_a_replaced_file_keeps_
   EXPECT_TRUE(fb::writeTextFile("", "x"));
 }
 
+TEST_F(TextFiles, a_read_only_file_or_a_loop_of_links_is_refused_and_left_as_it_was) {
+  fbtest::writeFile(at("locked.csv"), "kept\n");
+  ::chmod(at("locked.csv").c_str(), 0444);  // read-only for everybody: refused also when root runs the tests
+  fs::create_symlink("locked.csv", at("to-locked.csv"));
+  fs::create_symlink("loop", at("loop"));
+  fs::create_symlink("pong", at("ping"));
+  fs::create_symlink("ping", at("pong"));
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"locked.csv", "Permission denied"},
+      {"to-locked.csv", "Permission denied"},
+      {"loop", "Too many levels of symbolic links"},
+      {"ping", "Too many levels of symbolic links"},
+  };
+  for (const auto& c : cases) {
+    const auto error = fb::writeTextFile(at(c.name).string(), "new\n");
+    ASSERT_TRUE(error) << c.name;
+    EXPECT_EQ(*error, at(c.name).string() + ": " + c.reason);
+  }
+  EXPECT_EQ(fbtest::readFile(at("locked.csv")), "kept\n");
+  for (const char* link : {"to-locked.csv", "loop", "ping", "pong"}) EXPECT_TRUE(fs::is_symlink(at(link))) << link;
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().filename().string()[0] == '.';
+  EXPECT_EQ(files, 0u) << "no temporary file is left behind";
+}
+
 TEST_F(TextFiles, only_regular_files_of_at_most_64_MiB_are_read) {
   for (const char* path : {"/dev/zero", "/"}) {
     const fb::FileContent read = fb::readTextFile(path);
