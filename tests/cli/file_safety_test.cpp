@@ -195,6 +195,24 @@ TEST_F(FileSafety, an_interrupted_study_leaves_a_summary_that_tells_each_runs_st
   EXPECT_EQ(statuses["finished"] + statuses["interrupted"] + statuses["not run"], 24) << "nothing left pending";
 }
 
+TEST_F(FileSafety, a_signal_stops_the_runs_already_going_in_a_study) {
+  const pid_t pid = start({"-q", "--sweep", "kxy=1,2", "--division", "16383", "--output-dir", "study", "--jobs", "2"});
+  ASSERT_TRUE(waitFor([&] {
+    return lines(readFile(at("study/kxy=1.p-d"))).size() > 8 && lines(readFile(at("study/kxy=2.p-d"))).size() > 8;
+  }));
+  ::kill(pid, SIGINT);
+  const fbtest::Outcome r = finish(pid);
+  EXPECT_EQ(r.status, 130);
+  const auto rows = lines(readFile(at("study/summary.csv")));
+  ASSERT_EQ(rows.size(), 3u);
+  for (const int kxy : {1, 2}) {
+    const std::string& row = rows[kxy];
+    EXPECT_EQ(row.rfind(std::to_string(kxy) + ",kxy=" + std::to_string(kxy) + ".p-d,interrupted,", 0), 0u) << row;
+    const std::size_t steps = lines(readFile(at("study/kxy=" + std::to_string(kxy) + ".p-d"))).size() - 6;
+    EXPECT_NE(row.find("interrupted at step " + std::to_string(steps) + ";"), std::string::npos) << row;
+  }
+}
+
 TEST_F(FileSafety, a_study_that_cannot_write_its_summary_starts_no_run) {
   fs::create_directories(at("study/summary.csv"));  // a folder where the summary goes
   const fbtest::Outcome r = run({"--sweep", "kxy=1,2", "--division", "2", "--output-dir", "study"});
