@@ -9,8 +9,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <map>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "engine/calculator.h"
@@ -143,29 +148,74 @@ PYBIND11_MODULE(_native, m) {
   });
 
   // Runs one after another on this thread, or on `jobs` threads with a calculator each.
+  // A run that throws (no memory for a class table) stops the study; the
+  // exception comes back here and Python sees it, with the run it stopped.
   m.def(
       "run_many",
       [](const std::vector<TextMap>& given, std::optional<unsigned> jobs) {
         std::vector<FieldTexts> texts;
         for (const TextMap& g : given) texts.push_back(textsOf(g));
         std::vector<CurveRunner::Curve> outcomes(texts.size());
+        std::mutex mutex;
+        std::exception_ptr failure;  // the first, under `mutex`
+        std::size_t failedRun = 0;
         {
           py::gil_scoped_release free;
           std::atomic<std::size_t> next{0};
-          const auto worker = [&](CurveRunner& runner) {
-            for (std::size_t i; (i = next.fetch_add(1)) < texts.size();) outcomes[i] = calculate(runner, texts[i]);
+          const auto fail = [&](std::size_t run) {
+            std::lock_guard lock(mutex);
+            if (!failure) {
+              failure = std::current_exception();
+              failedRun = run;
+            }
+            next = texts.size();  // the others take no further run
           };
-          const unsigned threads = std::min<unsigned>(jobsOr(jobs), std::max<std::size_t>(texts.size(), 1));
-          if (threads <= 1) {
-            worker(threadRunner());
-          } else {
-            std::vector<std::jthread> pool;
-            const unsigned share = std::max(1u, std::thread::hardware_concurrency() / threads);
-            for (unsigned t = 0; t < threads; ++t)
+          // Whatever a worker throws is kept for the caller: an exception
+          // leaving a thread would end the interpreter.
+          const auto worker = [&](CurveRunner& runner) {
+            std::size_t i = texts.size();
+            try {
+              while ((i = next.fetch_add(1)) < texts.size()) outcomes[i] = calculate(runner, texts[i]);
+            } catch (...) {
+              fail(i);
+            }
+          };
+          const unsigned threads =
+              std::max(1u, std::min<unsigned>(jobsOr(jobs), std::max<std::size_t>(texts.size(), 1)));
+          std::vector<std::jthread> pool;
+          const unsigned share = std::max(1u, std::thread::hardware_concurrency() / threads);
+          for (unsigned t = 0; t < threads && threads > 1; ++t) {
+            try {
               pool.emplace_back([&, share] {
-                CurveRunner runner(share);
-                worker(runner);
+                try {
+                  CurveRunner runner(share);
+                  worker(runner);
+                } catch (...) {
+                  fail(texts.size());
+                }
               });
+            } catch (const std::system_error&) {
+              break;  // the system gives no more threads: those started take every run
+            }
+          }
+          if (pool.empty()) {
+            try {
+              worker(threadRunner());
+            } catch (...) {
+              fail(texts.size());
+            }
+          }
+        }
+        if (failure) {
+          const std::string run =
+              failedRun < texts.size() ? "the run at index " + std::to_string(failedRun) : "a worker";
+          try {
+            std::rethrow_exception(failure);
+          } catch (const std::bad_alloc&) {
+            PyErr_SetString(PyExc_MemoryError, ("not enough memory for " + run + " of the study").c_str());
+            throw py::error_already_set();
+          } catch (const std::exception& e) {
+            throw std::runtime_error(run + " of the study failed: " + e.what());
           }
         }
         py::list out;

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -86,6 +87,19 @@ RunStatus statusOf(RunEnd end) {
   }
 }
 
+// Why a run stopped, from what its worker threw.
+std::string failureReason(std::exception_ptr thrown) {
+  try {
+    std::rethrow_exception(thrown);
+  } catch (const std::bad_alloc&) {
+    return "the run stopped: not enough memory";
+  } catch (const std::exception& e) {
+    return std::string("the run stopped: ") + e.what();
+  } catch (...) {
+    return "the run stopped: an error without a description";
+  }
+}
+
 }  // namespace
 
 std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const StudySettings& settings,
@@ -100,12 +114,33 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
   std::atomic<long> workDone{0};
   std::mutex mutex;
   std::condition_variable runEnded;
-  std::vector<std::size_t> ended;  // indices of ended runs the caller has not heard of; under `mutex`
-  std::size_t workersLeft = 0;     // under `mutex`
+  // Indices of ended runs the caller has not heard of, under `mutex`. Both
+  // lists hold every run at most, so that ending a run never allocates.
+  std::vector<std::size_t> ended, heard;
+  ended.reserve(inputs.size());
+  heard.reserve(inputs.size());
+  std::size_t workersLeft = 0;  // under `mutex`
+  bool onCallerThread = false;  // no worker thread started: the caller runs the study
 
   const std::size_t threadCount = std::clamp<std::size_t>(settings.jobs, 1, std::max<std::size_t>(1, inputs.size()));
   // The workers share the cores; each builds its tables on its share of them.
   const unsigned buildThreads = std::max(1u, std::thread::hardware_concurrency() / static_cast<unsigned>(threadCount));
+
+  // The caller hears of each ended run on its own thread; the mutex hands it the record whole.
+  std::size_t runsDone = 0;
+  const auto tell = [&] {
+    {
+      std::lock_guard lock(mutex);
+      heard.swap(ended);
+    }
+    for (const std::size_t i : heard) {
+      ++runsDone;
+      if (watch.runEnded) watch.runEnded(i, records[i].outcome);
+    }
+    heard.clear();
+    if (watch.progress)
+      watch.progress({runsDone, inputs.size(), totalWork > 0 ? double(workDone.load()) / double(totalWork) : 1.0});
+  };
 
   const auto worker = [&] {
     Calculator calculator(buildThreads);  // one class table per worker, reused for its runs
@@ -116,21 +151,26 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
         StudyRunView view(inputs[i], record, settings.keepGraphs, workDone, settings.stop);
         outcome.summary = calculator.run(view);
         outcome.status = statusOf(outcome.summary.end);
-      } catch (const std::exception& e) {
+        // A large study keeps each run's few metrics, not its rows.
+        if (outcome.status == RunStatus::finished) outcome.metrics = runMetrics(record.steps, settings.measured);
+      } catch (...) {
         // Most likely no memory for the fiber class table; the other runs go on.
         outcome.status = RunStatus::failed;
-        outcome.message = std::string("the run stopped: ") + e.what();
+        try {
+          outcome.message = failureReason(std::current_exception());
+        } catch (...) {
+          // Not even memory for the reason: the status says it failed.
+        }
       }
       // The steps a run did not reach count as done once it has ended.
       workDone.fetch_add(std::max(0L, work[i] - static_cast<long>(record.steps.size())), std::memory_order_relaxed);
-      // A large study keeps each run's few metrics, not its rows.
-      if (outcome.status == RunStatus::finished) outcome.metrics = runMetrics(record.steps, settings.measured);
       std::vector<StepResult>().swap(record.steps);
       {
         std::lock_guard lock(mutex);
         ended.push_back(i);
       }
       runEnded.notify_one();
+      if (onCallerThread) tell();
     }
     {
       std::lock_guard lock(mutex);
@@ -145,40 +185,36 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
     std::lock_guard lock(mutex);
     workersLeft = threadCount;
   }
-  try {
-    for (std::size_t t = 0; t < threadCount; ++t) threads.emplace_back(worker);
-  } catch (const std::system_error&) {
-    // The system gives no more threads: those started carry the study.
-    std::lock_guard lock(mutex);
-    workersLeft = threads.size();
+  for (std::size_t t = 0; t < threadCount; ++t) {
+    try {
+      if (detail::beforeWorkerStart) detail::beforeWorkerStart(t);
+      threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+      // The system gives no more threads: those started carry the study. They
+      // may have ended already, so only the workers that never came are taken off.
+      std::lock_guard lock(mutex);
+      workersLeft -= threadCount - t;
+      break;
+    }
   }
   if (threads.empty()) {
     {
       std::lock_guard lock(mutex);
       workersLeft = 1;
     }
+    onCallerThread = true;
     worker();
   }
 
-  // The caller hears of each ended run here, on its own thread; the mutex
-  // hands it the record whole.
-  std::size_t runsDone = 0;
-  std::unique_lock lock(mutex);
-  for (;;) {
-    runEnded.wait_for(lock, std::chrono::milliseconds(100));
-    const std::vector<std::size_t> justEnded = std::exchange(ended, {});
-    const bool finished = workersLeft == 0;
-    lock.unlock();
-    for (const std::size_t i : justEnded) {
-      ++runsDone;
-      if (watch.runEnded) watch.runEnded(i, records[i].outcome);
+  for (bool finished = false; !finished;) {
+    {
+      std::unique_lock lock(mutex);
+      runEnded.wait_for(lock, std::chrono::milliseconds(100), [&] { return !ended.empty() || workersLeft == 0; });
+      // Every worker hands over its last run before it leaves, so nothing is left to hear after this.
+      finished = workersLeft == 0;
     }
-    if (watch.progress)
-      watch.progress({runsDone, inputs.size(), totalWork > 0 ? double(workDone.load()) / double(totalWork) : 1.0});
-    lock.lock();
-    if (finished && ended.empty()) break;
+    tell();
   }
-  lock.unlock();
   threads.clear();  // joins
 
   for (RunRecord& record : records)

@@ -63,7 +63,17 @@ struct StudyWatch {
 /// so its data file is the same byte for byte. A finished run keeps its
 /// metrics (and its graphs when asked), not its steps. After a stop, the runs
 /// that had not started are `notRun` and those cut short `interrupted`.
+/// A run whose worker throws (no memory for its class table) ends `failed`
+/// with the reason; when the system gives fewer threads than `jobs`, the
+/// workers started (or the calling thread) carry the whole study.
 std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const StudySettings& settings,
                                 const StudyWatch& watch = {});
+
+namespace detail {
+/// Called on the calling thread before each worker of a study starts (0, 1,
+/// ...); a test throws std::system_error from it to act as a system that
+/// gives no more threads.
+inline void (*beforeWorkerStart)(std::size_t worker) = nullptr;
+}  // namespace detail
 
 }  // namespace fb

@@ -73,6 +73,44 @@ TEST(Figure, draws_every_run_and_the_measured_points_into_well_formed_svg) {
   EXPECT_GT(fb::figureSize(figure).width, fb::kPlainFigureSize.width);
 }
 
+// The texts a figure writes, with where they stand.
+class TextCanvas : public fb::Canvas {
+ public:
+  /// The heights (pixels from the top) at which `text` was written.
+  std::vector<float> heightsOf(const std::string& text) const {
+    std::vector<float> heights;
+    for (const auto& [y, written] : texts_)
+      if (written == text) heights.push_back(y);
+    return heights;
+  }
+
+ protected:
+  void drawClear() override { texts_.clear(); }
+  void drawPoint(float, float, fb::Rgb) override {}
+  void drawLine(float, float, float, float, fb::Rgb) override {}
+  void drawText(float, float y, std::string_view text, fb::Rgb, float) override { texts_.emplace_back(y, text); }
+
+ private:
+  std::vector<std::pair<float, std::string>> texts_;
+};
+
+TEST(Figure, each_panel_names_its_quantity_and_unit_above_it_and_the_crack_width_below_it) {
+  Drawn a;
+  draw(a, 12, 7.6, 2);
+  TextCanvas canvas;
+  fb::drawFigure({{{"computed", &a.stress, &a.ratio}}, {}}, canvas);
+  const auto stress = canvas.heightsOf("Bridging stress σ (MPa)");
+  const auto ratio = canvas.heightsOf("Effective fiber ratio (0 to 1)");
+  const auto width = canvas.heightsOf("Crack width Wcr (mm)");
+  ASSERT_EQ(stress.size(), 1u);
+  ASSERT_EQ(ratio.size(), 1u);
+  ASSERT_EQ(width.size(), 2u);
+  // From the top: the stress panel between its captions, then the ratio panel between its own.
+  EXPECT_LT(stress[0], width[0]);
+  EXPECT_LT(width[0], ratio[0]);
+  EXPECT_LT(ratio[0], width[1]);
+}
+
 using PlotFile = fbtest::CliFolder;
 
 TEST_F(PlotFile, a_run_writes_svg_and_png_of_the_expected_size) {

@@ -3,6 +3,7 @@
 import os
 import pathlib
 import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -112,3 +113,24 @@ def test_measurements_that_are_not_numbers_are_refused(bad):
         made.rms([0.1, 0.2], [1.0, bad])
     with pytest.raises(ValueError, match="not a finite number"):
         fiberbridge.fit([0.1, bad, 0.3], [1.0, 2.0, 1.5], free={"A": (1, 8)}, base={"division": 6})
+
+
+def test_a_study_without_memory_for_a_class_table_raises_memory_error_instead_of_ending_python():
+    # The command line's tests build a stand-in for a system short of memory beside them.
+    scarce = pathlib.Path(CLI).resolve().parents[1] / "tests" / "cli" / "libfb_scarce_system.so"
+    if not scarce.exists():
+        pytest.skip(f"no {scarce}")
+    script = "\n".join([
+        "import fiberbridge",
+        "for jobs in (1, 2):",
+        "    try:",
+        "        fiberbridge.study([{'division': 2}] * 3, jobs=jobs)",
+        "    except MemoryError as e:",
+        "        print(e)",
+    ])
+    env = {**os.environ, "LD_PRELOAD": str(scarce), "FB_NO_TABLE_MEMORY": "1"}
+    child = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True, timeout=120)
+    assert child.returncode == 0, child.stderr
+    first, second = child.stdout.splitlines()
+    assert first == "not enough memory for the run at index 0 of the study"
+    assert second in {f"not enough memory for the run at index {i} of the study" for i in (0, 1)}

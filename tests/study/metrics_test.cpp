@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "study/summaries.h"
@@ -60,6 +61,12 @@ TEST(CurveMetrics, rms_difference_at_the_measured_widths_leaves_out_points_beyon
   EXPECT_EQ(fit->used, 2);
   EXPECT_EQ(fit->total, 4);
   EXPECT_FALSE(fb::compareMeasured(steps, std::vector<fb::MeasuredPoint>{{5, 1}}));
+
+  // Differences whose squares overflow: 3e200 and 4e200 off give sqrt(12.5) * 1e200, not infinity.
+  const auto huge =
+      fb::compareMeasured(curve({{0, 3e200}, {1, 4e200}}), std::vector<fb::MeasuredPoint>{{0, 0}, {1, 0}});
+  ASSERT_TRUE(huge);
+  EXPECT_DOUBLE_EQ(huge->rms, std::sqrt(12.5) * 1e200);
 }
 
 TEST(CurveMetrics, summary_line_and_csv_rows_carry_them_with_units) {

@@ -6,8 +6,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <map>
+#include <system_error>
+#include <thread>
 
 #include "tests/support/cli_folder.h"
 
@@ -83,6 +90,57 @@ TEST_F(StudyRunner, a_stop_starts_no_run_and_cuts_the_runs_in_flight_short) {
   EXPECT_GE(count[fb::RunStatus::notRun], 4) << "at most two more runs were in flight";
   EXPECT_EQ(count[fb::RunStatus::pending], 0);
   EXPECT_EQ(count[fb::RunStatus::finished] + count[fb::RunStatus::interrupted] + count[fb::RunStatus::notRun], 8);
+}
+
+// The system gives a study fewer threads than its jobs: the workers from
+// `refusedFrom` on fail to start. When some have started, the first refusal
+// comes only once every data file of `awaited` is complete, so that those
+// workers may have ended. Either way every run ends as with threads to spare.
+std::size_t refusedFrom = 0;
+std::vector<std::filesystem::path> awaited;
+
+void refuseLateStarts(std::size_t worker) {
+  if (worker < refusedFrom) return;
+  if (worker == refusedFrom && worker > 0) {
+    const auto complete = [](const std::filesystem::path& file) {
+      return fbtest::lines(fbtest::readFile(file)).size() == 6u + 9u;
+    };
+    for (int i = 0; i < 2000 && !std::all_of(awaited.begin(), awaited.end(), complete); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  throw std::system_error(EAGAIN, std::generic_category(), "no more threads");
+}
+
+TEST_F(StudyRunner, every_run_ends_on_the_threads_the_system_gives) {
+  const auto inputs = kxyRuns(dir, {"0.5", "3", "0", "1"});  // 0 is refused
+  const std::vector<fb::RunRecord> spare = fb::runStudy(inputs, {1, {}, false});
+  for (const std::size_t started : {0u, 1u}) {
+    SCOPED_TRACE(started);
+    for (const auto& input : inputs) std::filesystem::remove(input[fb::Field::dataFile]);
+    refusedFrom = started;
+    awaited = {inputs[0][fb::Field::dataFile], inputs[1][fb::Field::dataFile], inputs[3][fb::Field::dataFile]};
+    fb::detail::beforeWorkerStart = refuseLateStarts;
+    std::vector<std::size_t> heard;
+    fb::StudyWatch watch;
+    watch.runEnded = [&](std::size_t i, const fb::RunOutcome&) { heard.push_back(i); };
+    auto study = std::async(std::launch::async, [&] { return fb::runStudy(inputs, {4, {}, false}, watch); });
+    if (study.wait_for(std::chrono::seconds(30)) == std::future_status::timeout) {
+      std::fprintf(stderr, "the study still waits for its workers after 30 s\n");
+      std::_Exit(1);  // its thread cannot be joined
+    }
+    const std::vector<fb::RunRecord> records = study.get();
+    fb::detail::beforeWorkerStart = nullptr;
+
+    std::sort(heard.begin(), heard.end());
+    EXPECT_EQ(heard, (std::vector<std::size_t>{0, 1, 2, 3})) << "each run's end is heard once";
+    ASSERT_EQ(records.size(), inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      EXPECT_EQ(records[i].outcome.status, spare[i].outcome.status) << i;
+      EXPECT_EQ(records[i].outcome.summary.maximum.P, spare[i].outcome.summary.maximum.P) << i;
+    }
+    EXPECT_EQ(records[1].outcome.status, fb::RunStatus::finished);
+  }
 }
 
 }  // namespace

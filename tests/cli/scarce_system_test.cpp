@@ -1,0 +1,94 @@
+// The command line on a system short of threads or of memory: a study and a
+// fit end every run on the threads the system gives, and a run without memory
+// for its class table fails with the reason instead of ending the process.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "tests/support/cli_folder.h"
+
+namespace {
+
+using fbtest::lines;
+using fbtest::readFile;
+
+class ScarceSystem : public fbtest::CliFolder {
+ protected:
+  void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's runtime must come first; the preloaded stand-in would come before it";
+#endif
+    fbtest::CliFolder::SetUp();
+  }
+
+  /// Runs the command line with the stand-in preloaded and `settings` in its
+  /// environment; one that still runs after 30 s is killed (status -9).
+  fbtest::Outcome runScarce(const std::string& settings, const std::vector<std::string>& args) const {
+    const pid_t pid = start(args, "export LD_PRELOAD='" FIBERBRIDGE_SCARCE_SYSTEM "' " + settings + ";");
+    for (int i = 0; i < 3000; ++i) {
+      int raw = 0;
+      if (::waitpid(pid, &raw, WNOHANG) == pid)
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw), readFile(at("stdout.txt")),
+                readFile(at("stderr.txt"))};
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGKILL);
+    return finish(pid);
+  }
+};
+
+TEST_F(ScarceSystem, a_study_and_a_fit_end_every_run_on_the_threads_the_system_gives) {
+  const std::vector<std::string> study = {"-q", "--sweep", "kxy=1,0,2", "--division", "2", "--jobs"};
+  auto spare = study;
+  spare.insert(spare.end(), {"1", "--output-dir", "spare"});
+  ASSERT_EQ(run(spare).status, 1);  // kxy 0 is refused
+  const std::string summary = readFile(at("spare/summary.csv"));
+  for (const char* started : {"0", "1"}) {
+    SCOPED_TRACE(started);
+    const std::string folder = std::string("scarce") + started;
+    auto args = study;
+    args.insert(args.end(), {"4", "--output-dir", folder});
+    const fbtest::Outcome r = runScarce(std::string("FB_THREADS_ALLOWED=") + started, args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(readFile(at(folder + "/summary.csv")), summary);
+    for (const char* file : {"/kxy=1.p-d", "/kxy=2.p-d"})
+      EXPECT_EQ(fbtest::withoutClockLine(readFile(at(folder + file))),
+                fbtest::withoutClockLine(readFile(at(std::string("spare") + file))));
+  }
+
+  // The given A and one start from the hypercube, each a task for a worker of its own.
+  fbtest::writeFile(at("m.csv"), "0.125,1.0\n0.25,1.8\n0.375,2.0\n0.75,1.35\n1.625,0.8\n2.875,0.35\n");
+  const std::vector<std::string> fit = {"-q",      "--division",   "8", "--measured",   "m.csv", "--fit",
+                                        "A=0.5:4", "--fit-starts", "2", "--save-inputs"};
+  auto one = fit;
+  one.insert(one.end(), {"one.inputs", "--jobs", "1"});
+  ASSERT_EQ(run(one).status, 0);
+  auto scarce = fit;
+  scarce.insert(scarce.end(), {"scarce.inputs", "--jobs", "4"});
+  const fbtest::Outcome r = runScarce("FB_THREADS_ALLOWED=1", scarce);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFile(at("scarce.inputs")), readFile(at("one.inputs")));
+}
+
+TEST_F(ScarceSystem, a_run_without_memory_for_its_class_table_fails_with_the_reason) {
+  const fbtest::Outcome study = runScarce(
+      "FB_NO_TABLE_MEMORY=1", {"-q", "--sweep", "kxy=1,2", "--division", "2", "--jobs", "2", "--output-dir", "s"});
+  EXPECT_EQ(study.status, 1) << study.err;
+  const auto rows = lines(readFile(at("s/summary.csv")));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1], "1,,failed,,,,,,the run stopped: not enough memory");
+  EXPECT_EQ(rows[2], "2,,failed,,,,,,the run stopped: not enough memory");
+  EXPECT_NE(study.out.find("kxy=2: failed: the run stopped: not enough memory\n"), std::string::npos) << study.out;
+
+  fbtest::writeFile(at("m.csv"), "0.1,1\n0.3,2\n");
+  const fbtest::Outcome fit = runScarce(
+      "FB_NO_TABLE_MEMORY=1",
+      {"-q", "--division", "4", "--measured", "m.csv", "--fit", "A=0.5:4", "--fit-starts", "2", "--jobs", "2"});
+  EXPECT_EQ(fit.status, 1);
+  EXPECT_NE(fit.err.find("the fit failed: std::bad_alloc"), std::string::npos) << fit.err;
+}
+
+}  // namespace
