@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/curve_runner.h"
+#include "run/curve_runner.h"
 #include "study/metrics.h"
 #include "study/text_files.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/curve_runner.h"
+#include "run/curve_runner.h"
 #include "study/calibration.h"
 #include "study/metrics.h"
 

@@ -8,9 +8,9 @@
 
 #include "cli/interruptions.h"
 #include "cli/terminal_view.h"
-#include "engine/calculator.h"
 #include "engine/field_table.h"
 #include "plot/figure.h"
+#include "run/calculator.h"
 #include "study/input_set.h"
 #include "study/study_runner.h"
 #include "study/summaries.h"

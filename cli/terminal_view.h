@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "engine/field_table.h"
-#include "engine/run_driver.h"
+#include "run/run_driver.h"
 #include "study/study_runner.h"
 
 namespace fb {

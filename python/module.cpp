@@ -18,10 +18,10 @@
 #include <system_error>
 #include <thread>
 
-#include "engine/calculator.h"
-#include "engine/curve_runner.h"
 #include "engine/inputs.h"
 #include "output/data_file.h"
+#include "run/calculator.h"
+#include "run/curve_runner.h"
 #include "study/calibration.h"
 #include "study/fit_report.h"
 #include "study/metrics.h"

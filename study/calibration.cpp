@@ -12,11 +12,11 @@
 #include <random>
 #include <thread>
 
-#include "engine/curve_runner.h"
 #include "engine/inputs.h"
 #include "engine/message_text.h"
 #include "engine/number_format.h"
 #include "engine/number_reader.h"
+#include "run/curve_runner.h"
 #include "study/input_set.h"
 #include "study/metrics.h"
 #include "study/sweep.h"

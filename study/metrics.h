@@ -4,7 +4,7 @@
 #include <span>
 
 #include "engine/crack_steps.h"
-#include "engine/run_driver.h"
+#include "run/run_driver.h"
 #include "study/measured_curve.h"
 
 namespace fb {

@@ -11,8 +11,8 @@
 #include <thread>
 #include <utility>
 
-#include "engine/calculator.h"
 #include "engine/inputs.h"
+#include "run/calculator.h"
 
 namespace fb {
 

@@ -9,8 +9,8 @@
 
 #include "engine/crack_steps.h"
 #include "engine/field_table.h"
-#include "engine/run_driver.h"
 #include "output/recording_canvas.h"
+#include "run/run_driver.h"
 #include "study/metrics.h"
 
 namespace fb {

@@ -15,8 +15,8 @@
 #include <map>
 #include <string>
 
-#include "engine/calculator.h"
-#include "engine/run_driver.h"
+#include "run/calculator.h"
+#include "run/run_driver.h"
 #include "ui/qt_canvas.h"
 
 class QLineEdit;

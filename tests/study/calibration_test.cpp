@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "engine/curve_runner.h"
 #include "engine/number_reader.h"
+#include "run/curve_runner.h"
 #include "study/fit_report.h"
 #include "study/metrics.h"
 #include "tests/support/cli_folder.h"

@@ -1,4 +1,4 @@
-#include "engine/run_driver.h"
+#include "run/run_driver.h"
 
 #include <cmath>
 

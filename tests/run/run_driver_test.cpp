@@ -1,6 +1,6 @@
 // The run driver with a view and a data file of the test's own: where each way
 // out of a run leaves the window (Start, status text) and the data file.
-#include "engine/run_driver.h"
+#include "run/run_driver.h"
 
 #include <gtest/gtest.h>
 

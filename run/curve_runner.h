@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/calculator.h"
 #include "engine/crack_steps.h"
 #include "engine/field_table.h"
 #include "engine/refusal.h"
+#include "run/calculator.h"
 
 namespace fb {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/fiber_class_table.h"
-#include "engine/run_driver.h"
 #include "output/data_file.h"
+#include "run/run_driver.h"
 
 namespace fb {
 

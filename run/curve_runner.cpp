@@ -1,4 +1,4 @@
-#include "engine/curve_runner.h"
+#include "run/curve_runner.h"
 
 #include "output/data_file.h"
 
