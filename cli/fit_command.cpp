@@ -179,9 +179,13 @@ int runFit(const CliOptions& o) {
   FitResult result;
   try {
     result = fitMeasuredCurves(settings, progressShown ? FitProgress(showProgress) : FitProgress());
+  } catch (const std::bad_alloc&) {
+    if (progressShown) std::fputc('\n', stderr);
+    printError("the fit failed: not enough memory for its runs; nothing was written");
+    return kExitFailed;
   } catch (const std::exception& e) {
     if (progressShown) std::fputc('\n', stderr);
-    printError(std::string("the fit failed: ") + e.what());
+    printError(std::string("the fit failed: ") + e.what() + "; nothing was written");
     return kExitFailed;
   }
   if (progressShown) std::fputc('\n', stderr);

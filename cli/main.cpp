@@ -2,13 +2,22 @@
 // same driver as the Start button and writes the same data file; sweeps run
 // many such calculations side by side, and fits run it until the computed
 // curve matches a measured one.
+#include <new>
+
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/terminal_view.h"
 
 int main(int argc, char** argv) {
   const fb::CommandLine command = fb::parseCommandLine(argc, argv);
   if (!command.options) return command.exitCode;
   const fb::CliOptions& options = *command.options;
-  if (options.isFit()) return fb::runFit(options);
-  return options.isStudy() ? fb::runSweep(options) : fb::runSingle(options);
+  try {
+    if (options.isFit()) return fb::runFit(options);
+    return options.isStudy() ? fb::runSweep(options) : fb::runSingle(options);
+  } catch (const std::bad_alloc&) {
+    // A data file being written keeps its complete rows: its writer closes it on the way out.
+    fb::printError("not enough memory for the run's fiber class table");
+    return fb::kExitFailed;
+  }
 }

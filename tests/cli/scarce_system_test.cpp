@@ -88,7 +88,13 @@ TEST_F(ScarceSystem, a_run_without_memory_for_its_class_table_fails_with_the_rea
       "FB_NO_TABLE_MEMORY=1",
       {"-q", "--division", "4", "--measured", "m.csv", "--fit", "A=0.5:4", "--fit-starts", "2", "--jobs", "2"});
   EXPECT_EQ(fit.status, 1);
-  EXPECT_NE(fit.err.find("the fit failed: std::bad_alloc"), std::string::npos) << fit.err;
+  EXPECT_NE(fit.err.find("the fit failed: not enough memory for its runs"), std::string::npos) << fit.err;
+
+  // A single run fails before its data file is opened.
+  const fbtest::Outcome single = runScarce("FB_NO_TABLE_MEMORY=1", {"-q", "--division", "2", "-o", "r.p-d"});
+  EXPECT_EQ(single.status, 1);
+  EXPECT_NE(single.err.find("not enough memory for the run's fiber class table"), std::string::npos) << single.err;
+  EXPECT_FALSE(std::filesystem::exists(at("r.p-d")));
 }
 
 }  // namespace
