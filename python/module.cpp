@@ -224,21 +224,19 @@ PYBIND11_MODULE(_native, m) {
       },
       py::arg("texts"), py::arg("jobs") = py::none());
 
-  m.def("write_data_file",
-        [](const TextMap& given, const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr,
-           const py::array_t<double>& P, const py::array_t<double>& sigma, const py::array_t<double>& ratio,
-           const std::string& path) -> std::optional<std::string> {
-          const ReadOutcome read = readParameterSet(textsOf(given));
-          const RunConstants k = deriveValues(read.params);
-          DiskDataFile file;
-          int code = file.open(path);
-          if (code == 0) code = writeHeader(file, read.params, k, Timestamp::now());
-          if (code != 0) return openFailureMessage(code) + ": " + path;
-          for (const StepResult& r : stepsOf(step, Wcr, P, sigma, ratio))
-            if ((code = writeRow(file, r))) return writeFailureMessage(r.step, code) + ": " + path;
-          if ((code = file.close())) return closeFailureMessage(code) + ": " + path;
-          return std::nullopt;
-        });
+  // Through the run driver, as every data file is written: the same run again
+  // gives the same rows, bit for bit.
+  m.def("write_data_file", [](const TextMap& given, const std::string& path) {
+    FieldTexts texts = textsOf(given);
+    texts[Field::dataFile] = path;
+    std::optional<std::string> error;
+    {
+      py::gil_scoped_release free;
+      CurveRunner runner;
+      error = runner.writeDataFile(texts);
+    }
+    return error;
+  });
 
   m.def("to_csv",
         [](const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr, const py::array_t<double>& P,

@@ -1,5 +1,8 @@
 #include "run/curve_runner.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "output/data_file.h"
 
 namespace fb {
@@ -31,7 +34,41 @@ class CurveView : public RunView {
   NullCanvas none_;
 };
 
+// A run that writes its data file and keeps only the reason it failed.
+class FileView : public RunView {
+ public:
+  explicit FileView(const FieldTexts& texts) : texts_(texts) {}
+
+  FieldTexts fieldTexts() override { return texts_; }
+  void setStartEnabled(bool) override {}
+  void showStatus(const std::string&) override {}
+  void showResults(const ResultTexts&) override {}
+  Canvas& stressGraph() override { return none_; }
+  Canvas& ratioGraph() override { return none_; }
+  bool yield() override { return true; }
+  void showRefusal(const Refusal& refusal) override { error = refusal.message; }
+  void showError(const std::string&, const std::string& text) override { error = text; }
+  void showOpenFailure(const std::string& message, const std::string& path, int code) override {
+    error = message + ": " + path + ": " + (code == EWOULDBLOCK ? "another run is writing it" : std::strerror(code));
+  }
+
+  std::optional<std::string> error;
+
+ private:
+  FieldTexts texts_;
+  NullCanvas none_;
+};
+
 }  // namespace
+
+std::optional<std::string> CurveRunner::writeDataFile(const FieldTexts& texts) {
+  // The system would end the name at the first NUL and write another file.
+  if (texts[Field::dataFile].find('\0') != std::string::npos) return "a data file name cannot hold a NUL character";
+  FileView view(texts);
+  const RunSummary summary = calculator_.run(view);
+  if (summary.end == RunEnd::finished) return std::nullopt;
+  return view.error.value_or("the run did not finish");
+}
 
 CurveRunner::Curve CurveRunner::run(const FieldTexts& texts, double width) {
   Curve curve;

@@ -29,6 +29,10 @@ class CurveRunner {
   /// The curve of the inputs in `texts` (the data file's name aside) up to `width` (mm).
   Curve run(const FieldTexts& texts, double width);
 
+  /// The whole run of `texts` into its data file, texts[Field::dataFile],
+  /// as a single run writes it, without a display; the reason when it fails.
+  std::optional<std::string> writeDataFile(const FieldTexts& texts);
+
  private:
   Calculator calculator_;
 };

@@ -117,7 +117,7 @@ class Run:
 
     def write_data_file(self, path: str) -> None:
         """The data file, byte for byte as fiberbridge-cli writes it for these inputs (its clock line aside)."""
-        error = _native.write_data_file(self.inputs, *self._rows(), str(path))
+        error = _native.write_data_file(self.inputs, str(path))
         if error:
             raise OSError(error)
 

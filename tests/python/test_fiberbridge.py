@@ -38,6 +38,15 @@ def test_each_reference_set_gives_the_command_lines_data_file_and_csv(name, tmp_
     assert (tmp_path / "run.csv").read_bytes() == (REFERENCE / f"{name}.csv").read_bytes()
 
 
+def test_a_data_file_that_cannot_be_written_says_where_and_why(tmp_path):
+    r = fiberbridge.run(division=4)
+    with pytest.raises(OSError, match="missing/run.p-d: No such file or directory"):
+        r.write_data_file(tmp_path / "missing" / "run.p-d")
+    with pytest.raises(OSError, match="NUL"):
+        r.write_data_file(str(tmp_path / "a") + "\x00b")
+    assert not (tmp_path / "a").exists()
+
+
 def test_numbers_read_as_their_shortest_texts_and_errors_map_to_exceptions():
     by_number = fiberbridge.run(Vf=0.015, kxy=2, division=20)
     by_text = fiberbridge.run({"Vf": "0.015", "kxy": "2"}, division="20")
