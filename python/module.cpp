@@ -26,6 +26,7 @@
 #include "study/fit_report.h"
 #include "study/metrics.h"
 #include "study/summaries.h"
+#include "study/sweep.h"
 #include "study/text_files.h"
 
 namespace py = pybind11;
@@ -223,6 +224,23 @@ PYBIND11_MODULE(_native, m) {
         return out;
       },
       py::arg("texts"), py::arg("jobs") = py::none());
+
+  // The study library's grid: its order, its limit on runs and its check
+  // that no two runs share a file name. Gives each run's picks of the values.
+  m.def("grid", [](const TextMap& base, const std::vector<std::pair<std::string, std::vector<std::string>>>& sweeps) {
+    std::vector<Sweep> all;
+    for (const auto& [name, values] : sweeps) {
+      const auto field = fieldByName(name);
+      if (!field) throw py::type_error("unknown input name " + name);
+      if (values.empty()) throw py::value_error(name + " has no values to sweep");
+      all.push_back({*field, name, values});
+    }
+    const Grid grid = expandGrid(textsOf(base), all);
+    if (!grid.error.empty()) throw py::value_error(grid.error);
+    std::vector<std::vector<std::size_t>> picks;
+    for (const GridRun& run : grid.runs) picks.push_back(run.picks);
+    return picks;
+  });
 
   // Through the run driver, as every data file is written: the same run again
   // gives the same rows, bit for bit.

@@ -124,6 +124,7 @@ Grid expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps) {
       run.name += (s ? "_" : "") + name + "=" + fileSafe(value);
       run.label += (s ? ", " : "") + name + "=" + value;
     }
+    run.picks = std::move(picks);
     if (!names.insert(run.name).second) {
       grid.runs.clear();
       grid.error = "two runs would both be named " + run.name + " (a value is repeated or differs only in symbols)";

@@ -37,6 +37,7 @@ std::string rangeValueText(Field field, double value);
 /// One run of a study.
 struct GridRun {
   std::vector<std::string> values;  // one per sweep
+  std::vector<std::size_t> picks;   // which of each sweep's values
   std::string name;                 // "kxy=0.5_Vf=0.01", safe as a file name
   std::string label;                // "kxy=0.5, Vf=0.01", for legends
   FieldTexts texts;                 // the base texts with the varied values in

@@ -152,19 +152,24 @@ def run(inputs: Optional[Mapping[str, Any]] = None, **fields: Any) -> Run:
     return result
 
 
+def _sweep_values(value: Any) -> list:
+    # A text or a single number is one value, not the characters of a text.
+    if isinstance(value, (str, bytes, numbers.Number)):
+        return [value]
+    return list(value)
+
+
 def grid(base: Optional[Mapping[str, Any]] = None, **sweeps: Iterable[Any]) -> list[dict[str, Any]]:
     """Every combination of the swept values over `base`, the first keyword varying slowest,
-    as the command line's --sweep options make them."""
+    as the command line's --sweep options make them (at most as many runs, no two with
+    one data file name). A single value or text is one value."""
     names = list(sweeps)
     unknown = sorted((set(names) | set(base or {})) - _NAMES)
     if unknown:
         raise TypeError(f"unknown input name(s): {', '.join(unknown)} (see fiberbridge.fields())")
-    runs = []
-    for values in itertools.product(*(list(sweeps[n]) for n in names)):
-        inputs = dict(base or {})
-        inputs.update(zip(names, values))
-        runs.append(inputs)
-    return runs
+    values = {n: _sweep_values(sweeps[n]) for n in names}
+    picks = _native.grid(_texts(base, {}), [(n, [_text(n, v) for v in values[n]]) for n in names])
+    return [{**(base or {}), **{n: values[n][i] for n, i in zip(names, pick)}} for pick in picks]
 
 
 def _run_chunk(texts: list[dict[str, str]]) -> list[dict]:

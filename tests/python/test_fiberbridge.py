@@ -63,6 +63,14 @@ def test_numbers_read_as_their_shortest_texts_and_errors_map_to_exceptions():
     assert cli.stderr == f"fiberbridge-cli: {refused.value.reason}\n"
 
 
+def test_a_grid_is_the_command_lines_grid():
+    assert fiberbridge.grid(Vf="0.01", kxy=[1, 2]) == [{"Vf": "0.01", "kxy": 1}, {"Vf": "0.01", "kxy": 2}]
+    with pytest.raises(ValueError, match="more than 10000 runs"):
+        fiberbridge.grid(kxy=range(1, 101), Vf=[i / 1000 for i in range(1, 102)])
+    with pytest.raises(ValueError, match="two runs would both be named kxy=1"):
+        fiberbridge.grid(kxy=[1, "1"])
+
+
 @pytest.mark.filterwarnings("ignore::DeprecationWarning")  # Debian's tornado, inside distributed
 def test_a_study_on_a_dask_cluster_gives_the_local_results_in_input_order():
     distributed = pytest.importorskip("distributed")
