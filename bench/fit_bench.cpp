@@ -14,9 +14,10 @@
 #include <sstream>
 #include <string>
 
+#include "engine/number_text.h"
+#include "output/text_file.h"
 #include "run/curve_runner.h"
 #include "study/metrics.h"
-#include "study/text_files.h"
 
 namespace {
 

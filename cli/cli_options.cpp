@@ -14,9 +14,9 @@
 #include "engine/field_table.h"
 #include "engine/message_text.h"
 #include "engine/version.h"
+#include "output/text_file.h"
 #include "plot/figure.h"
 #include "study/input_set.h"
-#include "study/text_files.h"
 
 namespace fb {
 namespace {

@@ -9,12 +9,12 @@
 #include "cli/interruptions.h"
 #include "cli/terminal_view.h"
 #include "engine/field_table.h"
+#include "output/text_file.h"
 #include "plot/figure.h"
 #include "run/calculator.h"
 #include "study/input_set.h"
 #include "study/study_runner.h"
 #include "study/summaries.h"
-#include "study/text_files.h"
 
 namespace fb {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_options.h"
-#include "study/text_files.h"
+#include "output/text_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -10,6 +10,8 @@
 #include "cli/terminal_view.h"
 #include "engine/number_format.h"
 #include "engine/number_reader.h"
+#include "engine/number_text.h"
+#include "output/text_file.h"
 #include "plot/fit_figure.h"
 #include "run/calculator.h"
 #include "run/curve_runner.h"
@@ -19,7 +21,6 @@
 #include "study/metrics.h"
 #include "study/summaries.h"
 #include "study/sweep.h"
-#include "study/text_files.h"
 
 namespace fb {
 namespace {

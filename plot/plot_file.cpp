@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "output/text_file.h"
 #include "plot/figure.h"
 #include "plot/figure_parts.h"
 #include "plot/svg_canvas.h"
-#include "study/text_files.h"
 
 #ifdef FIBERBRIDGE_HAVE_PNG
 #include "plot/png_figure.h"

@@ -17,8 +17,8 @@
 #include <memory>
 #include <system_error>
 
+#include "output/text_file.h"
 #include "plot/png_module.h"
-#include "study/text_files.h"
 
 // This program's own ELF header, which the linker places at the start of its image.
 extern "C" const ElfW(Ehdr) __ehdr_start;

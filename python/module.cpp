@@ -19,7 +19,9 @@
 #include <thread>
 
 #include "engine/inputs.h"
+#include "engine/number_text.h"
 #include "output/data_file.h"
+#include "output/text_file.h"
 #include "run/calculator.h"
 #include "run/curve_runner.h"
 #include "study/calibration.h"
@@ -27,7 +29,6 @@
 #include "study/metrics.h"
 #include "study/summaries.h"
 #include "study/sweep.h"
-#include "study/text_files.h"
 
 namespace py = pybind11;
 

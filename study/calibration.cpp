@@ -16,11 +16,11 @@
 #include "engine/message_text.h"
 #include "engine/number_format.h"
 #include "engine/number_reader.h"
+#include "engine/number_text.h"
 #include "run/curve_runner.h"
 #include "study/input_set.h"
 #include "study/metrics.h"
 #include "study/sweep.h"
-#include "study/text_files.h"
 
 namespace fb {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "engine/number_format.h"
-#include "study/text_files.h"
+#include "engine/number_text.h"
 
 namespace fb {
 namespace {

@@ -8,8 +8,9 @@
 #include "engine/field_table.h"
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
+#include "engine/number_text.h"
+#include "output/text_file.h"
 #include "study/line_reader.h"
-#include "study/text_files.h"
 
 namespace fb {
 namespace {

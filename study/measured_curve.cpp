@@ -7,9 +7,10 @@
 
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
+#include "engine/number_text.h"
+#include "output/text_file.h"
 #include "study/input_set.h"
 #include "study/line_reader.h"
-#include "study/text_files.h"
 
 namespace fb {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "engine/field_table.h"
 #include "engine/number_format.h"
-#include "study/text_files.h"
+#include "engine/number_text.h"
 
 namespace fb {
 namespace {
@@ -84,6 +84,16 @@ std::string interruptedText(const RunSummary& s) {
   const std::string kept = s.stepsWritten > 0 ? "keeps steps 0 to " + std::to_string(s.stepsWritten - 1)
                                               : std::string("keeps its header only");
   return "interrupted at step " + std::to_string(s.stepsWritten) + "; " + s.dataFile + " " + kept;
+}
+
+std::string csvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n;\t") == std::string_view::npos) return std::string(text);
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
 }
 
 }  // namespace fb

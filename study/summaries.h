@@ -3,6 +3,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "study/metrics.h"
@@ -27,5 +28,8 @@ std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<
 
 /// What an interrupted run leaves: "interrupted at step 12; FILE keeps steps 0 to 11".
 std::string interruptedText(const RunSummary& summary);
+
+/// A CSV field, quoted when it holds a separator, a quote or a line end.
+std::string csvField(std::string_view text);
 
 }  // namespace fb

@@ -7,8 +7,8 @@
 #include "engine/field_table.h"
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
+#include "engine/number_text.h"
 #include "study/input_set.h"
-#include "study/text_files.h"
 
 namespace fb {
 

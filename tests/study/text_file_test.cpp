@@ -1,6 +1,6 @@
 // Result files are written whole or not at all, never through a planted name;
 // the files the program reads are regular and of a sane size.
-#include "study/text_files.h"
+#include "output/text_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,5 +1,8 @@
 #pragma once
 
+// Reading and writing the program's text files whole: a file read is sane in
+// kind and size, a file written is complete or left as it was.
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -36,22 +39,5 @@ std::string followLinks(const std::string& path);
 /// Whether two paths name the same file: the same file on disk through any
 /// names, or the same place once made absolute and free of links and "..".
 bool sameFile(const std::string& a, const std::string& b);
-
-/// The shortest decimal text that the number reader reads back to exactly `value`
-/// ("0.1", "1e-05"); infinities become "1e999" and "-1e999".
-std::string exactText(double value);
-/// The same for a single-precision value, read back and rounded to single.
-std::string exactText(float value);
-
-/// `s` without the blanks and tabs around it.
-std::string_view trim(std::string_view s);
-
-/// The whole of `text` as a finite decimal number, or nothing: no prefix
-/// reading, unlike the number reader, so a typo in a file is caught. A value
-/// too small for a double reads as the 0 it rounds to.
-std::optional<double> strictNumber(std::string_view text);
-
-/// A CSV field, quoted when it holds a separator, a quote or a line end.
-std::string csvField(std::string_view text);
 
 }  // namespace fb
