@@ -8,12 +8,10 @@
 namespace fb {
 namespace {
 
-// A run no one watches: it keeps the steps, and its yield stops the run once
-// a step has reached the width asked for.
-class CurveView : public RunView {
+// A run with nothing on screen: its texts are fixed and its graphs go nowhere.
+class UnwatchedView : public RunView {
  public:
-  CurveView(const FieldTexts& texts, double width, CurveRunner::Curve& curve)
-      : texts_(texts), width_(width), curve_(curve) {}
+  explicit UnwatchedView(const FieldTexts& texts) : texts_(texts) {}
 
   FieldTexts fieldTexts() override { return texts_; }
   void setStartEnabled(bool) override {}
@@ -21,6 +19,18 @@ class CurveView : public RunView {
   void showResults(const ResultTexts&) override {}
   Canvas& stressGraph() override { return none_; }
   Canvas& ratioGraph() override { return none_; }
+
+ private:
+  FieldTexts texts_;
+  NullCanvas none_;
+};
+
+// Keeps the steps, and its yield stops the run once a step has reached the width asked for.
+class CurveView : public UnwatchedView {
+ public:
+  CurveView(const FieldTexts& texts, double width, CurveRunner::Curve& curve)
+      : UnwatchedView(texts), width_(width), curve_(curve) {}
+
   bool yield() override { return curve_.steps.empty() || curve_.steps.back().Wcr < width_; }
   void showRefusal(const Refusal& refusal) override { curve_.refusal = refusal; }
   void showError(const std::string&, const std::string& text) override { curve_.refusal = Refusal{"", text}; }
@@ -28,23 +38,15 @@ class CurveView : public RunView {
   void stepFinished(const StepResult& r) override { curve_.steps.push_back(r); }
 
  private:
-  FieldTexts texts_;
   double width_;
   CurveRunner::Curve& curve_;
-  NullCanvas none_;
 };
 
-// A run that writes its data file and keeps only the reason it failed.
-class FileView : public RunView {
+// Writes its data file and keeps only the reason it failed.
+class FileView : public UnwatchedView {
  public:
-  explicit FileView(const FieldTexts& texts) : texts_(texts) {}
+  using UnwatchedView::UnwatchedView;
 
-  FieldTexts fieldTexts() override { return texts_; }
-  void setStartEnabled(bool) override {}
-  void showStatus(const std::string&) override {}
-  void showResults(const ResultTexts&) override {}
-  Canvas& stressGraph() override { return none_; }
-  Canvas& ratioGraph() override { return none_; }
   bool yield() override { return true; }
   void showRefusal(const Refusal& refusal) override { error = refusal.message; }
   void showError(const std::string&, const std::string& text) override { error = text; }
@@ -53,10 +55,6 @@ class FileView : public RunView {
   }
 
   std::optional<std::string> error;
-
- private:
-  FieldTexts texts_;
-  NullCanvas none_;
 };
 
 }  // namespace
