@@ -129,7 +129,7 @@ class Run:
 
     def rms(self, measured_w: Sequence[float], measured_sigma: Sequence[float]) -> float:
         """RMS difference (MPa) to a measured curve, the computed stress linear between steps."""
-        value = _native.rms(*self._rows(), _finite(measured_w, "measured_w"), _finite(measured_sigma, "measured_sigma"))
+        value = _native.rms(*self._rows(), _floats(measured_w), _floats(measured_sigma))
         if value is None:
             raise ValueError("a measured width lies outside this run's crack widths")
         return value
@@ -229,12 +229,9 @@ class FitResult:
         return f"<fiberbridge.FitResult {fitted}; RMS {self.rms_after:.4f} MPa>"
 
 
-def _finite(values, what: str) -> list:
-    out = [float(v) for v in values]
-    for i, v in enumerate(out):
-        if not math.isfinite(v):
-            raise ValueError(f"{what}[{i}] is not a finite number: {v}")
-    return out
+def _floats(values) -> list[float]:
+    # The module refuses NaN and infinity, naming the curve and the point.
+    return [float(v) for v in values]
 
 
 def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[Sequence[float]] = None,
@@ -268,8 +265,8 @@ def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[S
         if bad:
             raise TypeError(f"{name}: unknown input name(s): {', '.join(bad)}")
         sd = curve.get("sd")
-        native_curves.append((name, _finite(curve["w"], f"{name} w"), _finite(curve["sigma"], f"{name} sigma"),
-                              [] if sd is None else _finite(sd, f"{name} sd"),
+        native_curves.append((name, _floats(curve["w"]), _floats(curve["sigma"]),
+                              [] if sd is None else _floats(sd),
                               {key: _text(key, value) for key, value in inputs.items()}))
     bounds = [(name, float(lo), float(hi)) for name, (lo, hi) in free.items()]
     result = _native.fit(texts, bounds, native_curves,
