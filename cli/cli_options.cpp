@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
-#include <thread>
 
 #include "cli/terminal_view.h"
+#include "engine/cpu_allotment.h"
 #include "engine/field_table.h"
 #include "engine/message_text.h"
 #include "engine/version.h"
@@ -30,8 +30,6 @@ bool isDevice(const std::string& path) {
   struct stat status {};
   return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
 }
-
-unsigned allCores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 constexpr const char* kDescription =
     "FiberBridge: the bridging law of a cracked short-fiber composite.\n"
@@ -134,9 +132,11 @@ void addOptions(CLI::App& app, Given& g) {
   app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
       ->type_name("DIR")
       ->group("Studies");
-  // No default shown: the number of cores differs from machine to machine.
-  o.jobs = allCores();
-  app.add_option("--jobs", o.jobs, "runs of a sweep or a fit at a time (1 to 4096; default: all cores)")
+  // No default shown: the CPUs differ from machine to machine and job to job.
+  o.jobs = allottedCpus();
+  app.add_option("--jobs", o.jobs,
+                 "threads of a run, a sweep or a fit (1 to 4096; default: the CPUs this process may use, "
+                 "at most SLURM_CPUS_PER_TASK)")
       ->type_name("N")
       ->group("Studies (and fits)");
 }

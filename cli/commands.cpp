@@ -67,7 +67,7 @@ int runSingle(const CliOptions& o) {
 
   RunRecord record;
   RecordingTerminalView view(o.texts, !o.quiet && TerminalView::stderrIsTerminal(), record);
-  Calculator calculator;
+  Calculator calculator(o.jobs);
   const RunSummary summary = calculator.run(view);
   if (summary.end == RunEnd::stopped) {
     printError(interruptedText(summary));

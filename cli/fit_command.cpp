@@ -98,10 +98,10 @@ struct CurveRun {
   RunRecord record;
   RunSummary summary;
 };
-CurveRun runWhole(const FieldTexts& texts, bool quiet) {
+CurveRun runWhole(const FieldTexts& texts, bool quiet, unsigned jobs) {
   CurveRun run;
   RecordingTerminalView view(texts, !quiet && TerminalView::stderrIsTerminal(), run.record);
-  Calculator calculator;
+  Calculator calculator(jobs);
   if (texts[Field::dataFile].empty()) {
     NullDataFile nowhere;
     run.summary = calculator.run(view, nowhere);
@@ -213,7 +213,7 @@ int runFit(const CliOptions& o) {
   }
   if (o.texts[Field::dataFile].empty() && o.csv.empty() && o.plot.empty()) return ok ? kExitDone : kExitFailed;
 
-  CurveRun run = runWhole(fitted, o.quiet);
+  CurveRun run = runWhole(fitted, o.quiet, o.jobs);
   if (run.summary.end == RunEnd::stopped) {
     printError(interruptedText(run.summary));
     return 128 + caughtSignal();

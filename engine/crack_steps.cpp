@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/class_pass_batch.h"
+#include "engine/cpu_allotment.h"
 
 namespace fb {
 namespace detail {
@@ -183,7 +184,7 @@ double stepWidth(const StepSchedule& sc, int s) {
 StepSequence::StepSequence(FiberClassTable& table, const ParameterSet& p, const StepSchedule& schedule,
                            unsigned threads)
     : table_(table), p_(p), schedule_(schedule) {
-  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  if (threads == 0) threads = allottedCpus();
   // More batches than the run has would only wait.
   const int batches = (std::max(0, schedule.lastStep() + 1) + kStepBatch - 1) / kStepBatch;
   crew_ = std::make_unique<detail::PassCrew>(std::clamp<unsigned>(threads, 1, std::max(1, batches)));

@@ -50,7 +50,7 @@ struct PassState;
 /// thread, so every result is the one-pass-per-step result, bit for bit.
 class StepSequence {
  public:
-  /// `threads` run batches side by side (0: one per core).
+  /// `threads` run batches side by side (0: one per allotted CPU).
   StepSequence(FiberClassTable& table, const ParameterSet& p, const StepSchedule& schedule, unsigned threads = 0);
   ~StepSequence();
   StepSequence(const StepSequence&) = delete;

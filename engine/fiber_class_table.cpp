@@ -13,6 +13,8 @@
 #include <system_error>
 #include <thread>
 
+#include "engine/cpu_allotment.h"
+
 namespace fb {
 namespace {
 
@@ -381,7 +383,7 @@ TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, 
   s.firstRefusedPair.resize(kSliceCount);
   s.refusedKey.resize(kSliceCount);
 
-  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  if (threads == 0) threads = allottedCpus();
   threads = std::min<unsigned>(threads, kSliceCount);
   SliceCrew crew(table, p);
   std::vector<std::jthread> helpers;

@@ -155,7 +155,7 @@ struct TableOutcome {
 
 /// Fills `table` for the run (it is reused from run to run to keep its
 /// storage). The slices are worked out on `threads` threads (0: one per
-/// core), the calling thread among them; `progress` is called on the calling
+/// allotted CPU), the calling thread among them; `progress` is called on the calling
 /// thread once per slice, in slice order, and the table is the same bit for
 /// bit whatever the number of threads.
 TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, const Orientation& o,

@@ -18,6 +18,7 @@
 #include <system_error>
 #include <thread>
 
+#include "engine/cpu_allotment.h"
 #include "engine/inputs.h"
 #include "engine/number_text.h"
 #include "output/data_file.h"
@@ -116,9 +117,7 @@ std::vector<MeasuredPoint> pointsOf(const std::vector<double>& w, const std::vec
   return points;
 }
 
-unsigned jobsOr(std::optional<unsigned> jobs) {
-  return jobs.value_or(std::max(1u, std::thread::hardware_concurrency()));
-}
+unsigned jobsOr(std::optional<unsigned> jobs) { return jobs.value_or(allottedCpus()); }
 
 }  // namespace
 }  // namespace fb
@@ -185,7 +184,8 @@ PYBIND11_MODULE(_native, m) {
           const unsigned threads =
               std::max(1u, std::min<unsigned>(jobsOr(jobs), std::max<std::size_t>(texts.size(), 1)));
           std::vector<std::jthread> pool;
-          const unsigned share = std::max(1u, std::thread::hardware_concurrency() / threads);
+          // The workers share the jobs' threads; each builds its tables on its share of them.
+          const unsigned share = std::max(1u, jobsOr(jobs) / threads);
           for (unsigned t = 0; t < threads && threads > 1; ++t) {
             try {
               pool.emplace_back([&, share] {
@@ -202,7 +202,12 @@ PYBIND11_MODULE(_native, m) {
           }
           if (pool.empty()) {
             try {
-              worker(threadRunner());
+              if (jobs) {
+                CurveRunner runner(*jobs);
+                worker(runner);
+              } else {
+                worker(threadRunner());
+              }
             } catch (...) {
               fail(texts.size());
             }

@@ -11,7 +11,7 @@ namespace fb {
 /// keeps one for the program's life, each study worker one for its runs.
 class Calculator {
  public:
-  /// `threads` build the table (0: one per core).
+  /// `threads` build the table (0: one per allotted CPU).
   explicit Calculator(unsigned threads = 0) : threads_(threads) {}
 
   /// One run, its data file written to disk.

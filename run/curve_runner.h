@@ -23,7 +23,7 @@ class CurveRunner {
     std::vector<std::string> warnings;  // inputs it accepted but whose results are doubtful
   };
 
-  /// `threads` build the table and step (0: one per core).
+  /// `threads` build the table and step (0: one per allotted CPU).
   explicit CurveRunner(unsigned threads = 0) : calculator_(threads) {}
 
   /// The curve of the inputs in `texts` (the data file's name aside) up to `width` (mm).

@@ -99,7 +99,7 @@ struct RunSummary {
 };
 
 /// One complete calculation, from the field texts to the last row, on
-/// `table` (rebuilt for the run, on `threads` threads, 0: one per core) and
+/// `table` (rebuilt for the run, on `threads` threads, 0: one per allotted CPU) and
 /// into `file`, which it opens and closes.
 RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file, unsigned threads = 0);
 

@@ -358,8 +358,8 @@ void Fit::runTasks(std::size_t count, const std::string& phase, int plannedRuns,
   std::size_t workersLeft = std::clamp<std::size_t>(s_.jobs, 1, std::max<std::size_t>(count, 1));
   std::exception_ptr failure;
   std::condition_variable ended;
-  // The workers share the cores; each runs the model on its share of them.
-  const unsigned share = std::max(1u, std::thread::hardware_concurrency() / static_cast<unsigned>(workersLeft));
+  // The workers share the jobs' threads; each runs the model on its share of them.
+  const unsigned share = std::max(1u, s_.jobs / static_cast<unsigned>(workersLeft));
   const auto work = [&, share] {
     try {
       Evaluator evaluator(s_, share, runs_);

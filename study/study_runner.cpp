@@ -123,8 +123,8 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
   bool onCallerThread = false;  // no worker thread started: the caller runs the study
 
   const std::size_t threadCount = std::clamp<std::size_t>(settings.jobs, 1, std::max<std::size_t>(1, inputs.size()));
-  // The workers share the cores; each builds its tables on its share of them.
-  const unsigned buildThreads = std::max(1u, std::thread::hardware_concurrency() / static_cast<unsigned>(threadCount));
+  // The workers share the jobs' threads; each builds its tables on its share of them.
+  const unsigned buildThreads = std::max(1u, settings.jobs / static_cast<unsigned>(threadCount));
 
   // The caller hears of each ended run on its own thread; the mutex hands it the record whole.
   std::size_t runsDone = 0;

@@ -180,7 +180,7 @@ def _run_chunk(texts: list[dict[str, str]]) -> list[dict]:
 def study(runs: Iterable[Mapping[str, Any]], jobs: Optional[int] = None, client=None) -> list[Run]:
     """Runs every input set and gives the runs in input order.
 
-    Without a client the runs share `jobs` local threads (default: all cores).
+    Without a client the runs share `jobs` local threads (default: the CPUs this process may use).
     With a dask.distributed Client they are mapped over its workers in chunks.
     The results are the same, bit for bit, whichever way the study ran; a
     refused run comes back with its `refusal` set.

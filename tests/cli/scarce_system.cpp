@@ -5,6 +5,8 @@
 // refusal comes late, so that the threads already started may have ended
 // their work by then. With FB_NO_TABLE_MEMORY set, every block aligned to
 // 2 MiB or more is refused, as the fiber class table's are when memory runs out.
+// With FB_THREADS_COUNTED naming a file, the process writes into it at exit
+// how many threads it asked for.
 #include <dlfcn.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -12,7 +14,20 @@
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
+
+namespace {
+std::atomic<long> threadsAsked{0};
+
+__attribute__((destructor)) void writeThreadsAsked() {
+  if (const char* path = std::getenv("FB_THREADS_COUNTED"))
+    if (std::FILE* f = std::fopen(path, "w")) {
+      std::fprintf(f, "%ld\n", threadsAsked.load());
+      std::fclose(f);
+    }
+}
+}  // namespace
 
 extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*start)(void*), void* arg) {
   using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
@@ -21,8 +36,7 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, voi
     const char* text = std::getenv("FB_THREADS_ALLOWED");
     return text ? std::atol(text) : -1;
   }();
-  static std::atomic<long> asked{0};
-  const long number = asked.fetch_add(1);
+  const long number = threadsAsked.fetch_add(1);
   if (allowed < 0 || number < allowed) return real(thread, attr, start, arg);
   if (number == allowed) ::usleep(300'000);
   return EAGAIN;

@@ -97,4 +97,28 @@ TEST_F(ScarceSystem, a_run_without_memory_for_its_class_table_fails_with_the_rea
   EXPECT_FALSE(std::filesystem::exists(at("r.p-d")));
 }
 
+// Threads follow the CPUs the process may use: one CPU (taskset, or Slurm's
+// SLURM_CPUS_PER_TASK) or --jobs 1 means one thread throughout.
+TEST_F(ScarceSystem, threads_follow_the_cpus_the_process_may_use) {
+  const std::vector<std::string> study = {"-q", "--sweep", "kxy=0.5:2:4", "--division", "20", "--output-dir"};
+  const auto threadsAsked = [&](const std::string& name, const std::string& settings,
+                                std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = study;
+    args.push_back(name);
+    args.insert(args.end(), extra.begin(), extra.end());
+    const fbtest::Outcome r =
+        runScarce("FB_THREADS_COUNTED='" + at(name + ".threads").string() + "' " + settings, args);
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    return std::stol(readFile(at(name + ".threads")));
+  };
+  const long one = threadsAsked("jobs1", "", {"--jobs", "1"});
+  EXPECT_EQ(threadsAsked("taskset", "; taskset -p -c 0 $$ >/dev/null"), one);
+  EXPECT_EQ(threadsAsked("slurm", "SLURM_CPUS_PER_TASK=1"), one);
+  const long all = threadsAsked("all", "");
+  if (std::thread::hardware_concurrency() > 1) {
+    EXPECT_GT(all, one);
+  }
+  EXPECT_EQ(readFile(at("taskset/summary.csv")), readFile(at("all/summary.csv")));
+}
+
 }  // namespace
