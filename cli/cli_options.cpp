@@ -45,6 +45,7 @@ struct Given {
   std::vector<std::pair<Field, CLI::Option*>> inputOptions;
   std::vector<std::string> sweepTexts;
   std::vector<std::string> fitTexts;
+  std::string shardText;
   std::string seedText = "1";  // read strictly, not by the option parser, which takes "-1" and ""
 };
 
@@ -132,6 +133,18 @@ void addOptions(CLI::App& app, Given& g) {
   app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
       ->type_name("DIR")
       ->group("Studies");
+  app.add_option("--shard", g.shardText,
+                 "run only part K of N of the sweep's grid (runs K, K + N, K + 2N, ... in grid order) and write "
+                 "summary-shard-K-of-N.csv into --output-dir, for --merge")
+      ->type_name("K/N")
+      ->group("Studies");
+  app.add_option("--merge", o.mergeDirs,
+                 "merge the summary parts of a sharded sweep found in DIR... into summary.csv in --output-dir "
+                 "(default: the one DIR given)")
+      ->type_name("DIR")
+      ->group("Studies")
+      ->take_all()
+      ->expected(1, 1 << 16);
   // No default shown: the CPUs differ from machine to machine and job to job.
   o.jobs = allottedCpus();
   app.add_option("--jobs", o.jobs,
@@ -231,6 +244,28 @@ CommandLine parseCommandLine(int argc, char** argv) {
     FreeInputParse parsed = parseFreeInput(text);
     if (!parsed.input) return usageError(parsed.error);
     o.fit.push_back(*parsed.input);
+  }
+
+  if (o.isMerge()) {
+    for (const CLI::Option* option : app.get_options()) {
+      const std::string name = option->get_lnames().empty() ? "" : "--" + option->get_lnames().front();
+      if (option->count() > 0 && name != "--merge" && name != "--output-dir" && name != "--quiet")
+        return usageError("--merge goes alone, with --output-dir at most; " + name + " belongs to a run");
+    }
+    for (const std::string& dir : o.mergeDirs)
+      if (dir.empty()) return usageError("--merge needs a name");
+    if (o.outputDir.empty()) {
+      if (o.mergeDirs.size() > 1) return usageError("--merge of several folders needs --output-dir");
+      o.outputDir = o.mergeDirs.front();
+    }
+    return {std::move(o), kExitDone};
+  }
+  if (app.count("--shard") > 0) {
+    ShardParse parsed = parseShard(g.shardText);
+    if (!parsed.shard) return usageError(parsed.error);
+    o.shard = parsed.shard;
+    if (!o.isStudy()) return usageError("--shard splits a sweep's grid; it needs --sweep");
+    if (!o.plot.empty()) return usageError("--plot draws a whole study; a shard of one cannot");
   }
 
   const bool outputGiven = app.count("--output") > 0;

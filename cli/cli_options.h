@@ -8,6 +8,7 @@
 #include "engine/field_table.h"
 #include "study/calibration.h"
 #include "study/measured_curve.h"
+#include "study/study_folder.h"
 #include "study/sweep.h"
 
 namespace fb {
@@ -26,7 +27,9 @@ struct CliOptions {
   std::vector<MeasuredPoint> measured;     // the first curve's points, for a run or a study
   std::vector<Specimen> specimens;         // every curve with the inputs it sets, for a fit
   std::vector<Sweep> sweeps;
-  std::vector<FreeInput> fit;  // the inputs a fit varies, with their bounds
+  std::optional<Shard> shard;          // the part of the sweep's grid this process runs
+  std::vector<std::string> mergeDirs;  // folders holding summary parts to merge
+  std::vector<FreeInput> fit;          // the inputs a fit varies, with their bounds
   int fitStarts = kDefaultFitStarts;
   std::uint64_t seed = 1;
   std::string fitLog, fitReport;
@@ -35,6 +38,7 @@ struct CliOptions {
   bool quiet = false;
 
   bool isStudy() const { return !sweeps.empty(); }
+  bool isMerge() const { return !mergeDirs.empty(); }
   bool isFit() const { return !fit.empty(); }
 };
 

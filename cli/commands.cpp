@@ -13,8 +13,10 @@
 #include "plot/figure.h"
 #include "run/calculator.h"
 #include "study/input_set.h"
+#include "study/study_folder.h"
 #include "study/study_runner.h"
 #include "study/summaries.h"
+#include "study/summary_parts.h"
 
 namespace fb {
 namespace {
@@ -33,13 +35,11 @@ void drawStudyProgress(const StudyProgress& p) {
   std::fflush(stderr);
 }
 
-// Names the data files in the study's folder that this study did not write:
-// left by an earlier study, they must not pass for its results.
-void reportForeignDataFiles(const std::string& dir, const std::vector<RunOutcome>& outcomes) {
+// Names the data files in the study's folder that this study did not write
+// (nor, for a shard, may write in another shard): left by an earlier study,
+// they must not pass for its results.
+void reportForeignDataFiles(const std::string& dir, const std::set<std::string>& own) {
   namespace fs = std::filesystem;
-  std::set<std::string> own;
-  for (const RunOutcome& r : outcomes)
-    if (r.summary.headerWritten) own.insert(fs::path(r.summary.dataFile).filename().string());
   std::vector<std::string> foreign;
   std::error_code ec;
   for (fs::directory_iterator entry(dir, ec), end; !ec && entry != end; entry.increment(ec)) {
@@ -92,8 +92,8 @@ int runSweep(const CliOptions& o) {
     return kExitUsage;
   }
   const std::filesystem::path dir(o.outputDir);
-  std::vector<FieldTexts> inputs;
-  inputs.reserve(grid.runs.size());
+  std::vector<FieldTexts> everyRun;
+  everyRun.reserve(grid.runs.size());
   const std::vector<NamedFile> named = namedFiles(o);
   for (GridRun& run : grid.runs) {
     const std::string dataFile = (dir / (run.name + ".p-d")).string();
@@ -104,13 +104,27 @@ int runSweep(const CliOptions& o) {
       return kExitUsage;
     }
     run.texts[Field::dataFile] = dataFile;
-    inputs.push_back(run.texts);
+    everyRun.push_back(run.texts);
   }
+  // A shard runs its part of the grid; its summary part still lists every run.
+  std::vector<std::size_t> mine;
+  std::vector<FieldTexts> inputs;
+  for (std::size_t i = 0; i < everyRun.size(); ++i)
+    if (!o.shard || inShard(i, *o.shard)) {
+      mine.push_back(i);
+      inputs.push_back(everyRun[i]);
+    }
 
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   if (ec) {
     printError(o.outputDir + ": " + ec.message());
+    return kExitFailed;
+  }
+  const std::string identity = studyIdentity(everyRun, o.shard ? o.shard->count : 1);
+  const StudyFolderLock hold(o.outputDir, identity, o.shard);
+  if (hold.refusal()) {
+    printError(*hold.refusal() + "; this study wrote nothing");
     return kExitFailed;
   }
   catchInterruptions();
@@ -124,10 +138,17 @@ int runSweep(const CliOptions& o) {
 
   // summary.csv stays true whenever the process ends: it is written before any
   // data file is touched, every run "pending", and replaced whole as runs end.
-  const std::string summaryPath = (dir / "summary.csv").string();
-  std::vector<RunOutcome> outcomes(inputs.size());
+  const std::string summaryPath = (dir / (o.shard ? summaryPartName(*o.shard) : "summary.csv")).string();
+  std::vector<RunOutcome> outcomes(everyRun.size());
+  if (o.shard)
+    for (std::size_t i = 0; i < outcomes.size(); ++i)
+      if (!inShard(i, *o.shard)) {
+        outcomes[i].status = RunStatus::notRun;
+        outcomes[i].message = otherShardText({static_cast<int>(i % o.shard->count) + 1, o.shard->count});
+      }
   const auto writeSummary = [&] {
-    return writeTextFile(summaryPath, studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured));
+    const std::string csv = studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured);
+    return writeTextFile(summaryPath, o.shard ? summaryPartText(identity, csv) : csv);
   };
   if (const auto error = writeSummary()) {
     printError(*error + " (the study needs its summary.csv; no run started)");
@@ -138,7 +159,7 @@ int runSweep(const CliOptions& o) {
   const bool showProgress = !o.quiet && TerminalView::stderrIsTerminal();
   StudyWatch watch;
   watch.runEnded = [&](std::size_t i, const RunOutcome& outcome) {
-    outcomes[i] = outcome;
+    outcomes[mine[i]] = outcome;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastWrite < std::chrono::milliseconds(500)) return;
     lastWrite = now;
@@ -148,25 +169,30 @@ int runSweep(const CliOptions& o) {
   const std::vector<RunRecord> records =
       runStudy(inputs, {o.jobs, o.measured, !o.plot.empty(), &stopRequested()}, watch);
   if (showProgress) std::fputc('\n', stderr);
-  for (std::size_t i = 0; i < records.size(); ++i) outcomes[i] = records[i].outcome;
+  for (std::size_t i = 0; i < records.size(); ++i) outcomes[mine[i]] = records[i].outcome;
 
   const auto summaryError = writeSummary();
   const bool summaryWritten = written(summaryError);
   // A signal that came once every run had ended cut nothing short.
-  const bool interrupted = std::any_of(outcomes.begin(), outcomes.end(), [](const RunOutcome& r) {
-    return r.status == RunStatus::interrupted || r.status == RunStatus::notRun;
+  const bool interrupted = std::any_of(records.begin(), records.end(), [](const RunRecord& r) {
+    return r.outcome.status == RunStatus::interrupted || r.outcome.status == RunStatus::notRun;
   });
   if (!o.plot.empty() && !interrupted) {
     Figure figure{{}, o.measured};
-    for (std::size_t i = 0; i < records.size(); ++i)
-      if (outcomes[i].status == RunStatus::finished)
-        figure.curves.push_back({grid.runs[i].label, &records[i].stress, &records[i].ratio});
+    for (std::size_t k = 0; k < records.size(); ++k)
+      if (records[k].outcome.status == RunStatus::finished)
+        figure.curves.push_back({grid.runs[mine[k]].label, &records[k].stress, &records[k].ratio});
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
 
   std::size_t finished = 0;
-  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+  std::set<std::string> own;
+  for (std::size_t i = 0; i < everyRun.size(); ++i)
+    if (o.shard && !inShard(i, *o.shard))
+      own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
+  for (std::size_t i : mine) {
     const RunOutcome& r = outcomes[i];
+    if (r.summary.headerWritten) own.insert(std::filesystem::path(r.summary.dataFile).filename().string());
     if (r.status == RunStatus::finished) {
       ++finished;
       std::printf("%s: %s\n", grid.runs[i].label.c_str(),
@@ -177,18 +203,65 @@ int runSweep(const CliOptions& o) {
                   why.empty() ? "" : (": " + why).c_str());
     }
   }
-  const std::string where = summaryWritten ? "summary in " + summaryPath : summaryPath + " could not be written";
-  std::printf("%zu of %zu runs finished; %s\n", finished, outcomes.size(), where.c_str());
-  reportForeignDataFiles(o.outputDir, outcomes);
+  const std::string runs =
+      std::to_string(mine.size()) + " runs" +
+      (o.shard ? " of shard " + std::to_string(o.shard->number) + " of " + std::to_string(o.shard->count) : "");
+  const std::string where = !summaryWritten ? summaryPath + " could not be written"
+                            : o.shard       ? "summary part in " + summaryPath
+                                            : "summary in " + summaryPath;
+  std::printf("%zu of %s finished; %s\n", finished, runs.c_str(), where.c_str());
+  reportForeignDataFiles(o.outputDir, own);
   if (interrupted) {
-    printError("interrupted: " + std::to_string(finished) + " of " + std::to_string(outcomes.size()) +
-               " runs finished" + (summaryWritten ? "; " + summaryPath + " gives each run's status" : ""));
+    printError("interrupted: " + std::to_string(finished) + " of " + runs + " finished" +
+               (summaryWritten ? "; " + summaryPath + " gives each run's status" : ""));
     return 128 + caughtSignal();
   }
-  if (finished < outcomes.size())
-    printError(std::to_string(outcomes.size() - finished) + " of " + std::to_string(outcomes.size()) +
-               " runs refused or failed" + (summaryWritten ? "; their reasons are in " + summaryPath : ""));
-  return ok && summaryWritten && finished == outcomes.size() ? kExitDone : kExitFailed;
+  if (finished < mine.size())
+    printError(std::to_string(mine.size() - finished) + " of " + runs + " refused or failed" +
+               (summaryWritten ? "; their reasons are in " + summaryPath : ""));
+  return ok && summaryWritten && finished == mine.size() ? kExitDone : kExitFailed;
+}
+
+int runMerge(const CliOptions& o) {
+  const SummaryParts found = findSummaryParts(o.mergeDirs);
+  if (found.error) {
+    printError(*found.error);
+    return kExitUsage;
+  }
+  const MergedSummary merged = mergeSummaryParts(found.parts);
+  if (merged.error) {
+    printError(*merged.error);
+    return kExitUsage;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(o.outputDir, ec);
+  if (ec) {
+    printError(o.outputDir + ": " + ec.message());
+    return kExitFailed;
+  }
+  // A study still writing into the folder would replace the merged summary.
+  const StudyFolderLock hold(o.outputDir, "merge\n");
+  if (hold.refusal()) {
+    printError(*hold.refusal() + "; nothing was merged");
+    return kExitFailed;
+  }
+  const std::string summaryPath = (std::filesystem::path(o.outputDir) / "summary.csv").string();
+  if (!written(writeTextFile(summaryPath, merged.csv))) return kExitFailed;
+
+  for (const UnfinishedRun& run : merged.unfinished)
+    std::printf("%s: %s%s\n", run.label.c_str(), run.status.c_str(),
+                run.reason.empty() ? "" : (": " + run.reason).c_str());
+  std::printf("%zu of %zu runs finished; summary in %s\n", merged.finished, merged.runs, summaryPath.c_str());
+  const std::size_t missing =
+      static_cast<std::size_t>(std::count_if(merged.unfinished.begin(), merged.unfinished.end(),
+                                             [](const UnfinishedRun& r) { return r.status == "missing"; }));
+  if (missing > 0)
+    printError(std::to_string(missing) + " of " + std::to_string(merged.runs) +
+               " runs are missing: their shards left no summary part");
+  if (merged.unfinished.size() > missing)
+    printError(std::to_string(merged.unfinished.size() - missing) + " of " + std::to_string(merged.runs) +
+               " runs did not finish; their reasons are in " + summaryPath);
+  return merged.unfinished.empty() ? kExitDone : kExitFailed;
 }
 
 }  // namespace fb

@@ -13,6 +13,11 @@ int runSingle(const CliOptions& options);
 /// every run finished.
 int runSweep(const CliOptions& options);
 
+/// The summary parts of a sharded sweep merged into summary.csv in
+/// --output-dir; the runs missing or unfinished named. Gives the exit status:
+/// 0 when every run of the study finished.
+int runMerge(const CliOptions& options);
+
 /// A fit of the --fit inputs to the measured curve: the report on standard
 /// output, and as asked the fitted run's data file, CSV rows and plot, the
 /// fitted input set and the log of every run. Gives the exit status.

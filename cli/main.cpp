@@ -1,7 +1,8 @@
 // fiberbridge-cli: the bridging-law calculation without a window. It runs the
 // same driver as the Start button and writes the same data file; sweeps run
 // many such calculations side by side, and fits run it until the computed
-// curve matches a measured one.
+// curve matches a measured one. A sweep split into shards for a cluster's job
+// array is merged again with --merge.
 #include <new>
 
 #include "cli/cli_options.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   if (!command.options) return command.exitCode;
   const fb::CliOptions& options = *command.options;
   try {
+    if (options.isMerge()) return fb::runMerge(options);
     if (options.isFit()) return fb::runFit(options);
     return options.isStudy() ? fb::runSweep(options) : fb::runSingle(options);
   } catch (const std::bad_alloc&) {

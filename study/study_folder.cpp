@@ -1,0 +1,120 @@
+#include "study/study_folder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+
+namespace fb {
+namespace {
+
+// The lock file's bytes: 0 serialises the check of who holds the folder,
+// 1 is the study's hold (exclusive, or shared by its shards), 2 + K that of shard K.
+constexpr off_t kGate = 0, kHold = 1, kShardHolds = 2;
+
+bool lockByte(int fd, short type, off_t byte, bool wait) {
+  struct flock range {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = byte;
+  range.l_len = 1;
+  for (;;) {
+    if (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+std::string readAll(int fd) {
+  std::string text;
+  char buffer[256];
+  for (off_t at = 0;;) {
+    const ssize_t got = ::pread(fd, buffer, sizeof buffer, at);
+    if (got <= 0) return text;
+    text.append(buffer, static_cast<std::size_t>(got));
+    at += got;
+  }
+}
+
+bool writeAll(int fd, const std::string& text) {
+  if (::ftruncate(fd, 0) != 0) return false;
+  return ::pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+}
+
+std::optional<int> wholeNumber(std::string_view text) {
+  int value = 0;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || r.ec != std::errc{} || r.ptr != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+ShardParse parseShard(std::string_view text) {
+  const std::string shown = "--shard " + std::string(text);
+  const std::size_t slash = text.find('/');
+  if (slash == std::string_view::npos) return {std::nullopt, shown + ": expected K/N, the K-th of N parts"};
+  const auto number = wholeNumber(text.substr(0, slash)), count = wholeNumber(text.substr(slash + 1));
+  if (!number || !count) return {std::nullopt, shown + ": K and N must be whole numbers"};
+  if (*count < 1 || *number < 1 || *number > *count)
+    return {std::nullopt, shown + ": K must lie between 1 and N, and N be at least 1"};
+  return {Shard{*number, *count}, ""};
+}
+
+std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount) {
+  // FNV-1a over every run's texts: equal grids give equal identities however
+  // they were spelt, and wherever the shards were started from.
+  std::uint64_t hash = 14695981039346656037ull;
+  const auto add = [&hash](std::string_view text) {
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    hash = (hash ^ 0xffu) * 1099511628211ull;  // ends each text
+  };
+  add(std::to_string(shardCount));
+  for (const FieldTexts& run : runs)
+    for (const FieldInfo& info : kFields)
+      add(info.field == Field::dataFile ? std::filesystem::path(run[info.field]).filename().string() : run[info.field]);
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return "study " + std::string(hex) + ", " + std::to_string(runs.size()) + " runs in " + std::to_string(shardCount) +
+         (shardCount == 1 ? " part\n" : " parts\n");
+}
+
+StudyFolderLock::StudyFolderLock(const std::string& dir, const std::string& identity, std::optional<Shard> shard) {
+  const std::string path = (std::filesystem::path(dir) / kStudyLockName).string();
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd_ < 0) {
+    refusal_ = dir + ": cannot hold the folder for the study: " + std::strerror(errno);
+    return;
+  }
+  const std::string held = dir + ": another study is writing into this folder";
+  if (!lockByte(fd_, F_WRLCK, kGate, true)) {
+    refusal_ = dir + ": cannot hold the folder for the study: " + std::strerror(errno);
+    return;
+  }
+  if (lockByte(fd_, F_WRLCK, kHold, false)) {
+    // Nobody holds the folder: it is this study's. A shard lets its siblings in.
+    if (!writeAll(fd_, identity)) refusal_ = dir + ": cannot hold the folder for the study: " + std::strerror(errno);
+    if (!refusal_ && shard) lockByte(fd_, F_RDLCK, kHold, false);
+  } else if (!shard || !lockByte(fd_, F_RDLCK, kHold, false)) {
+    refusal_ = held;
+  } else if (readAll(fd_) != identity) {
+    refusal_ = held;
+  }
+  if (!refusal_ && shard && !lockByte(fd_, F_WRLCK, kShardHolds + shard->number, false))
+    refusal_ = dir + ": shard " + std::to_string(shard->number) + " of " + std::to_string(shard->count) +
+               " of this study is already writing into this folder";
+  lockByte(fd_, F_UNLCK, kGate, false);
+  if (refusal_) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+StudyFolderLock::~StudyFolderLock() {
+  if (fd_ >= 0) ::close(fd_);  // releases every lock this hold took
+}
+
+}  // namespace fb

@@ -1,0 +1,62 @@
+#pragma once
+
+// A study owns its output folder while it runs: a second study writing into
+// the same folder would replace the first one's data files under a summary
+// that still names them. Shards of one study share the folder, each shard at
+// most once.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/field_table.h"
+
+namespace fb {
+
+/// One part of a study split for a job array: the runs whose grid index i
+/// (from 0) gives i % count == number - 1.
+struct Shard {
+  int number = 1;  // 1 to count
+  int count = 1;
+};
+
+/// "K/N", or the reason it is not one.
+struct ShardParse {
+  std::optional<Shard> shard;
+  std::string error;
+};
+ShardParse parseShard(std::string_view text);
+
+/// Whether run `index` of the grid (from 0) belongs to `shard`.
+inline bool inShard(std::size_t index, const Shard& shard) {
+  return static_cast<int>(index % static_cast<std::size_t>(shard.count)) == shard.number - 1;
+}
+
+/// What tells one study from another: its runs' inputs and how it is split.
+std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount);
+
+/// Holds a folder for a study (or one shard of it) until destroyed. Advisory
+/// locks on a hidden file in the folder, which the system releases when the
+/// process ends however it ends; they work across the nodes of a cluster
+/// whose shared file system supports locks (NFS does).
+class StudyFolderLock {
+ public:
+  /// Holds `dir` for the study `identity`; a shard shares it with the other
+  /// shards of the same study. refusal() says why it could not.
+  StudyFolderLock(const std::string& dir, const std::string& identity, std::optional<Shard> shard = {});
+  ~StudyFolderLock();
+  StudyFolderLock(const StudyFolderLock&) = delete;
+  StudyFolderLock& operator=(const StudyFolderLock&) = delete;
+
+  /// "DIR: another study is writing into this folder", or why the lock failed.
+  const std::optional<std::string>& refusal() const { return refusal_; }
+
+ private:
+  int fd_ = -1;
+  std::optional<std::string> refusal_;
+};
+
+/// The name of the lock file in a study's folder.
+inline constexpr const char* kStudyLockName = ".fiberbridge-study.lock";
+
+}  // namespace fb

@@ -1,0 +1,71 @@
+#pragma once
+
+// A study split into shards writes one summary part per shard; merged, the
+// parts give the summary.csv the whole study writes, line for line. Each part
+// names its study and holds every run of the grid in grid order, those of
+// other shards as "not run", so that parts of other studies are refused.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "study/study_folder.h"
+
+namespace fb {
+
+/// "summary-shard-K-of-N.csv".
+std::string summaryPartName(const Shard& shard);
+
+/// A part's text: a line naming the study (its identity), then the summary
+/// with every run of the grid, those of other shards "not run".
+std::string summaryPartText(const std::string& identity, const std::string& summaryCsv);
+
+/// The message of a run in another shard's part: "in shard K of N".
+std::string otherShardText(const Shard& owner);
+
+/// A summary part found on disk.
+struct SummaryPart {
+  Shard shard;
+  std::string path;
+};
+
+/// The summary parts in `dirs`, in shard order, or the reason they cannot be
+/// merged: none found, parts of different splits, or one shard twice.
+struct SummaryParts {
+  std::vector<SummaryPart> parts;
+  std::optional<std::string> error;
+};
+SummaryParts findSummaryParts(const std::vector<std::string>& dirs);
+
+/// One record of a CSV text: its text as written (with its line end) and its fields.
+struct CsvRecord {
+  std::string text;
+  std::vector<std::string> fields;
+};
+/// The records of a CSV text; a quote left open is an error naming the line.
+struct CsvRecords {
+  std::vector<CsvRecord> records;
+  std::optional<std::string> error;
+};
+CsvRecords csvRecords(std::string_view text);
+
+/// A run of the merged summary that did not finish, for the user.
+struct UnfinishedRun {
+  std::string label;   // "kxy=0.5, Vf=0.01"
+  std::string status;  // as in the summary, or "missing"
+  std::string reason;
+};
+
+struct MergedSummary {
+  std::string csv;  // the summary.csv of the whole study
+  std::size_t runs = 0, finished = 0;
+  std::vector<UnfinishedRun> unfinished;  // in grid order
+  std::optional<std::string> error;       // the parts do not belong together, or one cannot be read
+};
+
+/// Merges the parts of one study (as findSummaryParts gives them). A run
+/// whose shard left no part is written "not run" and reported missing.
+MergedSummary mergeSummaryParts(const std::vector<SummaryPart>& parts);
+
+}  // namespace fb

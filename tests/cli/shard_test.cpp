@@ -1,0 +1,119 @@
+// A study owns its output folder; shards of one study share it, and their
+// summary parts merge into the summary.csv of the whole study.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/support/cli_folder.h"
+
+namespace {
+
+using fbtest::readFile;
+
+class Shards : public fbtest::CliFolder {
+ protected:
+  // Eight runs, one refused (kxy 0), whose reason holds commas that the summary quotes.
+  const std::vector<std::string> study = {"-q",         "--sweep", "kxy=0,0.5,1,2", "--sweep", "Vf=0.01,0.02",
+                                          "--division", "6"};
+  fbtest::Outcome runStudy(std::vector<std::string> extra) const {
+    std::vector<std::string> args = study;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return run(args);
+  }
+  // Starts a long study in folder `cwd` (made here), writing into `dir`; gives
+  // its process once its summary exists, so that it holds `dir`.
+  pid_t startLong(const std::string& cwd, const std::string& dir, std::vector<std::string> extra = {}) const {
+    std::filesystem::create_directories(at(cwd));
+    std::vector<std::string> args = {"-q",     "--sweep", "kxy=0.5:2:20", "--division", "1500",
+                                     "--jobs", "1",       "--output-dir", "../" + dir};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const pid_t pid = start(args, "cd '" + cwd + "' &&");
+    const std::string summary = at(dir + "/" + (extra.empty() ? "summary.csv" : "summary-shard-1-of-2.csv"));
+    for (int i = 0; i < 1000 && !std::filesystem::exists(summary); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return pid;
+  }
+};
+
+TEST_F(Shards, merged_parts_give_the_whole_studys_summary_and_name_what_is_missing) {
+  ASSERT_EQ(runStudy({"--output-dir", "whole"}).status, 1);  // kxy 0 is refused
+  const std::string whole = readFile(at("whole/summary.csv"));
+
+  // Three shards into one folder, and the same three into a folder each.
+  for (const char* k : {"1/3", "2/3", "3/3"}) {
+    const fbtest::Outcome shared = runStudy({"--output-dir", "shared", "--shard", k});
+    EXPECT_EQ(shared.status, std::string(k) == "3/3" ? 0 : 1) << k << shared.err;
+    EXPECT_EQ(shared.err.find("not part of this study"), std::string::npos) << shared.err;
+    runStudy({"--output-dir", std::string("own") + k[0], "--shard", k});
+  }
+  EXPECT_FALSE(std::filesystem::exists(at("shared/summary.csv")));
+  const fbtest::Outcome merged = run({"--merge", "shared"});
+  EXPECT_EQ(merged.status, 1) << merged.err;  // the refused runs did not finish
+  EXPECT_EQ(readFile(at("shared/summary.csv")), whole);
+  EXPECT_NE(merged.out.find("6 of 8 runs finished"), std::string::npos) << merged.out;
+  EXPECT_EQ(run({"--merge", "own1", "own2", "own3", "--output-dir", "out"}).status, 1);
+  EXPECT_EQ(readFile(at("out/summary.csv")), whole);
+  for (const char* file : {"/kxy=1_Vf=0.02.p-d", "/kxy=2_Vf=0.01.p-d"})
+    EXPECT_EQ(fbtest::withoutClockLine(readFile(at(std::string("shared") + file))),
+              fbtest::withoutClockLine(readFile(at(std::string("whole") + file))));
+
+  // A shard that left no part: its runs are named and the merge fails.
+  const fbtest::Outcome partial = run({"--merge", "own1", "own3", "--output-dir", "partial"});
+  EXPECT_EQ(partial.status, 1);
+  EXPECT_NE(partial.out.find("kxy=0, Vf=0.02: missing"), std::string::npos) << partial.out;
+  EXPECT_NE(partial.err.find("3 of 8 runs are missing"), std::string::npos) << partial.err;
+  const auto rows = fbtest::lines(readFile(at("partial/summary.csv")));
+  ASSERT_EQ(rows.size(), 9u);
+  EXPECT_EQ(rows[2].substr(0, 20), "0,0.02,,not run,,,,,");
+
+  // Parts that do not belong together are refused before anything is written.
+  runStudy({"--output-dir", "other", "--shard", "2/3", "--kzx", "2"});
+  const fbtest::Outcome mixed = run({"--merge", "own1", "other", "--output-dir", "mixed"});
+  EXPECT_EQ(mixed.status, 2);
+  EXPECT_NE(mixed.err.find("are not parts of one study"), std::string::npos) << mixed.err;
+  runStudy({"--output-dir", "four", "--shard", "1/4"});
+  EXPECT_EQ(run({"--merge", "own2", "four", "--output-dir", "mixed"}).status, 2);
+  EXPECT_EQ(run({"--merge", "own2", "own2", "--output-dir", "mixed"}).status, 2);  // shard 2 twice
+  EXPECT_FALSE(std::filesystem::exists(at("mixed/summary.csv")));
+}
+
+TEST_F(Shards, shard_and_merge_usage_errors_exit_2) {
+  for (const char* bad : {"0/2", "3/2", "1/0", "a/2", "2", "1/2/3", "-1/2"})
+    EXPECT_EQ(runStudy({"--output-dir", "s", "--shard", bad}).status, 2) << bad;
+  EXPECT_EQ(run({"--shard", "1/2", "-o", "r.p-d"}).status, 2);  // not a sweep
+  EXPECT_EQ(runStudy({"--output-dir", "s", "--shard", "1/2", "--plot", "p.svg"}).status, 2);
+  EXPECT_EQ(run({"--merge", "a", "b"}).status, 2);  // several folders need --output-dir
+  EXPECT_EQ(run({"--merge", "a", "--kxy", "2"}).status, 2);
+  EXPECT_EQ(run({"--merge", "nothing-here"}).status, 2);
+}
+
+TEST_F(Shards, a_study_holds_its_folder_against_other_studies_but_not_its_own_shards) {
+  const pid_t first = startLong("a", "busy");
+  const fbtest::Outcome second = runStudy({"--output-dir", "busy"});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_NE(second.err.find("busy: another study is writing into this folder"), std::string::npos) << second.err;
+  EXPECT_EQ(runStudy({"--output-dir", "busy", "--shard", "1/2"}).status, 1);
+  EXPECT_EQ(run({"--merge", "busy"}).status, 2);
+  EXPECT_EQ(finish(first).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(at("busy/kxy=0_Vf=0.01.p-d")));  // nothing of the second
+  EXPECT_NE(readFile(at("busy/summary.csv")).find("2,kxy=2.p-d,finished"), std::string::npos);
+
+  // Once the folder is free, another study may take it.
+  EXPECT_EQ(runStudy({"--output-dir", "busy"}).status, 1);  // kxy 0 refused, the rest finished
+
+  // Two shards of one study share a folder; a shard twice, or another study's shard, may not.
+  const pid_t shard1 = startLong("b", "shared", {"--shard", "1/2"});
+  const fbtest::Outcome again = run({"-q", "--sweep", "kxy=0.5:2:20", "--division", "1500", "--jobs", "1",
+                                     "--output-dir", "shared", "--shard", "1/2"});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("shard 1 of 2 of this study is already writing"), std::string::npos) << again.err;
+  EXPECT_EQ(runStudy({"--output-dir", "shared", "--shard", "2/2"}).status, 1);  // another study
+  const fbtest::Outcome sibling = run({"-q", "--sweep", "kxy=0.5:2:20", "--division", "1500", "--jobs", "1",
+                                       "--output-dir", "shared", "--shard", "2/2"});
+  EXPECT_EQ(sibling.status, 0) << sibling.err;
+  EXPECT_EQ(finish(shard1).status, 0);
+  EXPECT_EQ(run({"--merge", "shared"}).status, 0);
+}
+
+}  // namespace
