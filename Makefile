@@ -1,13 +1,16 @@
 # The two set-up commands of the README: `make run` and `make test`.
 # Each installs what is missing, then configures and builds the Release tree.
 
-.PHONY: run test deps deps-package build package package-test sanitize-test tsan-test format format-check bench clean
+.PHONY: run test deps deps-package deps-slurm slurm-test build package package-test sanitize-test tsan-test format format-check bench clean
 
 deps:
 	@scripts/install-deps.sh
 
 deps-package:
 	@scripts/install-deps.sh --package
+
+deps-slurm:
+	@scripts/install-deps.sh --slurm
 
 build: deps
 	cmake --preset release
@@ -28,6 +31,11 @@ package: deps-package build
 # entry and metadata, and lintian.
 package-test: package
 	tests/packaging/package_test.sh build/release
+
+# A sharded study and a Dask study on a one-node Slurm cluster started on this
+# machine (munged, slurmctld, slurmd); needs root. Not part of `make test`.
+slurm-test: deps-slurm build
+	tests/cluster/slurm_test.sh . build/release
 
 # The engine, output, study and command-line tests under AddressSanitizer and UBSan.
 sanitize-test: deps

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need,
 # asking apt only for those that are missing. With --package, also those that
-# building and checking the Debian package need (`make package`, `make package-test`).
+# building and checking the Debian package need (`make package`, `make package-test`);
+# with --slurm, the one-node Slurm cluster of `make slurm-test`.
 set -euo pipefail
 
 packages=(
@@ -27,6 +28,8 @@ if [ "${1:-}" = --package ]; then
     # the package test's validators
     lintian desktop-file-utils appstream
   )
+elif [ "${1:-}" = --slurm ]; then
+  packages+=(slurm-wlm munge)
 fi
 
 missing=()
