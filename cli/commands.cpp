@@ -81,7 +81,7 @@ int runSingle(const CliOptions& o) {
     Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
-  std::printf("%s\n", summaryLine(summary, metrics, !o.measured.empty()).c_str());
+  std::printf("%s\n", summaryLine(summary, metrics, !o.measured.empty(), o.matrix).c_str());
   return ok ? kExitDone : kExitFailed;
 }
 
@@ -127,7 +127,7 @@ int runSweep(const CliOptions& o) {
   const std::string summaryPath = (dir / "summary.csv").string();
   std::vector<RunOutcome> outcomes(inputs.size());
   const auto writeSummary = [&] {
-    return writeTextFile(summaryPath, studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured));
+    return writeTextFile(summaryPath, studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured, o.matrix));
   };
   if (const auto error = writeSummary()) {
     printError(*error + " (the study needs its summary.csv; no run started)");
@@ -156,7 +156,9 @@ int runSweep(const CliOptions& o) {
   const bool interrupted = std::any_of(outcomes.begin(), outcomes.end(), [](const RunOutcome& r) {
     return r.status == RunStatus::interrupted || r.status == RunStatus::notRun;
   });
-  if (!o.plot.empty() && !interrupted) {
+  if (!o.plot.empty() && !interrupted && o.map) {
+    ok = written(writeDesignMap(o.plot, designMapOf(o, outcomes))) && ok;
+  } else if (!o.plot.empty() && !interrupted) {
     Figure figure{{}, o.measured};
     for (std::size_t i = 0; i < records.size(); ++i)
       if (outcomes[i].status == RunStatus::finished)
@@ -170,7 +172,7 @@ int runSweep(const CliOptions& o) {
     if (r.status == RunStatus::finished) {
       ++finished;
       std::printf("%s: %s\n", grid.runs[i].label.c_str(),
-                  summaryLine(r.summary, r.metrics, !o.measured.empty()).c_str());
+                  summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix).c_str());
     } else {
       const std::string why = r.status == RunStatus::interrupted ? interruptedText(r.summary) : r.message;
       std::printf("%s: %s%s\n", grid.runs[i].label.c_str(), statusWord(r.status).c_str(),
