@@ -301,6 +301,34 @@ TEST_F(DesignCli, a_design_map_draws_the_indices_of_a_two_input_sweep) {
               fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",no"));
 }
 
+TEST_F(DesignCli, a_fit_reports_the_indices_of_its_fitted_run) {
+  fbtest::writeFile(at("m.csv"), "0.1,1\n0.3,2\n0.5,1.5\n1,1\n");
+  const fbtest::Outcome r = run({"--measured", "m.csv", "--fit", "A=1:3", "--fit-starts", "1", "--division", "4",
+                                 "--jobs", "1", "--Jtip", "5", "--sigma-fc", "1", "-o", "fitted.p-d"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto line = r.out.find("design of the fitted run: sigma0 ");
+  ASSERT_NE(line, std::string::npos) << r.out;
+  // The indices are those of the fitted run that -o wrote: its peak over sigma_fc of 1 MPa.
+  double sigma0 = 0, strength = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str() + line, "design of the fitted run: sigma0 %lf", &sigma0), 1);
+  const auto index = r.out.find("strength index ", line);
+  ASSERT_EQ(std::sscanf(r.out.c_str() + index, "strength index %lf", &strength), 1);
+  EXPECT_NEAR(strength, sigma0, 1e-3);
+  EXPECT_GT(sigma0, 0.5);
+}
+
+TEST_F(DesignCli, the_matrix_changes_neither_the_data_file_nor_the_saved_inputs) {
+  const fbtest::Outcome with = run({"-o", "with.p-d", "--division", "6", "--Km", "0.4", "--Em", "20", "--sigma-fc",
+                                    "1.5", "--save-inputs", "with.inputs"});
+  const fbtest::Outcome without = run({"-o", "without.p-d", "--division", "6", "--save-inputs", "without.inputs"});
+  ASSERT_EQ(with.status, 0) << with.err;
+  ASSERT_EQ(without.status, 0) << without.err;
+  EXPECT_EQ(fbtest::withoutClockLine(fbtest::readFile(at("with.p-d"))),
+            fbtest::withoutClockLine(fbtest::readFile(at("without.p-d"))));
+  EXPECT_EQ(fbtest::readFile(at("with.inputs")), fbtest::readFile(at("without.inputs")));
+  EXPECT_NE(with.out.find(", PSH energy index "), std::string::npos) << with.out;
+}
+
 TEST_F(DesignCli, wrong_design_options_are_usage_errors_that_name_the_option) {
   const struct {
     std::vector<std::string> args;
