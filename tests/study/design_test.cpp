@@ -132,6 +132,8 @@ TEST(Scatter, distributions_quantiles_and_spreads_match_their_definitions) {
   EXPECT_DOUBLE_EQ(fb::drawnValue(input("Vf=uniform:0.01:0.03"), 0.25), 0.015);
   // A lognormal of mean m and sd s has its median at m / sqrt(1 + (s/m)^2).
   EXPECT_NEAR(fb::drawnValue(input("A=lognormal:4:3"), 0.5), 4 / std::sqrt(1 + 9.0 / 16), 1e-12);
+  EXPECT_NEAR(fb::drawnValue(input("A=lognormal:4:3"), 0.975),
+              4 / std::sqrt(1 + 9.0 / 16) * std::exp(std::sqrt(std::log(1 + 9.0 / 16)) * 1.959963984540054), 1e-12);
 
   const fb::Spread s = fb::spreadOf({5, 1, 4, 2, 3});
   EXPECT_DOUBLE_EQ(s.mean, 3);
@@ -257,7 +259,7 @@ TEST_F(DesignCli, a_scatter_writes_its_band_summary_and_plot_and_counts_refused_
                                  "--output-dir", "out",
                                  "--Km",         "0.3",
                                  "--Em",         "30",
-                                 "--sigma-fc",   "1",
+                                 "--sigma-fc",   "1.55",
                                  "--jobs",       "2"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("over 12 samples (seed 1): 12 finished, 0 refused"), std::string::npos) << r.out;
@@ -270,6 +272,23 @@ TEST_F(DesignCli, a_scatter_writes_its_band_summary_and_plot_and_counts_refused_
   EXPECT_EQ(summary[0].rfind("Vf,data file,status,", 0), 0u) << summary[0];
   EXPECT_NE(summary[1].find("sample-0001.p-d,finished,"), std::string::npos) << summary[1];
   EXPECT_TRUE(std::filesystem::exists(at("out/sample-0012.p-d")));
+  // What standard output says of the samples is what their rows say.
+  double peakSum = 0;
+  int meets = 0;
+  for (std::size_t i = 1; i < summary.size(); ++i) {
+    double peak = 0;
+    ASSERT_EQ(std::sscanf(summary[i].c_str(), "%*[^,],%*[^,],finished,%*[^,],%lf", &peak), 1) << summary[i];
+    peakSum += peak;
+    meets += summary[i].ends_with(",yes");
+  }
+  double printedMean = 0;
+  const auto peakLine = r.out.find("peak stress sigma0 (MPa): mean ");
+  ASSERT_NE(peakLine, std::string::npos);
+  ASSERT_EQ(std::sscanf(r.out.c_str() + peakLine, "peak stress sigma0 (MPa): mean %lf", &printedMean), 1);
+  EXPECT_NEAR(printedMean, peakSum / 12, 5e-5);
+  EXPECT_GT(meets, 0);
+  EXPECT_LT(meets, 12);
+  EXPECT_NE(r.out.find("(" + std::to_string(meets) + " of 12 finished samples)"), std::string::npos) << r.out;
   EXPECT_NE(fbtest::readFile(at("band.svg")).find("5 to 95 % of 12 samples"), std::string::npos);
 
   // Negative volume fractions are refused samples, not a failed scatter.
