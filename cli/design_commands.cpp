@@ -68,6 +68,29 @@ void reportDistributions(const CliOptions& o, const std::vector<RunRecord>& reco
               formatFixed(double(meets) / double(finished), 3).c_str(), meets, finished);
 }
 
+// How the samples ended, with the curves of those that finished.
+struct SampleTally {
+  std::vector<std::vector<StepResult>> curves;
+  std::size_t refused = 0, failed = 0, stopped = 0;
+  std::string firstRefusal;  // "Vf=-0.001: Vf (fiber volume fraction) must be positive"
+};
+
+SampleTally tally(const std::vector<RunRecord>& records, const std::vector<GridRun>& samples) {
+  SampleTally t;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const RunOutcome& r = records[i].outcome;
+    if (r.status == RunStatus::finished)
+      t.curves.push_back(records[i].steps);
+    else if (r.status == RunStatus::refused && t.refused++ == 0)
+      t.firstRefusal = samples[i].label + ": " + r.message;
+    else if (r.status == RunStatus::failed)
+      ++t.failed;
+    else if (r.status != RunStatus::refused)
+      ++t.stopped;
+  }
+  return t;
+}
+
 }  // namespace
 
 DesignMap designMapOf(const CliOptions& o, std::span<const RunOutcome> outcomes) {
@@ -155,23 +178,9 @@ int runScatter(const CliOptions& o) {
   for (std::size_t i = 0; i < records.size(); ++i) outcomes[i] = records[i].outcome;
   if (files) ok = written(writeSummary()) && ok;
 
-  std::size_t finished = 0, refused = 0, failed = 0, stopped = 0;
-  std::string firstRefusal;
-  std::vector<std::vector<StepResult>> curves;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const RunOutcome& r = records[i].outcome;
-    if (r.status == RunStatus::finished) {
-      ++finished;
-      curves.push_back(records[i].steps);
-    } else if (r.status == RunStatus::refused) {
-      if (refused++ == 0) firstRefusal = samples[i].label + ": " + r.message;
-    } else if (r.status == RunStatus::failed) {
-      ++failed;
-    } else {
-      ++stopped;
-    }
-  }
-  if (stopped > 0) {
+  const SampleTally t = tally(records, samples);
+  const std::size_t finished = t.curves.size();
+  if (t.stopped > 0) {
     printError("interrupted: " + std::to_string(finished) + " of " + std::to_string(records.size()) +
                " samples finished; no band was written");
     return 128 + caughtSignal();
@@ -180,27 +189,29 @@ int runScatter(const CliOptions& o) {
   std::string drawnText;
   for (const ScatterInput& s : o.scatter) drawnText += (drawnText.empty() ? "" : ", ") + s.text;
   std::printf("scatter of %s over %zu samples (seed %llu): %zu finished, %zu refused%s\n", drawnText.c_str(),
-              records.size(), static_cast<unsigned long long>(o.seed), finished, refused,
-              failed ? (", " + std::to_string(failed) + " failed").c_str() : "");
-  if (refused > 0) std::printf("refused samples are left out; the first: %s\n", firstRefusal.c_str());
+              records.size(), static_cast<unsigned long long>(o.seed), finished, t.refused,
+              t.failed ? (", " + std::to_string(t.failed) + " failed").c_str() : "");
+  if (t.refused > 0) std::printf("refused samples are left out; the first: %s\n", t.firstRefusal.c_str());
   if (finished == 0) {
-    printError("no sample gave a run the model accepts; nothing was written but what is named above");
+    printError("no sample gave a run the model accepts: no band was drawn");
     return kExitFailed;
   }
   reportDistributions(o, records);
 
   const auto division = roundDivision(numberReader(o.texts[Field::division]));
-  const Band band = scatterBand(curves, division.value_or(0));
+  const Band band = scatterBand(t.curves, division.value_or(0));
   if (!o.band.empty()) {
-    ok = written(writeTextFile(o.band, bandCsv(band))) && ok;
-    std::printf("band of %zu crack widths in %s\n", band.Wcr.size(), o.band.c_str());
+    if (written(writeTextFile(o.band, bandCsv(band))))
+      std::printf("band of %zu crack widths in %s\n", band.Wcr.size(), o.band.c_str());
+    else
+      ok = false;
   }
   if (!o.plot.empty()) {
     const BandFigure plot{band, "5 to 95 % of " + std::to_string(finished) + " samples", o.measured};
     ok = written(writeBandFigure(o.plot, plot)) && ok;
   }
   if (files) std::printf("samples' data files and summary.csv in %s\n", o.outputDir.c_str());
-  return ok && failed == 0 ? kExitDone : kExitFailed;
+  return ok && t.failed == 0 ? kExitDone : kExitFailed;
 }
 
 }  // namespace fb

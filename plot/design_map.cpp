@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numeric>
 
 #include "engine/number_format.h"
@@ -76,13 +77,16 @@ std::optional<double> valueAt(const DesignMap& m, const Layout& l, std::size_t i
 
 Layout layoutOf(const DesignMap& m) {
   Layout l{sortedAxis(m.across.values), sortedAxis(m.up.values)};
-  double lo = INFINITY, hi = -INFINITY;
+  double lo = std::numeric_limits<double>::infinity(), hi = -lo;
   for (const auto& v : m.values)
     if (v && std::isfinite(*v)) {
       lo = std::min(lo, *v);
       hi = std::max(hi, *v);
     }
-  if (!(lo <= hi)) lo = 0, hi = 1;
+  if (!(lo <= hi)) {
+    lo = 0;
+    hi = 1;
+  }
   if (lo == hi) {
     const double half = lo != 0 ? std::abs(lo) / 10 : 0.5;
     lo -= half;
