@@ -314,7 +314,7 @@ TEST_F(DesignCli, a_design_map_draws_the_indices_of_a_two_input_sweep) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string svg = fbtest::readFile(at("map.svg"));
   for (const char* text : {"PSH energy index J'b/Jtip; contour at 3", "Vf, fiber volume fraction",
-                           "fp0, snubbing coefficient for pullout load"})
+                           "↑ fp0, snubbing coefficient for pullout load"})
     EXPECT_NE(svg.find(text), std::string::npos) << text;
   EXPECT_TRUE(fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",yes") ||
               fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",no"));
