@@ -2,6 +2,7 @@
 // scatter's distributions, samples and band, and the command line's options.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -318,6 +319,23 @@ TEST_F(DesignCli, a_design_map_draws_the_indices_of_a_two_input_sweep) {
     EXPECT_NE(svg.find(text), std::string::npos) << text;
   EXPECT_TRUE(fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",yes") ||
               fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",no"));
+
+  // The cells come first, one polyline each, across then up: the peak stress
+  // grows with Vf, so the darkest cell is in the first column and the brightest in the last.
+  const fbtest::Outcome peak = run({"--sweep", "Vf=0.01:0.03:3", "--sweep", "fp0=0.3:0.7:3", "--division", "6", "--map",
+                                    "peak-stress", "--plot", "peak.svg", "--output-dir", "peak"});
+  ASSERT_EQ(peak.status, 0) << peak.err;
+  const std::string cells = fbtest::readFile(at("peak.svg"));
+  std::vector<std::string> strokes;
+  for (auto at = cells.find("<polyline"); at != std::string::npos && strokes.size() < 9;
+       at = cells.find("<polyline", at + 1))
+    strokes.push_back(cells.substr(cells.find("stroke=\"", at) + 8, 7));
+  ASSERT_EQ(strokes.size(), 9u);
+  const auto darkest = std::find(strokes.begin(), strokes.end(), "#440154") - strokes.begin();
+  const auto brightest = std::find(strokes.begin(), strokes.end(), "#fde725") - strokes.begin();
+  EXPECT_LT(darkest, 3) << cells.substr(0, 2000);
+  EXPECT_GE(brightest, 6);
+  EXPECT_LT(brightest, 9);
 }
 
 TEST_F(DesignCli, a_fit_reports_the_indices_of_its_fitted_run) {
