@@ -33,7 +33,7 @@ from . import _native
 __all__ = [
     "InputRefused", "Field", "Run", "FitResult",
     "defaults", "fields", "run", "grid", "study", "fit",
-    "PshIndices", "PSH_MARGINS", "crack_tip_toughness", "ScatterResult", "scatter",
+    "PshIndices", "PSH_MARGINS", "PSH_MARGINS_SOURCE", "crack_tip_toughness", "ScatterResult", "scatter",
 ]
 
 Field = namedtuple("Field", "name unit precision meaning default")
@@ -173,8 +173,9 @@ class Run:
 PshIndices = namedtuple("PshIndices", "energy strength meets_margins")
 PshIndices.__doc__ = "The PSH energy index J'b/Jtip, strength index sigma0/sigma_fc, and whether both exceed their margins."
 
+# The default margins (energy, strength) for saturated multiple cracking; PSH_MARGINS_SOURCE cites them.
 PSH_MARGINS: tuple[float, float] = tuple(_native.psh_margins)
-"""The default margins (energy, strength) for saturated multiple cracking, after """ + _native.psh_margins_source
+PSH_MARGINS_SOURCE: str = _native.psh_margins_source
 
 
 def _positive(name: str, value: Any) -> float:
