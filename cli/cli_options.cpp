@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -13,6 +14,8 @@
 #include "engine/cpu_allotment.h"
 #include "engine/field_table.h"
 #include "engine/message_text.h"
+#include "engine/number_format.h"
+#include "engine/number_text.h"
 #include "engine/version.h"
 #include "output/text_file.h"
 #include "plot/figure.h"
@@ -37,6 +40,7 @@ constexpr const char* kDescription =
 constexpr const char* kInputsGroup = "Inputs";
 constexpr const char* kSweepValue = "NAME=VALUES";
 constexpr const char* kFitValue = "NAME=LO:HI";
+constexpr const char* kScatterValue = "NAME=DIST:A:B";
 
 // What the option table fills in, before the checks.
 struct Given {
@@ -47,6 +51,9 @@ struct Given {
   std::vector<std::string> fitTexts;
   std::string shardText;
   std::string seedText = "1";  // read strictly, not by the option parser, which takes "-1" and ""
+  // The design options, read strictly like the seed.
+  std::string Jtip, Km, Em, sigmaFc, margins, map, mapLevel, samples;
+  std::vector<std::string> scatterTexts;
 };
 
 // The whole text as a number from 0 to 2^64 - 1, digits only.
@@ -56,6 +63,127 @@ std::optional<std::uint64_t> wholeNumber64(std::string_view text) {
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   if (result.ec != std::errc{} || result.ptr != text.data() + text.size()) return std::nullopt;
   return value;
+}
+
+// Strain-hardening design: the matrix, the indices' margins, maps and scatter.
+void addDesignOptions(CLI::App& app, Given& g) {
+  constexpr const char* kGroup = "Strain-hardening design";
+  app.add_option("--Jtip", g.Jtip, "crack-tip toughness of the matrix (J/m2), for the PSH energy index J'b/Jtip")
+      ->type_name("J/m2")
+      ->group(kGroup);
+  app.add_option("--Km", g.Km, "matrix fracture toughness (MPa m^0.5); with --Em gives Jtip = Km^2/Em")
+      ->type_name("MPa*m^0.5")
+      ->group(kGroup);
+  app.add_option("--Em", g.Em, "matrix modulus (GPa), with --Km")->type_name("GPa")->group(kGroup);
+  app.add_option("--sigma-fc", g.sigmaFc, "first-crack strength (MPa), for the PSH strength index sigma0/sigma_fc")
+      ->type_name("MPa")
+      ->group(kGroup);
+  const PshMargins margins;
+  app.add_option("--psh-margins", g.margins,
+                 "margins the energy and strength indices must exceed (default " + formatShortest(margins.energy) +
+                     "," + formatShortest(margins.strength) + ", for saturated multiple cracking after " +
+                     std::string(kPshMarginsSource) + ")")
+      ->type_name("ENERGY,STRENGTH")
+      ->group(kGroup);
+  app.add_option(
+         "--map", g.map,
+         "with two --sweep options and --plot, draw METRIC over the grid as a design map: " + summaryMetricKeys())
+      ->type_name("METRIC")
+      ->group(kGroup);
+  app.add_option("--map-level", g.mapLevel, "the map's contour line (default: the margin of a PSH index)")
+      ->type_name("V")
+      ->group(kGroup);
+  app.add_option("--scatter", g.scatterTexts,
+                 "draw an input from a distribution: NAME=normal:MEAN:SD, NAME=lognormal:MEAN:SD (of the input "
+                 "itself) or NAME=uniform:LO:HI; repeated for several inputs")
+      ->type_name(kScatterValue)
+      ->group(kGroup)
+      ->take_all()
+      ->expected(1);
+  app.add_option("--samples", g.samples, "samples of a scatter, from a Latin hypercube of --seed (default 64)")
+      ->type_name("N")
+      ->group(kGroup);
+  app.add_option("--band", g.o.band,
+                 "write a scatter's band to FILE.csv: mean, sd, 5, 50 and 95 % of the stress over the crack width")
+      ->type_name("FILE")
+      ->group(kGroup);
+}
+
+// Reads the design options of `g` into `o`; the usage error when one is wrong.
+std::optional<std::string> readDesignOptions(const CLI::App& app, Given& g) {
+  CliOptions& o = g.o;
+  const auto given = [&app](const char* name) { return app.count(name) > 0; };
+  std::optional<std::string> problem;
+  // A positive finite number, or the reason naming the option.
+  const auto positive = [&problem](const char* name, const std::string& text) {
+    const auto value = strictNumber(trim(text));
+    if (!value || !std::isfinite(*value) || !(*value > 0)) {
+      if (!problem) problem = std::string(name) + " " + quotedToken(text) + ": must be a positive number";
+      return 0.0;
+    }
+    return *value;
+  };
+  const bool anyMatrix = given("--Jtip") || given("--Km") || given("--Em") || given("--sigma-fc");
+  if (anyMatrix) {
+    if (given("--Jtip") && (given("--Km") || given("--Em")))
+      return "--Jtip, or --Km with --Em, gives the crack-tip toughness; not both";
+    if (given("--Km") != given("--Em")) return "--Km and --Em go together (Jtip = Km^2/Em)";
+    if (!given("--Jtip") && !given("--Km")) return "the PSH indices need --Jtip (or --Km with --Em) with --sigma-fc";
+    if (!given("--sigma-fc")) return "the PSH indices need --sigma-fc with the crack-tip toughness";
+    MatrixProperties m;
+    m.Jtip = given("--Jtip") ? positive("--Jtip", g.Jtip)
+                             : crackTipToughness(positive("--Km", g.Km), positive("--Em", g.Em));
+    m.sigmaFc = positive("--sigma-fc", g.sigmaFc);
+    if (problem) return problem;
+    if (given("--psh-margins")) {
+      std::string reason;
+      const auto margins = parsePshMargins(g.margins, &reason);
+      if (!margins) return "--psh-margins " + quotedToken(g.margins) + ": " + reason;
+      m.margins = *margins;
+    }
+    o.matrix = m;
+  } else if (given("--psh-margins")) {
+    return "--psh-margins goes with the matrix: --Jtip (or --Km and --Em) and --sigma-fc";
+  }
+
+  if (given("--map")) {
+    o.map = summaryMetricByName(g.map);
+    if (!o.map) return "--map " + quotedToken(g.map) + ": not a metric; one of " + summaryMetricKeys();
+    const bool index = o.map == SummaryMetric::energyIndex || o.map == SummaryMetric::strengthIndex;
+    if (index && !o.matrix) return "--map " + g.map + " needs the matrix: --Jtip (or --Km and --Em) and --sigma-fc";
+    if (o.map == SummaryMetric::rms && o.measuredPaths.empty()) return "--map rms needs --measured";
+    if (o.sweeps.size() != 2) return "--map draws two swept inputs: give exactly two --sweep options";
+    if (o.plot.empty()) return "--map draws into the file of --plot: name one";
+  }
+  if (given("--map-level")) {
+    if (!o.map) return "--map-level goes with --map";
+    o.mapLevel = strictNumber(trim(g.mapLevel));
+    if (!o.mapLevel) return "--map-level " + quotedToken(g.mapLevel) + ": must be a number";
+  }
+
+  for (const std::string& text : g.scatterTexts) {
+    ScatterParse parsed = parseScatter(text);
+    if (!parsed.input) return parsed.error;
+    for (const ScatterInput& s : o.scatter)
+      if (s.field == parsed.input->field) return std::string(fieldInfo(s.field).name) + " is scattered twice";
+    o.scatter.push_back(std::move(*parsed.input));
+  }
+  if (given("--samples")) {
+    const auto n = strictNumber(trim(g.samples));
+    if (!n || *n != std::floor(*n) || *n < 1 || *n > kMaxScatterSamples)
+      return "--samples " + quotedToken(g.samples) + ": must be a whole number from 1 to " +
+             std::to_string(kMaxScatterSamples);
+    o.samples = static_cast<int>(*n);
+  }
+  if (!o.isScatter() && (given("--samples") || given("--band"))) return "--samples and --band go with --scatter";
+  if (o.isScatter()) {
+    if (o.isStudy() || o.isFit()) return "--scatter goes without --sweep and --fit";
+    if (given("--output"))
+      return "a scatter writes its samples' data files into --output-dir, if given; -o names a single run's file";
+    if (!o.csv.empty()) return "--csv writes a single run's rows; a scatter's band goes to --band";
+    if (o.measuredPaths.size() > 1) return "a scatter compares with one --measured curve";
+  }
+  return std::nullopt;
 }
 
 // The whole option table, one option per input of the field table; what the
@@ -117,7 +245,7 @@ void addOptions(CLI::App& app, Given& g) {
       ->capture_default_str()
       ->type_name("N")
       ->group("Calibration");
-  app.add_option("--seed", g.seedText, "seed of the fit's Latin hypercube")
+  app.add_option("--seed", g.seedText, "seed of the Latin hypercube of a fit or a scatter")
       ->capture_default_str()
       ->type_name("N")
       ->group("Calibration");
@@ -133,6 +261,7 @@ void addOptions(CLI::App& app, Given& g) {
   app.add_option("--output-dir", o.outputDir, "where a sweep writes its data files and summary.csv")
       ->type_name("DIR")
       ->group("Studies");
+  addDesignOptions(app, g);
   app.add_option("--shard", g.shardText,
                  "run only part K of N of the sweep's grid (runs K, K + N, K + 2N, ... in grid order) and write "
                  "summary-shard-K-of-N.csv into --output-dir, for --merge")
@@ -173,13 +302,14 @@ std::vector<NamedFile> namedFiles(const CliOptions& o) {
   std::vector<NamedFile> files;
   if (!o.inputsPath.empty()) files.push_back({"--inputs", o.inputsPath, true});
   for (const std::string& path : o.measuredPaths) files.push_back({"--measured", path, true});
-  if (o.isStudy())
+  if (o.isStudy() || (o.isScatter() && !o.outputDir.empty()))
     files.push_back({"--output-dir", (std::filesystem::path(o.outputDir) / "summary.csv").string()});
   else if (!o.texts[Field::dataFile].empty())
     files.push_back({"-o", o.texts[Field::dataFile]});
   if (!o.fitLog.empty()) files.push_back({"--fit-log", o.fitLog});
   if (!o.fitReport.empty()) files.push_back({"--fit-report", o.fitReport});
-  for (const auto& [option, path] : {std::pair{"--csv", &o.csv}, {"--plot", &o.plot}, {"--save-inputs", &o.saveInputs}})
+  for (const auto& [option, path] :
+       {std::pair{"--csv", &o.csv}, {"--plot", &o.plot}, {"--save-inputs", &o.saveInputs}, {"--band", &o.band}})
     if (!path->empty()) files.push_back({option, *path});
   return files;
 }
@@ -206,8 +336,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
     return usageError("--seed " + quotedToken(g.seedText) + ": must be a whole number from 0 to " +
                       std::to_string(std::numeric_limits<std::uint64_t>::max()));
   // An empty name would quietly mean "none" or the current folder.
-  for (const char* name :
-       {"--output", "--inputs", "--save-inputs", "--csv", "--plot", "--output-dir", "--fit-log", "--fit-report"}) {
+  for (const char* name : {"--output", "--inputs", "--save-inputs", "--csv", "--plot", "--output-dir", "--fit-log",
+                           "--fit-report", "--band"}) {
     const CLI::Option* option = app.get_option(name);
     if (option->count() > 0 && option->as<std::string>().empty())
       return usageError(std::string(name) + " needs a name");
@@ -260,6 +390,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
     }
     return {std::move(o), kExitDone};
   }
+  if (const auto problem = readDesignOptions(app, g)) return usageError(*problem);
   if (app.count("--shard") > 0) {
     ShardParse parsed = parseShard(g.shardText);
     if (!parsed.shard) return usageError(parsed.error);
@@ -274,10 +405,12 @@ CommandLine parseCommandLine(int argc, char** argv) {
     if (o.measuredPaths.empty()) return usageError("--fit needs --measured, the curve to fit");
     if (!o.outputDir.empty()) return usageError("--output-dir is for sweeps; a fit writes the fitted run's file of -o");
   } else if (!o.fitLog.empty() || !o.fitReport.empty() || o.logWidth || app.count("--fit-starts") > 0 ||
-             app.count("--seed") > 0) {
+             (app.count("--seed") > 0 && !o.isScatter())) {
     return usageError("--fit-starts, --seed, --fit-log, --fit-report and --log-width go with --fit");
   } else if (o.measuredPaths.size() > 1) {
     return usageError("several --measured curves go with --fit; a run or a sweep compares with one");
+  } else if (o.isScatter()) {
+    // Checked with the design options.
   } else if (o.isStudy()) {
     if (outputGiven) return usageError("a sweep writes its data files into --output-dir; -o names a single run's file");
     if (o.outputDir.empty()) return usageError("a sweep needs --output-dir");
@@ -336,10 +469,10 @@ std::string bashCompletion() {
       for (const std::string& l : option->get_lnames()) inputNames.push_back(l + "=");
     if (option->get_expected_max() == 0) continue;  // a flag
     const std::string& type = option->get_type_name();
-    auto& kind = type == "FILE"                             ? files
-                 : type == "DIR"                            ? dirs
-                 : type == kSweepValue || type == kFitValue ? sweeps
-                                                            : plainValues;
+    auto& kind = type == "FILE"                                                      ? files
+                 : type == "DIR"                                                     ? dirs
+                 : type == kSweepValue || type == kFitValue || type == kScatterValue ? sweeps
+                                                                                     : plainValues;
     kind.insert(kind.end(), spellings.begin(), spellings.end());
   }
 

@@ -7,8 +7,11 @@
 
 #include "engine/field_table.h"
 #include "study/calibration.h"
+#include "study/design_indices.h"
 #include "study/measured_curve.h"
+#include "study/scatter.h"
 #include "study/study_folder.h"
+#include "study/summary_metrics.h"
 #include "study/sweep.h"
 
 namespace fb {
@@ -36,9 +39,16 @@ struct CliOptions {
   bool logWidth = false;  // the fit's plot on a logarithmic width axis
   unsigned jobs = 1;
   bool quiet = false;
+  std::optional<MatrixProperties> matrix;  // --Jtip or --Km with --Em, and --sigma-fc: the PSH indices
+  std::optional<SummaryMetric> map;        // a sweep of two inputs drawn as a design map
+  std::optional<double> mapLevel;          // its contour line, else the margin of an index
+  std::vector<ScatterInput> scatter;
+  int samples = 64;
+  std::string band;
 
   bool isStudy() const { return !sweeps.empty(); }
   bool isMerge() const { return !mergeDirs.empty(); }
+  bool isScatter() const { return !scatter.empty(); }
   bool isFit() const { return !fit.empty(); }
 };
 

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "cli/interruptions.h"
+#include "cli/output_dir.h"
 #include "cli/terminal_view.h"
 #include "engine/field_table.h"
 #include "output/text_file.h"
@@ -81,7 +82,7 @@ int runSingle(const CliOptions& o) {
     Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
-  std::printf("%s\n", summaryLine(summary, metrics, !o.measured.empty()).c_str());
+  std::printf("%s\n", summaryLine(summary, metrics, !o.measured.empty(), o.matrix).c_str());
   return ok ? kExitDone : kExitFailed;
 }
 
@@ -92,20 +93,9 @@ int runSweep(const CliOptions& o) {
     return kExitUsage;
   }
   const std::filesystem::path dir(o.outputDir);
+  if (!placeDataFiles(o, grid.runs)) return kExitUsage;
   std::vector<FieldTexts> everyRun;
-  everyRun.reserve(grid.runs.size());
-  const std::vector<NamedFile> named = namedFiles(o);
-  for (GridRun& run : grid.runs) {
-    const std::string dataFile = (dir / (run.name + ".p-d")).string();
-    for (const NamedFile& file : named) {
-      if (file.path == "-" || !sameFile(dataFile, file.path)) continue;
-      printError("--output-dir's data file " + dataFile + " and " + file.option + " " + file.path +
-                 " name the same file");
-      return kExitUsage;
-    }
-    run.texts[Field::dataFile] = dataFile;
-    everyRun.push_back(run.texts);
-  }
+  for (const GridRun& run : grid.runs) everyRun.push_back(run.texts);
   // A shard runs its part of the grid; its summary part still lists every run.
   std::vector<std::size_t> mine;
   std::vector<FieldTexts> inputs;
@@ -115,18 +105,9 @@ int runSweep(const CliOptions& o) {
       inputs.push_back(everyRun[i]);
     }
 
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  if (ec) {
-    printError(o.outputDir + ": " + ec.message());
-    return kExitFailed;
-  }
   const std::string identity = studyIdentity(everyRun, o.shard ? o.shard->count : 1);
-  const StudyFolderLock hold(o.outputDir, identity, o.shard);
-  if (hold.refusal()) {
-    printError(*hold.refusal() + "; this study wrote nothing");
-    return kExitFailed;
-  }
+  const auto hold = holdOutputDir(o.outputDir, identity, o.shard);
+  if (!hold) return kExitFailed;
   catchInterruptions();
 
   bool ok = true;
@@ -147,7 +128,7 @@ int runSweep(const CliOptions& o) {
         outcomes[i].message = otherShardText({static_cast<int>(i % o.shard->count) + 1, o.shard->count});
       }
   const auto writeSummary = [&] {
-    const std::string csv = studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured);
+    const std::string csv = studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured, o.matrix);
     return writeTextFile(summaryPath, o.shard ? summaryPartText(identity, csv) : csv);
   };
   if (const auto error = writeSummary()) {
@@ -177,7 +158,9 @@ int runSweep(const CliOptions& o) {
   const bool interrupted = std::any_of(records.begin(), records.end(), [](const RunRecord& r) {
     return r.outcome.status == RunStatus::interrupted || r.outcome.status == RunStatus::notRun;
   });
-  if (!o.plot.empty() && !interrupted) {
+  if (!o.plot.empty() && !interrupted && o.map) {
+    ok = written(writeDesignMap(o.plot, designMapOf(o, outcomes))) && ok;
+  } else if (!o.plot.empty() && !interrupted) {
     Figure figure{{}, o.measured};
     for (std::size_t k = 0; k < records.size(); ++k)
       if (records[k].outcome.status == RunStatus::finished)
@@ -196,7 +179,7 @@ int runSweep(const CliOptions& o) {
     if (r.status == RunStatus::finished) {
       ++finished;
       std::printf("%s: %s\n", grid.runs[i].label.c_str(),
-                  summaryLine(r.summary, r.metrics, !o.measured.empty()).c_str());
+                  summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix).c_str());
     } else {
       const std::string why = r.status == RunStatus::interrupted ? interruptedText(r.summary) : r.message;
       std::printf("%s: %s%s\n", grid.runs[i].label.c_str(), statusWord(r.status).c_str(),
@@ -233,18 +216,9 @@ int runMerge(const CliOptions& o) {
     printError(*merged.error);
     return kExitUsage;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(o.outputDir, ec);
-  if (ec) {
-    printError(o.outputDir + ": " + ec.message());
-    return kExitFailed;
-  }
   // A study still writing into the folder would replace the merged summary.
-  const StudyFolderLock hold(o.outputDir, "merge\n");
-  if (hold.refusal()) {
-    printError(*hold.refusal() + "; nothing was merged");
-    return kExitFailed;
-  }
+  const auto hold = holdOutputDir(o.outputDir, "merge\n");
+  if (!hold) return kExitFailed;
   const std::string summaryPath = (std::filesystem::path(o.outputDir) / "summary.csv").string();
   if (!written(writeTextFile(summaryPath, merged.csv))) return kExitFailed;
 

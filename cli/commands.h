@@ -1,6 +1,10 @@
 #pragma once
 
+#include <span>
+
 #include "cli/cli_options.h"
+#include "plot/design_map.h"
+#include "study/study_runner.h"
 
 namespace fb {
 
@@ -22,5 +26,18 @@ int runMerge(const CliOptions& options);
 /// output, and as asked the fitted run's data file, CSV rows and plot, the
 /// fitted input set and the log of every run. Gives the exit status.
 int runFit(const CliOptions& options);
+
+/// A scatter: the samples' runs on all cores, the distribution of every metric
+/// on standard output, and as asked the band, its plot, the samples' data
+/// files and summary.csv. Refused samples are counted, not failures. Gives the exit status.
+int runScatter(const CliOptions& options);
+
+/// The --map metric of a two-input sweep's runs, in grid order, with the
+/// contour at --map-level or at the margin of a PSH index.
+DesignMap designMapOf(const CliOptions& options, std::span<const RunOutcome> outcomes);
+
+/// The design line of a fit's report: sigma0, delta0, J'b and the PSH indices
+/// of the fitted run against the matrix, on standard output.
+void reportFittedDesign(const FieldTexts& fitted, const MatrixProperties& matrix);
 
 }  // namespace fb

@@ -206,6 +206,7 @@ int runFit(const CliOptions& o) {
   FieldTexts fitted = specimenTexts(settings, 0);
   for (const FittedInput& in : result.inputs) fitted[in.field] = in.text;
   fitted[Field::dataFile] = o.texts[Field::dataFile];
+  if (o.matrix) reportFittedDesign(fitted, *o.matrix);
   if (!o.saveInputs.empty()) {
     std::string fittedTo = "fitted to";
     for (const std::string& path : o.measuredPaths) fittedTo += " " + path;

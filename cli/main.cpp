@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   try {
     if (options.isMerge()) return fb::runMerge(options);
     if (options.isFit()) return fb::runFit(options);
+    if (options.isScatter()) return fb::runScatter(options);
     return options.isStudy() ? fb::runSweep(options) : fb::runSingle(options);
   } catch (const std::bad_alloc&) {
     // A data file being written keeps its complete rows: its writer closes it on the way out.

@@ -98,4 +98,17 @@ void frame(Canvas& target, double left, double top, double right, double bottom)
   target.lineTo(l, t, kFrameColour);
 }
 
+void ColumnFill::column(double x, double top, double bottom) {
+  const float fx = static_cast<float>(x), t = static_cast<float>(top), b = static_cast<float>(bottom);
+  if (x > last_ && x - last_ <= 1.5) {
+    target_.lineTo(fx, endsAtTop_ ? t : b, colour_);
+    target_.lineTo(fx, endsAtTop_ ? b : t, colour_);
+    endsAtTop_ = !endsAtTop_;
+  } else {
+    target_.line(fx, b, fx, t, colour_);
+    endsAtTop_ = true;
+  }
+  last_ = x;
+}
+
 }  // namespace fb::figure_parts

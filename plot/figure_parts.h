@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,20 @@ void marker(Canvas& target, double x, double y, Rgb colour);
 
 /// A panel's frame, in pixels.
 void frame(Canvas& target, double left, double top, double right, double bottom);
+
+/// Shades an area one pixel column at a time. Each column's stroke joins the
+/// one before along the area's edge, so the SVG holds an area as one polyline.
+class ColumnFill {
+ public:
+  ColumnFill(Canvas& target, Rgb colour) : target_(target), colour_(colour) {}
+  void column(double x, double top, double bottom);
+
+ private:
+  Canvas& target_;
+  Rgb colour_;
+  double last_ = std::numeric_limits<double>::quiet_NaN();  // the column before; none at first
+  bool endsAtTop_ = true;
+};
 
 /// Draws a figure on a canvas whose coordinates are pixels of the figure's size.
 using DrawOn = std::function<void(Canvas&)>;

@@ -224,31 +224,6 @@ void curve(Canvas& target, const Panel& panel, const std::vector<CurvePoint>& po
   }
 }
 
-// Shades the band one pixel column at a time. Each column's stroke joins the
-// one before along the band's edge, so the SVG holds a band as one polyline.
-class ColumnFill {
- public:
-  ColumnFill(Canvas& target, Rgb colour) : target_(target), colour_(colour) {}
-  void column(double x, double top, double bottom) {
-    const float fx = static_cast<float>(x), t = static_cast<float>(top), b = static_cast<float>(bottom);
-    if (x > last_ && x - last_ <= 1.5) {
-      target_.lineTo(fx, endsAtTop_ ? t : b, colour_);
-      target_.lineTo(fx, endsAtTop_ ? b : t, colour_);
-      endsAtTop_ = !endsAtTop_;
-    } else {
-      target_.line(fx, b, fx, t, colour_);
-      endsAtTop_ = true;
-    }
-    last_ = x;
-  }
-
- private:
-  Canvas& target_;
-  Rgb colour_;
-  double last_ = std::numeric_limits<double>::quiet_NaN();  // the column before; none at first
-  bool endsAtTop_ = true;
-};
-
 // The band's two edges share their widths, those of the lower edge.
 void shadeBand(Canvas& target, const Panel& panel, const FitFigureSpecimen& s, Rgb colour) {
   const std::size_t n = std::min(s.bandLow.size(), s.bandHigh.size());

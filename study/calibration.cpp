@@ -9,7 +9,6 @@
 #include <exception>
 #include <mutex>
 #include <nlopt.hpp>
-#include <random>
 #include <thread>
 
 #include "engine/inputs.h"
@@ -19,6 +18,7 @@
 #include "engine/number_text.h"
 #include "run/curve_runner.h"
 #include "study/input_set.h"
+#include "study/latin_hypercube.h"
 #include "study/metrics.h"
 #include "study/sweep.h"
 
@@ -145,29 +145,10 @@ struct Track {
   }
 };
 
-// The starting points in the unit cube: the given values first, then a Latin
-// hypercube. The generator and the mapping to [0, 1) are spelled out, so that
-// a seed gives the same points with any standard library.
+// The starting points in the unit cube: the given values first, then a Latin hypercube.
 std::vector<std::vector<double>> startingPoints(const std::vector<double>& given, int starts, std::uint64_t seed) {
   std::vector<std::vector<double>> points{given};
-  const int cells = starts - 1;
-  if (cells <= 0) return points;
-  std::mt19937_64 random(seed);
-  const auto unit = [&random] { return static_cast<double>(random() >> 11) * 0x1.0p-53; };
-  std::vector<std::vector<double>> columns;
-  for (std::size_t j = 0; j < given.size(); ++j) {
-    std::vector<int> cell(cells);
-    for (int i = 0; i < cells; ++i) cell[i] = i;
-    for (int i = cells - 1; i > 0; --i) std::swap(cell[i], cell[random() % static_cast<std::uint64_t>(i + 1)]);
-    std::vector<double> column(cells);
-    for (int i = 0; i < cells; ++i) column[i] = (cell[i] + unit()) / cells;
-    columns.push_back(column);
-  }
-  for (int i = 0; i < cells; ++i) {
-    std::vector<double> point;
-    for (const auto& column : columns) point.push_back(column[i]);
-    points.push_back(point);
-  }
+  for (std::vector<double>& point : latinHypercube(starts - 1, given.size(), seed)) points.push_back(std::move(point));
   return points;
 }
 

@@ -15,6 +15,11 @@ CurveMetrics curveMetrics(std::span<const StepResult> steps) {
     if (d.peak.P == steps[i].P && d.peak.Wcr == steps[i].Wcr) peakIndex = i;
     if (i > 0) d.energy += (steps[i].sigma + steps[i - 1].sigma) / 2 * (steps[i].Wcr - steps[i - 1].Wcr);
   }
+  double areaToPeak = 0;  // N/mm
+  for (std::size_t i = 1; i <= peakIndex; ++i)
+    areaToPeak += (steps[i].sigma + steps[i - 1].sigma) / 2 * (steps[i].Wcr - steps[i - 1].Wcr);
+  // MPa times mm is N/mm, a thousand J/m2.
+  d.complementaryEnergy = (d.peak.sigma * d.peak.Wcr - areaToPeak) * 1000;
   const double half = d.peak.sigma / 2;
   if (!(half > 0)) return d;  // no tension peak to halve
   for (std::size_t i = peakIndex + 1; i < steps.size(); ++i) {

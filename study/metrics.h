@@ -14,6 +14,9 @@ struct CurveMetrics {
   RunningMaximum peak;                // N, MPa and mm at the largest force
   double energy = 0;                  // N/mm, area under sigma over Wcr, trapezoidal
   std::optional<double> halfPeakWcr;  // mm, where the stress first falls to half its peak after it
+  /// J/m2, the complementary energy up to the peak, sigma0 * delta0 minus the
+  /// area under the curve from the first step to the peak, trapezoidal.
+  double complementaryEnergy = 0;
 };
 
 /// The metrics of a run's curve (at least one step).

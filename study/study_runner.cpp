@@ -149,7 +149,12 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
       RunOutcome& outcome = record.outcome;
       try {
         StudyRunView view(inputs[i], record, settings.keepGraphs, workDone, settings.stop);
-        outcome.summary = calculator.run(view);
+        if (inputs[i][Field::dataFile].empty()) {
+          NullDataFile nowhere;
+          outcome.summary = calculator.run(view, nowhere);
+        } else {
+          outcome.summary = calculator.run(view);
+        }
         outcome.status = statusOf(outcome.summary.end);
         // A large study keeps each run's few metrics, not its rows.
         if (outcome.status == RunStatus::finished) outcome.metrics = runMetrics(record.steps, settings.measured);
@@ -164,7 +169,7 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
       }
       // The steps a run did not reach count as done once it has ended.
       workDone.fetch_add(std::max(0L, work[i] - static_cast<long>(record.steps.size())), std::memory_order_relaxed);
-      std::vector<StepResult>().swap(record.steps);
+      if (!settings.keepSteps || outcome.status != RunStatus::finished) std::vector<StepResult>().swap(record.steps);
       {
         std::lock_guard lock(mutex);
         ended.push_back(i);

@@ -48,6 +48,7 @@ struct StudySettings {
   bool keepGraphs = false;                  // record the graphs, for a plot
   /// Once set, no run starts and the runs in flight stop at their next yield.
   const std::atomic<bool>* stop = nullptr;
+  bool keepSteps = false;  // keep each finished run's rows, for a scatter band
 };
 
 /// What the caller hears while a study runs, always on its own thread.
@@ -60,8 +61,9 @@ struct StudyWatch {
 
 /// Runs every input set and gives the records in the order of `inputs`,
 /// whatever order the runs end in. Each run is the single run's calculation,
-/// so its data file is the same byte for byte. A finished run keeps its
-/// metrics (and its graphs when asked), not its steps. After a stop, the runs
+/// so its data file is the same byte for byte; a run whose data file is
+/// named "" writes none. A finished run keeps its metrics (and its graphs
+/// and steps when asked). After a stop, the runs
 /// that had not started are `notRun` and those cut short `interrupted`.
 /// A run whose worker throws (no memory for its class table) ends `failed`
 /// with the reason; when the system gives fewer threads than `jobs`, the

@@ -18,9 +18,22 @@ std::string fixed(double value, int decimals) {
   return std::isfinite(value) ? formatFixed(value, decimals) : std::string("(beyond range)");
 }
 
+// sigma0, delta0, J'b and, given the matrix, the indices and the verdict.
+std::string designFields(const RunMetrics& f, const std::optional<MatrixProperties>& matrix) {
+  if (!f.curve) return ",,,,,";
+  const CurveMetrics& d = *f.curve;
+  std::string out =
+      numberField(d.peak.sigma) + "," + numberField(d.peak.Wcr) + "," + numberField(d.complementaryEnergy);
+  if (!matrix) return out + ",,,";
+  const PshIndices psh = pshIndices(d, *matrix);
+  return out + "," + numberField(psh.energy) + "," + numberField(psh.strength) + "," +
+         (psh.meetsMargins ? "yes" : "no");
+}
+
 }  // namespace
 
-std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredGiven) {
+std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredGiven,
+                        const std::optional<MatrixProperties>& matrix) {
   if (!f.curve) return "no crack-opening steps (division below 0); header written to " + s.dataFile;
   const CurveMetrics& d = *f.curve;
   std::string line = "peak force " + fixed(d.peak.P / 1000, 4) + " kN, peak stress " + fixed(d.peak.sigma, 4) +
@@ -35,6 +48,8 @@ std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredG
     else
       line += ", no measured point within the computed crack widths";
   }
+  line += ", J'b " + fixed(d.complementaryEnergy, 3) + " J/m2";
+  if (matrix) line += ", " + pshText(pshIndices(d, *matrix), matrix->margins);
   return line + "; written to " + s.dataFile;
 }
 
@@ -47,14 +62,17 @@ std::string rowsCsv(std::span<const StepResult> steps) {
 }
 
 std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<GridRun>& runs,
-                            std::span<const RunOutcome> outcomes, std::span<const MeasuredPoint> measured) {
+                            std::span<const RunOutcome> outcomes, std::span<const MeasuredPoint> measured,
+                            const std::optional<MatrixProperties>& matrix) {
   std::string out;
   for (const Sweep& s : sweeps) out += csvField(fieldInfo(s.field).name) + ",";
   out +=
       "data file,status,peak force (kN),peak stress (MPa),Wcr at peak (mm),bridging energy (N/mm),"
       "Wcr at half peak (mm)";
   if (!measured.empty()) out += ",RMS difference to measured (MPa),measured points used";
-  out += ",message\n";
+  out += ",message";
+  // Later columns than the message, so that readers of the earlier ones keep working.
+  out += ",sigma0 (MPa),delta0 (mm),J'b (J/m2),PSH energy index,PSH strength index,meets margins\n";
 
   for (std::size_t i = 0; i < runs.size(); ++i) {
     const RunOutcome& o = outcomes[i];
@@ -74,7 +92,7 @@ std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<
     std::string message = o.message;
     if (o.status == RunStatus::interrupted) message = interruptedText(o.summary);
     for (const std::string& warning : o.warnings) message += (message.empty() ? "" : "; ") + warning;
-    out += "," + csvField(message) + "\n";
+    out += "," + csvField(message) + "," + designFields(f, matrix) + "\n";
   }
   return out;
 }

@@ -13,6 +13,10 @@ text, and a text is read exactly as the window's box reads it ("12mm" is 12).
     results = fiberbridge.study(runs, client=client)   # a dask.distributed Client
 
     f = fiberbridge.fit(w, sigma, free={"A": (1, 8), "D": (0.1, 1.5)})
+
+    r.psh(Jtip=10, sigma_fc=2.5)                       # strain-hardening indices
+    s = fiberbridge.scatter({"division": 30}, n=64, Vf="normal:0.02:0.002")
+    s.Wcr, s.p05, s.p50, s.p95, s.metrics["peak_stress"]
 """
 
 from __future__ import annotations
@@ -29,6 +33,7 @@ from . import _native
 __all__ = [
     "InputRefused", "Field", "Run", "FitResult",
     "defaults", "fields", "run", "grid", "study", "fit",
+    "PshIndices", "PSH_MARGINS", "PSH_MARGINS_SOURCE", "crack_tip_toughness", "ScatterResult", "scatter",
 ]
 
 Field = namedtuple("Field", "name unit precision meaning default")
@@ -88,8 +93,11 @@ class Run:
     step, Wcr (mm), P (N), sigma (MPa), ratio (effective fiber ratio): full
     precision, the values of the command line's --csv. peak_force (kN),
     peak_stress (MPa), peak_width (mm), energy (N/mm) and half_peak_width (mm,
-    or None): as the command line's summary gives them. `inputs` holds the
-    texts the run read. A refused run of a study has `refusal` set and no rows.
+    or None): as the command line's summary gives them. peak_stress and
+    peak_width are the sigma0 and delta0 of strain-hardening design, and
+    complementary_energy (J/m2) its J'b; psh() gives the indices. `inputs`
+    holds the texts the run read. A refused run of a study has `refusal` set
+    and no rows.
     """
 
     def __init__(self, inputs: dict[str, str], result: dict):
@@ -107,6 +115,7 @@ class Run:
         self.peak_width = result.get("peak_width")
         self.energy = result.get("energy")
         self.half_peak_width = result.get("half_peak_width")
+        self.complementary_energy = result.get("complementary_energy")
 
     @property
     def ok(self) -> bool:
@@ -134,10 +143,61 @@ class Run:
             raise ValueError("a measured width lies outside this run's crack widths")
         return value
 
+    def psh(self, Jtip: Optional[float] = None, sigma_fc: Optional[float] = None, *,
+            Km: Optional[float] = None, Em: Optional[float] = None,
+            margins: tuple[float, float] = None) -> "PshIndices":
+        """The pseudo strain-hardening indices of this curve against a matrix, as the
+        command line's --Jtip (or --Km with --Em), --sigma-fc and --psh-margins give them:
+        energy = J'b/Jtip with Jtip in J/m2 (or Km in MPa m^0.5 and Em in GPa, Jtip =
+        Km^2/Em), strength = sigma0/sigma_fc with sigma_fc in MPa, and whether both
+        exceed `margins` (energy, strength; default PSH_MARGINS)."""
+        if self.refusal:
+            raise self.refusal
+        if self.complementary_energy is None:
+            raise ValueError("a run without steps has no peak")
+        jtip = _crack_tip_toughness(Jtip, Km, Em)
+        if sigma_fc is None:
+            raise TypeError("psh needs sigma_fc, the first-crack strength (MPa)")
+        energy_margin, strength_margin = PSH_MARGINS if margins is None else margins
+        for name, value in (("sigma_fc", sigma_fc), ("margins", energy_margin), ("margins", strength_margin)):
+            _positive(name, value)
+        return PshIndices(*_native.psh(self.complementary_energy, self.peak_stress, jtip, float(sigma_fc),
+                                       float(energy_margin), float(strength_margin)))
+
     def __repr__(self) -> str:
         if self.refusal:
             return f"<fiberbridge.Run refused: {self.refusal.reason}>"
         return f"<fiberbridge.Run {len(self.step)} steps, peak stress {self.peak_stress:.4f} MPa>"
+
+
+PshIndices = namedtuple("PshIndices", "energy strength meets_margins")
+PshIndices.__doc__ = "The PSH energy index J'b/Jtip, strength index sigma0/sigma_fc, and whether both exceed their margins."
+
+# The default margins (energy, strength) for saturated multiple cracking; PSH_MARGINS_SOURCE cites them.
+PSH_MARGINS: tuple[float, float] = tuple(_native.psh_margins)
+PSH_MARGINS_SOURCE: str = _native.psh_margins_source
+
+
+def _positive(name: str, value: Any) -> float:
+    if isinstance(value, bool) or not isinstance(value, numbers.Real) or not (math.isfinite(value) and value > 0):
+        raise ValueError(f"{name}: {value!r} is not a positive number")
+    return float(value)
+
+
+def crack_tip_toughness(Km: float, Em: float) -> float:
+    """The crack-tip toughness Jtip = Km^2/Em (J/m2) of a matrix of fracture toughness Km (MPa m^0.5)
+    and modulus Em (GPa)."""
+    return _native.crack_tip_toughness(_positive("Km", Km), _positive("Em", Em))
+
+
+def _crack_tip_toughness(Jtip, Km, Em) -> float:
+    if Jtip is not None:
+        if Km is not None or Em is not None:
+            raise TypeError("give Jtip, or Km with Em, not both")
+        return _positive("Jtip", Jtip)
+    if Km is None or Em is None:
+        raise TypeError("the energy index needs Jtip (J/m2), or Km (MPa m^0.5) with Em (GPa)")
+    return crack_tip_toughness(Km, Em)
 
 
 def run(inputs: Optional[Mapping[str, Any]] = None, **fields: Any) -> Run:
@@ -274,3 +334,90 @@ def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[S
     if result["refusal"] is not None and not result["names"]:
         raise InputRefused("", "no start of the fit gave a run the model accepts: " + result["refusal"])
     return FitResult(result)
+
+
+_SCATTER_METRICS = ("peak_force", "peak_stress", "peak_width", "energy", "half_peak_width", "complementary_energy")
+
+
+class ScatterResult:
+    """A scatter of some inputs: the band of the finished samples' bridging stress and
+    their metrics, as fiberbridge-cli --scatter gives them.
+
+    Wcr (mm) holds the band's 2 * division + 1 crack widths; mean, sd, p05, p50 and p95
+    (MPa) the stress there, each sample's curve linear between its steps and 0 beyond
+    its last width. `runs` holds every sample's Run in draw order (`labels` its drawn
+    values), `refused` how many the model refused: they are left out of the band and
+    the metrics. metrics[name] is a numpy array over the finished samples of each of
+    peak_force, peak_stress, peak_width, energy, half_peak_width (NaN where the stress
+    never halves) and complementary_energy."""
+
+    def __init__(self, runs: list[Run], labels: list[str], band: dict):
+        import numpy
+        self.runs = runs
+        self.labels = labels
+        finished = [r for r in runs if r.ok and r.peak_stress is not None]
+        self.refused = sum(1 for r in runs if not r.ok)
+        self.Wcr, self.mean, self.sd = band["Wcr"], band["mean"], band["sd"]
+        self.p05, self.p50, self.p95 = band["p05"], band["p50"], band["p95"]
+        self.metrics = {name: numpy.array([math.nan if getattr(r, name) is None else getattr(r, name)
+                                           for r in finished], dtype=float)
+                        for name in _SCATTER_METRICS}
+
+    def distribution(self, metric: str) -> dict[str, float]:
+        """mean, sd, p05, p50 and p95 of a metric over the samples that have it."""
+        values = [v for v in self.metrics[metric].tolist() if not math.isnan(v)]
+        return dict(zip(("mean", "sd", "p05", "p50", "p95"), _native.spread(values)))
+
+    def share_meeting_margins(self, Jtip: Optional[float] = None, sigma_fc: Optional[float] = None, *,
+                              Km: Optional[float] = None, Em: Optional[float] = None,
+                              margins: tuple[float, float] = None) -> float:
+        """The share of the finished samples whose PSH indices exceed both margins (see Run.psh)."""
+        finished = [r for r in self.runs if r.ok and r.peak_stress is not None]
+        meets = sum(1 for r in finished if r.psh(Jtip, sigma_fc, Km=Km, Em=Em, margins=margins).meets_margins)
+        return meets / len(finished)
+
+    def __repr__(self) -> str:
+        return f"<fiberbridge.ScatterResult {len(self.runs)} samples, {self.refused} refused>"
+
+
+def _distribution_text(name: str, value: Any) -> str:
+    if isinstance(value, str):
+        return value
+    try:
+        kind, a, b = value
+    except (TypeError, ValueError):
+        raise TypeError(f"{name}: expected 'normal:MEAN:SD' or a tuple (kind, a, b), got {value!r}") from None
+    return f"{kind}:{_text(name, a)}:{_text(name, b)}"
+
+
+def scatter(inputs: Optional[Mapping[str, Any]] = None, n: int = 64, seed: int = 1, client=None,
+            jobs: Optional[int] = None, **distributions: Any) -> ScatterResult:
+    """Draws the inputs named in `distributions` by a seeded Latin hypercube, every other
+    input from `inputs` (or its default), runs the `n` samples as study() does (local
+    threads, or a dask.distributed `client`) and gives their band and metrics.
+
+    Each distribution is a text or a tuple: "normal:MEAN:SD", "lognormal:MEAN:SD" (the
+    mean and standard deviation of the input itself) or "uniform:LO:HI", e.g.
+    scatter(n=64, Vf="normal:0.02:0.002", fp0=("uniform", 0.4, 0.6)). The samples are
+    those of fiberbridge-cli --scatter ... --samples n --seed seed. A sample the model
+    refuses is counted in `refused`; a distribution text that is wrong is a ValueError
+    naming the input."""
+    if not distributions:
+        raise TypeError("scatter needs at least one distribution, e.g. Vf='normal:0.02:0.002'")
+    unknown = sorted((set(distributions) | set(inputs or {})) - _NAMES)
+    if unknown:
+        raise TypeError(f"unknown input name(s): {', '.join(unknown)} (see fiberbridge.fields())")
+    if isinstance(n, bool) or not isinstance(n, numbers.Integral):
+        raise TypeError(f"n: expected a whole number, got {n!r}")
+    if isinstance(seed, bool) or not isinstance(seed, numbers.Integral) or seed < 0:
+        raise ValueError(f"seed: expected a whole number from 0, got {seed!r}")
+    base = _texts(inputs, {})
+    drawn = [(name, _distribution_text(name, value)) for name, value in distributions.items()]
+    samples = _native.scatter_samples(base, drawn, int(n), int(seed))
+    runs = study([texts for texts, _ in samples], jobs=jobs, client=client)
+    finished = [(r.Wcr.tolist(), r.sigma.tolist()) for r in runs if r.ok and len(r.Wcr) > 0]
+    if not finished:
+        first = next((r.refusal for r in runs if r.refusal), None)
+        raise InputRefused(first.field if first else "", "no sample gave a run the model accepts" +
+                           (f": {first.reason}" if first else ""))
+    return ScatterResult(runs, [label for _, label in samples], _native.band(finished, base["division"]))

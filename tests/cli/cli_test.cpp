@@ -21,7 +21,7 @@ TEST_F(Cli, default_inputs_give_one_summary_line_and_no_progress_without_a_termi
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
             "peak force 5.1888 kN, peak stress 2.0755 MPa at Wcr 0.266666666666667 mm, bridging energy "
-            "1.4679 N/mm, half the peak stress at Wcr 0.43573 mm; written to bridging.p-d\n");
+            "1.4679 N/mm, half the peak stress at Wcr 0.43573 mm, J'b 272.066 J/m2; written to bridging.p-d\n");
 }
 
 TEST_F(Cli, option_texts_are_read_as_the_window_reads_its_boxes) {

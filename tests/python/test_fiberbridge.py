@@ -151,3 +151,43 @@ def test_a_study_without_memory_for_a_class_table_raises_memory_error_instead_of
     first, second = child.stdout.splitlines()
     assert first == "not enough memory for the run at index 0 of the study"
     assert second in {f"not enough memory for the run at index {i} of the study" for i in (0, 1)}
+
+
+def test_the_psh_indices_of_a_run_are_its_ratios_to_the_matrix():
+    r = fiberbridge.run(division=10)
+    assert r.complementary_energy > 0
+    psh = r.psh(Jtip=r.complementary_energy / 4, sigma_fc=r.peak_stress / 1.5)
+    assert psh.energy == pytest.approx(4, rel=1e-15) and psh.strength == pytest.approx(1.5, rel=1e-15)
+    assert psh.meets_margins
+    assert not r.psh(Jtip=r.complementary_energy / 4, sigma_fc=r.peak_stress / 1.5, margins=(4.5, 1.3)).meets_margins
+    # Km = 0.5 MPa m^0.5 and Em = 20 GPa make Jtip 12.5 J/m2.
+    assert fiberbridge.crack_tip_toughness(0.5, 20) == 12.5
+    assert r.psh(Km=0.5, Em=20, sigma_fc=1).energy == pytest.approx(r.complementary_energy / 12.5, rel=1e-15)
+    assert fiberbridge.PSH_MARGINS == (3.0, 1.3)
+    with pytest.raises(TypeError):
+        r.psh(sigma_fc=1)
+    with pytest.raises(ValueError, match="Jtip"):
+        r.psh(Jtip=-1, sigma_fc=1)
+
+
+def test_a_scatter_gives_the_command_lines_band_locally_and_on_a_dask_client(tmp_path):
+    band = tmp_path / "band.csv"
+    cli = subprocess.run([CLI, "-q", "--division", "6", "--scatter", "Vf=normal:0.002:0.004", "--scatter",
+                          "fp0=uniform:0.4:0.6", "--samples", "12", "--seed", "5", "--band", str(band)],
+                         capture_output=True, text=True)
+    assert cli.returncode == 0, cli.stderr
+    rows = np.loadtxt(band, delimiter=",", skiprows=1)
+    s = fiberbridge.scatter({"division": 6}, n=12, seed=5, Vf="normal:0.002:0.004", fp0=("uniform", 0.4, 0.6))
+    assert f"12 samples (seed 5): {12 - s.refused} finished, {s.refused} refused" in cli.stdout
+    assert 0 < s.refused < 12 and len(s.metrics["peak_stress"]) == 12 - s.refused
+    for k, column in enumerate(("Wcr", "mean", "sd", "p05", "p50", "p95")):
+        assert same_bits(rows[:, k], getattr(s, column)), column
+    distributed = pytest.importorskip("distributed")
+    with distributed.Client(processes=False, n_workers=1, threads_per_worker=2, dashboard_address=None) as client:
+        remote = fiberbridge.scatter({"division": 6}, n=12, seed=5, client=client, Vf="normal:0.002:0.004",
+                                     fp0=("uniform", 0.4, 0.6))
+    assert same_bits(remote.p95, s.p95) and remote.refused == s.refused
+    with pytest.raises(ValueError, match='"gauss" is not a distribution'):
+        fiberbridge.scatter(Vf="gauss:1:2")
+    with pytest.raises(TypeError):
+        fiberbridge.scatter(Vf=("normal", 1))

@@ -6,16 +6,11 @@
 #include <vector>
 
 #include "study/summaries.h"
+#include "tests/support/hand_curves.h"
 
 namespace {
 
-// Steps with the crack widths (mm) and stresses (MPa) given; P is 1000 times sigma.
-std::vector<fb::StepResult> curve(std::initializer_list<std::pair<double, double>> points) {
-  std::vector<fb::StepResult> steps;
-  for (const auto& [Wcr, sigma] : points)
-    steps.push_back({static_cast<std::int16_t>(steps.size()), Wcr, sigma * 1000, sigma, 0.5});
-  return steps;
-}
+using fbtest::curve;
 
 TEST(CurveMetrics, peak_energy_and_half_peak_width_of_hand_made_curves) {
   const struct {
@@ -77,7 +72,7 @@ TEST(CurveMetrics, summary_line_and_csv_rows_carry_them_with_units) {
   EXPECT_EQ(fb::summaryLine(summary, fb::runMetrics(steps, measured), true),
             "peak force 4.0000 kN, peak stress 4.0000 MPa at Wcr 1 mm, bridging energy 7.5000 N/mm, "
             "half the peak stress at Wcr 2.50000 mm, RMS difference to the measured curve 1.0000 MPa over 1 of 1 "
-            "points; written to x.p-d");
+            "points, J'b 2000.000 J/m2; written to x.p-d");
   const auto rows = fb::rowsCsv(steps);
   EXPECT_EQ(rows.substr(0, rows.find('\n', rows.find('\n') + 1) + 1),
             "step,Wcr (mm),P (N),sigma (MPa),effective fiber ratio\n0,0,0,0,0.5\n");

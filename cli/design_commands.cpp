@@ -1,0 +1,206 @@
+// The strain-hardening design commands: a scatter of the inputs with its
+// band and the distribution of every metric, and the design map of a sweep.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+
+#include "cli/commands.h"
+#include "cli/interruptions.h"
+#include "cli/output_dir.h"
+#include "cli/terminal_view.h"
+#include "engine/number_format.h"
+#include "engine/number_reader.h"
+#include "output/text_file.h"
+#include "plot/band_figure.h"
+#include "run/curve_runner.h"
+#include "study/input_set.h"
+#include "study/study_runner.h"
+#include "study/summaries.h"
+#include "study/summary_metrics.h"
+
+namespace fb {
+namespace {
+
+bool written(const std::optional<std::string>& error) {
+  if (error) printError(*error + " (not written)");
+  return !error;
+}
+
+std::string axisTitle(Field field) {
+  const FieldInfo& info = fieldInfo(field);
+  std::string title = std::string(info.name) + ", " + std::string(info.meaning);
+  return info.unit.empty() ? title : title + " (" + std::string(info.unit) + ")";
+}
+
+std::string figure(double value) { return std::isfinite(value) ? formatFixed(value, 4) : "(beyond range)"; }
+
+void drawScatterProgress(const StudyProgress& p) {
+  std::fprintf(stderr, "\r\033[Kscatter: %zu of %zu samples", p.runsDone, p.runsTotal);
+  std::fflush(stderr);
+}
+
+// The distribution of every metric the finished samples have, and the share meeting both margins.
+void reportDistributions(const CliOptions& o, const std::vector<RunRecord>& records) {
+  for (const SummaryMetricInfo& info : kSummaryMetrics) {
+    std::vector<double> values;
+    for (const RunRecord& r : records)
+      if (r.outcome.status == RunStatus::finished)
+        if (const auto v = summaryMetricValue(info.metric, r.outcome.metrics, o.matrix); v && std::isfinite(*v))
+          values.push_back(*v);
+    if (values.empty()) continue;
+    const Spread s = spreadOf(values);
+    const std::string unit = info.unit.empty() ? "" : " (" + std::string(info.unit) + ")";
+    std::printf("  %s%s: mean %s, sd %s, 5 %% %s, 95 %% %s", std::string(info.name).c_str(), unit.c_str(),
+                figure(s.mean).c_str(), figure(s.sd).c_str(), figure(s.p05).c_str(), figure(s.p95).c_str());
+    std::printf(s.count < records.size() ? " (%zu samples)\n" : "\n", s.count);
+  }
+  if (!o.matrix) return;
+  std::size_t meets = 0, finished = 0;
+  for (const RunRecord& r : records) {
+    if (r.outcome.status != RunStatus::finished || !r.outcome.metrics.curve) continue;
+    ++finished;
+    if (pshIndices(*r.outcome.metrics.curve, *o.matrix).meetsMargins) ++meets;
+  }
+  if (finished == 0) return;
+  std::printf("share meeting both PSH margins (%s and %s): %s (%zu of %zu finished samples)\n",
+              formatShortest(o.matrix->margins.energy).c_str(), formatShortest(o.matrix->margins.strength).c_str(),
+              formatFixed(double(meets) / double(finished), 3).c_str(), meets, finished);
+}
+
+// How the samples ended, with the curves of those that finished.
+struct SampleTally {
+  std::vector<std::vector<StepResult>> curves;
+  std::size_t refused = 0, failed = 0, stopped = 0;
+  std::string firstRefusal;  // "Vf=-0.001: Vf (fiber volume fraction) must be positive"
+};
+
+SampleTally tally(const std::vector<RunRecord>& records, const std::vector<GridRun>& samples) {
+  SampleTally t;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const RunOutcome& r = records[i].outcome;
+    if (r.status == RunStatus::finished)
+      t.curves.push_back(records[i].steps);
+    else if (r.status == RunStatus::refused && t.refused++ == 0)
+      t.firstRefusal = samples[i].label + ": " + r.message;
+    else if (r.status == RunStatus::failed)
+      ++t.failed;
+    else if (r.status != RunStatus::refused)
+      ++t.stopped;
+  }
+  return t;
+}
+
+}  // namespace
+
+DesignMap designMapOf(const CliOptions& o, std::span<const RunOutcome> outcomes) {
+  DesignMap map;
+  for (auto [axis, sweep] : {std::pair{&map.across, &o.sweeps[0]}, {&map.up, &o.sweeps[1]}}) {
+    axis->title = axisTitle(sweep->field);
+    for (const std::string& v : sweep->values) axis->values.push_back(numberReader(v));
+  }
+  const SummaryMetricInfo& info = summaryMetricInfo(*o.map);
+  map.title = std::string(info.name) + (info.unit.empty() ? "" : " (" + std::string(info.unit) + ")");
+  for (const RunOutcome& r : outcomes)
+    map.values.push_back(r.status == RunStatus::finished ? summaryMetricValue(*o.map, r.metrics, o.matrix)
+                                                         : std::nullopt);
+  if (o.mapLevel)
+    map.levels.push_back(*o.mapLevel);
+  else if (o.map == SummaryMetric::energyIndex)
+    map.levels.push_back(o.matrix->margins.energy);
+  else if (o.map == SummaryMetric::strengthIndex)
+    map.levels.push_back(o.matrix->margins.strength);
+  return map;
+}
+
+void reportFittedDesign(const FieldTexts& fitted, const MatrixProperties& matrix) {
+  CurveRunner runner;
+  const CurveRunner::Curve curve = runner.run(fitted, std::numeric_limits<double>::infinity());
+  if (curve.refusal || curve.steps.empty()) return;
+  const CurveMetrics m = curveMetrics(curve.steps);
+  std::printf("design of the fitted run: sigma0 %s MPa at delta0 %s mm, J'b %s J/m2, %s\n",
+              figure(m.peak.sigma).c_str(), formatShortest(m.peak.Wcr).c_str(), figure(m.complementaryEnergy).c_str(),
+              pshText(pshIndices(m, matrix), matrix.margins).c_str());
+}
+
+int runScatter(const CliOptions& o) {
+  std::vector<GridRun> samples = scatterSamples(o.texts, o.scatter, o.samples, o.seed);
+  const bool files = !o.outputDir.empty();
+  const std::filesystem::path dir(o.outputDir);
+  if (files && !placeDataFiles(o, samples)) return kExitUsage;
+  std::vector<FieldTexts> inputs;
+  for (GridRun& sample : samples) {
+    if (!files) sample.texts[Field::dataFile] = "";
+    inputs.push_back(sample.texts);
+  }
+  std::unique_ptr<StudyFolderLock> hold;
+  if (files && !(hold = holdOutputDir(o.outputDir, studyIdentity(inputs, 1)))) return kExitFailed;
+  catchInterruptions();
+  bool ok = true;
+  std::vector<Sweep> drawn;
+  std::vector<std::string> notes{"the scatter's base inputs; it draws"};
+  for (const ScatterInput& s : o.scatter) {
+    drawn.push_back({s.field, s.text, {}});
+    notes.push_back("  --scatter " + s.text);
+  }
+  if (!o.saveInputs.empty()) ok = written(writeTextFile(o.saveInputs, inputSetText(o.texts, notes)));
+
+  const std::string summaryPath = (dir / "summary.csv").string();
+  std::vector<RunOutcome> outcomes(inputs.size());
+  const auto writeSummary = [&] {
+    return writeTextFile(summaryPath, studySummaryCsv(drawn, samples, outcomes, o.measured, o.matrix));
+  };
+  if (files)
+    if (const auto error = writeSummary()) {
+      printError(*error + " (the scatter needs its summary.csv; no run started)");
+      return kExitFailed;
+    }
+
+  const bool showProgress = !o.quiet && TerminalView::stderrIsTerminal();
+  StudyWatch watch;
+  if (showProgress) watch.progress = drawScatterProgress;
+  StudySettings settings{o.jobs, o.measured, false, &stopRequested()};
+  settings.keepSteps = true;
+  const std::vector<RunRecord> records = runStudy(inputs, settings, watch);
+  if (showProgress) std::fputc('\n', stderr);
+  for (std::size_t i = 0; i < records.size(); ++i) outcomes[i] = records[i].outcome;
+  if (files) ok = written(writeSummary()) && ok;
+
+  const SampleTally t = tally(records, samples);
+  const std::size_t finished = t.curves.size();
+  if (t.stopped > 0) {
+    printError("interrupted: " + std::to_string(finished) + " of " + std::to_string(records.size()) +
+               " samples finished; no band was written");
+    return 128 + caughtSignal();
+  }
+
+  std::string drawnText;
+  for (const ScatterInput& s : o.scatter) drawnText += (drawnText.empty() ? "" : ", ") + s.text;
+  std::printf("scatter of %s over %zu samples (seed %llu): %zu finished, %zu refused%s\n", drawnText.c_str(),
+              records.size(), static_cast<unsigned long long>(o.seed), finished, t.refused,
+              t.failed ? (", " + std::to_string(t.failed) + " failed").c_str() : "");
+  if (t.refused > 0) std::printf("refused samples are left out; the first: %s\n", t.firstRefusal.c_str());
+  if (finished == 0) {
+    printError("no sample gave a run the model accepts: no band was drawn");
+    return kExitFailed;
+  }
+  reportDistributions(o, records);
+
+  const auto division = roundDivision(numberReader(o.texts[Field::division]));
+  const Band band = scatterBand(t.curves, division.value_or(0));
+  if (!o.band.empty()) {
+    if (written(writeTextFile(o.band, bandCsv(band))))
+      std::printf("band of %zu crack widths in %s\n", band.Wcr.size(), o.band.c_str());
+    else
+      ok = false;
+  }
+  if (!o.plot.empty()) {
+    const BandFigure plot{band, "5 to 95 % of " + std::to_string(finished) + " samples", o.measured};
+    ok = written(writeBandFigure(o.plot, plot)) && ok;
+  }
+  if (files) std::printf("samples' data files and summary.csv in %s\n", o.outputDir.c_str());
+  return ok && t.failed == 0 ? kExitDone : kExitFailed;
+}
+
+}  // namespace fb

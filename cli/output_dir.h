@@ -1,0 +1,26 @@
+#pragma once
+
+// The folder of a study or a scatter (--output-dir): where its runs' data
+// files go, and the hold that keeps other studies out while it writes.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "study/study_folder.h"
+#include "study/sweep.h"
+
+namespace fb {
+
+/// Names each run's data file in --output-dir ("DIR/NAME.p-d"); false, with
+/// the reason on standard error, when one is a file another option names.
+bool placeDataFiles(const CliOptions& options, std::vector<GridRun>& runs);
+
+/// Creates --output-dir and holds it for the study `identity` (or one shard
+/// of it); empty, with the reason on standard error, when it cannot.
+std::unique_ptr<StudyFolderLock> holdOutputDir(const std::string& dir, const std::string& identity,
+                                               std::optional<Shard> shard = {});
+
+}  // namespace fb

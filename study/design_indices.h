@@ -1,0 +1,55 @@
+#pragma once
+
+// Whether a composite will strain-harden with multiple cracking, by the two
+// conditions of its micromechanical design: the complementary energy of the
+// bridging curve up to its peak must exceed the crack-tip toughness of the
+// matrix (energy condition), and the peak bridging stress must exceed the
+// first-crack strength (strength condition). Their ratios are the pseudo
+// strain-hardening (PSH) indices. The matrix properties describe the matrix,
+// not the bridging model: they never enter a run's inputs or data file.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "study/metrics.h"
+
+namespace fb {
+
+/// What the indices must exceed for saturated multiple cracking.
+struct PshMargins {
+  double energy = 3.0;    // J'b / Jtip
+  double strength = 1.3;  // sigma0 / sigma_fc
+};
+
+/// The published recommendation the default margins come from.
+inline constexpr std::string_view kPshMarginsSource =
+    "Kanda and Li (2006), \"Practical design criteria for saturated pseudo strain hardening behavior in ECC\", "
+    "Journal of Advanced Concrete Technology 4(1), 59-72";
+
+/// The matrix that the fibers bridge, and the margins asked of the design.
+struct MatrixProperties {
+  double Jtip = 0;     // J/m2, crack-tip toughness of the matrix
+  double sigmaFc = 0;  // MPa, first-crack strength of the composite
+  PshMargins margins;
+};
+
+/// The crack-tip toughness Jtip = Km^2 / Em in J/m2, from the matrix fracture
+/// toughness Km (MPa m^0.5) and the matrix modulus Em (GPa).
+double crackTipToughness(double Km, double Em);
+
+struct PshIndices {
+  double energy = 0;          // J'b / Jtip
+  double strength = 0;        // sigma0 / sigma_fc
+  bool meetsMargins = false;  // both indices above their margins
+};
+
+PshIndices pshIndices(const CurveMetrics& curve, const MatrixProperties& matrix);
+
+/// "energy index 4.12 and strength index 1.51: meets the margins 3 and 1.3"
+std::string pshText(const PshIndices& indices, const PshMargins& margins);
+
+/// "ENERGY,STRENGTH", each a positive number; the reason when it is not.
+std::optional<PshMargins> parsePshMargins(std::string_view text, std::string* reason);
+
+}  // namespace fb

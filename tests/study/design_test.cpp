@@ -1,0 +1,407 @@
+// Strain-hardening design: the complementary energy and the PSH indices, the
+// scatter's distributions, samples and band, and the command line's options.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "engine/number_reader.h"
+#include "run/curve_runner.h"
+#include "study/design_indices.h"
+#include "study/metrics.h"
+#include "study/scatter.h"
+#include "study/study_runner.h"
+#include "study/summaries.h"
+#include "study/summary_metrics.h"
+#include "tests/support/cli_folder.h"
+#include "tests/support/hand_curves.h"
+
+namespace {
+
+using fbtest::curve;
+
+fb::CurveRunner::Curve runOf(std::initializer_list<std::pair<fb::Field, const char*>> inputs) {
+  fb::FieldTexts texts = fb::FieldTexts::defaults();
+  texts[fb::Field::division] = "20";
+  for (const auto& [field, text] : inputs) texts[field] = text;
+  static fb::CurveRunner runner(1);
+  return runner.run(texts, std::numeric_limits<double>::infinity());
+}
+
+TEST(DesignIndices, complementary_energy_of_hand_made_curves_counts_only_the_rise_to_the_peak) {
+  const struct {
+    const char* what;
+    std::vector<fb::StepResult> steps;
+    double Jb;  // J/m2
+  } cases[] = {
+      // 4 MPa x 1 mm less the area 2 under the rise, in N/mm, times 1000.
+      {"rise and fall", curve({{0, 0}, {1, 4}, {2, 3}}), 2000},
+      // A dip before the peak: area 0.125 + 0.525 under the rise to 3 MPa at 0.4 mm.
+      {"dip before peak", curve({{0, 2}, {0.1, 0.5}, {0.4, 3}, {1.4, 0}}), 550},
+      // Equal forces: the later step is the peak, so the plateau counts.
+      {"plateau", curve({{0, 0}, {1, 2}, {3, 2}, {4, 0}}), 1000},
+      {"peak at the start", curve({{0, 5}, {1, 1}}), 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_NEAR(fb::curveMetrics(c.steps).complementaryEnergy, c.Jb, 1e-9 * (1 + c.Jb)) << c.what;
+}
+
+TEST(DesignIndices, a_computed_run_agrees_with_an_independent_trapezoid_and_its_indices_with_the_ratios) {
+  const auto run = runOf({});
+  ASSERT_FALSE(run.refusal);
+  const fb::CurveMetrics m = fb::curveMetrics(run.steps);
+  ASSERT_EQ(run.steps.front().Wcr, 0.0);
+  // J'b as the area between the peak stress and the curve up to the peak.
+  double between = 0;
+  for (std::size_t i = 1; i < run.steps.size() && run.steps[i - 1].Wcr < m.peak.Wcr; ++i)
+    between += ((m.peak.sigma - run.steps[i].sigma) + (m.peak.sigma - run.steps[i - 1].sigma)) / 2 *
+               (run.steps[i].Wcr - run.steps[i - 1].Wcr);
+  EXPECT_GT(m.complementaryEnergy, 0);
+  EXPECT_NEAR(m.complementaryEnergy, between * 1000, 1e-9 * m.complementaryEnergy);
+
+  const fb::MatrixProperties matrix{m.complementaryEnergy / 4, m.peak.sigma / 1.5, {3, 1.3}};
+  const fb::PshIndices psh = fb::pshIndices(m, matrix);
+  EXPECT_DOUBLE_EQ(psh.energy, 4);
+  EXPECT_DOUBLE_EQ(psh.strength, 1.5);
+  EXPECT_TRUE(psh.meetsMargins);
+  // Each margin alone can fail the design, and a margin that is only reached is not exceeded.
+  EXPECT_FALSE(fb::pshIndices(m, {matrix.Jtip, matrix.sigmaFc, {5, 1.3}}).meetsMargins);
+  EXPECT_FALSE(fb::pshIndices(m, {matrix.Jtip, matrix.sigmaFc, {3, 1.6}}).meetsMargins);
+  EXPECT_FALSE(fb::pshIndices(m, {matrix.Jtip, m.peak.sigma / 1.3, {3, 1.3}}).meetsMargins);
+}
+
+TEST(DesignIndices, crack_tip_toughness_from_Km_in_MPa_root_m_and_Em_in_GPa_is_in_J_per_m2) {
+  EXPECT_DOUBLE_EQ(fb::crackTipToughness(0.5, 20), 12.5);
+  EXPECT_DOUBLE_EQ(fb::crackTipToughness(1, 1), 1000);
+  EXPECT_DOUBLE_EQ(fb::crackTipToughness(0.3, 30), 3);
+  std::string reason;
+  const auto margins = fb::parsePshMargins("2.5, 1.2", &reason);
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(margins->energy, 2.5);
+  EXPECT_EQ(margins->strength, 1.2);
+  for (const char* bad : {"3", "3,1.3,1", "3,x", "0,1.3", "-1,2", "3,inf"})
+    EXPECT_FALSE(fb::parsePshMargins(bad, &reason)) << bad;
+}
+
+TEST(DesignIndices, summary_line_and_csv_add_the_design_columns_at_the_end) {
+  fb::RunSummary s;
+  s.dataFile = "run.p-d";
+  s.headerWritten = true;
+  fb::RunMetrics f;
+  f.curve = fb::curveMetrics(curve({{0, 0}, {1, 4}, {2, 3}}));
+  const fb::MatrixProperties matrix{500, 2, {3, 1.3}};
+  EXPECT_NE(fb::summaryLine(s, f, false).find(", J'b 2000.000 J/m2; written to"), std::string::npos);
+  EXPECT_NE(fb::summaryLine(s, f, false, matrix)
+                .find("PSH energy index 4.000 and strength index 2.000: meets the margins 3 and 1.3"),
+            std::string::npos)
+      << fb::summaryLine(s, f, false, matrix);
+
+  const std::vector<fb::Sweep> sweeps{{fb::Field::Vf, "Vf=0.02", {"0.02"}}};
+  const std::vector<fb::GridRun> runs{{{"0.02"}, {0}, "Vf=0.02", "Vf=0.02", {}}};
+  std::vector<fb::RunOutcome> outcomes(1);
+  outcomes[0].status = fb::RunStatus::finished;
+  outcomes[0].metrics = f;
+  outcomes[0].summary = s;
+  const auto without = fbtest::lines(fb::studySummaryCsv(sweeps, runs, outcomes, {}));
+  EXPECT_TRUE(without[0].ends_with(
+      ",message,sigma0 (MPa),delta0 (mm),J'b (J/m2),PSH energy index,PSH strength index,meets margins"))
+      << without[0];
+  EXPECT_TRUE(without[1].ends_with(",4,1,2000,,,")) << without[1];
+  const auto with = fbtest::lines(fb::studySummaryCsv(sweeps, runs, outcomes, {}, matrix));
+  EXPECT_TRUE(with[1].ends_with(",4,1,2000,4,2,yes")) << with[1];
+  const auto missing = fbtest::lines(fb::studySummaryCsv(sweeps, runs, outcomes, {}, fb::MatrixProperties{500, 4, {}}));
+  EXPECT_TRUE(missing[1].ends_with(",4,1,2000,4,1,no")) << missing[1];
+
+  EXPECT_EQ(fb::summaryMetricByName("J'b (J/m2)"), fb::SummaryMetric::complementaryEnergy);
+  EXPECT_EQ(fb::summaryMetricByName("strength-index"), fb::SummaryMetric::strengthIndex);
+  EXPECT_EQ(fb::summaryMetricValue(fb::SummaryMetric::energyIndex, f, matrix), 4.0);
+  EXPECT_FALSE(fb::summaryMetricValue(fb::SummaryMetric::energyIndex, f, std::nullopt));
+  EXPECT_FALSE(fb::summaryMetricValue(fb::SummaryMetric::rms, f, matrix));
+}
+
+TEST(Scatter, distributions_quantiles_and_spreads_match_their_definitions) {
+  EXPECT_NEAR(fb::normalQuantile(0.975), 1.959963984540054, 1e-14);
+  EXPECT_NEAR(fb::normalQuantile(0.5), 0, 1e-15);
+  EXPECT_NEAR(fb::normalQuantile(0.01), -2.3263478740408408, 1e-13);
+  EXPECT_NEAR(fb::normalQuantile(1e-10), -6.361340902404056, 1e-11);
+  EXPECT_NEAR(fb::normalQuantile(0.999), 3.090232306167813, 1e-12);
+
+  const auto input = [](const char* text) { return *fb::parseScatter(text).input; };
+  EXPECT_DOUBLE_EQ(fb::drawnValue(input("Vf=normal:0.02:0.004"), 0.975), 0.02 + 0.004 * 1.959963984540054);
+  EXPECT_DOUBLE_EQ(fb::drawnValue(input("Vf=uniform:0.01:0.03"), 0.25), 0.015);
+  // A lognormal of mean m and sd s has its median at m / sqrt(1 + (s/m)^2).
+  EXPECT_NEAR(fb::drawnValue(input("A=lognormal:4:3"), 0.5), 4 / std::sqrt(1 + 9.0 / 16), 1e-12);
+  EXPECT_NEAR(fb::drawnValue(input("A=lognormal:4:3"), 0.975),
+              4 / std::sqrt(1 + 9.0 / 16) * std::exp(std::sqrt(std::log(1 + 9.0 / 16)) * 1.959963984540054), 1e-12);
+
+  const fb::Spread s = fb::spreadOf({5, 1, 4, 2, 3});
+  EXPECT_DOUBLE_EQ(s.mean, 3);
+  EXPECT_DOUBLE_EQ(s.sd, std::sqrt(2.5));
+  EXPECT_DOUBLE_EQ(s.p05, 1.2);
+  EXPECT_DOUBLE_EQ(s.p50, 3);
+  EXPECT_DOUBLE_EQ(s.p95, 4.8);
+  const fb::Spread one = fb::spreadOf({7});
+  EXPECT_EQ(one.sd, 0);
+  EXPECT_EQ(one.p05, 7);
+  EXPECT_EQ(one.p95, 7);
+
+  const struct {
+    const char* text;
+    const char* says;
+  } bad[] = {
+      {"Vf", "expected NAME="},
+      {"Vff=normal:1:2", "unknown input name"},
+      {"Vf=normal:1", "expected NAME=normal"},
+      {"Vf=gauss:1:2", "\"gauss\" is not a distribution"},
+      {"Vf=normal:x:2", "MEAN is not a number"},
+      {"Vf=normal:1:-2", "SD must not be negative"},
+      {"Vf=lognormal:0:1", "lognormal MEAN must be positive"},
+      {"Vf=uniform:2:1", "LO must not exceed HI"},
+      {"Vf=uniform:1:2y", "HI is not a number"},
+      {"division=normal:30:2", "division is a whole number of steps"},
+  };
+  for (const auto& b : bad) {
+    const fb::ScatterParse p = fb::parseScatter(b.text);
+    EXPECT_FALSE(p.input) << b.text;
+    EXPECT_NE(p.error.find(b.says), std::string::npos) << p.error;
+    EXPECT_EQ(p.error.rfind("--scatter ", 0), 0u) << p.error;
+  }
+}
+
+TEST(Scatter, samples_fill_every_cell_of_the_hypercube_once_and_repeat_with_their_seed) {
+  const fb::FieldTexts base = fb::FieldTexts::defaults();
+  const std::vector<fb::ScatterInput> inputs{*fb::parseScatter("Vf=uniform:0:1").input,
+                                             *fb::parseScatter("fp0=uniform:0:1").input};
+  const auto samples = fb::scatterSamples(base, inputs, 16, 7);
+  ASSERT_EQ(samples.size(), 16u);
+  for (fb::Field f : {fb::Field::Vf, fb::Field::fp0}) {
+    std::vector<int> cells(16);
+    for (const auto& s : samples) ++cells[static_cast<int>(fb::numberReader(s.texts[f]) * 16)];
+    EXPECT_EQ(std::count(cells.begin(), cells.end(), 1), 16);
+  }
+  EXPECT_EQ(samples[0].name, "sample-0001");
+  EXPECT_EQ(samples[3].texts[fb::Field::Lf], base[fb::Field::Lf]);
+  EXPECT_EQ(fb::scatterSamples(base, inputs, 16, 7)[5].texts[fb::Field::Vf], samples[5].texts[fb::Field::Vf]);
+  EXPECT_NE(fb::scatterSamples(base, inputs, 16, 8)[5].texts[fb::Field::Vf], samples[5].texts[fb::Field::Vf]);
+}
+
+TEST(Scatter, the_band_of_equal_curves_is_the_curve_and_ends_fall_to_zero) {
+  const auto single = runOf({});
+  const std::vector<std::vector<fb::StepResult>> same(5, single.steps);
+  const fb::Band band = fb::scatterBand(same, 20);
+  ASSERT_EQ(band.Wcr.size(), 41u);
+  EXPECT_EQ(band.Wcr.front(), 0);
+  EXPECT_EQ(band.Wcr.back(), single.steps.back().Wcr);
+  for (std::size_t k = 0; k < band.Wcr.size(); ++k) {
+    const double expected = *fb::stressAt(single.steps, band.Wcr[k]);
+    EXPECT_DOUBLE_EQ(band.sigma[k].mean, expected) << k;
+    EXPECT_DOUBLE_EQ(band.sigma[k].p05, expected) << k;
+    EXPECT_DOUBLE_EQ(band.sigma[k].p95, expected) << k;
+    EXPECT_EQ(band.sigma[k].sd, 0) << k;
+  }
+  // A shorter curve counts as 0 beyond its end; the grid runs to the widest.
+  const std::vector<std::vector<fb::StepResult>> two{curve({{0, 0}, {1, 2}}), curve({{0, 0}, {2, 4}})};
+  const fb::Band b = fb::scatterBand(two, 2);
+  ASSERT_EQ(b.Wcr, (std::vector<double>{0, 0.5, 1, 1.5, 2}));
+  EXPECT_DOUBLE_EQ(b.sigma[2].mean, 2);    // both at 2 MPa
+  EXPECT_DOUBLE_EQ(b.sigma[3].mean, 1.5);  // 0 and 3
+  EXPECT_EQ(fbtest::lines(fb::bandCsv(b))[0], "Wcr (mm),mean (MPa),sd (MPa),p05 (MPa),p50 (MPa),p95 (MPa)");
+  const auto csv = fbtest::lines(fb::bandCsv(b));
+  ASSERT_EQ(csv.size(), 6u);
+  double row[6];
+  ASSERT_EQ(
+      std::sscanf(csv[4].c_str(), "%lf,%lf,%lf,%lf,%lf,%lf", &row[0], &row[1], &row[2], &row[3], &row[4], &row[5]), 6);
+  const double expected[] = {1.5, 1.5, std::sqrt(4.5), 0.15, 1.5, 2.85};
+  for (int k = 0; k < 6; ++k) EXPECT_NEAR(row[k], expected[k], 1e-15) << k;
+}
+
+TEST(Scatter, the_mean_curve_of_a_normal_scatter_of_Vf_is_the_run_at_the_mean_Vf) {
+  fb::FieldTexts base = fb::FieldTexts::defaults();
+  base[fb::Field::division] = "20";
+  base[fb::Field::dataFile] = "";
+  constexpr int n = 32;
+  const auto samples = fb::scatterSamples(base, {*fb::parseScatter("Vf=normal:0.02:0.002").input}, n, 1);
+  std::vector<fb::FieldTexts> inputs;
+  for (const auto& s : samples) inputs.push_back(s.texts);
+  fb::StudySettings settings{2, {}, false, nullptr};
+  settings.keepSteps = true;
+  const auto records = fb::runStudy(inputs, settings);
+  std::vector<std::vector<fb::StepResult>> curves;
+  for (const auto& r : records) {
+    ASSERT_EQ(r.outcome.status, fb::RunStatus::finished) << r.outcome.message;
+    curves.push_back(r.steps);
+  }
+  const fb::Band band = fb::scatterBand(curves, 20);
+  const auto atMean = runOf({{fb::Field::Vf, "0.02"}});
+  const double peak = fb::curveMetrics(atMean.steps).peak.sigma;
+  // The stress grows with Vf, so the mean curve can differ from the run at
+  // the mean by the error of the samples' mean Vf: at most the coefficient of
+  // variation over sqrt(n) of plain sampling, 1.8 % here; the hypercube does better.
+  const double tolerance = 0.1 / std::sqrt(double(n)) * peak;
+  double largest = 0;
+  for (std::size_t k = 0; k < band.Wcr.size(); ++k)
+    largest = std::max(largest, std::abs(band.sigma[k].mean - fb::stressAt(atMean.steps, band.Wcr[k]).value_or(0)));
+  EXPECT_LT(largest, tolerance);
+  EXPECT_GT(band.sigma[10].sd, 0);
+  EXPECT_LT(band.sigma[10].p05, band.sigma[10].p50);
+  EXPECT_LT(band.sigma[10].p50, band.sigma[10].p95);
+}
+
+class DesignCli : public fbtest::CliFolder {};
+
+TEST_F(DesignCli, a_scatter_writes_its_band_summary_and_plot_and_counts_refused_samples) {
+  const fbtest::Outcome r = run({"--scatter",    "Vf=normal:0.02:0.002",
+                                 "--samples",    "12",
+                                 "--division",   "10",
+                                 "--band",       "band.csv",
+                                 "--plot",       "band.svg",
+                                 "--output-dir", "out",
+                                 "--Km",         "0.3",
+                                 "--Em",         "30",
+                                 "--sigma-fc",   "1.55",
+                                 "--jobs",       "2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("over 12 samples (seed 1): 12 finished, 0 refused"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("PSH energy index J'b/Jtip: mean "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("share meeting both PSH margins (3 and 1.3): "), std::string::npos) << r.out;
+  const auto band = fbtest::lines(fbtest::readFile(at("band.csv")));
+  EXPECT_EQ(band.size(), 22u);
+  const auto summary = fbtest::lines(fbtest::readFile(at("out/summary.csv")));
+  ASSERT_EQ(summary.size(), 13u);
+  EXPECT_EQ(summary[0].rfind("Vf,data file,status,", 0), 0u) << summary[0];
+  EXPECT_NE(summary[1].find("sample-0001.p-d,finished,"), std::string::npos) << summary[1];
+  EXPECT_TRUE(std::filesystem::exists(at("out/sample-0012.p-d")));
+  // What standard output says of the samples is what their rows say.
+  double peakSum = 0;
+  int meets = 0;
+  for (std::size_t i = 1; i < summary.size(); ++i) {
+    double peak = 0;
+    ASSERT_EQ(std::sscanf(summary[i].c_str(), "%*[^,],%*[^,],finished,%*[^,],%lf", &peak), 1) << summary[i];
+    peakSum += peak;
+    meets += summary[i].ends_with(",yes");
+  }
+  double printedMean = 0;
+  const auto peakLine = r.out.find("peak stress sigma0 (MPa): mean ");
+  ASSERT_NE(peakLine, std::string::npos);
+  ASSERT_EQ(std::sscanf(r.out.c_str() + peakLine, "peak stress sigma0 (MPa): mean %lf", &printedMean), 1);
+  EXPECT_NEAR(printedMean, peakSum / 12, 5e-5);
+  EXPECT_GT(meets, 0);
+  EXPECT_LT(meets, 12);
+  EXPECT_NE(r.out.find("(" + std::to_string(meets) + " of 12 finished samples)"), std::string::npos) << r.out;
+  EXPECT_NE(fbtest::readFile(at("band.svg")).find("5 to 95 % of 12 samples"), std::string::npos);
+
+  // Negative volume fractions are refused samples, not a failed scatter.
+  const fbtest::Outcome some = run({"--scatter", "Vf=normal:0.002:0.004", "--samples", "10", "--division", "4"});
+  EXPECT_EQ(some.status, 0) << some.err;
+  int finished = -1, refused = -1;
+  const auto counts = some.out.find("(seed 1): ");
+  ASSERT_NE(counts, std::string::npos) << some.out;
+  ASSERT_EQ(std::sscanf(some.out.c_str() + counts, "(seed 1): %d finished, %d refused", &finished, &refused), 2);
+  EXPECT_EQ(finished + refused, 10);
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(finished, 0);
+  EXPECT_NE(some.out.find("the first: Vf=-"), std::string::npos) << some.out;
+  const fbtest::Outcome none = run({"--scatter", "Vf=uniform:-2:-1", "--samples", "3", "--band", "none.csv"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(at("none.csv")));
+}
+
+TEST_F(DesignCli, a_design_map_draws_the_indices_of_a_two_input_sweep) {
+  const fbtest::Outcome r =
+      run({"--sweep", "Vf=0.01:0.03:3", "--sweep", "fp0=0.3:0.7:3", "--division", "6", "--map", "energy-index",
+           "--Jtip", "2", "--sigma-fc", "1", "--plot", "map.svg", "--output-dir", "out"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string svg = fbtest::readFile(at("map.svg"));
+  for (const char* text : {"PSH energy index J'b/Jtip; contour at 3", "Vf, fiber volume fraction",
+                           "↑ fp0, snubbing coefficient for pullout load"})
+    EXPECT_NE(svg.find(text), std::string::npos) << text;
+  EXPECT_TRUE(fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",yes") ||
+              fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",no"));
+
+  // The cells come first, one polyline each, across then up: the peak stress
+  // grows with Vf, so the darkest cell is in the first column and the brightest in the last.
+  const fbtest::Outcome peak = run({"--sweep", "Vf=0.01:0.03:3", "--sweep", "fp0=0.3:0.7:3", "--division", "6", "--map",
+                                    "peak-stress", "--plot", "peak.svg", "--output-dir", "peak"});
+  ASSERT_EQ(peak.status, 0) << peak.err;
+  const std::string cells = fbtest::readFile(at("peak.svg"));
+  std::vector<std::string> strokes;
+  for (auto at = cells.find("<polyline"); at != std::string::npos && strokes.size() < 9;
+       at = cells.find("<polyline", at + 1))
+    strokes.push_back(cells.substr(cells.find("stroke=\"", at) + 8, 7));
+  ASSERT_EQ(strokes.size(), 9u);
+  const auto darkest = std::find(strokes.begin(), strokes.end(), "#440154") - strokes.begin();
+  const auto brightest = std::find(strokes.begin(), strokes.end(), "#fde725") - strokes.begin();
+  EXPECT_LT(darkest, 3) << cells.substr(0, 2000);
+  EXPECT_GE(brightest, 6);
+  EXPECT_LT(brightest, 9);
+}
+
+TEST_F(DesignCli, a_fit_reports_the_indices_of_its_fitted_run) {
+  fbtest::writeFile(at("m.csv"), "0.1,1\n0.3,2\n0.5,1.5\n1,1\n");
+  const fbtest::Outcome r = run({"--measured", "m.csv", "--fit", "A=1:3", "--fit-starts", "1", "--division", "4",
+                                 "--jobs", "1", "--Jtip", "5", "--sigma-fc", "1", "-o", "fitted.p-d"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto line = r.out.find("design of the fitted run: sigma0 ");
+  ASSERT_NE(line, std::string::npos) << r.out;
+  // The indices are those of the fitted run that -o wrote: its peak over sigma_fc of 1 MPa.
+  double sigma0 = 0, strength = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str() + line, "design of the fitted run: sigma0 %lf", &sigma0), 1);
+  const auto index = r.out.find("strength index ", line);
+  ASSERT_EQ(std::sscanf(r.out.c_str() + index, "strength index %lf", &strength), 1);
+  EXPECT_NEAR(strength, sigma0, 1e-3);
+  EXPECT_GT(sigma0, 0.5);
+}
+
+TEST_F(DesignCli, the_matrix_changes_neither_the_data_file_nor_the_saved_inputs) {
+  const fbtest::Outcome with = run({"-o", "with.p-d", "--division", "6", "--Km", "0.4", "--Em", "20", "--sigma-fc",
+                                    "1.5", "--save-inputs", "with.inputs"});
+  const fbtest::Outcome without = run({"-o", "without.p-d", "--division", "6", "--save-inputs", "without.inputs"});
+  ASSERT_EQ(with.status, 0) << with.err;
+  ASSERT_EQ(without.status, 0) << without.err;
+  EXPECT_EQ(fbtest::withoutClockLine(fbtest::readFile(at("with.p-d"))),
+            fbtest::withoutClockLine(fbtest::readFile(at("without.p-d"))));
+  EXPECT_EQ(fbtest::readFile(at("with.inputs")), fbtest::readFile(at("without.inputs")));
+  EXPECT_NE(with.out.find(", PSH energy index "), std::string::npos) << with.out;
+}
+
+TEST_F(DesignCli, wrong_design_options_are_usage_errors_that_name_the_option) {
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"-o", "x.p-d", "--Jtip", "5"}, "need --sigma-fc"},
+      {{"-o", "x.p-d", "--sigma-fc", "2"}, "need --Jtip (or --Km with --Em)"},
+      {{"-o", "x.p-d", "--Km", "0.5", "--sigma-fc", "2"}, "--Km and --Em go together"},
+      {{"-o", "x.p-d", "--Jtip", "5", "--Km", "0.5", "--Em", "20", "--sigma-fc", "2"}, "not both"},
+      {{"-o", "x.p-d", "--Jtip", "-5", "--sigma-fc", "2"}, "--Jtip \"-5\": must be a positive number"},
+      {{"-o", "x.p-d", "--Jtip", "5", "--sigma-fc", "2x"}, "--sigma-fc \"2x\": must be a positive number"},
+      {{"-o", "x.p-d", "--Jtip", "5", "--sigma-fc", "2", "--psh-margins", "3"}, "--psh-margins \"3\": give two"},
+      {{"-o", "x.p-d", "--psh-margins", "3,1.3"}, "--psh-margins goes with the matrix"},
+      {{"--sweep", "Vf=0.01,0.02", "--output-dir", "o", "--map", "peak-stress", "--plot", "m.svg"},
+       "give exactly two --sweep options"},
+      {{"--sweep", "Vf=0.01,0.02", "--sweep", "fp0=0.4,0.5", "--output-dir", "o", "--map", "peak-stress"},
+       "--map draws into the file of --plot"},
+      {{"--sweep", "Vf=0.01,0.02", "--sweep", "fp0=0.4,0.5", "--output-dir", "o", "--map", "height", "--plot", "m.svg"},
+       "--map \"height\": not a metric"},
+      {{"--sweep", "Vf=0.01,0.02", "--sweep", "fp0=0.4,0.5", "--output-dir", "o", "--map", "energy-index", "--plot",
+        "m.svg"},
+       "--map energy-index needs the matrix"},
+      {{"-o", "x.p-d", "--map-level", "3"}, "--map-level goes with --map"},
+      {{"--scatter", "Vf=normal:0.02"}, "--scatter \"Vf=normal:0.02\": expected"},
+      {{"--scatter", "Vf=normal:0.02:0.002", "--samples", "0"}, "--samples \"0\": must be a whole number"},
+      {{"--scatter", "Vf=normal:0.02:0.002", "--scatter", "Vf=uniform:0:1"}, "Vf is scattered twice"},
+      {{"--scatter", "Vf=normal:0.02:0.002", "-o", "x.p-d"}, "-o names a single run's file"},
+      {{"--scatter", "Vf=normal:0.02:0.002", "--sweep", "fp0=0.4,0.5"}, "--scatter goes without --sweep"},
+      {{"-o", "x.p-d", "--band", "b.csv"}, "--samples and --band go with --scatter"},
+      {{"--scatter", "Vf=normal:0.02:0.002", "--band", "b.csv", "--plot", "b.csv"}, "a plot file must end in"},
+  };
+  for (const auto& c : cases) {
+    const fbtest::Outcome r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.says << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace
