@@ -17,7 +17,8 @@ namespace fb {
 /// the width at half the peak, the fit to the measured curve, and the data file.
 std::string summaryLine(const RunSummary& summary, const RunMetrics& metrics, bool measuredGiven);
 
-/// The rows of a run as CSV, for tools that do not read fixed columns.
+/// The rows of a run as CSV, for tools that do not read fixed columns; a value
+/// that is no finite number is left empty, never "nan".
 std::string rowsCsv(std::span<const StepResult> steps);
 
 /// summary.csv of a study: per run in grid order the varied inputs, the data
