@@ -95,7 +95,8 @@ class Evaluator {
     for (std::size_t k = 0; k < texts_.size(); ++k) {
       FieldTexts texts = texts_[k];
       for (std::size_t j = 0; j < n; ++j) texts[settings_.free[j].field] = free[j];
-      const CurveRunner::Curve curve = runner_.run(texts, widest_[k]);
+      // A stop cuts the run short: the trial then has no objective and cannot win.
+      const CurveRunner::Curve curve = runner_.run(texts, widest_[k], settings_.stop);
       ++runs_;
       const std::string who = texts_.size() > 1 ? settings_.specimens[k].name + ": " : "";
       if (curve.refusal) {
