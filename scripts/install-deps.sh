@@ -13,6 +13,8 @@ packages=(
   libnlopt-cxx-dev libeigen3-dev
   # the Python module, for Debian's python3, and its tests (a local Dask cluster)
   python3-dev pybind11-dev python3-numpy python3-pytest python3-distributed
+  # to_frame's DataFrames, tested; the module itself runs without pandas
+  python3-pandas
   # the man pages, made at build time from each program's --help
   help2man
   # the tests of the bash completion and of the scalable icon
