@@ -241,8 +241,11 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
     given = [_inputs.given_texts(r, {}) for r in runs]
     if jobs is not None:
         jobs = _inputs.whole("jobs", jobs, 1)
-    if timeout is not None and _inputs.real("timeout", timeout) <= 0:
-        raise ValueError(f"timeout: must be positive, got {timeout}")
+    if timeout is not None:
+        if client is None:
+            raise TypeError("timeout: only a study on a cluster (client=...) takes one; Ctrl-C stops a local study")
+        if _inputs.real("timeout", timeout) <= 0:
+            raise ValueError(f"timeout: must be positive, got {timeout}")
     defaults = _inputs.defaults()
     try:
         results = _study.run_all(given, jobs, client, keep_rows, progress, timeout)

@@ -32,6 +32,7 @@ def same_rows(a, b):
     (lambda: fiberbridge.grid(Vf=0.01), TypeError),
     (lambda: fiberbridge.study([{}], jobs=1.5), TypeError),
     (lambda: fiberbridge.study([{}], jobs=0), ValueError),
+    (lambda: fiberbridge.study([{}], timeout=5), TypeError),
     (lambda: fiberbridge.fit([0.1], [1.0], free={"A": ("1", 8)}), TypeError),
     (lambda: fiberbridge.fit([0.1], [1.0], free={"A": (1, 8)}, starts=2.5), TypeError),
     (lambda: fiberbridge.run(["Vf", 0.01]), TypeError),
