@@ -6,7 +6,8 @@ import math
 import numbers
 import os
 from collections import namedtuple
-from typing import Any, Iterable, Mapping, Optional
+from collections.abc import Iterable, Mapping
+from typing import Any, Optional
 
 from . import _native
 
