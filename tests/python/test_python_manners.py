@@ -72,6 +72,10 @@ def test_a_refusal_names_one_field_pickles_whole_and_keeps_the_command_lines_mes
                                                                                                     e.reason)
     cli = subprocess.run([CLI, "-o", os.devnull, "--A", "1e30", "--B", "30"], capture_output=True, text=True)
     assert cli.stderr == f"fiberbridge-cli: {e.reason}\n"
+    # A fit that no start can run names the field too.
+    with pytest.raises(fiberbridge.InputRefused) as refused:
+        fiberbridge.fit([0.1, 0.2], [1.0, 1.0], free={"A": (1, 8)}, base={"kxy": 0, "division": 4}, starts=1)
+    assert refused.value.field == "kxy"
     # A refused run of a study keeps its refusal through a pickle too.
     refused_run = fiberbridge.study([{"fp0": 1e30, "fp1": 1e30}])[0]
     assert pickle.loads(pickle.dumps(refused_run.refusal)).field == "fp0"
