@@ -2,20 +2,15 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "cli/interruptions.h"
 #include "engine/field_table.h"
+#include "output/data_file.h"
 
 namespace fb {
-
-std::string dataFileProblem(int code) {
-  if (code == EWOULDBLOCK) return "another run is writing it";
-  return std::strerror(code);
-}
 
 void printError(std::string_view message) {
   std::fprintf(stderr, "fiberbridge-cli: %.*s\n", static_cast<int>(message.size()), message.data());

@@ -14,9 +14,6 @@ namespace fb {
 /// A message on standard error, after the program's name.
 void printError(std::string_view message);
 
-/// Why a data file could not be opened or written, as the system says it.
-std::string dataFileProblem(int code);
-
 /// The run as the command line shows it: progress on standard error while a
 /// terminal watches, the failure messages on standard error.
 class TerminalView : public RunView {

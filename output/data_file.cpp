@@ -5,17 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <functional>
+#include <regex>
 
+#include "engine/field_table.h"
 #include "engine/number_format.h"
+#include "engine/number_text.h"
 
 namespace fb {
 namespace {
-
-// The Greek letters of the header in code page 932.
-constexpr const char* kDelta = "\x83\xC2";
-constexpr const char* kSigma = "\x83\xD0";
 
 constexpr std::size_t kZoneWidth = 14;
 
@@ -33,23 +35,174 @@ Timestamp Timestamp::now() {
   return {local.tm_hour, local.tm_min, local.tm_sec, local.tm_mon + 1, local.tm_mday, local.tm_year + 1900};
 }
 
+namespace {
+
+// The header as written and as read back: {slot}s hold values in their
+// general text, and a [group] is left out when a slot in it has no value.
+constexpr std::string_view kHeaderTemplates[] = {
+    "Bridging Law (Tri-linear) calculated at {time} on {date}, Function lb model (P and \x83\xC2)",
+    "  Sectional area of matrix (mm2)={Am},  Fiber volume fraction={Vf},  Fiber effective strength (MPa)="
+    "{ruptureStrength}",
+    "    Af(mm2)={Af}, Lf(mm)={Lf},  Snubbing coef.={fp0}[+{fp1}*lb], {fd0}+{fd1}*lb, Strength degr.="
+    "{strengthReduction}",
+    "  Orientation intensity, X-Y={kxy}, Z-X={kzx},  Principal orientation angle, X-Y={thetaRxy}, Z-X={thetaRzx}",
+    "  Crack angle, X-Y={crackAngleXY}, Z-X={crackAngleZX}, Total fiber = {totalFiber}, Coefficient of fiber Number = "
+    "{fiberNumberCoefficient}",
+    " Step          Wcr(mm)      P(N)          \x83\xD0(MPa)       Effective fiber ratio",
+};
+
+// A template's parts in order: literal texts, slots and group bounds.
+struct TemplatePart {
+  enum Kind { text, slot, groupStart, groupEnd } kind;
+  std::string_view value;
+};
+
+std::vector<TemplatePart> templateParts(std::string_view t) {
+  std::vector<TemplatePart> parts;
+  while (!t.empty()) {
+    if (t.front() == '[' || t.front() == ']') {
+      parts.push_back({t.front() == '[' ? TemplatePart::groupStart : TemplatePart::groupEnd, {}});
+      t.remove_prefix(1);
+    } else if (t.front() == '{') {
+      const std::size_t end = t.find('}');
+      parts.push_back({TemplatePart::slot, t.substr(1, end - 1)});
+      t.remove_prefix(end + 1);
+    } else {
+      const std::size_t end = std::min(t.find_first_of("[]{"), t.size());
+      parts.push_back({TemplatePart::text, t.substr(0, end)});
+      t.remove_prefix(end);
+    }
+  }
+  return parts;
+}
+
+std::string fillTemplate(std::string_view t, const std::function<std::optional<std::string>(std::string_view)>& value) {
+  std::string line, group;
+  bool inGroup = false, groupWhole = true;
+  for (const TemplatePart& part : templateParts(t)) {
+    std::string& out = inGroup ? group : line;
+    switch (part.kind) {
+      case TemplatePart::text:
+        out += part.value;
+        break;
+      case TemplatePart::slot:
+        if (const auto v = value(part.value))
+          out += *v;
+        else
+          groupWhole = false;
+        break;
+      case TemplatePart::groupStart:
+        inGroup = true;
+        groupWhole = true;
+        group.clear();
+        break;
+      case TemplatePart::groupEnd:
+        inGroup = false;
+        if (groupWhole) line += group;
+        break;
+    }
+  }
+  return line;
+}
+
+// The pattern that reads a filled template back, one capture per slot in order.
+std::regex templatePattern(std::string_view t) {
+  std::string pattern;
+  for (const TemplatePart& part : templateParts(t)) {
+    switch (part.kind) {
+      case TemplatePart::text:
+        for (const char c : part.value) {
+          if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) pattern += '\\';
+          pattern += c;
+        }
+        break;
+      case TemplatePart::slot:
+        // A general number ("0.02", "-1.5E-05"); the clock's time and date.
+        pattern += part.value == "time"   ? "([0-9]{2}:[0-9]{2}:[0-9]{2})"
+                   : part.value == "date" ? "([0-9]{2}-[0-9]{2}-[0-9]+)"
+                                          : "(-?[0-9]+(?:\\.[0-9]+)?(?:E[-+][0-9]+)?)";
+        break;
+      case TemplatePart::groupStart:
+        pattern += "(?:";
+        break;
+      case TemplatePart::groupEnd:
+        pattern += ")?";
+        break;
+    }
+  }
+  return std::regex(pattern);
+}
+
+}  // namespace
+
 std::array<std::string, 6> headerLines(const ParameterSet& p, const RunConstants& k, const Timestamp& t) {
-  const auto G = [](float v) { return formatGeneral(v); };
   const std::string time = twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
   const std::string date = twoDigits(t.month) + "-" + twoDigits(t.day) + "-" + std::to_string(t.year);
-  const std::string loadSnubbing = p.fp1 < 0 ? G(p.fp0) + ", " : G(p.fp0) + "+" + G(p.fp1) + "*lb, ";
-  return {
-      "Bridging Law (Tri-linear) calculated at " + time + " on " + date + ", Function lb model (P and " + kDelta + ")",
-      "  Sectional area of matrix (mm2)=" + G(p.Am) + ",  Fiber volume fraction=" + G(p.Vf) +
-          ",  Fiber effective strength (MPa)=" + G(p.ruptureStrength),
-      "    Af(mm2)=" + G(p.Af) + ", Lf(mm)=" + G(p.Lf) + ",  Snubbing coef.=" + loadSnubbing + G(p.fd0) + "+" +
-          G(p.fd1) + "*lb, Strength degr.=" + G(p.strengthReduction),
-      "  Orientation intensity, X-Y=" + G(p.kxy) + ", Z-X=" + G(p.kzx) +
-          ",  Principal orientation angle, X-Y=" + G(p.thetaRxy) + ", Z-X=" + G(p.thetaRzx),
-      "  Crack angle, X-Y=" + G(p.crackAngleXY) + ", Z-X=" + G(p.crackAngleZX) + ", Total fiber = " + G(k.totalFiber) +
-          ", Coefficient of fiber Number = " + G(k.fiberNumberCoefficient),
-      std::string(" Step          Wcr(mm)      P(N)          ") + kSigma + "(MPa)       Effective fiber ratio",
+  const auto value = [&](std::string_view slot) -> std::optional<std::string> {
+    if (slot == "time") return time;
+    if (slot == "date") return date;
+    if (slot == "totalFiber") return formatGeneral(k.totalFiber);
+    if (slot == "fiberNumberCoefficient") return formatGeneral(k.fiberNumberCoefficient);
+    // A negative fp1 leaves the load snubbing at fp0 alone.
+    if (slot == "fp1" && p.fp1 < 0) return std::nullopt;
+    return formatGeneral(static_cast<float>(numericValue(p, fieldInfo(*fieldByName(slot)))));
   };
+  std::array<std::string, 6> lines;
+  for (std::size_t i = 0; i < lines.size(); ++i) lines[i] = fillTemplate(kHeaderTemplates[i], value);
+  return lines;
+}
+
+DataFileContent parseDataFile(std::string_view text) {
+  DataFileContent out;
+  int lineNumber = 0;
+  const auto fail = [&](const std::string& reason) {
+    out = {};
+    out.error = "line " + std::to_string(lineNumber) + ": " + reason;
+    return out;
+  };
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++lineNumber;
+    if (lineNumber <= 6) {
+      const std::string_view t = kHeaderTemplates[lineNumber - 1];
+      std::match_results<std::string_view::const_iterator> m;
+      if (!std::regex_match(line.begin(), line.end(), m, templatePattern(t)))
+        return fail("not the header line of a FiberBridge data file");
+      std::size_t capture = 1;
+      for (const TemplatePart& part : templateParts(t))
+        if (part.kind == TemplatePart::slot) {
+          if (m[capture].matched) out.header.emplace_back(part.value, m[capture].str());
+          ++capture;
+        }
+      continue;
+    }
+    // A row: the step and four numbers in their print zones.
+    std::vector<std::string_view> items;
+    for (std::size_t at = 0; (at = line.find_first_not_of(' ', at)) != std::string_view::npos;) {
+      const std::size_t stop = std::min(line.find(' ', at), line.size());
+      items.push_back(line.substr(at, stop - at));
+      at = stop;
+    }
+    if (items.size() != 5) return fail("a row holds " + std::to_string(items.size()) + " values, not 5");
+    double values[5];
+    for (std::size_t i = 0; i < 5; ++i) {
+      const auto number = strictNumber(items[i]);
+      if (!number) return fail("\"" + std::string(items[i]) + "\" is not a number");
+      values[i] = *number;
+    }
+    if (values[0] != static_cast<std::int16_t>(values[0])) return fail("the step is not a whole number");
+    out.rows.push_back({static_cast<std::int16_t>(values[0]), values[1], values[2], values[3], values[4]});
+  }
+  if (lineNumber < 6) return fail("the header ends early");
+  return out;
+}
+
+std::string dataFileProblem(int code) {
+  if (code == EWOULDBLOCK) return "another run is writing it";
+  return std::strerror(code);
 }
 
 std::string rowText(const StepResult& r) {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "engine/crack_steps.h"
 #include "engine/parameter_set.h"
@@ -21,6 +24,21 @@ std::array<std::string, 6> headerLines(const ParameterSet& p, const RunConstants
 
 /// One step's row in its 14-character print zones, without its line end.
 std::string rowText(const StepResult& r);
+
+/// A data file read back through the header the writer fills: the header's
+/// values as written, in its order, named by their inputs (Am, Vf, ...) or as
+/// "time", "date", "totalFiber" and "fiberNumberCoefficient", and the rows at
+/// their printed precision. A negative fp1 was not written, so it is absent.
+struct DataFileContent {
+  std::vector<std::pair<std::string, std::string>> header;
+  std::vector<StepResult> rows;
+  std::optional<std::string> error;  // "line N: reason"
+};
+DataFileContent parseDataFile(std::string_view text);
+
+/// Why a data file could not be opened or written, for a person: the
+/// system's reason, or "another run is writing it" for a file a run holds.
+std::string dataFileProblem(int code);
 
 /// Where a run's data file goes, line by line. The run driver writes through
 /// this interface; DiskDataFile is the real file, tests bring their own.

@@ -53,12 +53,18 @@ std::optional<std::string> writeDirectly(const std::string& path, std::string_vi
   return error;
 }
 
+constexpr const char* kNulInName = "a file name cannot hold a NUL character";
+
 }  // namespace
 
 FileContent readTextFile(const std::string& path) {
   FileContent out;
   if (path == "-") {
     if (auto error = readAll(STDIN_FILENO, out.text)) out.error = "standard input: " + *error;
+    return out;
+  }
+  if (path.find('\0') != std::string::npos) {
+    out.error = kNulInName;
     return out;
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -105,6 +111,8 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 std::optional<std::string> writeTextFile(const std::string& path, std::string_view content) {
   if (path.empty()) return std::string("no file name was given");
+  // The system would end the name at the NUL and write another file.
+  if (path.find('\0') != std::string::npos) return std::string(kNulInName);
   const std::string target = followLinks(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;

@@ -1,7 +1,8 @@
 // fiberbridge._native: the engine, the data file, the metrics and the fit for
 // Python. It speaks in plain values (dicts of texts, numpy arrays, tuples) so
 // that results pickle and travel between Dask workers; python/fiberbridge
-// shapes them into the module's classes. The GIL is released while the model runs.
+// shapes them into the module's classes. The model runs with the GIL released,
+// watched for Ctrl-C (python/watched_call.h).
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -23,13 +24,16 @@
 #include "engine/inputs.h"
 #include "engine/number_reader.h"
 #include "engine/number_text.h"
+#include "engine/version.h"
 #include "output/data_file.h"
 #include "output/text_file.h"
+#include "python/watched_call.h"
 #include "run/calculator.h"
 #include "run/curve_runner.h"
 #include "study/calibration.h"
 #include "study/design_indices.h"
 #include "study/fit_report.h"
+#include "study/input_set.h"
 #include "study/metrics.h"
 #include "study/scatter.h"
 #include "study/summaries.h"
@@ -58,9 +62,15 @@ CurveRunner& threadRunner() {
   return runner;
 }
 
-// A whole run: no crack width stops it.
-CurveRunner::Curve calculate(CurveRunner& runner, const FieldTexts& texts) {
-  return runner.run(texts, std::numeric_limits<double>::infinity());
+// A whole run: no crack width stops it, only the watch.
+CurveRunner::Curve calculate(CurveRunner& runner, const FieldTexts& texts, const Watch& watch) {
+  return runner.run(texts, std::numeric_limits<double>::infinity(), watch.stop());
+}
+
+// A refusal as Python raises it: the one input to change, and the message.
+py::object refusalOf(const std::optional<Refusal>& refusal) {
+  if (!refusal) return py::none();
+  return py::make_tuple(std::string(fieldToChange(*refusal)), refusal->message);
 }
 
 py::array_t<double> column(const std::vector<StepResult>& steps, double StepResult::*member) {
@@ -70,19 +80,19 @@ py::array_t<double> column(const std::vector<StepResult>& steps, double StepResu
   return a;
 }
 
-py::dict toPython(const CurveRunner::Curve& o) {
-  py::dict d;
-  d["refusal"] = o.refusal ? py::object(py::make_tuple(o.refusal->field, o.refusal->message)) : py::object(py::none());
-  d["warnings"] = o.warnings;
-  py::array_t<std::int16_t> step(static_cast<py::ssize_t>(o.steps.size()));
-  for (std::size_t i = 0; i < o.steps.size(); ++i) step.mutable_at(static_cast<py::ssize_t>(i)) = o.steps[i].step;
-  d["step"] = step;
-  d["Wcr"] = column(o.steps, &StepResult::Wcr);
-  d["P"] = column(o.steps, &StepResult::P);
-  d["sigma"] = column(o.steps, &StepResult::sigma);
-  d["ratio"] = column(o.steps, &StepResult::effectiveFiberRatio);
-  if (!o.refusal && !o.steps.empty()) {
-    const CurveMetrics m = curveMetrics(o.steps);
+// The rows as numpy arrays, and the figures of the curve they draw.
+void putRows(py::dict& d, const std::vector<StepResult>& steps, bool keepRows) {
+  if (keepRows) {
+    py::array_t<std::int16_t> step(static_cast<py::ssize_t>(steps.size()));
+    for (std::size_t i = 0; i < steps.size(); ++i) step.mutable_at(static_cast<py::ssize_t>(i)) = steps[i].step;
+    d["step"] = step;
+    d["Wcr"] = column(steps, &StepResult::Wcr);
+    d["P"] = column(steps, &StepResult::P);
+    d["sigma"] = column(steps, &StepResult::sigma);
+    d["ratio"] = column(steps, &StepResult::effectiveFiberRatio);
+  }
+  if (!steps.empty()) {
+    const CurveMetrics m = curveMetrics(steps);
     d["peak_force"] = m.peak.P / 1000;
     d["peak_stress"] = m.peak.sigma;
     d["peak_width"] = m.peak.Wcr;
@@ -90,6 +100,13 @@ py::dict toPython(const CurveRunner::Curve& o) {
     d["half_peak_width"] = m.halfPeakWcr ? py::object(py::float_(*m.halfPeakWcr)) : py::object(py::none());
     d["complementary_energy"] = m.complementaryEnergy;
   }
+}
+
+py::dict toPython(const CurveRunner::Curve& o, bool keepRows = true) {
+  py::dict d;
+  d["refusal"] = refusalOf(o.refusal);
+  d["warnings"] = o.warnings;
+  putRows(d, o.refusal ? std::vector<StepResult>{} : o.steps, keepRows);
   return d;
 }
 
@@ -97,6 +114,18 @@ py::array_t<double> array(const std::vector<double>& values) {
   py::array_t<double> a(static_cast<py::ssize_t>(values.size()));
   std::copy(values.begin(), values.end(), a.mutable_data());
   return a;
+}
+
+[[noreturn]] void raise(PyObject* type, const std::string& message) {
+  PyErr_SetString(type, message.c_str());
+  throw py::error_already_set();
+}
+
+// The file's text, or OSError with the path and the system's reason.
+std::string readWhole(const std::string& path) {
+  FileContent file = readTextFile(path);
+  if (file.error) raise(PyExc_OSError, *file.error);
+  return std::move(file.text);
 }
 
 std::vector<StepResult> stepsOf(const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr,
@@ -149,30 +178,30 @@ PYBIND11_MODULE(_native, m) {
     return out;
   });
 
+  m.attr("version") = std::string(kVersion);
+
   m.def("run", [](const TextMap& given) {
     const FieldTexts texts = textsOf(given);
-    CurveRunner::Curve o;
-    {
-      py::gil_scoped_release free;
-      o = calculate(threadRunner(), texts);
-    }
-    return toPython(o);
+    CurveRunner& runner = threadRunner();
+    return toPython(watchedCall([&](const Watch& watch) { return calculate(runner, texts, watch); }));
   });
 
-  // Runs one after another on this thread, or on `jobs` threads with a calculator each.
-  // A run that throws (no memory for a class table) stops the study; the
-  // exception comes back here and Python sees it, with the run it stopped.
+  // Runs one after another, or on `jobs` threads with a runner each, and
+  // hands each run to `on_ended(index, run)` as it ends (or, without
+  // on_ended, gives them all in input order). Ctrl-C stops the runs in
+  // flight; those that finished before have been handed on. A run that
+  // throws (no memory for a class table) stops the study; the exception
+  // comes back here and Python sees it, with the run it stopped.
   m.def(
       "run_many",
-      [](const std::vector<TextMap>& given, std::optional<unsigned> jobs) {
-        std::vector<FieldTexts> texts;
-        for (const TextMap& g : given) texts.push_back(textsOf(g));
-        std::vector<CurveRunner::Curve> outcomes(texts.size());
+      [](const std::vector<TextMap>& given, std::optional<unsigned> jobs, const py::object& onEnded,
+         bool keepRows) -> py::object {
         std::mutex mutex;
-        std::exception_ptr failure;  // the first, under `mutex`
+        std::vector<std::pair<std::size_t, CurveRunner::Curve>> ended;  // not yet handed on, under `mutex`
+        std::exception_ptr failure;                                     // the first, under `mutex`
         std::size_t failedRun = 0;
-        {
-          py::gil_scoped_release free;
+        CurveRunner& callersRunner = threadRunner();
+        const auto study = [&](Watch& watch) {
           std::atomic<std::size_t> next{0};
           const auto fail = [&](std::size_t run) {
             std::lock_guard lock(mutex);
@@ -180,20 +209,28 @@ PYBIND11_MODULE(_native, m) {
               failure = std::current_exception();
               failedRun = run;
             }
-            next = texts.size();  // the others take no further run
+            next = given.size();  // the others take no further run
           };
           // Whatever a worker throws is kept for the caller: an exception
           // leaving a thread would end the interpreter.
           const auto worker = [&](CurveRunner& runner) {
-            std::size_t i = texts.size();
+            std::size_t i = given.size();
             try {
-              while ((i = next.fetch_add(1)) < texts.size()) outcomes[i] = calculate(runner, texts[i]);
+              while (!watch.stopped() && (i = next.fetch_add(1)) < given.size()) {
+                CurveRunner::Curve curve = calculate(runner, textsOf(given[i]), watch);
+                if (watch.stopped()) break;  // cut short: not a result
+                {
+                  std::lock_guard lock(mutex);
+                  ended.emplace_back(i, std::move(curve));
+                }
+                watch.nudge();
+              }
             } catch (...) {
               fail(i);
             }
           };
           const unsigned threads =
-              std::max(1u, std::min<unsigned>(jobsOr(jobs), std::max<std::size_t>(texts.size(), 1)));
+              std::max(1u, std::min<unsigned>(jobsOr(jobs), std::max<std::size_t>(given.size(), 1)));
           std::vector<std::jthread> pool;
           // The workers share the jobs' threads; each builds its tables on its share of them.
           const unsigned share = std::max(1u, jobsOr(jobs) / threads);
@@ -204,7 +241,7 @@ PYBIND11_MODULE(_native, m) {
                   CurveRunner runner(share);
                   worker(runner);
                 } catch (...) {
-                  fail(texts.size());
+                  fail(given.size());
                 }
               });
             } catch (const std::system_error&) {
@@ -212,35 +249,49 @@ PYBIND11_MODULE(_native, m) {
             }
           }
           if (pool.empty()) {
-            try {
-              if (jobs) {
-                CurveRunner runner(*jobs);
-                worker(runner);
-              } else {
-                worker(threadRunner());
-              }
-            } catch (...) {
-              fail(texts.size());
+            if (jobs) {
+              CurveRunner runner(*jobs);  // jobs=1 means one thread, also for the table
+              worker(runner);
+            } else {
+              worker(callersRunner);
             }
           }
-        }
+          return true;
+        };
+
+        py::list all;
+        if (onEnded.is_none())
+          for (std::size_t i = 0; i < given.size(); ++i) all.append(py::none());
+        const auto handOn = [&] {
+          std::vector<std::pair<std::size_t, CurveRunner::Curve>> batch;
+          {
+            std::lock_guard lock(mutex);
+            batch.swap(ended);
+          }
+          for (const auto& [i, curve] : batch) {
+            py::dict run = toPython(curve, keepRows);
+            if (onEnded.is_none())
+              all[i] = run;
+            else
+              onEnded(i, run);
+          }
+        };
+        watchedCall(study, handOn);
+
         if (failure) {
           const std::string run =
-              failedRun < texts.size() ? "the run at index " + std::to_string(failedRun) : "a worker";
+              failedRun < given.size() ? "the run at index " + std::to_string(failedRun) : "a worker";
           try {
             std::rethrow_exception(failure);
           } catch (const std::bad_alloc&) {
-            PyErr_SetString(PyExc_MemoryError, ("not enough memory for " + run + " of the study").c_str());
-            throw py::error_already_set();
+            raise(PyExc_MemoryError, "not enough memory for " + run + " of the study");
           } catch (const std::exception& e) {
             throw std::runtime_error(run + " of the study failed: " + e.what());
           }
         }
-        py::list out;
-        for (const CurveRunner::Curve& o : outcomes) out.append(toPython(o));
-        return out;
+        return onEnded.is_none() ? py::object(all) : py::object(py::none());
       },
-      py::arg("texts"), py::arg("jobs") = py::none());
+      py::arg("texts"), py::arg("jobs") = py::none(), py::arg("on_ended") = py::none(), py::arg("keep_rows") = true);
 
   // The study library's grid: its order, its limit on runs and its check
   // that no two runs share a file name. Gives each run's picks of the values.
@@ -261,16 +312,34 @@ PYBIND11_MODULE(_native, m) {
 
   // Through the run driver, as every data file is written: the same run again
   // gives the same rows, bit for bit.
-  m.def("write_data_file", [](const TextMap& given, const std::string& path) {
+  // None, or (field to change, refusal message) or (error number, reason).
+  m.def("write_data_file", [](const TextMap& given, const std::string& path) -> py::object {
     FieldTexts texts = textsOf(given);
     texts[Field::dataFile] = path;
-    std::optional<std::string> error;
-    {
-      py::gil_scoped_release free;
-      CurveRunner runner;
-      error = runner.writeDataFile(texts);
-    }
-    return error;
+    const auto failure =
+        watchedCall([&](const Watch& watch) { return CurveRunner().writeDataFile(texts, watch.stop()); });
+    if (!failure) return py::none();
+    if (failure->refusal) return refusalOf(failure->refusal);
+    return py::make_tuple(failure->code, failure->reason);
+  });
+
+  // A data file read back: the header's values as written and the rows, with their figures.
+  m.def("read_data_file", [](const std::string& path) {
+    const DataFileContent content = parseDataFile(readWhole(path));
+    if (content.error) raise(PyExc_ValueError, path + ":" + content.error->substr(content.error->find(' ') + 1));
+    py::dict d;
+    d["header"] = content.header;
+    putRows(d, content.rows, true);
+    return d;
+  });
+
+  // An input set's (name, text) pairs in the order of the file.
+  m.def("read_inputs", [](const std::string& path) {
+    const InputSet set = parseInputSet(readWhole(path), path);
+    if (set.error) raise(PyExc_ValueError, *set.error);
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& [field, text] : set.values) out.emplace_back(fieldInfo(field).name, text);
+    return out;
   });
 
   m.def("to_csv",
@@ -380,11 +449,11 @@ PYBIND11_MODULE(_native, m) {
         s.seed = seed;
         s.jobs = jobsOr(jobs);
         if (const auto problem = checkFitSettings(s)) throw py::value_error(*problem);
-        FitResult r;
-        {
-          py::gil_scoped_release free;
-          r = fitMeasuredCurves(s);
-        }
+        const FitResult r = watchedCall([&](const Watch& watch) {
+          FitSettings watched = s;
+          watched.stop = watch.stop();
+          return fitMeasuredCurves(watched);
+        });
         py::dict d;
         py::dict values, errors, intervals;
         std::vector<std::string> names;
@@ -410,7 +479,7 @@ PYBIND11_MODULE(_native, m) {
         d["runs"] = r.runs;
         d["seconds"] = r.seconds;
         d["report"] = r.inputs.empty() ? std::string() : fitReportJson(s, r);
-        d["refusal"] = r.refusal ? py::object(py::str(r.refusal->message)) : py::object(py::none());
+        d["refusal"] = refusalOf(r.refusal);
         TextMap texts;
         for (const FieldInfo& info : kFields)
           if (info.isNumber()) texts[std::string(info.name)] = r.texts[info.field];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,12 +27,24 @@ class CurveRunner {
   /// `threads` build the table and step (0: one per allotted CPU).
   explicit CurveRunner(unsigned threads = 0) : calculator_(threads) {}
 
-  /// The curve of the inputs in `texts` (the data file's name aside) up to `width` (mm).
-  Curve run(const FieldTexts& texts, double width);
+  /// The curve of the inputs in `texts` (the data file's name aside) up to
+  /// `width` (mm). Once `stop` is set the run ends at its next yield, its
+  /// steps so far kept.
+  Curve run(const FieldTexts& texts, double width, const std::atomic<bool>* stop = nullptr);
+
+  /// Why a data file was not written whole: inputs the model refused, or a
+  /// failure of the file with the system's error number (0 when it has
+  /// none, as for a step that is no number) and the reason.
+  struct FileFailure {
+    std::optional<Refusal> refusal;
+    int code = 0;
+    std::string reason;
+  };
 
   /// The whole run of `texts` into its data file, texts[Field::dataFile],
-  /// as a single run writes it, without a display; the reason when it fails.
-  std::optional<std::string> writeDataFile(const FieldTexts& texts);
+  /// as a single run writes it, without a display. A stopped run keeps the
+  /// rows it wrote and says so.
+  std::optional<FileFailure> writeDataFile(const FieldTexts& texts, const std::atomic<bool>* stop = nullptr);
 
  private:
   Calculator calculator_;

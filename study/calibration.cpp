@@ -64,6 +64,7 @@ struct Trial {
   std::optional<double> objective;  // sum of squares, or chi-square; empty when refused
   double rms = 0;
   std::string note;
+  std::string refusedField;  // the input a refusal names, when the model refused
 };
 
 // Runs the model for values of the free inputs, on every specimen; one per
@@ -95,11 +96,13 @@ class Evaluator {
     for (std::size_t k = 0; k < texts_.size(); ++k) {
       FieldTexts texts = texts_[k];
       for (std::size_t j = 0; j < n; ++j) texts[settings_.free[j].field] = free[j];
-      const CurveRunner::Curve curve = runner_.run(texts, widest_[k]);
+      // A stop cuts the run short: the trial then has no objective and cannot win.
+      const CurveRunner::Curve curve = runner_.run(texts, widest_[k], settings_.stop);
       ++runs_;
       const std::string who = texts_.size() > 1 ? settings_.specimens[k].name + ": " : "";
       if (curve.refusal) {
         t.note = who + curve.refusal->message;
+        t.refusedField = curve.refusal->field;
         return t;
       }
       for (const MeasuredPoint& m : settings_.specimens[k].measured) {
@@ -712,7 +715,8 @@ FitResult Fit::run() {
   runTasks(starts_.size(), "search", static_cast<int>(starts_.size()) * evaluationsPerStart(n_) * perRun,
            [&](Evaluator& e, std::size_t i) { search(e, i); });
   for (const Track& t : searches_)
-    if (!result.refusal && t.first && !t.first->objective) result.refusal = Refusal{"", t.first->note};
+    if (!result.refusal && t.first && !t.first->objective)
+      result.refusal = Refusal{t.first->refusedField, t.first->note};
   if (!searches_.empty() && searches_[0].first && searches_[0].first->objective)
     result.rmsBefore = searches_[0].first->rms;
   const auto gather = [&](const std::vector<Track>& tracks) {

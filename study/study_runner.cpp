@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "engine/inputs.h"
+#include "output/data_file.h"
 #include "run/calculator.h"
 
 namespace fb {
@@ -59,6 +60,10 @@ class StudyRunView : public RunView {
   bool yield() override { return !(stop_ && stop_->load(std::memory_order_relaxed)); }
   void showRefusal(const Refusal& refusal) override { record_.outcome.message = refusal.message; }
   void showError(const std::string&, const std::string& text) override { record_.outcome.message = text; }
+  // The data file's path and the system's reason: the window's sentence blames another application.
+  void showOpenFailure(const std::string&, const std::string& path, int code) override {
+    record_.outcome.message = path + ": " + dataFileProblem(code);
+  }
   void showWarning(const std::string& text) override { record_.outcome.warnings.push_back(text); }
   void stepFinished(const StepResult& r) override {
     record_.steps.push_back(r);

@@ -56,8 +56,8 @@ std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredG
 std::string rowsCsv(std::span<const StepResult> steps) {
   std::string out = "step,Wcr (mm),P (N),sigma (MPa),effective fiber ratio\n";
   for (const StepResult& r : steps)
-    out += std::to_string(r.step) + "," + exactText(r.Wcr) + "," + exactText(r.P) + "," + exactText(r.sigma) + "," +
-           exactText(r.effectiveFiberRatio) + "\n";
+    out += std::to_string(r.step) + "," + numberField(r.Wcr) + "," + numberField(r.P) + "," + numberField(r.sigma) +
+           "," + numberField(r.effectiveFiberRatio) + "\n";
   return out;
 }
 

@@ -21,7 +21,8 @@ namespace fb {
 std::string summaryLine(const RunSummary& summary, const RunMetrics& metrics, bool measuredGiven,
                         const std::optional<MatrixProperties>& matrix = std::nullopt);
 
-/// The rows of a run as CSV, for tools that do not read fixed columns.
+/// The rows of a run as CSV, for tools that do not read fixed columns; a value
+/// that is no finite number is left empty, never "nan".
 std::string rowsCsv(std::span<const StepResult> steps);
 
 /// summary.csv of a study: per run in grid order the varied inputs, the data

@@ -286,8 +286,7 @@ void Form1::showRefusal(const Refusal& refusal) {
   fb::showWarning(this, "FiberBridge", QString::fromStdString(refusal.message));
 
   // Put the cursor where the correction goes ("fp0/fp1" points at fp0).
-  const std::string first = refusal.field.substr(0, refusal.field.find('/'));
-  if (const auto field = fieldByName(first); field && !exitRequested_) {
+  if (const auto field = fieldByName(fieldToChange(refusal)); field && !exitRequested_) {
     QLineEdit* b = box(*field);
     b->setFocus(Qt::OtherFocusReason);
     b->selectAll();

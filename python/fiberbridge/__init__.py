@@ -17,134 +17,156 @@ text, and a text is read exactly as the window's box reads it ("12mm" is 12).
     r.psh(Jtip=10, sigma_fc=2.5)                       # strain-hardening indices
     s = fiberbridge.scatter({"division": 30}, n=64, Vf="normal:0.02:0.002")
     s.Wcr, s.p05, s.p50, s.p95, s.metrics["peak_stress"]
+
+    d = fiberbridge.read_data_file("run.p-d")         # a data file's rows and header
+    fiberbridge.to_frame(results)                      # a pandas DataFrame, where pandas is installed
 """
 
-from __future__ import annotations
 
-import itertools
-import json
-import math
-import numbers
-from collections import namedtuple
-from typing import Any, Iterable, Mapping, Optional, Sequence
+import json as _json
+import math as _math
+import numbers as _numbers
+from collections import namedtuple as _namedtuple
+from typing import Any as _Any, Callable as _Callable, Iterable as _Iterable, Mapping as _Mapping, \
+    Optional as _Optional, Sequence as _Sequence
 
-from . import _native
+from . import _inputs, _native, _study, _tables
+from ._inputs import Field
+
+__version__: str = _native.version
 
 __all__ = [
-    "InputRefused", "Field", "Run", "FitResult",
+    "InputRefused", "StudyInterrupted", "StudyTimedOut", "Field", "Run", "DataFile", "FitResult",
     "defaults", "fields", "run", "grid", "study", "fit",
+    "read_data_file", "read_inputs", "read_summary", "to_frame",
     "PshIndices", "PSH_MARGINS", "PSH_MARGINS_SOURCE", "crack_tip_toughness", "ScatterResult", "scatter",
 ]
 
-Field = namedtuple("Field", "name unit precision meaning default")
-Field.__doc__ = "An input: its name, unit, precision (single, int16, double), meaning and default text."
-
-_FIELDS = [Field(*f) for f in _native.fields()]
-_NAMES = {f.name for f in _FIELDS}
-
 
 class InputRefused(ValueError):
-    """The model cannot use these inputs; `field` names the input, `reason` says why."""
+    """The model cannot use these inputs. `field` names the one input to change
+    (of a pair such as fp0/fp1, the first; the reason names both), `reason` is
+    the command line's message. It pickles, so it crosses process pools and Dask."""
 
     def __init__(self, field: str, reason: str):
         super().__init__(reason)
         self.field = field
         self.reason = reason
 
+    def __reduce__(self):
+        return type(self), (self.field, self.reason)
+
+
+class _StudyStopped:
+    # What a study stopped early keeps.
+    def __init__(self, message: str, results: list):
+        super().__init__(message)
+        self.results = results
+        self.done = sum(r is not None for r in results)
+
+    def __reduce__(self):
+        return type(self), (str(self), self.results)
+
+
+class StudyInterrupted(_StudyStopped, KeyboardInterrupt):
+    """Ctrl-C ended a study early. `results` holds a Run for every run that
+    finished before the stop, in input order, and None for those cut short or
+    never started; `done` counts the finished ones."""
+
+
+class StudyTimedOut(_StudyStopped, TimeoutError):
+    """A study on a cluster did not end within its `timeout`; `results` and
+    `done` as for StudyInterrupted."""
+
 
 def fields() -> list[Field]:
     """Every input, in the window's order, from the program's one field table."""
-    return list(_FIELDS)
+    return list(_inputs.FIELDS)
 
 
 def defaults() -> dict[str, str]:
     """The window's default text of every input."""
-    return {f.name: f.default for f in _FIELDS}
+    return _inputs.defaults()
 
 
-def _text(name: str, value: Any) -> str:
-    if isinstance(value, str):
-        return value
-    if isinstance(value, bool) or not isinstance(value, numbers.Real):
-        raise TypeError(f"{name}: expected a number or a text, got {type(value).__name__}")
-    if isinstance(value, numbers.Integral):
-        return str(int(value))
-    value = float(value)
-    if not math.isfinite(value):
-        raise ValueError(f"{name}: {value} is not a finite number")
-    # The shortest text that reads back to the same double, as the command line would be given it.
-    return repr(value)
+class _Curve:
+    """Rows and the figures of the curve they draw, as a run or a data file gives them."""
 
-
-def _texts(inputs: Optional[Mapping[str, Any]], fields: Mapping[str, Any]) -> dict[str, str]:
-    given = dict(inputs or {})
-    given.update(fields)
-    unknown = sorted(set(given) - _NAMES)
-    if unknown:
-        raise TypeError(f"unknown input name(s): {', '.join(unknown)} (see fiberbridge.fields())")
-    texts = defaults()
-    texts.update({name: _text(name, value) for name, value in given.items()})
-    return texts
-
-
-class Run:
-    """One calculation: its rows as numpy arrays and the figures of its curve.
-
-    step, Wcr (mm), P (N), sigma (MPa), ratio (effective fiber ratio): full
-    precision, the values of the command line's --csv. peak_force (kN),
-    peak_stress (MPa), peak_width (mm), energy (N/mm) and half_peak_width (mm,
-    or None): as the command line's summary gives them. peak_stress and
-    peak_width are the sigma0 and delta0 of strain-hardening design, and
-    complementary_energy (J/m2) its J'b; psh() gives the indices. `inputs`
-    holds the texts the run read. A refused run of a study has `refusal` set
-    and no rows.
-    """
+    step: _Any
+    Wcr: _Any
+    P: _Any
+    sigma: _Any
+    ratio: _Any
 
     def __init__(self, inputs: dict[str, str], result: dict):
         self.inputs = inputs
-        refusal = result["refusal"]
-        self.refusal = InputRefused(*refusal) if refusal else None
-        self.warnings = list(result["warnings"])
-        self.step = result["step"]
-        self.Wcr = result["Wcr"]
-        self.P = result["P"]
-        self.sigma = result["sigma"]
-        self.ratio = result["ratio"]
-        self.peak_force = result.get("peak_force")
-        self.peak_stress = result.get("peak_stress")
-        self.peak_width = result.get("peak_width")
-        self.energy = result.get("energy")
-        self.half_peak_width = result.get("half_peak_width")
-        self.complementary_energy = result.get("complementary_energy")
-
-    @property
-    def ok(self) -> bool:
-        return self.refusal is None
+        for name in _tables.COLUMNS:
+            setattr(self, name, result.get(name))
+        for name in _tables.FIGURES:
+            setattr(self, name, result.get(name))
 
     def _rows(self):
+        if self.step is None:
+            raise ValueError("this run kept no rows (keep_rows=False); run it again for them")
         return self.step, self.Wcr, self.P, self.sigma, self.ratio
 
-    def write_data_file(self, path: str) -> None:
-        """The data file, byte for byte as fiberbridge-cli writes it for these inputs (its clock line aside)."""
-        error = _native.write_data_file(self.inputs, str(path))
+    def to_csv(self, path) -> None:
+        """The rows as the command line's --csv writes them; a value that is no finite number is left empty."""
+        error = _native.to_csv(*self._rows(), _inputs.path(path))
         if error:
             raise OSError(error)
 
-    def to_csv(self, path: str) -> None:
-        """The rows as the command line's --csv writes them."""
-        error = _native.to_csv(*self._rows(), str(path))
-        if error:
-            raise OSError(error)
-
-    def rms(self, measured_w: Sequence[float], measured_sigma: Sequence[float]) -> float:
+    def rms(self, measured_w: _Sequence[float], measured_sigma: _Sequence[float]) -> float:
         """RMS difference (MPa) to a measured curve, the computed stress linear between steps."""
         value = _native.rms(*self._rows(), _floats(measured_w), _floats(measured_sigma))
         if value is None:
             raise ValueError("a measured width lies outside this run's crack widths")
         return value
 
-    def psh(self, Jtip: Optional[float] = None, sigma_fc: Optional[float] = None, *,
-            Km: Optional[float] = None, Em: Optional[float] = None,
+    def to_frame(self):
+        """The rows as a pandas DataFrame (step, Wcr, P, sigma, ratio); needs pandas."""
+        return _tables.rows_frame(self)
+
+
+class Run(_Curve):
+    """One calculation: its rows as numpy arrays and the figures of its curve.
+
+    step, Wcr (mm), P (N), sigma (MPa), ratio (effective fiber ratio): full
+    precision, the values of the command line's --csv; None in a study run
+    with keep_rows=False. peak_force (kN), peak_stress (MPa), peak_width (mm),
+    energy (N/mm) and half_peak_width (mm, or None): as the command line's
+    summary gives them. peak_stress and peak_width are the sigma0 and delta0
+    of strain-hardening design, and complementary_energy (J/m2) its J'b;
+    psh() gives the indices. `inputs` holds the texts the run read. A refused
+    run of a study has `refusal` set and no rows.
+    """
+
+    def __init__(self, inputs: dict[str, str], result: dict):
+        super().__init__(inputs, result)
+        refusal = result["refusal"]
+        self.refusal = InputRefused(*refusal) if refusal else None
+        self.warnings = list(result["warnings"])
+
+    @property
+    def ok(self) -> bool:
+        return self.refusal is None
+
+    def write_data_file(self, path) -> None:
+        """The data file, byte for byte as fiberbridge-cli writes it for these inputs (its clock line aside).
+        A file that cannot be written raises OSError (FileNotFoundError, PermissionError, ...) with its path."""
+        name = _inputs.path(path)
+        failure = _native.write_data_file(self.inputs, name)
+        if failure is None:
+            return
+        if isinstance(failure[0], str):
+            raise InputRefused(*failure)
+        code, reason = failure
+        if code:
+            raise OSError(code, reason, name)
+        raise OSError(f"{name}: {reason}")
+
+    def psh(self, Jtip: _Optional[float] = None, sigma_fc: _Optional[float] = None, *,
+            Km: _Optional[float] = None, Em: _Optional[float] = None,
             margins: tuple[float, float] = None) -> "PshIndices":
         """The pseudo strain-hardening indices of this curve against a matrix, as the
         command line's --Jtip (or --Km with --Em), --sigma-fc and --psh-margins give them:
@@ -169,8 +191,15 @@ class Run:
             return f"<fiberbridge.Run refused: {self.refusal.reason}>"
         return f"<fiberbridge.Run {len(self.step)} steps, peak stress {self.peak_stress:.4f} MPa>"
 
+    def __repr__(self) -> str:
+        if self.refusal:
+            return f"<fiberbridge.Run refused: {self.refusal.reason}>"
+        if self.step is None:
+            return f"<fiberbridge.Run without rows, peak stress {self.peak_stress:.4f} MPa>"
+        return f"<fiberbridge.Run {len(self.step)} steps, peak stress {self.peak_stress:.4f} MPa>"
 
-PshIndices = namedtuple("PshIndices", "energy strength meets_margins")
+
+PshIndices = _namedtuple("PshIndices", "energy strength meets_margins")
 PshIndices.__doc__ = "The PSH energy index J'b/Jtip, strength index sigma0/sigma_fc, and whether both exceed their margins."
 
 # The default margins (energy, strength) for saturated multiple cracking; PSH_MARGINS_SOURCE cites them.
@@ -178,8 +207,8 @@ PSH_MARGINS: tuple[float, float] = tuple(_native.psh_margins)
 PSH_MARGINS_SOURCE: str = _native.psh_margins_source
 
 
-def _positive(name: str, value: Any) -> float:
-    if isinstance(value, bool) or not isinstance(value, numbers.Real) or not (math.isfinite(value) and value > 0):
+def _positive(name: str, value: _Any) -> float:
+    if isinstance(value, bool) or not isinstance(value, _numbers.Real) or not (_math.isfinite(value) and value > 0):
         raise ValueError(f"{name}: {value!r} is not a positive number")
     return float(value)
 
@@ -200,61 +229,97 @@ def _crack_tip_toughness(Jtip, Km, Em) -> float:
     return crack_tip_toughness(Km, Em)
 
 
-def run(inputs: Optional[Mapping[str, Any]] = None, **fields: Any) -> Run:
-    """One calculation. Inputs come from `inputs` and then the keywords; the others keep their defaults.
+class DataFile(_Curve):
+    """A data file read back: its rows at the file's precision (Wcr, sigma and
+    ratio to 5 decimals, P to 2) with the figures of their curve, and its
+    header. `inputs` holds the texts of the inputs the header records (the
+    pullout law and the division are not among them; fp1 is absent when it
+    was negative); `calculated` is the header's clock ("09:05:07 on
+    03-04-2026"); `total_fiber` and `fiber_number_coefficient` its two counts."""
 
-    Raises InputRefused when the model cannot use them, TypeError for an unknown name.
+    def __init__(self, path: str, result: dict):
+        header = dict(result["header"])
+        self.path = path
+        self.calculated = f"{header.pop('time')} on {header.pop('date')}"
+        self.total_fiber = float(header.pop("totalFiber"))
+        self.fiber_number_coefficient = float(header.pop("fiberNumberCoefficient"))
+        super().__init__(header, result)
+
+    def __repr__(self) -> str:
+        return f"<fiberbridge.DataFile {self.path}: {len(self.step)} steps>"
+
+
+def run(inputs: _Optional[_Mapping[str, _Any]] = None, **fields: _Any) -> Run:
+    """One calculation. Inputs come from `inputs` (a dict, a pandas Series, any
+    mapping) and then the keywords; the others keep their defaults. A text is
+    read as the window's box reads it ("12mm" is 12); a number strictly.
+
+    Raises InputRefused when the model cannot use them, TypeError for an
+    unknown name or a value of another type, ValueError for NaN, infinity or
+    a fraction for a whole-number input (division). Ctrl-C stops it.
     """
-    texts = _texts(inputs, fields)
+    texts = _inputs.texts(inputs, fields)
     result = Run(texts, _native.run(texts))
     if result.refusal:
         raise result.refusal
     return result
 
 
-def _sweep_values(value: Any) -> list:
-    # A text or a single number is one value, not the characters of a text.
-    if isinstance(value, (str, bytes, numbers.Number)):
-        return [value]
-    return list(value)
-
-
-def grid(base: Optional[Mapping[str, Any]] = None, **sweeps: Iterable[Any]) -> list[dict[str, Any]]:
+def grid(base: _Optional[_Mapping[str, _Any]] = None, **sweeps: _Iterable[_Any]) -> list[dict[str, _Any]]:
     """Every combination of the swept values over `base`, the first keyword varying slowest,
     as the command line's --sweep options make them (at most as many runs, no two with
-    one data file name). A single value or text is one value."""
+    one data file name). Each sweep is a sequence; a text or a single number raises
+    TypeError (a fixed value goes in `base`)."""
+    base = _inputs.as_dict(base, "base")
     names = list(sweeps)
-    unknown = sorted((set(names) | set(base or {})) - _NAMES)
-    if unknown:
-        raise TypeError(f"unknown input name(s): {', '.join(unknown)} (see fiberbridge.fields())")
-    values = {n: _sweep_values(sweeps[n]) for n in names}
-    picks = _native.grid(_texts(base, {}), [(n, [_text(n, v) for v in values[n]]) for n in names])
-    return [{**(base or {}), **{n: values[n][i] for n, i in zip(names, pick)}} for pick in picks]
+    _inputs.check_names([*names, *base])
+    values = {n: _inputs.sweep_values(n, sweeps[n]) for n in names}
+    picks = _native.grid(_inputs.texts(base, {}), [(n, [_inputs.text(n, v) for v in values[n]]) for n in names])
+    return [{**base, **{n: values[n][i] for n, i in zip(names, pick)}} for pick in picks]
 
 
-def _run_chunk(texts: list[dict[str, str]]) -> list[dict]:
-    # On a Dask worker: the chunk's runs one after another, on the worker's class table.
-    return _native.run_many(texts, 1)
-
-
-def study(runs: Iterable[Mapping[str, Any]], jobs: Optional[int] = None, client=None) -> list[Run]:
+def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, client=None, *,
+          progress: _Optional[_Callable[[int, int], object]] = None, keep_rows: bool = True,
+          timeout: _Optional[float] = None) -> list[Run]:
     """Runs every input set and gives the runs in input order.
 
-    Without a client the runs share `jobs` local threads (default: the CPUs this process may use).
-    With a dask.distributed Client they are mapped over its workers in chunks.
-    The results are the same, bit for bit, whichever way the study ran; a
+    `runs` holds mappings (dicts, pandas Series) or is a pandas DataFrame, a
+    run per row. Without a client the runs share `jobs` local threads
+    (default: all cores). With a dask.distributed Client they go out as many
+    small tasks, their number set by the count of runs, not by the workers
+    present, so that workers that join later take work too; `timeout`
+    (seconds) ends a study on a cluster that has not finished by then. The
+    results are the same, bit for bit, whichever way the study ran; a
     refused run comes back with its `refusal` set.
+
+    `progress(done, total)` is called on this thread as each run ends.
+    With keep_rows=False a run keeps its figures, not its rows, so that a
+    study of 100,000 runs fits in memory.
+
+    Ctrl-C stops the study within a second with StudyInterrupted (a
+    KeyboardInterrupt), the timeout with StudyTimedOut (a TimeoutError);
+    the `results` of either keep every run that had finished, and the runs
+    in flight are lost.
     """
-    texts = [_texts(r, {}) for r in runs]
-    if client is None:
-        results = _native.run_many(texts, jobs)
-    else:
-        workers = max(1, len(client.scheduler_info().get("workers", {})))
-        size = max(1, math.ceil(len(texts) / (4 * workers)))
-        chunks = [texts[i:i + size] for i in range(0, len(texts), size)]
-        futures = client.map(_run_chunk, chunks, pure=False)
-        results = [r for chunk in client.gather(futures) for r in chunk]
-    return [Run(t, r) for t, r in zip(texts, results)]
+    if hasattr(runs, "columns") and hasattr(runs, "to_dict"):
+        runs = runs.to_dict("records")  # a DataFrame: a run per row
+    given = [_inputs.given_texts(r, {}) for r in runs]
+    if jobs is not None:
+        jobs = _inputs.whole("jobs", jobs, 1)
+    if timeout is not None:
+        if client is None:
+            raise TypeError("timeout: only a study on a cluster (client=...) takes one; Ctrl-C stops a local study")
+        if _inputs.real("timeout", timeout) <= 0:
+            raise ValueError(f"timeout: must be positive, got {timeout}")
+    defaults = _inputs.defaults()
+    try:
+        results = _study.run_all(given, jobs, client, keep_rows, progress, timeout)
+    except _study.Interrupted as stop:
+        kept = [None if i not in stop.ended else Run({**defaults, **t}, stop.ended[i]) for i, t in enumerate(given)]
+        timed_out = isinstance(stop.__cause__, TimeoutError)
+        message = f"{str(stop.__cause__) or 'interrupted'}; {len(stop.ended)} of {len(given)} runs finished"
+        raise (StudyTimedOut if timed_out else StudyInterrupted)(message, kept) from stop.__cause__
+    return [Run({**defaults, **t}, r) for t, r in zip(given, results)]
 
 
 class FitResult:
@@ -271,14 +336,14 @@ class FitResult:
         names = list(result["names"])
         self.correlation = {(a, b): result["correlation"][i][j]
                             for i, a in enumerate(names) for j, b in enumerate(names)
-                            if result["correlation"] and not math.isnan(result["correlation"][i][j])}
+                            if result["correlation"] and not _math.isnan(result["correlation"][i][j])}
         self.rms_before = result["rms_before"]
         self.rms_after = result["rms_after"]
         self.warnings = list(result["warnings"])
         self.notes = list(result["notes"])
         self.runs = result["runs"]
         self.seconds = result["seconds"]
-        self.report = json.loads(result["report"])
+        self.report = _json.loads(result["report"])
         self.basins = self.report["basins"]
         self.chi_square_per_dof = self.report["chi_square_per_dof"]
         self.texts = dict(result["texts"])
@@ -294,23 +359,21 @@ def _floats(values) -> list[float]:
     return [float(v) for v in values]
 
 
-def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[Sequence[float]] = None,
-        free: Optional[Mapping[str, tuple[float, float]]] = None, base: Optional[Mapping[str, Any]] = None,
-        starts: Optional[int] = None, seed: Optional[int] = None, jobs: Optional[int] = None,
-        measured_sd: Optional[Sequence[float]] = None,
-        curves: Optional[Sequence[Mapping[str, Any]]] = None) -> FitResult:
+def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optional[_Sequence[float]] = None,
+        free: _Optional[_Mapping[str, tuple[float, float]]] = None, base: _Optional[_Mapping[str, _Any]] = None,
+        starts: _Optional[int] = None, seed: _Optional[int] = None, jobs: _Optional[int] = None,
+        measured_sd: _Optional[_Sequence[float]] = None,
+        curves: _Optional[_Sequence[_Mapping[str, _Any]]] = None) -> FitResult:
     """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
     as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
     point's standard deviation (MPa): the fit then minimises chi-square. Several
     specimens go in `curves`, each a mapping with "w", "sigma", optionally "sd", the
     "inputs" that specimen alone sets (its Vf, say) and a "name"; the fitted inputs
-    are shared by all."""
+    are shared by all. Ctrl-C stops it."""
     if not free:
         raise TypeError("fit needs free={name: (low, high), ...}")
-    texts = _texts(base, {})
-    unknown = sorted(set(free) - _NAMES)
-    if unknown:
-        raise TypeError(f"unknown input name(s): {', '.join(unknown)} (see fiberbridge.fields())")
+    texts = _inputs.texts(base, {})
+    _inputs.check_names(free)
     if curves is None:
         if measured_w is None or measured_sigma is None:
             raise TypeError("fit needs measured_w and measured_sigma, or curves")
@@ -320,20 +383,49 @@ def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[S
     native_curves = []
     for k, curve in enumerate(curves):
         name = str(curve.get("name", f"curve {k + 1}"))
-        inputs = curve.get("inputs") or {}
-        bad = sorted(set(inputs) - _NAMES)
-        if bad:
-            raise TypeError(f"{name}: unknown input name(s): {', '.join(bad)}")
+        inputs = _inputs.as_dict(curve.get("inputs"), f"{name}: inputs")
+        _inputs.check_names(inputs, f"{name}: ")
         sd = curve.get("sd")
         native_curves.append((name, _floats(curve["w"]), _floats(curve["sigma"]),
                               [] if sd is None else _floats(sd),
-                              {key: _text(key, value) for key, value in inputs.items()}))
-    bounds = [(name, float(lo), float(hi)) for name, (lo, hi) in free.items()]
+                              {key: _inputs.text(key, value) for key, value in inputs.items()}))
+    bounds = [(name, _inputs.real(f"{name}'s low bound", lo), _inputs.real(f"{name}'s high bound", hi))
+              for name, (lo, hi) in free.items()]
     result = _native.fit(texts, bounds, native_curves,
-                         _native.default_fit_starts if starts is None else int(starts), 1 if seed is None else int(seed), jobs)
+                         _native.default_fit_starts if starts is None else _inputs.whole("starts", starts, 1),
+                         1 if seed is None else _inputs.whole("seed", seed, 0),
+                         None if jobs is None else _inputs.whole("jobs", jobs, 1))
     if result["refusal"] is not None and not result["names"]:
-        raise InputRefused("", "no start of the fit gave a run the model accepts: " + result["refusal"])
+        field, reason = result["refusal"]
+        raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)
     return FitResult(result)
+
+
+def read_data_file(path) -> DataFile:
+    """A data file as the program writes it (Shift-JIS text with CR LF line
+    ends): its rows and its header's inputs. OSError when it cannot be read,
+    ValueError naming the line when it is no FiberBridge data file."""
+    name = _inputs.path(path)
+    return DataFile(name, _native.read_data_file(name))
+
+
+def read_inputs(path) -> dict[str, str]:
+    """An input set (`name = value` lines, as --save-inputs writes them): the
+    texts by input name, in the file's order; pass it to run() or study()."""
+    return dict(_native.read_inputs(_inputs.path(path)))
+
+
+def read_summary(path) -> list[dict[str, _Any]]:
+    """The rows of a study's summary.csv, one dict per run under the file's
+    column names; numbers as int or float, an empty field as None."""
+    return _tables.read_summary(path)
+
+
+def to_frame(results):
+    """A pandas DataFrame of a study: a row per run with the inputs that differ
+    between the runs, the figures and the refusal; rows from read_summary as
+    they are. Needs pandas, which the rest of the module does not."""
+    return _tables.runs_frame(results)
 
 
 _SCATTER_METRICS = ("peak_force", "peak_stress", "peak_width", "energy", "half_peak_width", "complementary_energy")
@@ -359,17 +451,17 @@ class ScatterResult:
         self.refused = sum(1 for r in runs if not r.ok)
         self.Wcr, self.mean, self.sd = band["Wcr"], band["mean"], band["sd"]
         self.p05, self.p50, self.p95 = band["p05"], band["p50"], band["p95"]
-        self.metrics = {name: numpy.array([math.nan if getattr(r, name) is None else getattr(r, name)
+        self.metrics = {name: numpy.array([_math.nan if getattr(r, name) is None else getattr(r, name)
                                            for r in finished], dtype=float)
                         for name in _SCATTER_METRICS}
 
     def distribution(self, metric: str) -> dict[str, float]:
         """mean, sd, p05, p50 and p95 of a metric over the samples that have it."""
-        values = [v for v in self.metrics[metric].tolist() if not math.isnan(v)]
+        values = [v for v in self.metrics[metric].tolist() if not _math.isnan(v)]
         return dict(zip(("mean", "sd", "p05", "p50", "p95"), _native.spread(values)))
 
-    def share_meeting_margins(self, Jtip: Optional[float] = None, sigma_fc: Optional[float] = None, *,
-                              Km: Optional[float] = None, Em: Optional[float] = None,
+    def share_meeting_margins(self, Jtip: _Optional[float] = None, sigma_fc: _Optional[float] = None, *,
+                              Km: _Optional[float] = None, Em: _Optional[float] = None,
                               margins: tuple[float, float] = None) -> float:
         """The share of the finished samples whose PSH indices exceed both margins (see Run.psh)."""
         finished = [r for r in self.runs if r.ok and r.peak_stress is not None]
@@ -380,18 +472,18 @@ class ScatterResult:
         return f"<fiberbridge.ScatterResult {len(self.runs)} samples, {self.refused} refused>"
 
 
-def _distribution_text(name: str, value: Any) -> str:
+def _distribution_text(name: str, value: _Any) -> str:
     if isinstance(value, str):
         return value
     try:
         kind, a, b = value
     except (TypeError, ValueError):
         raise TypeError(f"{name}: expected 'normal:MEAN:SD' or a tuple (kind, a, b), got {value!r}") from None
-    return f"{kind}:{_text(name, a)}:{_text(name, b)}"
+    return f"{kind}:{_inputs.text(name, a)}:{_inputs.text(name, b)}"
 
 
-def scatter(inputs: Optional[Mapping[str, Any]] = None, n: int = 64, seed: int = 1, client=None,
-            jobs: Optional[int] = None, **distributions: Any) -> ScatterResult:
+def scatter(inputs: _Optional[_Mapping[str, _Any]] = None, n: int = 64, seed: int = 1, client=None,
+            jobs: _Optional[int] = None, **distributions: _Any) -> ScatterResult:
     """Draws the inputs named in `distributions` by a seeded Latin hypercube, every other
     input from `inputs` (or its default), runs the `n` samples as study() does (local
     threads, or a dask.distributed `client`) and gives their band and metrics.
@@ -404,14 +496,13 @@ def scatter(inputs: Optional[Mapping[str, Any]] = None, n: int = 64, seed: int =
     naming the input."""
     if not distributions:
         raise TypeError("scatter needs at least one distribution, e.g. Vf='normal:0.02:0.002'")
-    unknown = sorted((set(distributions) | set(inputs or {})) - _NAMES)
-    if unknown:
-        raise TypeError(f"unknown input name(s): {', '.join(unknown)} (see fiberbridge.fields())")
-    if isinstance(n, bool) or not isinstance(n, numbers.Integral):
+    inputs = _inputs.as_dict(inputs)
+    _inputs.check_names([*distributions, *inputs])
+    if isinstance(n, bool) or not isinstance(n, _numbers.Integral):
         raise TypeError(f"n: expected a whole number, got {n!r}")
-    if isinstance(seed, bool) or not isinstance(seed, numbers.Integral) or seed < 0:
+    if isinstance(seed, bool) or not isinstance(seed, _numbers.Integral) or seed < 0:
         raise ValueError(f"seed: expected a whole number from 0, got {seed!r}")
-    base = _texts(inputs, {})
+    base = _inputs.texts(inputs, {})
     drawn = [(name, _distribution_text(name, value)) for name, value in distributions.items()]
     samples = _native.scatter_samples(base, drawn, int(n), int(seed))
     runs = study([texts for texts, _ in samples], jobs=jobs, client=client)

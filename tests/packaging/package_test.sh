@@ -62,6 +62,13 @@ if "$root/usr/bin/fiberbridge-cli" -o "$tmp/defaults.p-d" --plot "$tmp/defaults.
 else
   fail "the unpacked fiberbridge-cli failed: $(cat "$tmp/out")"
 fi
+# The unpacked Python module imports, knows its version and carries its types.
+for f in __init__.pyi py.typed; do
+  [ -f "$root/usr/lib/python3/dist-packages/fiberbridge/$f" ] || fail "the Python module has no $f"
+done
+v=$(cd "$tmp" && PYTHONPATH="$root/usr/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -c \
+  'import fiberbridge; print(fiberbridge.__version__)' 2>&1) && [ "$v" = "$version" ] ||
+  fail "the unpacked Python module's __version__ is '$v', not '$version'"
 # The window answers --version without a display.
 v=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/fiberbridge" --version 2>&1) &&
   [ "$v" = "$version" ] || fail "the unpacked fiberbridge --version gave '$v', not '$version'"

@@ -14,23 +14,13 @@ REFERENCE = pathlib.Path(os.environ.get("FIBERBRIDGE_REFERENCE_DIR", pathlib.Pat
 CLI = os.environ.get("FIBERBRIDGE_CLI", "fiberbridge-cli")
 
 
-def read_inputs(path):
-    inputs = {}
-    for line in path.read_text().splitlines():
-        body = line.split("#", 1)[0].strip()
-        if body:
-            name, value = (part.strip() for part in body.split("=", 1))
-            inputs[name] = value
-    return inputs
-
-
 def same_bits(a, b):
     return a.dtype == b.dtype and a.tobytes() == b.tobytes()
 
 
 @pytest.mark.parametrize("name", sorted(p.stem for p in REFERENCE.glob("*.inputs")))
 def test_each_reference_set_gives_the_command_lines_data_file_and_csv(name, tmp_path):
-    r = fiberbridge.run(read_inputs(REFERENCE / f"{name}.inputs"))
+    r = fiberbridge.run(fiberbridge.read_inputs(REFERENCE / f"{name}.inputs"))
     r.write_data_file(tmp_path / "run.p-d")
     r.to_csv(tmp_path / "run.csv")
     written = (tmp_path / "run.p-d").read_bytes()
@@ -38,12 +28,18 @@ def test_each_reference_set_gives_the_command_lines_data_file_and_csv(name, tmp_
     assert (tmp_path / "run.csv").read_bytes() == (REFERENCE / f"{name}.csv").read_bytes()
 
 
-def test_a_data_file_that_cannot_be_written_says_where_and_why(tmp_path):
+def test_a_file_that_cannot_be_written_says_where_and_why_and_nul_ends_no_name(tmp_path):
     r = fiberbridge.run(division=4)
-    with pytest.raises(OSError, match="missing/run.p-d: No such file or directory"):
-        r.write_data_file(tmp_path / "missing" / "run.p-d")
-    with pytest.raises(OSError, match="NUL"):
-        r.write_data_file(str(tmp_path / "a") + "\x00b")
+    missing = tmp_path / "missing" / "run.p-d"
+    with pytest.raises(FileNotFoundError) as failed:
+        r.write_data_file(missing)
+    assert failed.value.filename == str(missing) and failed.value.strerror == "No such file or directory"
+    assert "another application" not in str(failed.value)
+    with pytest.raises(OSError, match="missing/run.csv: No such file or directory"):
+        r.to_csv(tmp_path / "missing" / "run.csv")
+    for write in (r.write_data_file, r.to_csv, fiberbridge.read_data_file, fiberbridge.read_inputs):
+        with pytest.raises(ValueError, match="NUL"):
+            write(str(tmp_path / "a") + "\x00b")
     assert not (tmp_path / "a").exists()
 
 
@@ -64,7 +60,7 @@ def test_numbers_read_as_their_shortest_texts_and_errors_map_to_exceptions():
 
 
 def test_a_grid_is_the_command_lines_grid():
-    assert fiberbridge.grid(Vf="0.01", kxy=[1, 2]) == [{"Vf": "0.01", "kxy": 1}, {"Vf": "0.01", "kxy": 2}]
+    assert fiberbridge.grid({"Vf": "0.01"}, kxy=[1, 2]) == [{"Vf": "0.01", "kxy": 1}, {"Vf": "0.01", "kxy": 2}]
     with pytest.raises(ValueError, match="more than 10000 runs"):
         fiberbridge.grid(kxy=range(1, 101), Vf=[i / 1000 for i in range(1, 102)])
     with pytest.raises(ValueError, match="two runs would both be named kxy=1"):
@@ -80,6 +76,8 @@ def test_a_study_on_a_dask_cluster_gives_the_local_results_in_input_order():
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
         with distributed.Client(cluster) as client:
             remote = fiberbridge.study(runs, client=client)
+            # A refusal crosses the process boundary whole.
+            assert client.submit(fiberbridge.run, kxy=0).exception().field == "kxy"
     assert [r.inputs for r in remote] == [r.inputs for r in local]
     for a, b in zip(local, remote):
         assert (a.refusal is None) == (b.refusal is None)

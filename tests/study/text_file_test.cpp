@@ -75,6 +75,14 @@ TEST_F(TextFiles, a_read_only_file_or_a_loop_of_links_is_refused_and_left_as_it_
   EXPECT_EQ(files, 0u) << "no temporary file is left behind";
 }
 
+TEST_F(TextFiles, a_name_with_a_nul_is_refused_instead_of_ending_at_it) {
+  const std::string name = at("a").string() + std::string("\0b", 2);
+  EXPECT_EQ(fb::writeTextFile(name, "x"), "a file name cannot hold a NUL character");
+  EXPECT_FALSE(fs::exists(at("a")));
+  fbtest::writeFile(at("a"), "not this one");
+  EXPECT_TRUE(fb::readTextFile(name).error);
+}
+
 TEST_F(TextFiles, only_regular_files_of_at_most_64_MiB_are_read) {
   for (const char* path : {"/dev/zero", "/"}) {
     const fb::FileContent read = fb::readTextFile(path);

@@ -1,0 +1,131 @@
+# The types of the fiberbridge package, for type checkers and editors.
+import os
+from typing import Any, Callable, Iterable, Mapping, NamedTuple, Optional, Sequence, Union
+
+import numpy as np
+import numpy.typing as npt
+
+_Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
+
+__version__: str
+__all__: list[str]
+
+class Field(NamedTuple):
+    name: str
+    unit: str
+    precision: str
+    meaning: str
+    default: str
+
+class InputRefused(ValueError):
+    field: str
+    reason: str
+    def __init__(self, field: str, reason: str) -> None: ...
+
+class StudyInterrupted(KeyboardInterrupt):
+    results: list[Optional[Run]]
+    done: int
+    def __init__(self, message: str, results: list[Optional[Run]]) -> None: ...
+
+class StudyTimedOut(TimeoutError):
+    results: list[Optional[Run]]
+    done: int
+    def __init__(self, message: str, results: list[Optional[Run]]) -> None: ...
+
+class _Curve:
+    inputs: dict[str, str]
+    step: Optional[npt.NDArray[np.int16]]
+    Wcr: Optional[npt.NDArray[np.float64]]
+    P: Optional[npt.NDArray[np.float64]]
+    sigma: Optional[npt.NDArray[np.float64]]
+    ratio: Optional[npt.NDArray[np.float64]]
+    peak_force: Optional[float]
+    peak_stress: Optional[float]
+    peak_width: Optional[float]
+    energy: Optional[float]
+    half_peak_width: Optional[float]
+    complementary_energy: Optional[float]
+    def __init__(self, inputs: dict[str, str], result: dict[str, Any]) -> None: ...
+    def to_csv(self, path: _Path) -> None: ...
+    def rms(self, measured_w: Sequence[float], measured_sigma: Sequence[float]) -> float: ...
+    def to_frame(self) -> Any: ...
+
+class Run(_Curve):
+    refusal: Optional[InputRefused]
+    warnings: list[str]
+    def __init__(self, inputs: dict[str, str], result: dict[str, Any]) -> None: ...
+    @property
+    def ok(self) -> bool: ...
+    def write_data_file(self, path: _Path) -> None: ...
+    def psh(self, Jtip: Optional[float] = None, sigma_fc: Optional[float] = None, *, Km: Optional[float] = None,
+            Em: Optional[float] = None, margins: Optional[tuple[float, float]] = None) -> PshIndices: ...
+
+class PshIndices(NamedTuple):
+    energy: float
+    strength: float
+    meets_margins: bool
+
+PSH_MARGINS: tuple[float, float]
+PSH_MARGINS_SOURCE: str
+def crack_tip_toughness(Km: float, Em: float) -> float: ...
+
+class ScatterResult:
+    runs: list[Run]
+    labels: list[str]
+    refused: int
+    Wcr: npt.NDArray[np.float64]
+    mean: npt.NDArray[np.float64]
+    sd: npt.NDArray[np.float64]
+    p05: npt.NDArray[np.float64]
+    p50: npt.NDArray[np.float64]
+    p95: npt.NDArray[np.float64]
+    metrics: dict[str, npt.NDArray[np.float64]]
+    def distribution(self, metric: str) -> dict[str, float]: ...
+    def share_meeting_margins(self, Jtip: Optional[float] = None, sigma_fc: Optional[float] = None, *,
+                              Km: Optional[float] = None, Em: Optional[float] = None,
+                              margins: Optional[tuple[float, float]] = None) -> float: ...
+
+def scatter(inputs: Optional[Mapping[str, Any]] = None, n: int = 64, seed: int = 1, client: Any = None,
+            jobs: Optional[int] = None, **distributions: Any) -> ScatterResult: ...
+
+class DataFile(_Curve):
+    path: str
+    calculated: str
+    total_fiber: float
+    fiber_number_coefficient: float
+    def __init__(self, path: str, result: dict[str, Any]) -> None: ...
+
+class FitResult:
+    inputs: dict[str, float]
+    intervals: dict[str, tuple[float, float]]
+    standard_errors: dict[str, Optional[float]]
+    correlation: dict[tuple[str, str], float]
+    rms_before: Optional[float]
+    rms_after: float
+    warnings: list[str]
+    notes: list[str]
+    runs: int
+    seconds: float
+    report: dict[str, Any]
+    basins: list[dict[str, Any]]
+    chi_square_per_dof: Optional[float]
+    texts: dict[str, str]
+    run: Run
+    def __init__(self, result: dict[str, Any]) -> None: ...
+
+def fields() -> list[Field]: ...
+def defaults() -> dict[str, str]: ...
+def run(inputs: Optional[Mapping[str, Any]] = None, **fields: Any) -> Run: ...
+def grid(base: Optional[Mapping[str, Any]] = None, **sweeps: Iterable[Any]) -> list[dict[str, Any]]: ...
+def study(runs: Iterable[Mapping[str, Any]], jobs: Optional[int] = None, client: Any = None, *,
+          progress: Optional[Callable[[int, int], object]] = None, keep_rows: bool = True,
+          timeout: Optional[float] = None) -> list[Run]: ...
+def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[Sequence[float]] = None,
+        free: Optional[Mapping[str, tuple[float, float]]] = None, base: Optional[Mapping[str, Any]] = None,
+        starts: Optional[int] = None, seed: Optional[int] = None, jobs: Optional[int] = None,
+        measured_sd: Optional[Sequence[float]] = None,
+        curves: Optional[Sequence[Mapping[str, Any]]] = None) -> FitResult: ...
+def read_data_file(path: _Path) -> DataFile: ...
+def read_inputs(path: _Path) -> dict[str, str]: ...
+def read_summary(path: _Path) -> list[dict[str, Any]]: ...
+def to_frame(results: Iterable[Any]) -> Any: ...

@@ -1,0 +1,63 @@
+"""Results as tables: the rows of summary.csv as values, and pandas DataFrames where pandas is installed."""
+
+from __future__ import annotations
+
+import csv
+import re
+from typing import Any, Optional
+
+from ._inputs import path as _path
+
+# The figures of a curve, in the order of summary.csv.
+FIGURES = ("peak_force", "peak_stress", "peak_width", "energy", "half_peak_width", "complementary_energy")
+COLUMNS = ("step", "Wcr", "P", "sigma", "ratio")
+_INTEGER = re.compile(r"-?[0-9]+")
+_DECIMAL = re.compile(r"-?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][-+]?[0-9]+)?")
+
+
+def value(text: str) -> Any:
+    """A field's text as the number it writes, or the text; empty as None."""
+    if text == "":
+        return None
+    if _INTEGER.fullmatch(text):
+        return int(text)
+    if _DECIMAL.fullmatch(text):
+        return float(text)
+    return text
+
+
+def read_summary(path) -> list[dict[str, Any]]:
+    with open(_path(path), newline="", encoding="utf-8") as f:
+        return [{name: value(field) for name, field in row.items()} for row in csv.DictReader(f)]
+
+
+def pandas():
+    try:
+        import pandas
+    except ImportError:
+        raise ImportError("to_frame needs pandas (Debian: apt install python3-pandas); "
+                          "the rest of fiberbridge works without it") from None
+    return pandas
+
+
+def rows_frame(curve) -> Any:
+    if curve.step is None:
+        raise ValueError("this run kept no rows (keep_rows=False); run it again for them")
+    return pandas().DataFrame({name: getattr(curve, name) for name in COLUMNS})
+
+
+def runs_frame(results) -> Any:
+    pd = pandas()
+    results = list(results)
+    if all(isinstance(r, dict) for r in results):
+        return pd.DataFrame(results)
+    # The inputs that differ between the runs, as summary.csv names them, then the figures.
+    names = [n for n in (results[0].inputs if results else {})
+             if any(r.inputs.get(n) != results[0].inputs.get(n) for r in results)]
+    records = []
+    for r in results:
+        refusal: Optional[BaseException] = getattr(r, "refusal", None)
+        records.append({**{n: value(r.inputs.get(n, "")) for n in names},
+                        **{f: getattr(r, f) for f in FIGURES},
+                        "refusal": None if refusal is None else str(refusal)})
+    return pd.DataFrame.from_records(records, columns=[*names, *FIGURES, "refusal"])

@@ -1,0 +1,171 @@
+"""The module follows Python's conventions: strict arguments, mappings as inputs,
+exceptions that pickle, a clean namespace, its version and its type stub."""
+
+import ast
+import inspect
+import os
+import pathlib
+import pickle
+import subprocess
+import sys
+import types
+
+import numpy as np
+import pytest
+
+import fiberbridge
+
+CLI = os.environ.get("FIBERBRIDGE_CLI", "fiberbridge-cli")
+
+
+def same_rows(a, b):
+    return all(getattr(a, c).tobytes() == getattr(b, c).tobytes() for c in ("step", "Wcr", "P", "sigma", "ratio"))
+
+
+@pytest.mark.parametrize("call, error", [
+    (lambda: fiberbridge.run(division=20.5), ValueError),
+    (lambda: fiberbridge.run(division=np.float64(20.5)), ValueError),
+    (lambda: fiberbridge.run(Vf=True), TypeError),
+    (lambda: fiberbridge.run(Vf=[0.01]), TypeError),
+    (lambda: fiberbridge.run(Vf=float("nan")), ValueError),
+    (lambda: fiberbridge.grid(Vf="0.01"), TypeError),
+    (lambda: fiberbridge.grid(Vf=0.01), TypeError),
+    (lambda: fiberbridge.study([{}], jobs=1.5), TypeError),
+    (lambda: fiberbridge.study([{}], jobs=0), ValueError),
+    (lambda: fiberbridge.study([{}], timeout=5), TypeError),
+    (lambda: fiberbridge.fit([0.1], [1.0], free={"A": ("1", 8)}), TypeError),
+    (lambda: fiberbridge.fit([0.1], [1.0], free={"A": (1, 8)}, starts=2.5), TypeError),
+    (lambda: fiberbridge.run(["Vf", 0.01]), TypeError),
+])
+def test_numbers_are_strict_where_python_gives_numbers(call, error):
+    with pytest.raises(error):
+        call()
+
+
+def test_whole_numbers_given_as_floats_and_texts_keep_the_windows_reading():
+    by_int = fiberbridge.run(division=20)
+    assert same_rows(by_int, fiberbridge.run(division=20.0))
+    assert same_rows(by_int, fiberbridge.run(division=np.int64(20)))
+    # A text is read as the window's box reads it: the division rounds half to even.
+    assert same_rows(by_int, fiberbridge.run(division="20.5"))
+
+
+def test_any_mapping_or_pandas_series_is_an_input_set():
+    by_keywords = fiberbridge.run(Vf=0.015, division=20)
+    assert same_rows(by_keywords, fiberbridge.run(types.MappingProxyType({"Vf": 0.015, "division": 20})))
+    pd = pytest.importorskip("pandas")
+    row = pd.Series({"Vf": 0.015, "division": 20})  # one dtype: the division becomes 20.0
+    assert same_rows(by_keywords, fiberbridge.run(row))
+    frame = pd.DataFrame({"Vf": [0.015, 0.02], "division": [20, 20]})
+    from_frame = fiberbridge.study(frame)
+    assert same_rows(by_keywords, from_frame[0]) and from_frame[1].inputs["Vf"] == "0.02"
+    assert [r.inputs["Vf"] for r in fiberbridge.study(frame.iloc[i] for i in range(2))] == ["0.015", "0.02"]
+
+
+def test_a_refusal_names_one_field_pickles_whole_and_keeps_the_command_lines_message():
+    with pytest.raises(fiberbridge.InputRefused) as refused:
+        fiberbridge.run(A=1e30, B=30)
+    e = refused.value
+    assert e.field == "A" and e.reason.startswith("A/B ")
+    again = pickle.loads(pickle.dumps(e))
+    assert type(again) is fiberbridge.InputRefused and (again.field, again.reason, str(again)) == (e.field, e.reason,
+                                                                                                    e.reason)
+    cli = subprocess.run([CLI, "-o", os.devnull, "--A", "1e30", "--B", "30"], capture_output=True, text=True)
+    assert cli.stderr == f"fiberbridge-cli: {e.reason}\n"
+    # A fit that no start can run names the field too.
+    with pytest.raises(fiberbridge.InputRefused) as refused:
+        fiberbridge.fit([0.1, 0.2], [1.0, 1.0], free={"A": (1, 8)}, base={"kxy": 0, "division": 4}, starts=1)
+    assert refused.value.field == "kxy"
+    # A refused run of a study keeps its refusal through a pickle too.
+    refused_run = fiberbridge.study([{"fp0": 1e30, "fp1": 1e30}])[0]
+    assert pickle.loads(pickle.dumps(refused_run.refusal)).field == "fp0"
+
+
+def test_the_namespace_holds_the_public_names_the_version_and_the_stub():
+    public = {n for n in dir(fiberbridge) if not n.startswith("_")}
+    assert public == set(fiberbridge.__all__)
+    cli = subprocess.run([CLI, "--version"], capture_output=True, text=True, check=True)
+    assert fiberbridge.__version__ == cli.stdout.strip()
+
+    package = pathlib.Path(fiberbridge.__file__).parent
+    assert (package / "py.typed").exists()
+    stub = ast.parse((package / "__init__.pyi").read_text())
+    declared = {node.name: node for node in stub.body if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
+    declared.update({node.target.id: node for node in stub.body if isinstance(node, ast.AnnAssign)})
+    assert set(fiberbridge.__all__) <= set(declared)
+    # Each function's parameters, in order, as the module takes them.
+    for name in fiberbridge.__all__:
+        node = declared[name]
+        if isinstance(node, ast.FunctionDef):
+            args = node.args
+            stubbed = [a.arg for a in args.posonlyargs + args.args] + ([args.vararg.arg] if args.vararg else []) + \
+                [a.arg for a in args.kwonlyargs] + ([args.kwarg.arg] if args.kwarg else [])
+            assert stubbed == list(inspect.signature(getattr(fiberbridge, name)).parameters), name
+
+
+def test_progress_counts_every_run_as_it_ends():
+    calls = []
+    runs = fiberbridge.grid(kxy=[0.5, 1, 2, 0], base={"division": 6})
+    fiberbridge.study(runs, jobs=2, progress=lambda done, total: calls.append((done, total)))
+    assert calls == [(k, 4) for k in range(1, 5)]
+
+    def stop(done, total):
+        raise RuntimeError("enough")
+    with pytest.raises(RuntimeError, match="enough"):
+        fiberbridge.study(runs, progress=stop)
+
+
+def test_a_study_without_rows_keeps_every_figure_and_says_the_rows_are_gone(tmp_path):
+    runs = fiberbridge.grid(kxy=[0.5, 2, 0], base={"division": 8})
+    full = fiberbridge.study(runs)
+    slim = fiberbridge.study(runs, keep_rows=False)
+    for a, b in zip(full, slim):
+        assert b.step is None and b.sigma is None
+        assert (a.peak_force, a.peak_stress, a.peak_width, a.energy, a.half_peak_width) == \
+            (b.peak_force, b.peak_stress, b.peak_width, b.energy, b.half_peak_width)
+        assert (a.refusal is None) == (b.refusal is None)
+    with pytest.raises(ValueError, match="keep_rows"):
+        slim[0].to_csv(tmp_path / "rows.csv")
+    slim[0].write_data_file(tmp_path / "again.p-d")  # the run again, from its inputs
+    assert fiberbridge.read_data_file(tmp_path / "again.p-d").peak_force == pytest.approx(full[0].peak_force, abs=1e-5)
+
+
+def test_no_nan_reaches_a_csv(tmp_path):
+    r = fiberbridge.run(division=4)
+    r.sigma[2] = np.nan
+    r.P[3] = np.inf
+    r.to_csv(tmp_path / "rows.csv")
+    lines = (tmp_path / "rows.csv").read_text().splitlines()
+    assert "nan" not in lines[3] and lines[3].split(",")[3] == ""
+    assert "inf" not in lines[4] and "1e999" not in lines[4] and lines[4].split(",")[2] == ""
+    assert lines[2].split(",")[3] != ""
+
+
+def test_the_module_needs_no_pandas_and_to_frame_says_what_is_missing():
+    script = "\n".join([
+        "import sys",
+        "sys.modules['pandas'] = None  # as if it were not installed",
+        "import fiberbridge",
+        "r = fiberbridge.run(division=4)",
+        "try:",
+        "    r.to_frame()",
+        "except ImportError as e:",
+        "    print(e)",
+    ])
+    child = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+    assert child.returncode == 0, child.stderr
+    assert "needs pandas" in child.stdout
+
+
+def test_frames_hold_the_rows_and_a_row_per_run():
+    pytest.importorskip("pandas")
+    runs = fiberbridge.grid(kxy=[0.5, 2, 0], base={"division": 8, "Vf": 0.015})
+    results = fiberbridge.study(runs)
+    rows = results[0].to_frame()
+    assert list(rows.columns) == ["step", "Wcr", "P", "sigma", "ratio"]
+    assert rows["sigma"].to_numpy().tobytes() == results[0].sigma.tobytes()
+    table = fiberbridge.to_frame(results)
+    assert list(table["kxy"]) == [0.5, 2, 0]  # only the input that varies
+    assert "Vf" not in table.columns
+    assert list(table["peak_stress"][:2]) == [results[0].peak_stress, results[1].peak_stress]
+    assert table["refusal"][2].startswith("kxy") and table["refusal"][0] is None

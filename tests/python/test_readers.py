@@ -1,0 +1,87 @@
+"""The readers give back what the program writes: data files, input sets and a study's summary.csv."""
+
+import os
+import subprocess
+
+import numpy as np
+import pytest
+
+import fiberbridge
+
+CLI = os.environ.get("FIBERBRIDGE_CLI", "fiberbridge-cli")
+
+
+def test_a_data_file_reads_back_as_its_rows_and_header(tmp_path):
+    inputs = {"Vf": 0.015, "Am": 1.5e7, "kxy": 2, "fp0": 0.7, "fp1": -1, "thetaRxy": 10, "division": 12}
+    r = fiberbridge.run(inputs)
+    r.write_data_file(tmp_path / "run.p-d")
+    d = fiberbridge.read_data_file(tmp_path / "run.p-d")
+    assert d.inputs["Vf"] == "0.015" and d.inputs["Am"] == "1.5E+07" and d.inputs["kxy"] == "2"
+    assert d.inputs["fp0"] == "0.7" and "fp1" not in d.inputs  # a negative fp1 is not written
+    assert d.inputs["thetaRxy"] == "10" and d.inputs["strengthReduction"] == "0.3"
+    assert "division" not in d.inputs and "A" not in d.inputs
+    assert d.total_fiber == pytest.approx(1.5e7 * 0.015 / 0.007854, rel=1e-6)
+    assert len(d.calculated) == len("09:05:07 on 03-04-2026")
+    assert d.step.tobytes() == r.step.tobytes()
+    for column, decimals in (("Wcr", 5), ("P", 2), ("sigma", 5), ("ratio", 5)):
+        assert np.abs(getattr(d, column) - getattr(r, column)).max() <= 0.5 * 10 ** -decimals * (1 + 1e-9), column
+    assert d.peak_force == pytest.approx(r.peak_force, abs=1e-5)
+    # Read on its own terms: the rows it holds, written again as CSV.
+    d.to_csv(tmp_path / "back.csv")
+    assert (tmp_path / "back.csv").read_text().splitlines()[1].startswith("0,")
+
+
+def test_a_file_that_is_no_data_file_is_refused_with_its_line(tmp_path):
+    r = fiberbridge.run(division=3)
+    r.write_data_file(tmp_path / "run.p-d")
+    lines = (tmp_path / "run.p-d").read_bytes().split(b"\r\n")
+    for number, broken, reason in ((3, b"    Af(mm2)=x", "not the header line"),
+                                   (8, b" 1            0.1", "holds 2 values"),
+                                   (9, b" 2            0.1  nan  1  1", '"nan" is not a number')):
+        changed = lines.copy()
+        changed[number - 1] = broken
+        (tmp_path / "bad.p-d").write_bytes(b"\r\n".join(changed))
+        with pytest.raises(ValueError, match=f"bad.p-d:{number}: .*{reason}"):
+            fiberbridge.read_data_file(tmp_path / "bad.p-d")
+    with pytest.raises(OSError, match="none.p-d: No such file"):
+        fiberbridge.read_data_file(tmp_path / "none.p-d")
+
+
+def test_an_input_set_saved_by_the_command_line_repeats_its_run(tmp_path):
+    saved = tmp_path / "sample.inputs"
+    subprocess.run([CLI, "-o", os.devnull, "--Vf", "0.015", "--kxy", "12mm", "--division", "9",
+                    "--save-inputs", str(saved)], check=True, capture_output=True)
+    inputs = fiberbridge.read_inputs(saved)
+    assert inputs["kxy"] == "12mm" and inputs["division"] == "9" and "dataFile" not in inputs
+    assert list(inputs) == [f.name for f in fiberbridge.fields()]
+    again = fiberbridge.run(inputs)
+    assert again.sigma.tobytes() == fiberbridge.run(Vf=0.015, kxy=12, division=9).sigma.tobytes()
+    saved.write_text("Vf = 0.01\nVff = 2\n")
+    with pytest.raises(ValueError, match="sample.inputs:2"):
+        fiberbridge.read_inputs(saved)
+
+
+def test_a_summary_reads_as_the_python_study_of_the_same_grid(tmp_path):
+    out = tmp_path / "study"
+    cli = subprocess.run([CLI, "--sweep", "kxy=0.5,2,0", "--sweep", "Vf=0.01,0.02", "--division", "6",
+                          "--output-dir", str(out), "--jobs", "1"], capture_output=True, text=True)
+    assert cli.returncode == 1  # the kxy=0 runs are refused
+    rows = fiberbridge.read_summary(out / "summary.csv")
+    results = fiberbridge.study(fiberbridge.grid(kxy=[0.5, 2, 0], Vf=[0.01, 0.02], base={"division": 6}))
+    assert [(row["kxy"], row["Vf"]) for row in rows] == [(0.5, 0.01), (0.5, 0.02), (2, 0.01), (2, 0.02), (0, 0.01),
+                                                         (0, 0.02)]
+    for row, r in zip(rows, results):
+        assert row["status"] == ("finished" if r.ok else "refused")
+        assert row["peak stress (MPa)"] == r.peak_stress  # full precision both ways
+        assert row["Wcr at peak (mm)"] == r.peak_width
+        assert row["message"] == (None if r.ok else r.refusal.reason)
+
+
+def test_a_studys_data_file_that_cannot_be_opened_names_its_path_and_reason(tmp_path):
+    out = tmp_path / "study"
+    (out / "kxy=2.p-d").mkdir(parents=True)  # a folder where the data file goes
+    subprocess.run([CLI, "--sweep", "kxy=1,2", "--division", "4", "--output-dir", str(out)], capture_output=True)
+    rows = fiberbridge.read_summary(out / "summary.csv")
+    assert rows[0]["status"] == "finished"
+    assert rows[1]["status"] == "failed"
+    assert rows[1]["message"] == f"{out / 'kxy=2.p-d'}: Is a directory"
