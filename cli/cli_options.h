@@ -25,6 +25,8 @@ struct CliOptions {
   std::vector<std::string> measuredPaths;  // one per specimen; several only for a fit
   std::vector<MeasuredPoint> measured;     // the first curve's points, for a run or a study
   std::vector<Specimen> specimens;         // every curve with the inputs it sets, for a fit
+  std::vector<std::string> pulloutPaths;   // single-fiber pullout tests, for a fit
+  std::vector<PulloutSpecimen> pullouts;
   std::vector<Sweep> sweeps;
   std::vector<FreeInput> fit;  // the inputs a fit varies, with their bounds
   int fitStarts = kDefaultFitStarts;

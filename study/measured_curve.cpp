@@ -176,6 +176,26 @@ MeasuredCurve parseMeasuredCurve(std::string_view text, const std::string& fileN
   return out;
 }
 
+std::optional<std::string> pulloutLengthProblem(double lb) {
+  if (lb > 0 && std::isfinite(lb)) return std::nullopt;
+  return "lb (embedded length) must be greater than 0 mm, not " + formatShortest(lb);
+}
+
+std::optional<std::string> pulloutAngleProblem(double angle) {
+  if (angle >= 0 && angle <= 90) return std::nullopt;
+  return "angle (inclination) must lie from 0 to 90 degrees, not " + formatShortest(angle);
+}
+
+std::optional<std::string> pulloutSlipProblem(double slip, double lb, std::optional<double> previous) {
+  if (!std::isfinite(slip)) return std::string("the slip is not a finite number");
+  if (slip < 0) return "slip " + formatShortest(slip) + " mm is below 0";
+  if (slip > lb) return "slip " + formatShortest(slip) + " mm lies beyond lb = " + formatShortest(lb) + " mm";
+  if (previous && slip < *previous)
+    return "slip " + formatShortest(slip) + " mm goes back from " + formatShortest(*previous) +
+           " mm: a pullout test's slip only grows";
+  return std::nullopt;
+}
+
 PulloutCurve parsePulloutCurve(std::string_view text, const std::string& fileName) {
   PulloutCurve out;
   int angleLine = 0;
@@ -186,9 +206,7 @@ PulloutCurve parsePulloutCurve(std::string_view text, const std::string& fileNam
     if (line != 0) return std::string(name) + " is given twice (first on line " + std::to_string(line) + ")";
     const auto number = strictNumber(value);
     if (!number) return std::string(name) + ": " + quotedToken(value) + " is not a finite number";
-    if (lb && !(*number > 0)) return "lb (embedded length) must be greater than 0 mm, not " + std::string(value);
-    if (!lb && !(*number >= 0 && *number <= 90))
-      return "angle (inclination) must lie from 0 to 90 degrees, not " + std::string(value);
+    if (auto problem = lb ? pulloutLengthProblem(*number) : pulloutAngleProblem(*number)) return problem;
     (lb ? out.lb : out.angle) = *number;
     line = lineNumber;
     return std::string();
@@ -197,13 +215,7 @@ PulloutCurve parsePulloutCurve(std::string_view text, const std::string& fileNam
   std::vector<CurveRow> rows;
   const auto check = [&](const CurveRow& row) -> std::optional<std::string> {
     if (out.lbLine == 0) return std::string("the embedded length, `# lb = ` in mm, goes before the first point");
-    if (row.x < 0) return "slip " + formatShortest(row.x) + " mm is below 0";
-    if (row.x > out.lb)
-      return "slip " + formatShortest(row.x) + " mm lies beyond lb = " + formatShortest(out.lb) + " mm";
-    if (!rows.empty() && row.x < rows.back().x)
-      return "slip " + formatShortest(row.x) + " mm goes back from " + formatShortest(rows.back().x) +
-             " mm: a pullout test's slip only grows";
-    return std::nullopt;
+    return pulloutSlipProblem(row.x, out.lb, rows.empty() ? std::nullopt : std::optional(rows.back().x));
   };
   out.error = parseCurveRows(text, fileName, kPullout, specimen, rows, check);
   if (out.error) {

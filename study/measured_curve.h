@@ -71,6 +71,12 @@ struct PulloutCurve {
 /// the first point give the test's embedded length and inclination. Slips
 /// run from 0 to lb and never go back, as the test pulled.
 PulloutCurve parsePulloutCurve(std::string_view content, const std::string& fileName);
+
+/// Why a pullout test's embedded length (mm), angle (degrees) or slip (mm)
+/// cannot be; nothing when it can. `previous` is the slip before, if any.
+std::optional<std::string> pulloutLengthProblem(double lb);
+std::optional<std::string> pulloutAngleProblem(double angle);
+std::optional<std::string> pulloutSlipProblem(double slip, double lb, std::optional<double> previous);
 PulloutCurve readPulloutCurve(const std::string& path);
 
 }  // namespace fb

@@ -13,6 +13,8 @@ text, and a text is read exactly as the window's box reads it ("12mm" is 12).
     results = fiberbridge.study(runs, client=client)   # a dask.distributed Client
 
     f = fiberbridge.fit(w, sigma, free={"A": (1, 8), "D": (0.1, 1.5)})
+
+    load = fiberbridge.pullout(3, 30, slips, A=2.5)    # one fiber's pullout law (N)
 """
 
 from __future__ import annotations
@@ -28,7 +30,7 @@ from . import _native
 
 __all__ = [
     "InputRefused", "Field", "Run", "FitResult",
-    "defaults", "fields", "run", "grid", "study", "fit",
+    "defaults", "fields", "run", "grid", "study", "fit", "pullout",
 ]
 
 Field = namedtuple("Field", "name unit precision meaning default")
@@ -214,6 +216,8 @@ class FitResult:
                             if result["correlation"] and not math.isnan(result["correlation"][i][j])}
         self.rms_before = result["rms_before"]
         self.rms_after = result["rms_after"]
+        self.pullout_rms_before = result["pullout_rms_before"]
+        self.pullout_rms_after = result["pullout_rms_after"]
         self.warnings = list(result["warnings"])
         self.notes = list(result["notes"])
         self.runs = result["runs"]
@@ -238,22 +242,29 @@ def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[S
         free: Optional[Mapping[str, tuple[float, float]]] = None, base: Optional[Mapping[str, Any]] = None,
         starts: Optional[int] = None, seed: Optional[int] = None, jobs: Optional[int] = None,
         measured_sd: Optional[Sequence[float]] = None,
-        curves: Optional[Sequence[Mapping[str, Any]]] = None) -> FitResult:
+        curves: Optional[Sequence[Mapping[str, Any]]] = None,
+        pullouts: Optional[Sequence[Mapping[str, Any]]] = None) -> FitResult:
     """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
     as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
     point's standard deviation (MPa): the fit then minimises chi-square. Several
     specimens go in `curves`, each a mapping with "w", "sigma", optionally "sd", the
     "inputs" that specimen alone sets (its Vf, say) and a "name"; the fitted inputs
-    are shared by all."""
+    are shared by all. Single-fiber pullout tests go in `pullouts`, each a mapping
+    with "lb" (mm), "angle" (degrees, default 0), "slip" (mm), "load" (N), optionally
+    "sd" (N), "inputs" and "name", as fiberbridge-cli --pullout reads them; they are
+    fitted with the pullout law alone, and with measured curves beside them the fit
+    is joint (see the README on how loads and stresses are weighed)."""
     if not free:
         raise TypeError("fit needs free={name: (low, high), ...}")
     texts = _texts(base, {})
     unknown = sorted(set(free) - _NAMES)
     if unknown:
         raise TypeError(f"unknown input name(s): {', '.join(unknown)} (see fiberbridge.fields())")
-    if curves is None:
+    if curves is None and pullouts and measured_w is None and measured_sigma is None:
+        curves = []
+    elif curves is None:
         if measured_w is None or measured_sigma is None:
-            raise TypeError("fit needs measured_w and measured_sigma, or curves")
+            raise TypeError("fit needs measured_w and measured_sigma, curves or pullouts")
         curves = [{"w": measured_w, "sigma": measured_sigma, "sd": measured_sd}]
     elif measured_w is not None or measured_sigma is not None:
         raise TypeError("give measured_w and measured_sigma, or curves, not both")
@@ -268,9 +279,36 @@ def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[S
         native_curves.append((name, _floats(curve["w"]), _floats(curve["sigma"]),
                               [] if sd is None else _floats(sd),
                               {key: _text(key, value) for key, value in inputs.items()}))
+    native_pullouts = []
+    for k, test in enumerate(pullouts or []):
+        name = str(test.get("name", f"pullout {k + 1}"))
+        inputs = test.get("inputs") or {}
+        bad = sorted(set(inputs) - _NAMES)
+        if bad:
+            raise TypeError(f"{name}: unknown input name(s): {', '.join(bad)}")
+        sd = test.get("sd")
+        native_pullouts.append((name, float(test["lb"]), float(test.get("angle", 0)), _floats(test["slip"]),
+                                _floats(test["load"]), [] if sd is None else _floats(sd),
+                                {key: _text(key, value) for key, value in inputs.items()}))
     bounds = [(name, float(lo), float(hi)) for name, (lo, hi) in free.items()]
     result = _native.fit(texts, bounds, native_curves,
-                         _native.default_fit_starts if starts is None else int(starts), 1 if seed is None else int(seed), jobs)
+                         _native.default_fit_starts if starts is None else int(starts), 1 if seed is None else int(seed), jobs,
+                         native_pullouts)
     if result["refusal"] is not None and not result["names"]:
         raise InputRefused("", "no start of the fit gave a run the model accepts: " + result["refusal"])
     return FitResult(result)
+
+
+def pullout(lb: float, angle: float, slip, **inputs: Any):
+    """The pullout law's load (N) of one fiber of embedded length `lb` (mm) inclined
+    by `angle` (degrees) at each slip (mm) of `slip`, in order as a test pulls it:
+    a fiber pulled out or ruptured carries nothing after. The law is the one each
+    fiber class of a run follows, bit for bit; `inputs` set its coefficients (A, B,
+    ..., fp0, strengthReduction, Af, ...), the others keep their defaults. numpy in,
+    numpy out: the result has the shape of `slip`."""
+    import numpy as np
+
+    texts = _texts(None, inputs)
+    slips = np.asarray(slip, dtype=float)
+    loads = _native.pullout(texts, float(lb), float(angle), [float(s) for s in slips.ravel()])
+    return np.asarray(loads).reshape(slips.shape)
