@@ -370,8 +370,10 @@ PYBIND11_MODULE(_native, m) {
         d["standard_errors"] = errors;
         d["intervals"] = intervals;
         d["correlation"] = r.correlation;
-        d["rms_before"] = r.rmsBefore ? py::object(py::float_(*r.rmsBefore)) : py::object(py::none());
-        d["rms_after"] = r.rmsAfter;
+        // With pullout tests alone the RMS is theirs: the stress RMS is unknown.
+        const bool stresses = !s.specimens.empty();
+        d["rms_before"] = r.rmsBefore && stresses ? py::object(py::float_(*r.rmsBefore)) : py::object(py::none());
+        d["rms_after"] = stresses ? py::object(py::float_(r.rmsAfter)) : py::object(py::none());
         d["pullout_rms_before"] =
             r.pulloutRmsBefore ? py::object(py::float_(*r.pulloutRmsBefore)) : py::object(py::none());
         d["pullout_rms_after"] =

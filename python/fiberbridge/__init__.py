@@ -230,6 +230,8 @@ class FitResult:
 
     def __repr__(self) -> str:
         fitted = ", ".join(f"{k}={v:.6g}" for k, v in self.inputs.items())
+        if self.rms_after is None:
+            return f"<fiberbridge.FitResult {fitted}; pullout RMS {self.pullout_rms_after:.4f} N>"
         return f"<fiberbridge.FitResult {fitted}; RMS {self.rms_after:.4f} MPa>"
 
 
