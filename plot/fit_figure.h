@@ -43,8 +43,8 @@ struct FitFigurePullout {
 
 struct FitFigure {
   std::vector<FitFigureSpecimen> specimens;
-  std::vector<FitFigurePullout> pullouts;  // drawn in a panel of their own, load against slip
-  bool logWidth = false;                   // a logarithmic crack-width axis; widths <= 0 are left out
+  bool logWidth = false;                        // a logarithmic crack-width axis; widths <= 0 are left out
+  std::vector<FitFigurePullout> pullouts = {};  // drawn in a panel of their own, load against slip
 };
 
 /// The figure's size in pixels, wider with the legend beside the panels.

@@ -34,7 +34,7 @@ strengthReduction = 0.5"
 { cat examples/pullout/pva.inputs; echo "$law"; } >"$tmp/truth.inputs"
 "$build/cli/fiberbridge-cli" -q --inputs "$tmp/truth.inputs" -o "$tmp/run.p-d" --csv "$tmp/run.csv" >/dev/null
 
-PYTHONPATH="$build/python" /usr/bin/python3 - "$tmp" "$law" <<'PYTHON'
+PYTHONDONTWRITEBYTECODE=1 PYTHONPATH="$build/python" /usr/bin/python3 - "$tmp" "$law" <<'PYTHON'
 import sys
 import fiberbridge
 
