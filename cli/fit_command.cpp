@@ -96,10 +96,11 @@ void report(const FitSettings& settings, const FitResult& r) {
   for (const FitWarning& warning : r.warnings) std::printf("warning: %s\n", warning.text.c_str());
 }
 
-void showProgress(const FitProgressReport& p) {
+// `unit`: of the RMS, MPa, or N in a fit to pullout tests alone.
+void showProgress(const FitProgressReport& p, const char* unit) {
   std::string line =
       "\r\033[Kfit: " + p.phase + ", " + std::to_string(p.runs) + " of at most " + std::to_string(p.planned) + " runs";
-  if (p.bestRms) line += ", best RMS " + significant(*p.bestRms, 4) + " MPa";
+  if (p.bestRms) line += ", best RMS " + significant(*p.bestRms, 4) + " " + unit;
   if (p.secondsLeft) line += ", at most " + formatFixed(std::ceil(*p.secondsLeft), 0) + " s left";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
@@ -210,7 +211,10 @@ int runFit(const CliOptions& o) {
   const bool progressShown = !o.quiet && TerminalView::stderrIsTerminal();
   FitResult result;
   try {
-    result = fitMeasuredCurves(settings, progressShown ? FitProgress(showProgress) : FitProgress());
+    const char* unit = settings.specimens.empty() ? "N" : "MPa";
+    result = fitMeasuredCurves(
+        settings,
+        progressShown ? FitProgress([unit](const FitProgressReport& p) { showProgress(p, unit); }) : FitProgress());
   } catch (const std::bad_alloc&) {
     if (progressShown) std::fputc('\n', stderr);
     printError("the fit failed: not enough memory for its runs; nothing was written");

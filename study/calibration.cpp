@@ -759,7 +759,7 @@ void Fit::basins(FitResult& result) {
     }
     if (outside.empty()) continue;
     result.warnings.push_back({outside, "the measured curve fits about as well (RMS " + formatShortest(rival.rms) +
-                                            " MPa, " + std::to_string(rival.starts) +
+                                            (s_.specimens.empty() ? " N, " : " MPa, ") + std::to_string(rival.starts) +
                                             (rival.starts == 1 ? " start" : " starts") + ") with " + values +
                                             ": it does not decide between the two answers"});
   }
