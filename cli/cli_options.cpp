@@ -109,7 +109,7 @@ void addOptions(CLI::App& app, Given& g) {
       ->take_all()
       ->expected(1);
   app.add_option("--fit", g.fitTexts,
-                 "fit an input to --measured within its bounds: NAME=LO:HI, repeated for up to 8 inputs")
+                 "fit an input to --measured or --pullout within its bounds: NAME=LO:HI, up to 8 inputs")
       ->type_name(kFitValue)
       ->group("Calibration")
       ->take_all()
