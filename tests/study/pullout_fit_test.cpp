@@ -184,15 +184,28 @@ TEST_F(PulloutCommand, the_predicted_bridging_curve_is_the_run_of_the_saved_inpu
       text += fb::exactText(m.slip) + "," + fb::exactText(m.load) + "\n";
     fbtest::writeFile(at("p" + fb::formatShortest(lb) + ".csv"), text);
   }
-  const fbtest::Outcome fit = run({"--division",   "12",     "--pullout", "p1.5.csv",      "--pullout",
-                                   "p4.csv",       "--fit",  "A=0.1:3",   "--fit",         "D=0.02:1",
-                                   "--fit-starts", "3",      "-o",        "predicted.p-d", "--save-inputs",
-                                   "law.inputs",   "--plot", "fit.svg",   "--fit-report",  "fit.json",
-                                   "--fit-log",    "log.csv"});
+  // The fiber and its law as made, but A and D, which the tests decide again.
+  const std::vector<std::string> fiber{"--division", "12",   "--Af", "0.0012566", "--ruptureStrength",
+                                       "1400",       "--Aa", "0.3",  "--Ba",      "0.5",
+                                       "--Ca",       "0.01", "--Da", "0.05",      "--B",
+                                       "0.5",        "--C",  "0.05"};
+  std::vector<std::string> args = fiber;
+  for (const char* a :
+       {"--pullout",    "p1.5.csv", "--pullout", "p4.csv",        "--fit",         "A=0.1:3",    "--fit",  "D=0.02:1",
+        "--fit-starts", "3",        "-o",        "predicted.p-d", "--save-inputs", "law.inputs", "--plot", "fit.svg",
+        "--fit-report", "fit.json", "--fit-log", "log.csv"})
+    args.push_back(a);
+  const fbtest::Outcome fit = run(args);
   ASSERT_EQ(fit.status, 0) << fit.err;
   EXPECT_NE(fit.out.find("to 80 measured points of 2 pullout tests"), std::string::npos) << fit.out;
   EXPECT_NE(fit.out.find("RMS difference to the pullout curves: "), std::string::npos) << fit.out;
   EXPECT_EQ(fit.out.find("MPa"), std::string::npos) << fit.out;
+  // The saved set is the given inputs with the fitted law (A about 0.5, not the window's 3).
+  const std::string saved = fbtest::readFile(at("law.inputs"));
+  const auto A = saved.find("\nA = ");
+  ASSERT_NE(A, std::string::npos) << saved;
+  EXPECT_NEAR(std::stod(saved.substr(A + 5)), 0.5, 0.01) << saved;
+  EXPECT_NE(saved.find("fitted to p1.5.csv p4.csv"), std::string::npos) << saved;
   ASSERT_EQ(run({"--inputs", "law.inputs", "-o", "again.p-d"}).status, 0);
   EXPECT_EQ(fbtest::withoutClockLine(fbtest::readFile(at("again.p-d"))),
             fbtest::withoutClockLine(fbtest::readFile(at("predicted.p-d"))));
