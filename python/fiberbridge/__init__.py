@@ -204,7 +204,10 @@ class FitResult:
     profile), standard errors and correlations, the RMS difference before and after,
     the warnings, the basins the starts ended in and the fitted Run. `report` holds
     what `fiberbridge-cli --fit-report` writes: rms, rms_before, runs, seconds,
-    inputs (name, value, low, high), warnings (inputs, text) and basins."""
+    inputs (name, value, low, high), warnings (inputs, text) and basins. With pullout
+    tests, pullout_rms_before and pullout_rms_after (N) are theirs; without a
+    measured bridging curve rms_before and rms_after are None and the fitted Run is
+    the bridging curve the fitted law predicts."""
 
     def __init__(self, result: dict):
         self.inputs = dict(result["values"])
@@ -284,6 +287,9 @@ def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[S
     native_pullouts = []
     for k, test in enumerate(pullouts or []):
         name = str(test.get("name", f"pullout {k + 1}"))
+        missing = [key for key in ("lb", "slip", "load") if key not in test]
+        if missing:
+            raise TypeError(f"{name}: a pullout test needs {', '.join(missing)}")
         inputs = test.get("inputs") or {}
         bad = sorted(set(inputs) - _NAMES)
         if bad:

@@ -147,6 +147,8 @@ def test_pullout_gives_the_laws_load_in_the_shape_of_the_slips_and_its_fit_recov
     assert f.rms_after is None and f.pullout_rms_after < 1e-3
     assert f.report["rms"] is None and f.report["pullout_rms"] == f.pullout_rms_after
     assert f.run.peak_stress > 0  # the bridging curve the fitted law predicts
+    with pytest.raises(TypeError, match="needs load"):
+        fiberbridge.fit(free={"A": (0.5, 5)}, pullouts=[{"lb": 3, "slip": [0.1]}])
     with pytest.raises(ValueError, match="goes back"):
         fiberbridge.fit(free={"A": (0.5, 5)}, pullouts=[{"lb": 3, "slip": [0.2, 0.1], "load": [1, 1]}])
 
