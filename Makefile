@@ -65,6 +65,7 @@ bench: build
 	build/release/bench/fiberbridge-fit-bench
 	build/release/bench/fiberbridge-fit-coverage
 	build/release/bench/fiberbridge-design-bench
+	build/release/bench/fiberbridge-pullout-bench
 	bench/whole_process.sh build/release/cli/fiberbridge-cli
 
 clean:

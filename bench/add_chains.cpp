@@ -44,7 +44,7 @@ Case prepare(const char* division) {
   for (const fb::CrossingClass& cc : c.table.active) {
     const fb::ClassLaw& law = c.table.law(cc);
     int s = 0;
-    while (s < steps && fb::fiberResponse(widths[s], law.lb, law.points(), c.table.pair(cc).ruptureLoad).active) ++s;
+    while (s < steps && fb::pulloutLoad(law.fiber(c.table.pair(cc).ruptureLoad), widths[s]).active) ++s;
     c.classes.push_back({static_cast<std::uint32_t>(s), cc.pair});
     c.classSteps += s + (s < steps);  // the step that drops it adds a 0
   }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/inputs.h"
+#include "engine/pullout_law.h"
 #include "run/curve_runner.h"
 #include "study/calibration.h"
 #include "study/metrics.h"
@@ -146,6 +148,75 @@ inline double rmsOf(const fb::FieldTexts& texts, const std::vector<fb::MeasuredP
   for (const auto& m : measured) widest = std::max(widest, m.Wcr);
   fb::CurveRunner runner;
   return fb::compareMeasured(runner.run(texts, widest).steps, measured)->rms;
+}
+
+/// A synthetic pullout fit: tests made by the pullout law of a PVA-like fiber
+/// at 40 slips each, crowded towards the start (s_i = lb (i/39)^2), with
+/// normal noise of 1 % of each test's peak from a spelled-out generator.
+inline fb::FieldTexts pulloutTruth() {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  using fb::Field;
+  const std::pair<Field, const char*> law[] = {{Field::Af, "0.0012566"},
+                                               {Field::ruptureStrength, "1400"},
+                                               {Field::strengthReduction, "0.5"},
+                                               {Field::Aa, "0.3"},
+                                               {Field::Ba, "0.5"},
+                                               {Field::Ca, "0.01"},
+                                               {Field::Da, "0.05"},
+                                               {Field::A, "0.5"},
+                                               {Field::B, "0.5"},
+                                               {Field::C, "0.05"},
+                                               {Field::D, "0.15"},
+                                               {Field::fp0, "0.6"},
+                                               {Field::fd0, "0.3"}};
+  for (const auto& [field, text] : law) t[field] = text;
+  return t;
+}
+
+inline fb::PulloutSpecimen syntheticPullout(const fb::FieldTexts& truth, double lb, double angle,
+                                            std::mt19937_64& random) {
+  fb::PulloutSpecimen test{"synthetic", {}, lb, angle, 1, {}};
+  std::vector<double> slips, loads(40);
+  for (int i = 0; i < 40; ++i) slips.push_back(lb * (i / 39.0) * (i / 39.0));
+  fb::pulloutCurve(
+      fb::pulloutFiber(fb::readParameterSet(truth).params, static_cast<float>(lb), fb::pulloutInclination(angle)),
+      slips, loads);
+  double peak = 0;
+  for (double load : loads) peak = std::max(peak, load);
+  const auto unit = [&random] { return (static_cast<double>(random() >> 11) + 0.5) * 0x1.0p-53; };
+  for (int i = 0; i < 40; ++i) {
+    const double normal = std::sqrt(-2 * std::log(unit())) * std::cos(2 * 3.141592653589793 * unit());
+    test.measured.push_back({slips[i], loads[i] + 0.01 * peak * normal, 0});
+  }
+  return test;
+}
+
+/// The two pullout fits of the benchmark: the eight law coefficients from
+/// five straight tests (lb 1 to 6 mm), from the window's law; then fp0, fd0
+/// and the strength reduction from three tests at lb 3 mm inclined by 30, 45
+/// and 60 degrees, from 0.2, 0 and 0.1.
+inline std::vector<SyntheticFit> syntheticPulloutFits() {
+  using fb::Field;
+  std::mt19937_64 random(2026);
+  SyntheticFit law{"pullout law: 8 coefficients, 5 straight tests", pulloutTruth(), {}};
+  law.settings.base = pulloutTruth();
+  const fb::FieldTexts defaults = fb::FieldTexts::defaults();
+  for (Field f : {Field::Aa, Field::Ba, Field::Ca, Field::Da, Field::A, Field::B, Field::C, Field::D})
+    law.settings.base[f] = defaults[f];
+  law.settings.free = {{Field::Aa, 0.05, 2}, {Field::Ba, 0, 1.5}, {Field::Ca, 0, 0.05}, {Field::Da, 0.005, 0.3},
+                       {Field::A, 0.1, 3},   {Field::B, 0, 1.5},  {Field::C, 0, 0.2},   {Field::D, 0.02, 1}};
+  for (double lb : {1.0, 2.25, 3.5, 4.75, 6.0})
+    law.settings.pullouts.push_back(syntheticPullout(law.truth, lb, 0, random));
+
+  SyntheticFit snubbing{"snubbing: fp0, fd0, strengthReduction, 3 inclined tests", pulloutTruth(), {}};
+  snubbing.settings.base = pulloutTruth();
+  snubbing.settings.base[Field::fp0] = "0.2";
+  snubbing.settings.base[Field::fd0] = "0";
+  snubbing.settings.base[Field::strengthReduction] = "0.1";
+  snubbing.settings.free = {{Field::fp0, 0, 1.5}, {Field::fd0, -0.5, 1}, {Field::strengthReduction, 0, 1.5}};
+  for (double angle : {30.0, 45.0, 60.0})
+    snubbing.settings.pullouts.push_back(syntheticPullout(snubbing.truth, 3, angle, random));
+  return {law, snubbing};
 }
 
 }  // namespace fbbench

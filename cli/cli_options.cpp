@@ -236,8 +236,15 @@ void addOptions(CLI::App& app, Given& g) {
       ->take_all()
       ->expected(1);
   app.add_option("--fit", g.fitTexts,
-                 "fit an input to --measured within its bounds: NAME=LO:HI, repeated for up to 8 inputs")
+                 "fit an input to --measured or --pullout within its bounds: NAME=LO:HI, up to 8 inputs")
       ->type_name(kFitValue)
+      ->group("Calibration")
+      ->take_all()
+      ->expected(1);
+  app.add_option("--pullout", o.pulloutPaths,
+                 "a single-fiber pullout test to fit (slip mm, load N and optionally its standard deviation N per "
+                 "line; '# lb = ' and '# angle = ' give its embedded length mm and inclination degrees); repeated")
+      ->type_name("FILE")
       ->group("Calibration")
       ->take_all()
       ->expected(1);
@@ -302,6 +309,7 @@ std::vector<NamedFile> namedFiles(const CliOptions& o) {
   std::vector<NamedFile> files;
   if (!o.inputsPath.empty()) files.push_back({"--inputs", o.inputsPath, true});
   for (const std::string& path : o.measuredPaths) files.push_back({"--measured", path, true});
+  for (const std::string& path : o.pulloutPaths) files.push_back({"--pullout", path, true});
   if (o.isStudy() || (o.isScatter() && !o.outputDir.empty()))
     files.push_back({"--output-dir", (std::filesystem::path(o.outputDir) / "summary.csv").string()});
   else if (!o.texts[Field::dataFile].empty())
@@ -345,10 +353,13 @@ CommandLine parseCommandLine(int argc, char** argv) {
   const auto readsStandardInput = [](const std::string& path) { return path == "-"; };
   for (const std::string& path : o.measuredPaths)
     if (path.empty()) return usageError("--measured needs a name");
+  for (const std::string& path : o.pulloutPaths)
+    if (path.empty()) return usageError("--pullout needs a name");
   if (std::count_if(o.measuredPaths.begin(), o.measuredPaths.end(), readsStandardInput) +
+          std::count_if(o.pulloutPaths.begin(), o.pulloutPaths.end(), readsStandardInput) +
           (o.inputsPath == "-" ? 1 : 0) >
       1)
-    return usageError("only one of --inputs and --measured can read standard input (-)");
+    return usageError("only one of --inputs, --measured and --pullout can read standard input (-)");
 
   if (!o.inputsPath.empty()) {
     const InputSet file = readInputSet(o.inputsPath);
@@ -402,8 +413,11 @@ CommandLine parseCommandLine(int argc, char** argv) {
   const bool outputGiven = app.count("--output") > 0;
   if (o.isFit()) {
     if (o.isStudy()) return usageError("--fit and --sweep cannot go together");
-    if (o.measuredPaths.empty()) return usageError("--fit needs --measured, the curve to fit");
+    if (o.measuredPaths.empty() && o.pulloutPaths.empty())
+      return usageError("--fit needs --measured or --pullout, the curves to fit");
     if (!o.outputDir.empty()) return usageError("--output-dir is for sweeps; a fit writes the fitted run's file of -o");
+  } else if (!o.pulloutPaths.empty()) {
+    return usageError("--pullout goes with --fit: a pullout test is fitted, then its law predicts a run");
   } else if (!o.fitLog.empty() || !o.fitReport.empty() || o.logWidth || app.count("--fit-starts") > 0 ||
              (app.count("--seed") > 0 && !o.isScatter())) {
     return usageError("--fit-starts, --seed, --fit-log, --fit-report and --log-width go with --fit");
@@ -437,8 +451,15 @@ CommandLine parseCommandLine(int argc, char** argv) {
     if (o.measured.empty()) o.measured = curve.points;
     o.specimens.push_back({path == "-" ? "(standard input)" : path, std::move(curve.inputs), std::move(curve.points)});
   }
+  for (const std::string& path : o.pulloutPaths) {
+    PulloutCurve curve = readPulloutCurve(path);
+    if (curve.error) return usageError(*curve.error);
+    o.pullouts.push_back({path == "-" ? "(standard input)" : path, std::move(curve.inputs), curve.lb, curve.angle,
+                          curve.lbLine, std::move(curve.points)});
+  }
   if (o.isFit())
-    if (const auto problem = checkFitSettings({o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs}))
+    if (const auto problem =
+            checkFitSettings({o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs, nullptr, o.pullouts}))
       return usageError(*problem);
   return {std::move(o), kExitDone};
 }

@@ -29,6 +29,8 @@ struct CliOptions {
   std::vector<std::string> measuredPaths;  // one per specimen; several only for a fit
   std::vector<MeasuredPoint> measured;     // the first curve's points, for a run or a study
   std::vector<Specimen> specimens;         // every curve with the inputs it sets, for a fit
+  std::vector<std::string> pulloutPaths;   // single-fiber pullout tests, for a fit
+  std::vector<PulloutSpecimen> pullouts;
   std::vector<Sweep> sweeps;
   std::optional<Shard> shard;          // the part of the sweep's grid this process runs
   std::vector<std::string> mergeDirs;  // folders holding summary parts to merge

@@ -8,9 +8,11 @@
 #include "cli/commands.h"
 #include "cli/interruptions.h"
 #include "cli/terminal_view.h"
+#include "engine/inputs.h"
 #include "engine/number_format.h"
 #include "engine/number_reader.h"
 #include "engine/number_text.h"
+#include "engine/pullout_law.h"
 #include "output/text_file.h"
 #include "plot/fit_figure.h"
 #include "run/calculator.h"
@@ -41,7 +43,8 @@ std::string significant(double value, int digits) {
 std::string fitLogCsv(const FitSettings& settings, const FitResult& result) {
   std::string out = "phase";
   for (const FreeInput& f : settings.free) out += "," + name(f.field);
-  out += ",RMS difference to measured (MPa),note\n";
+  out += settings.specimens.empty() ? ",RMS difference to measured (N),note\n"
+                                    : ",RMS difference to measured (MPa),note\n";
   for (const FitEvaluation& e : result.log) {
     out += csvField(e.phase);
     for (double v : e.values) out += "," + exactText(v);
@@ -53,10 +56,13 @@ std::string fitLogCsv(const FitSettings& settings, const FitResult& result) {
 void report(const FitSettings& settings, const FitResult& r) {
   std::string names;
   for (const FreeInput& f : settings.free) names += (names.empty() ? "" : ", ") + name(f.field);
-  const std::size_t curves = settings.specimens.size();
-  std::printf("fit of %s to %zu measured points%s: %d runs in %s s\n", names.c_str(), settings.pointCount(),
-              curves > 1 ? (" of " + std::to_string(curves) + " specimens").c_str() : "", r.runs,
-              formatFixed(r.seconds, 2).c_str());
+  const std::size_t curves = settings.specimens.size(), tests = settings.pullouts.size();
+  std::string of = curves > 1 ? " of " + std::to_string(curves) + " specimens" : "";
+  if (tests > 0)
+    of += (of.empty() ? curves > 0 ? " of a specimen and " : " of " : " and ") + std::to_string(tests) +
+          (tests == 1 ? " pullout test" : " pullout tests");
+  std::printf("fit of %s to %zu measured points%s: %d runs in %s s\n", names.c_str(), settings.pointCount(), of.c_str(),
+              r.runs, formatFixed(r.seconds, 2).c_str());
   std::size_t widest = 0;
   for (const FittedInput& in : r.inputs) widest = std::max(widest, name(in.field).size());
   for (const FittedInput& in : r.inputs) {
@@ -75,8 +81,14 @@ void report(const FitSettings& settings, const FitResult& r) {
         std::printf("correlation of %s and %s: %s\n", name(r.inputs[a].field).c_str(), name(r.inputs[b].field).c_str(),
                     formatFixed(r.correlation[a][b], 2).c_str());
   if (!r.basins.empty()) std::printf("starts: %d of %d ended in the best basin\n", r.basins[0].starts, r.startCount);
-  std::printf("RMS difference to the measured curve: %s MPa before, %s MPa after",
-              r.rmsBefore ? significant(*r.rmsBefore, 4).c_str() : "(no run)", significant(r.rmsAfter, 4).c_str());
+  if (curves > 0)
+    std::printf("RMS difference to the measured curve: %s MPa before, %s MPa after",
+                r.rmsBefore ? significant(*r.rmsBefore, 4).c_str() : "(no run)", significant(r.rmsAfter, 4).c_str());
+  if (curves > 0 && tests > 0) std::printf("\n");
+  if (tests > 0)
+    std::printf("RMS difference to the pullout curves: %s N before, %s N after",
+                r.pulloutRmsBefore ? significant(*r.pulloutRmsBefore, 4).c_str() : "(no run)",
+                r.pulloutRmsAfter ? significant(*r.pulloutRmsAfter, 4).c_str() : "(no run)");
   if (r.chiSquarePerDof)
     std::printf(" (chi-square per degree of freedom %s)", formatFixed(*r.chiSquarePerDof, 2).c_str());
   std::printf("\n");
@@ -84,10 +96,11 @@ void report(const FitSettings& settings, const FitResult& r) {
   for (const FitWarning& warning : r.warnings) std::printf("warning: %s\n", warning.text.c_str());
 }
 
-void showProgress(const FitProgressReport& p) {
+// `unit`: of the RMS, MPa, or N in a fit to pullout tests alone.
+void showProgress(const FitProgressReport& p, const char* unit) {
   std::string line =
       "\r\033[Kfit: " + p.phase + ", " + std::to_string(p.runs) + " of at most " + std::to_string(p.planned) + " runs";
-  if (p.bestRms) line += ", best RMS " + significant(*p.bestRms, 4) + " MPa";
+  if (p.bestRms) line += ", best RMS " + significant(*p.bestRms, 4) + " " + unit;
   if (p.secondsLeft) line += ", at most " + formatFixed(std::ceil(*p.secondsLeft), 0) + " s left";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
@@ -163,6 +176,25 @@ FitFigure fitFigure(const CliOptions& o, const FitSettings& s, const FitResult& 
     }
     figure.specimens.push_back(std::move(out));
   }
+  for (std::size_t k = 0; k < s.pullouts.size(); ++k) {
+    const PulloutSpecimen& test = s.pullouts[k];
+    FitFigurePullout out;
+    out.label = "lb " + formatShortest(test.lb) + " mm, angle " + formatShortest(test.angle) + "°";
+    out.measured = test.measured;
+    FieldTexts fitted = pulloutTexts(s, k);
+    for (const FittedInput& in : r.inputs) fitted[in.field] = in.text;
+    const PulloutFiber fiber =
+        pulloutFiber(readParameterSet(fitted).params, static_cast<float>(test.lb), pulloutInclination(test.angle));
+    // Close slips up to lb, with the law's corners, so that the line shows its kinks.
+    std::vector<double> slips{fiber.points.deltaA, fiber.points.deltaMax};
+    for (int i = 0; i <= 400; ++i) slips.push_back(test.lb * i / 400);
+    std::erase_if(slips, [&](double slip) { return !(slip >= 0 && slip <= test.lb); });
+    std::sort(slips.begin(), slips.end());
+    std::vector<double> loads(slips.size());
+    pulloutCurve(fiber, slips, loads);
+    for (std::size_t i = 0; i < slips.size(); ++i) out.fitted.push_back({slips[i], loads[i], 0});
+    figure.pullouts.push_back(std::move(out));
+  }
   return figure;
 }
 
@@ -175,11 +207,14 @@ int interrupted(const std::string& what) {
 
 int runFit(const CliOptions& o) {
   catchInterruptions();
-  const FitSettings settings{o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs, &stopRequested()};
+  const FitSettings settings{o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs, &stopRequested(), o.pullouts};
   const bool progressShown = !o.quiet && TerminalView::stderrIsTerminal();
   FitResult result;
   try {
-    result = fitMeasuredCurves(settings, progressShown ? FitProgress(showProgress) : FitProgress());
+    const char* unit = settings.specimens.empty() ? "N" : "MPa";
+    result = fitMeasuredCurves(
+        settings,
+        progressShown ? FitProgress([unit](const FitProgressReport& p) { showProgress(p, unit); }) : FitProgress());
   } catch (const std::bad_alloc&) {
     if (progressShown) std::fputc('\n', stderr);
     printError("the fit failed: not enough memory for its runs; nothing was written");
@@ -202,14 +237,16 @@ int runFit(const CliOptions& o) {
   report(settings, result);
   if (!o.fitReport.empty()) ok = written(writeTextFile(o.fitReport, fitReportJson(settings, result))) && ok;
 
-  // The fitted run is the first specimen's, its own inputs included.
-  FieldTexts fitted = specimenTexts(settings, 0);
+  // The fitted run is the first specimen's, its own inputs included; with
+  // pullout tests alone, the given inputs' with the fitted law: its prediction.
+  FieldTexts fitted = settings.specimens.empty() ? settings.base : specimenTexts(settings, 0);
   for (const FittedInput& in : result.inputs) fitted[in.field] = in.text;
   fitted[Field::dataFile] = o.texts[Field::dataFile];
   if (o.matrix) reportFittedDesign(fitted, *o.matrix);
   if (!o.saveInputs.empty()) {
     std::string fittedTo = "fitted to";
     for (const std::string& path : o.measuredPaths) fittedTo += " " + path;
+    for (const std::string& path : o.pulloutPaths) fittedTo += " " + path;
     ok = written(writeTextFile(o.saveInputs, inputSetText(fitted, {fittedTo}))) && ok;
   }
   if (o.texts[Field::dataFile].empty() && o.csv.empty() && o.plot.empty()) return ok ? kExitDone : kExitFailed;

@@ -95,7 +95,7 @@ void passKernel(const PassTables& tables, std::size_t from, std::size_t to, cons
                  kB = law.kB, kC = law.kC;
     bool stillActive = true;
     for (int g = 0; g < kGroups && stillActive; ++g) {
-      // fiberResponse, lane by lane.
+      // pulloutLoad, lane by lane.
       const Vec W = w[g];
       const Vec rising = W * kA;
       const Vec second = Pa + (W - deltaA) * kB;

@@ -72,6 +72,7 @@ struct ClassLaw {
   float kA, kB, kC;
   PulloutPoints points() const { return {Pa, deltaA, Pmax, deltaMax}; }
   PulloutSlopes slopes() const { return {kA, kB, kC}; }
+  PulloutFiber fiber(double ruptureLoad) const { return {lb, points(), slopes(), ruptureLoad}; }
 };
 
 /// A class whose fiber crosses the crack (lb > 0).

@@ -6,7 +6,7 @@ RunConstants deriveValues(const ParameterSet& p) {
   RunConstants k;
   k.totalFiber = static_cast<float>(static_cast<double>(p.Vf) * p.Am / p.Af);
   k.fiberNumberCoefficient = static_cast<float>(static_cast<double>(k.totalFiber) / 101);
-  k.degToRad = kPi / 180;
+  k.degToRad = kDegToRad;
   k.angleStep = 2;
   k.angleClassWidth = 2 * k.degToRad;
   k.thetaRxyRad = p.thetaRxy * k.degToRad;

@@ -40,6 +40,8 @@ struct RunConstants {
 
 /// The value of pi that every angle of the model uses.
 inline constexpr double kPi = 3.141592654;
+/// Radians per degree, with that pi.
+inline constexpr double kDegToRad = kPi / 180;
 
 RunConstants deriveValues(const ParameterSet& p);
 

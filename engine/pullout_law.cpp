@@ -42,4 +42,26 @@ PulloutSlopes pulloutSlopes(const PulloutPoints& pt, float lb) {
   return k;
 }
 
+PulloutFiber pulloutFiber(const ParameterSet& p, float lb, double psi) {
+  PulloutFiber f;
+  f.lb = lb;
+  f.points = pulloutPoints(p, lb, psi);
+  f.slopes = pulloutSlopes(f.points, lb);
+  f.ruptureLoad = ruptureLoad(p, psi);
+  return f;
+}
+
+double pulloutLoad(const ParameterSet& p, float lb, double psi, double w) {
+  return pulloutLoad(pulloutFiber(p, lb, psi), w).load;
+}
+
+void pulloutCurve(const PulloutFiber& f, std::span<const double> slips, std::span<double> loads) {
+  bool active = true;
+  for (std::size_t i = 0; i < slips.size() && i < loads.size(); ++i) {
+    const FiberLoad here = active ? pulloutLoad(f, slips[i]) : FiberLoad{0.0, false};
+    active = here.active;
+    loads[i] = here.load;
+  }
+}
+
 }  // namespace fb

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <span>
+
 #include "engine/parameter_set.h"
 
 namespace fb {
@@ -33,28 +35,44 @@ double ruptureLoad(const ParameterSet& p, double psi);
 
 PulloutSlopes pulloutSlopes(const PulloutPoints& points, float lb);
 
+/// One fiber of embedded length `lb` and inclination `psi`, ready to be
+/// pulled: what a fiber class of the class table holds, for one fiber.
+struct PulloutFiber {
+  float lb = 0;  // mm
+  PulloutPoints points;
+  PulloutSlopes slopes;
+  double ruptureLoad = 0;  // N
+};
+
+PulloutFiber pulloutFiber(const ParameterSet& p, float lb, double psi);
+
 struct FiberLoad {
   double load;  // N
   bool active;  // false once pulled out or ruptured
 };
 
-/// The load of an active fiber at crack width `w` (mm), with its slopes at hand.
-/// Pulled out at w >= lb; else on the first line up to deltaA, the second up
-/// to deltaMax, the falling one beyond; ruptured when the load exceeds
-/// `rupture`. The three lines are all formed and one is picked, which keeps
-/// the step loop's hot pass nearly free of jumps.
-inline FiberLoad fiberResponse(double w, float lb, const PulloutPoints& pt, const PulloutSlopes& k, double rupture) {
+/// The load of a fiber that still bridges, at slip (crack width) `w` in mm:
+/// the class pass's evaluation, one lane of it. Pulled out at w >= lb; else
+/// on the first line up to deltaA, the second up to deltaMax, the falling one
+/// beyond; ruptured when the load exceeds the rupture load.
+inline FiberLoad pulloutLoad(const PulloutFiber& f, double w) {
+  const PulloutPoints& pt = f.points;
+  const PulloutSlopes& k = f.slopes;
   const double rising = w * k.kA;
   const double second = pt.Pa + (w - pt.deltaA) * k.kB;
   const double falling = pt.Pmax + (w - pt.deltaMax) * k.kC;
   const double load = w <= pt.deltaA ? rising : w <= pt.deltaMax ? second : falling;
-  const bool active = !(w >= lb) && !(load > rupture);
+  const bool active = !(w >= f.lb) && !(load > f.ruptureLoad);
   return {active ? load : 0.0, active};
 }
 
-/// The load of an active fiber at crack width `w` (mm).
-inline FiberLoad fiberResponse(double w, float lb, const PulloutPoints& pt, double rupture) {
-  return fiberResponse(w, lb, pt, pulloutSlopes(pt, lb), rupture);
-}
+/// The load (N) at slip `w` (mm) of a fiber of embedded length `lb` (mm) and
+/// inclination `psi` (rad) that still bridges.
+double pulloutLoad(const ParameterSet& p, float lb, double psi, double w);
+
+/// The loads (N) of a pullout test whose slip runs through `slips` (mm) in
+/// order: once pulled out or ruptured, the fiber carries nothing, as a fiber
+/// class that leaves stays out for the rest of a run.
+void pulloutCurve(const PulloutFiber& f, std::span<const double> slips, std::span<double> loads);
 
 }  // namespace fb

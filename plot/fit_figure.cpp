@@ -23,6 +23,18 @@ namespace {
 // Pixel layout: the residual panel under the stress panel, sharing its width axis.
 constexpr double kResidualTop = kStressTop + kStressHeight + 36, kResidualHeight = 180;
 constexpr FigureSize kPlainSize{900, static_cast<int>(kResidualTop + kResidualHeight) + 66};
+// The pullout panel: below the residuals, or alone in the stress panel's place.
+constexpr double kPulloutHeight = kStressHeight;
+constexpr double kPulloutBelow = kPlainSize.height + kStressTop - 12;
+
+bool bridgingPanels(const FitFigure& figure) { return !figure.specimens.empty() || figure.pullouts.empty(); }
+
+double pulloutTop(const FitFigure& figure) { return bridgingPanels(figure) ? kPulloutBelow : kStressTop; }
+
+FigureSize plainSize(const FitFigure& figure) {
+  if (figure.pullouts.empty()) return kPlainSize;
+  return {kPlainSize.width, static_cast<int>(pulloutTop(figure) + kPulloutHeight) + 66};
+}
 
 constexpr Rgb kStartColour{165, 165, 165};
 constexpr Rgb kFaintGrid{232, 232, 232};
@@ -311,17 +323,66 @@ std::vector<LegendEntry> legendEntries(const FitFigure& figure) {
   if (band)
     entries.push_back({"95 % band", tint(n == 1 ? specimenColour(figure, 0) : kBandLegendGrey, kShadeKeep),
                        LegendEntry::Sample::shade});
+  const std::size_t tests = figure.pullouts.size();
+  for (std::size_t i = 0; i < tests; ++i)
+    entries.push_back({"pullout " + figure.pullouts[i].label, curveColour(i, tests)});
+  if (tests > 0) entries.push_back({"pullout measured", kBandLegendGrey, LegendEntry::Sample::marker});
   return entries;
+}
+
+std::vector<CurvePoint> loadCurve(const std::vector<PulloutPoint>& points) {
+  std::vector<CurvePoint> out;
+  for (const PulloutPoint& p : points) out.push_back({p.slip, p.load});
+  return out;
+}
+
+// Load against slip of every pullout test, from zero to the longest slip and
+// the highest load, each test in its colour.
+void drawPullouts(const FitFigure& figure, Canvas& target) {
+  Extent slip, load;
+  slip.include(0);
+  load.include(0);
+  for (const FitFigurePullout& t : figure.pullouts)
+    for (const auto* series : {&t.measured, &t.fitted})
+      for (const PulloutPoint& p : *series)
+        if (std::isfinite(p.load)) {
+          slip.include(p.slip);
+          load.include(p.load);
+        }
+  const double slipSpan = slip.hi > slip.lo ? slip.hi - slip.lo : 1,
+               loadSpan = load.hi > load.lo ? load.hi - load.lo : 1;
+  WidthAxis axis{slip.lo, slip.lo + slipSpan * 1.03, false};
+  const double low = load.lo < 0 ? load.lo - 0.07 * loadSpan : 0, high = load.lo + loadSpan * 1.07;
+  if (!std::isfinite(axis.hi) || !std::isfinite(high)) return;
+  const Panel panel{axis, low, high, pulloutTop(figure), kPulloutHeight};
+  const std::vector<Tick> xTicks = widthTicks(axis);
+  const std::vector<double> yTicks = ticks(low, high);
+  grid(target, panel, xTicks, yTicks);
+  const std::size_t n = figure.pullouts.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const Rgb colour = curveColour(i, n);
+    curve(target, panel, loadCurve(figure.pullouts[i].fitted), colour);
+    markers(target, panel, loadCurve(figure.pullouts[i].measured), colour);
+  }
+  axes(target, panel, xTicks, yTicks, true);
+  target.text(static_cast<float>(kLeft + kPanelWidth / 2), static_cast<float>(panel.bottom() + 38), "Slip δ (mm)",
+              kTextColour, 0.5f);
+  target.text(static_cast<float>(kLeft), static_cast<float>(panel.top - 14), "Pullout load P (N)", kTextColour, 0.0f);
 }
 
 }  // namespace
 
-FigureSize fitFigureSize(const FitFigure& figure) { return withLegend(kPlainSize, legendEntries(figure)); }
+FigureSize fitFigureSize(const FitFigure& figure) { return withLegend(plainSize(figure), legendEntries(figure)); }
 
 void drawFitFigure(const FitFigure& figure, Canvas& target) {
   const FigureSize size = fitFigureSize(figure);
   target.clear();
   target.setScale(0, 0, static_cast<float>(size.width), static_cast<float>(size.height));
+  if (!figure.pullouts.empty()) drawPullouts(figure, target);
+  if (!bridgingPanels(figure)) {
+    drawLegend(target, legendEntries(figure), kPlainSize.width);
+    return;
+  }
 
   const WidthAxis width = widthAxis(figure);
   const auto [low, high] = stressRange(figure, width);

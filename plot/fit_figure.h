@@ -2,7 +2,8 @@
 
 // The figure of a calibration: the measured points of each specimen with the
 // bridging law fitted to them, the law of the starting inputs and the
-// uncertainty band, above a panel of the residuals. Its axes fit the measured
+// uncertainty band, above a panel of the residuals; and the pullout tests of
+// the fit, each with the fitted single-fiber law, in a panel of load against slip. Its axes fit the measured
 // data rather than the whole computed curve, so that a peak at a small crack
 // width is not squeezed into a corner. It draws through the canvas interface,
 // so the SVG writer and the PNG painter show the same figure.
@@ -32,9 +33,18 @@ struct FitFigureSpecimen {
   std::vector<CurvePoint> residuals;          // fitted minus measured (MPa) at each measured width
 };
 
+/// A single-fiber pullout test of a fit: its points and the fitted law's
+/// load against slip.
+struct FitFigurePullout {
+  std::string label;                   // "lb 3 mm, angle 30°"
+  std::vector<PulloutPoint> measured;  // only slip and load are drawn
+  std::vector<PulloutPoint> fitted;    // the fitted law at close slips
+};
+
 struct FitFigure {
   std::vector<FitFigureSpecimen> specimens;
-  bool logWidth = false;  // a logarithmic crack-width axis; widths <= 0 are left out
+  bool logWidth = false;                        // a logarithmic crack-width axis; widths <= 0 are left out
+  std::vector<FitFigurePullout> pullouts = {};  // drawn in a panel of their own, load against slip
 };
 
 /// The figure's size in pixels, wider with the legend beside the panels.

@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -25,6 +26,7 @@
 #include "engine/number_reader.h"
 #include "engine/number_text.h"
 #include "engine/version.h"
+#include "engine/pullout_law.h"
 #include "output/data_file.h"
 #include "output/text_file.h"
 #include "python/watched_call.h"
@@ -155,6 +157,28 @@ std::vector<MeasuredPoint> pointsOf(const std::vector<double>& w, const std::vec
     points.push_back({w[i], sigma[i], sd.empty() ? 0.0 : sd[i]});
   }
   return points;
+}
+
+// A pullout test as Python gives it, checked as the command line checks a file.
+PulloutSpecimen pulloutOf(const std::string& name, double lb, double angle, const std::vector<double>& slip,
+                          const std::vector<double>& load, const std::vector<double>& sd) {
+  if (const auto problem = pulloutLengthProblem(lb)) throw py::value_error(name + ": " + *problem);
+  if (const auto problem = pulloutAngleProblem(angle)) throw py::value_error(name + ": " + *problem);
+  if (slip.size() != load.size()) throw py::value_error(name + ": its slips and loads differ in length");
+  if (!sd.empty() && sd.size() != slip.size())
+    throw py::value_error(name + ": its standard deviations and slips differ in length");
+  PulloutSpecimen test{name, {}, lb, angle, 0, {}};
+  for (std::size_t i = 0; i < slip.size(); ++i) {
+    const auto refuse = [&](const std::string& what) {
+      throw py::value_error(name + ": point " + std::to_string(i) + ": " + what);
+    };
+    if (const auto problem = pulloutSlipProblem(slip[i], lb, i > 0 ? std::optional(slip[i - 1]) : std::nullopt))
+      refuse(*problem);
+    if (!std::isfinite(load[i])) refuse("the load is not a finite number");
+    if (!sd.empty() && !(std::isfinite(sd[i]) && sd[i] > 0)) refuse("the standard deviation is not a positive number");
+    test.measured.push_back({slip[i], load[i], sd.empty() ? 0.0 : sd[i]});
+  }
+  return test;
 }
 
 unsigned jobsOr(std::optional<unsigned> jobs) { return jobs.value_or(allottedCpus()); }
@@ -423,12 +447,31 @@ PYBIND11_MODULE(_native, m) {
     return py::make_tuple(s.mean, s.sd, s.p05, s.p50, s.p95);
   });
 
+  // The pullout law's load at each slip of a test that pulls one fiber.
+  m.def("pullout", [](const TextMap& given, double lb, double angle, const std::vector<double>& slips) {
+    const FieldTexts texts = textsOf(given);
+    if (const auto problem = pulloutLengthProblem(lb)) throw py::value_error(*problem);
+    if (const auto problem = pulloutAngleProblem(angle)) throw py::value_error(*problem);
+    if (const auto beyond = pulloutBeyondFiber(lb, texts)) throw py::value_error(*beyond);
+    for (std::size_t i = 0; i < slips.size(); ++i)
+      if (const auto problem = pulloutSlipProblem(slips[i], std::numeric_limits<double>::infinity(),
+                                                  i > 0 ? std::optional(slips[i - 1]) : std::nullopt))
+        throw py::value_error("slip " + std::to_string(i) + ": " + *problem);
+    const PulloutFiber fiber =
+        pulloutFiber(readParameterSet(texts).params, static_cast<float>(lb), pulloutInclination(angle));
+    py::array_t<double> loads(static_cast<py::ssize_t>(slips.size()));
+    pulloutCurve(fiber, slips, std::span<double>(loads.mutable_data(), slips.size()));
+    return loads;
+  });
+
   m.def(
       "fit",
       [](const TextMap& given, const std::vector<std::tuple<std::string, double, double>>& free,
          const std::vector<
              std::tuple<std::string, std::vector<double>, std::vector<double>, std::vector<double>, TextMap>>& curves,
-         int starts, std::uint64_t seed, std::optional<unsigned> jobs) {
+         int starts, std::uint64_t seed, std::optional<unsigned> jobs,
+         const std::vector<std::tuple<std::string, double, double, std::vector<double>, std::vector<double>,
+                                      std::vector<double>, TextMap>>& pullouts) {
         FitSettings s;
         s.base = textsOf(given);
         for (const auto& [name, low, high] : free) {
@@ -444,6 +487,15 @@ PYBIND11_MODULE(_native, m) {
             specimen.inputs.push_back({*known, value});
           }
           s.specimens.push_back(std::move(specimen));
+        }
+        for (const auto& [name, lb, angle, slip, load, sd, inputs] : pullouts) {
+          PulloutSpecimen test = pulloutOf(name, lb, angle, slip, load, sd);
+          for (const auto& [field, value] : inputs) {
+            const auto known = fieldByName(field);
+            if (!known) throw py::type_error(name + ": unknown input name " + field);
+            test.inputs.push_back({*known, value});
+          }
+          s.pullouts.push_back(std::move(test));
         }
         s.starts = starts;
         s.seed = seed;
@@ -470,8 +522,14 @@ PYBIND11_MODULE(_native, m) {
         d["standard_errors"] = errors;
         d["intervals"] = intervals;
         d["correlation"] = r.correlation;
-        d["rms_before"] = r.rmsBefore ? py::object(py::float_(*r.rmsBefore)) : py::object(py::none());
-        d["rms_after"] = r.rmsAfter;
+        // With pullout tests alone the RMS is theirs: the stress RMS is unknown.
+        const bool stresses = !s.specimens.empty();
+        d["rms_before"] = r.rmsBefore && stresses ? py::object(py::float_(*r.rmsBefore)) : py::object(py::none());
+        d["rms_after"] = stresses ? py::object(py::float_(r.rmsAfter)) : py::object(py::none());
+        d["pullout_rms_before"] =
+            r.pulloutRmsBefore ? py::object(py::float_(*r.pulloutRmsBefore)) : py::object(py::none());
+        d["pullout_rms_after"] =
+            r.pulloutRmsAfter ? py::object(py::float_(*r.pulloutRmsAfter)) : py::object(py::none());
         std::vector<std::string> warnings;
         for (const FitWarning& w : r.warnings) warnings.push_back(w.text);
         d["warnings"] = warnings;
@@ -487,5 +545,5 @@ PYBIND11_MODULE(_native, m) {
         return d;
       },
       py::arg("texts"), py::arg("free"), py::arg("curves"), py::arg("starts"), py::arg("seed"),
-      py::arg("jobs") = py::none());
+      py::arg("jobs") = py::none(), py::arg("pullouts") = py::list());
 }

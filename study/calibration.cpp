@@ -9,13 +9,17 @@
 #include <exception>
 #include <mutex>
 #include <nlopt.hpp>
+#include <span>
 #include <thread>
+#include <type_traits>
+#include <variant>
 
 #include "engine/inputs.h"
 #include "engine/message_text.h"
 #include "engine/number_format.h"
 #include "engine/number_reader.h"
 #include "engine/number_text.h"
+#include "engine/pullout_law.h"
 #include "run/curve_runner.h"
 #include "study/input_set.h"
 #include "study/latin_hypercube.h"
@@ -58,26 +62,59 @@ constexpr double kTradeOffMove = 0.1;
 std::string name(Field f) { return std::string(fieldInfo(f).name); }
 
 struct Trial {
-  std::vector<double> unit;         // where the search asked, in the unit cube
-  std::vector<double> values;       // as the model read them
-  std::vector<double> residuals;    // computed minus measured, specimen after specimen
-  std::optional<double> objective;  // sum of squares, or chi-square; empty when refused
-  double rms = 0;
+  std::vector<double> unit;          // where the search asked, in the unit cube
+  std::vector<double> values;        // as the model read them
+  std::vector<double> residuals;     // computed minus measured, specimen after specimen, then pullout tests
+  std::optional<double> objective;   // sum of squares, or chi-square; empty when refused
+  double rms = 0;                    // MPa over the bridging curves; N with pullout curves alone
+  std::optional<double> pulloutRms;  // N, over the pullout curves
   std::string note;
   std::string refusedField;  // the input a refusal names, when the model refused
 };
 
-// Runs the model for values of the free inputs, on every specimen; one per
-// worker, with its class table.
+// Stores a fitted input's value in its precision, as reading its text would.
+void setInput(ParameterSet& p, Field field, double value) {
+  std::visit(
+      [&](auto member) {
+        using Member = decltype(member);
+        if constexpr (std::is_same_v<Member, float ParameterSet::*>)
+          p.*member = static_cast<float>(value);
+        else if constexpr (std::is_same_v<Member, double ParameterSet::*>)
+          p.*member = value;
+      },
+      fieldInfo(field).member);
+}
+
+// A pullout test as the evaluator pulls it: the inputs it is read with, its
+// fiber's length and inclination, and its slips.
+struct PulloutTest {
+  ParameterSet params;
+  float lb = 0;  // mm, single as the class table keeps it
+  double psi = 0;
+  std::vector<double> slips, loads;
+};
+
+// Runs the model for values of the free inputs, on every specimen, and the
+// pullout law on every pullout test; one per worker, with its class table.
 class Evaluator {
  public:
   Evaluator(const FitSettings& s, unsigned threads, std::atomic<int>& runs)
-      : settings_(s), runner_(threads), runs_(runs) {
+      : settings_(s), scales_(s.residualScales()), runs_(runs) {
+    if (!s.specimens.empty()) runner_.emplace(threads);
     for (std::size_t k = 0; k < s.specimens.size(); ++k) {
       texts_.push_back(specimenTexts(s, k));
       double widest = 0;
       for (const MeasuredPoint& m : s.specimens[k].measured) widest = std::max(widest, m.Wcr);
       widest_.push_back(widest);
+    }
+    for (std::size_t k = 0; k < s.pullouts.size(); ++k) {
+      PulloutTest test;
+      test.params = readParameterSet(pulloutTexts(s, k)).params;
+      test.lb = static_cast<float>(s.pullouts[k].lb);
+      test.psi = pulloutInclination(s.pullouts[k].angle);
+      for (const PulloutPoint& m : s.pullouts[k].measured) test.slips.push_back(m.slip);
+      test.loads.resize(test.slips.size());
+      tests_.push_back(std::move(test));
     }
   }
 
@@ -92,14 +129,20 @@ class Evaluator {
       t.values.push_back(numberReader(free[j]));
     }
     double objective = 0;
-    const bool weighted = settings_.weighted();
+    std::size_t i = 0;  // the residual's index
+    const auto add = [&](double r) {
+      t.residuals.push_back(r);
+      const double scaled = r / scales_[i++];
+      objective += scaled * scaled;
+    };
+    const std::size_t curves = texts_.size() + tests_.size();
     for (std::size_t k = 0; k < texts_.size(); ++k) {
       FieldTexts texts = texts_[k];
       for (std::size_t j = 0; j < n; ++j) texts[settings_.free[j].field] = free[j];
       // A stop cuts the run short: the trial then has no objective and cannot win.
-      const CurveRunner::Curve curve = runner_.run(texts, widest_[k], settings_.stop);
+      const CurveRunner::Curve curve = runner_->run(texts, widest_[k], settings_.stop);
       ++runs_;
-      const std::string who = texts_.size() > 1 ? settings_.specimens[k].name + ": " : "";
+      const std::string who = curves > 1 ? settings_.specimens[k].name + ": " : "";
       if (curve.refusal) {
         t.note = who + curve.refusal->message;
         t.refusedField = curve.refusal->field;
@@ -111,21 +154,40 @@ class Evaluator {
           t.note = who + "the measured width " + formatShortest(m.Wcr) + " mm lies beyond this run's crack widths";
           return t;
         }
-        const double r = *computed - m.sigma;
-        t.residuals.push_back(r);
-        objective += weighted ? (r / m.sd) * (r / m.sd) : r * r;
+        add(*computed - m.sigma);
       }
     }
-    t.rms = rootMeanSquare(t.residuals);
+    const std::size_t stresses = t.residuals.size();
+    for (std::size_t k = 0; k < tests_.size(); ++k) {
+      PulloutTest& test = tests_[k];
+      ParameterSet p = test.params;
+      for (std::size_t j = 0; j < n; ++j) setInput(p, settings_.free[j].field, t.values[j]);
+      pulloutCurve(pulloutFiber(p, test.lb, test.psi), test.slips, test.loads);
+      ++runs_;
+      const std::vector<PulloutPoint>& measured = settings_.pullouts[k].measured;
+      for (std::size_t m = 0; m < measured.size(); ++m) {
+        if (!std::isfinite(test.loads[m])) {
+          t.note = (curves > 1 ? settings_.pullouts[k].name + ": " : "") +
+                   "the pullout law has no finite load at slip " + formatShortest(measured[m].slip) + " mm";
+          return t;
+        }
+        add(test.loads[m] - measured[m].load);
+      }
+    }
+    const std::span<const double> all(t.residuals);
+    if (!tests_.empty()) t.pulloutRms = rootMeanSquare(all.subspan(stresses));
+    t.rms = texts_.empty() ? *t.pulloutRms : rootMeanSquare(all.first(stresses));
     t.objective = std::isfinite(objective) ? std::min(objective, kRefusedObjective) : kRefusedObjective;
     return t;
   }
 
  private:
   const FitSettings& settings_;
+  std::vector<double> scales_;
   std::vector<FieldTexts> texts_;
   std::vector<double> widest_;
-  CurveRunner runner_;
+  std::vector<PulloutTest> tests_;
+  std::optional<CurveRunner> runner_;
   std::atomic<int>& runs_;
 };
 
@@ -397,12 +459,8 @@ void Fit::jacobianEstimates(const Trial& best, FitResult& result) {
   standardErrorUnit_.assign(n_, std::nullopt);
   result.correlation.assign(n_, std::vector<double>(n_, std::nan("")));
   Eigen::MatrixXd J = Eigen::MatrixXd::Zero(static_cast<Eigen::Index>(m), static_cast<Eigen::Index>(n_));
-  std::vector<double> weight(m, 1.0);
-  if (s_.weighted()) {
-    std::size_t i = 0;
-    for (const Specimen& specimen : s_.specimens)
-      for (const MeasuredPoint& p : specimen.measured) weight[i++] = 1 / p.sd;
-  }
+  std::vector<double> weight = s_.residualScales();
+  for (double& w : weight) w = 1 / w;
   std::vector<bool> known(n_, true);
   std::atomic<int> runs{0};
   Evaluator evaluator(s_, 0, runs);
@@ -457,6 +515,11 @@ void Fit::jacobianEstimates(const Trial& best, FitResult& result) {
         stresses += (p.sigma * weight[i]) * (p.sigma * weight[i]);
         ++i;
       }
+    for (const PulloutSpecimen& test : s_.pullouts)
+      for (const PulloutPoint& p : test.measured) {
+        stresses += (p.load * weight[i]) * (p.load * weight[i]);
+        ++i;
+      }
   }
   std::vector<std::size_t> active;
   for (std::size_t j = 0; j < n_; ++j) {
@@ -464,7 +527,9 @@ void Fit::jacobianEstimates(const Trial& best, FitResult& result) {
     const double norm = J.col(static_cast<Eigen::Index>(j)).norm();
     if (norm <= 1e-4 * largest || norm <= 1e-4 * std::sqrt(stresses)) {
       result.warnings.push_back(
-          {{s_.free[j].field}, name(s_.free[j].field) + " has no effect on the computed stress: fix it"});
+          {{s_.free[j].field},
+           name(s_.free[j].field) + (s_.specimens.empty() ? " has no effect on the computed load: fix it"
+                                                          : " has no effect on the computed stress: fix it")});
       continue;
     }
     active.push_back(j);
@@ -678,7 +743,7 @@ void Fit::basins(FitResult& result) {
     }
     if (outside.empty()) continue;
     result.warnings.push_back({outside, "the measured curve fits about as well (RMS " + formatShortest(rival.rms) +
-                                            " MPa, " + std::to_string(rival.starts) +
+                                            (s_.specimens.empty() ? " N, " : " MPa, ") + std::to_string(rival.starts) +
                                             (rival.starts == 1 ? " start" : " starts") + ") with " + values +
                                             ": it does not decide between the two answers"});
   }
@@ -701,7 +766,7 @@ FitResult Fit::run() {
   }
   starts_ = startingPoints(given, s_.starts, s_.seed);
   result.startCount = static_cast<int>(starts_.size());
-  const int perRun = static_cast<int>(s_.specimens.size());
+  const int perRun = static_cast<int>(s_.specimens.size() + s_.pullouts.size());
   const auto finish = [&] {
     result.runs = runs_.load();
     result.stopped = stopped();
@@ -717,8 +782,10 @@ FitResult Fit::run() {
   for (const Track& t : searches_)
     if (!result.refusal && t.first && !t.first->objective)
       result.refusal = Refusal{t.first->refusedField, t.first->note};
-  if (!searches_.empty() && searches_[0].first && searches_[0].first->objective)
+  if (!searches_.empty() && searches_[0].first && searches_[0].first->objective) {
     result.rmsBefore = searches_[0].first->rms;
+    result.pulloutRmsBefore = searches_[0].first->pulloutRms;
+  }
   const auto gather = [&](const std::vector<Track>& tracks) {
     for (const Track& t : tracks) {
       result.log.insert(result.log.end(), t.log.begin(), t.log.end());
@@ -800,6 +867,7 @@ FitResult Fit::run() {
   }
 
   result.rmsAfter = best_->rms;
+  result.pulloutRmsAfter = best_->pulloutRms;
   if (s_.weighted() && dof > 0) result.chiSquarePerDof = *best_->objective / dof;
   result.texts = s_.base;
   for (std::size_t j = 0; j < n_; ++j) {
@@ -829,19 +897,55 @@ bool FitSettings::weighted() const {
       if (!(p.sd > 0)) return false;
       any = true;
     }
+  for (const PulloutSpecimen& s : pullouts)
+    for (const PulloutPoint& p : s.measured) {
+      if (!(p.sd > 0)) return false;
+      any = true;
+    }
   return any;
 }
 
 std::size_t FitSettings::pointCount() const {
   std::size_t count = 0;
   for (const Specimen& s : specimens) count += s.measured.size();
+  for (const PulloutSpecimen& s : pullouts) count += s.measured.size();
   return count;
+}
+
+std::vector<double> FitSettings::residualScales() const {
+  const bool weights = weighted(), joint = !specimens.empty() && !pullouts.empty();
+  std::vector<double> scales;
+  const auto curve = [&](const auto& points, auto value) {
+    double largest = 0;
+    for (const auto& p : points) largest = std::max(largest, std::abs(value(p)));
+    if (!(largest > 0) || !std::isfinite(largest)) largest = 1;
+    for (const auto& p : points) scales.push_back(weights ? p.sd : joint ? largest : 1.0);
+  };
+  for (const Specimen& s : specimens) curve(s.measured, [](const MeasuredPoint& p) { return p.sigma; });
+  for (const PulloutSpecimen& s : pullouts) curve(s.measured, [](const PulloutPoint& p) { return p.load; });
+  return scales;
 }
 
 FieldTexts specimenTexts(const FitSettings& settings, std::size_t index) {
   FieldTexts texts = settings.base;
   for (const SpecimenInput& input : settings.specimens[index].inputs) texts[input.field] = input.value;
   return texts;
+}
+
+FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index) {
+  FieldTexts texts = settings.base;
+  for (const SpecimenInput& input : settings.pullouts[index].inputs) texts[input.field] = input.value;
+  return texts;
+}
+
+double pulloutInclination(double degrees) { return degrees * kDegToRad; }
+
+std::optional<std::string> pulloutBeyondFiber(double lb, const FieldTexts& texts) {
+  // The model's fibers are embedded by at most half their length.
+  const float halfLf = readParameterSet(texts).params.Lf / 2;
+  if (static_cast<float>(lb) <= halfLf) return std::nullopt;
+  return "lb = " + formatShortest(lb) +
+         " mm lies beyond the longest embedded length of the model, Lf/2 = " + formatShortest(halfLf) + " mm";
 }
 
 FreeInputParse parseFreeInput(std::string_view text) {
@@ -874,17 +978,30 @@ std::optional<std::string> checkFitSettings(const FitSettings& s) {
   for (std::size_t i = 0; i < s.free.size(); ++i)
     for (std::size_t j = 0; j < i; ++j)
       if (s.free[i].field == s.free[j].field) return "--fit " + name(s.free[i].field) + " is given twice";
-  if (s.specimens.empty()) return std::string("a fit needs a measured curve");
+  if (s.specimens.empty() && s.pullouts.empty()) return std::string("a fit needs a measured curve");
+  const std::string curves = s.pullouts.empty()    ? "--measured"
+                             : s.specimens.empty() ? "--pullout"
+                                                   : "--measured and --pullout";
   if (s.pointCount() < s.free.size())
-    return "--measured has " + std::to_string(s.pointCount()) + " points, fewer than the " +
-           std::to_string(s.free.size()) + " inputs to fit";
+    return curves + " " + (s.pullouts.empty() ? "has " : "have ") + std::to_string(s.pointCount()) +
+           " points, fewer than the " + std::to_string(s.free.size()) + " inputs to fit";
   if (s.starts < 1 || s.starts > 1000) return std::string("--fit-starts must lie between 1 and 1000");
   bool someWeighted = false, someNot = false;
   for (const Specimen& specimen : s.specimens)
     for (const MeasuredPoint& p : specimen.measured) (p.sd > 0 ? someWeighted : someNot) = true;
-  if (someWeighted && someNot)
-    return std::string("--measured: either every curve gives standard deviations or none does");
+  for (const PulloutSpecimen& test : s.pullouts)
+    for (const PulloutPoint& p : test.measured) (p.sd > 0 ? someWeighted : someNot) = true;
+  if (someWeighted && someNot) return curves + ": either every curve gives standard deviations or none does";
 
+  for (std::size_t k = 0; k < s.pullouts.size(); ++k) {
+    const PulloutSpecimen& test = s.pullouts[k];
+    for (const SpecimenInput& input : test.inputs)
+      for (const FreeInput& f : s.free)
+        if (input.field == f.field)
+          return "--pullout " + test.name + " sets " + name(f.field) + ", which the fit varies";
+    if (const auto beyond = pulloutBeyondFiber(test.lb, pulloutTexts(s, k)))
+      return "--pullout " + test.name + ":" + std::to_string(test.lbLine) + ": " + *beyond;
+  }
   for (std::size_t k = 0; k < s.specimens.size(); ++k) {
     const Specimen& specimen = s.specimens[k];
     for (const SpecimenInput& input : specimen.inputs)

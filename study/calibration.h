@@ -38,6 +38,16 @@ struct Specimen {
   std::vector<MeasuredPoint> measured;
 };
 
+/// One single-fiber pullout test and the inputs that it alone sets.
+struct PulloutSpecimen {
+  std::string name;  // its file, for messages
+  std::vector<SpecimenInput> inputs;
+  double lb = 0;     // mm
+  double angle = 0;  // degrees
+  int lbLine = 0;    // where its file gives lb, for messages
+  std::vector<PulloutPoint> measured;
+};
+
 inline constexpr int kDefaultFitStarts = 16;
 inline constexpr std::size_t kMaxFreeInputs = 8;
 
@@ -49,10 +59,16 @@ struct FitSettings {
   std::uint64_t seed = 1;           // of the Latin hypercube
   unsigned jobs = 1;                // searches at a time
   const std::atomic<bool>* stop = nullptr;
+  std::vector<PulloutSpecimen> pullouts = {};  // single-fiber pullout tests, fitted with the pullout law alone
   /// Whether every point carries its standard deviation: the fit then
   /// minimises chi-square instead of the plain sum of squares.
   bool weighted() const;
   std::size_t pointCount() const;
+  /// What each residual (bridging curves first, then pullout curves) is
+  /// divided by before it is squared: its standard deviation in a weighted
+  /// fit; in a joint fit without them, its curve's largest measured value,
+  /// so that loads (N) and stresses (MPa) count alike; else 1.
+  std::vector<double> residualScales() const;
 };
 
 /// "A=1:8": a free input and its bounds, or the reason it is not one.
@@ -69,11 +85,21 @@ std::optional<std::string> checkFitSettings(const FitSettings& settings);
 /// The texts of specimen `index`: the base, then the specimen's own inputs.
 FieldTexts specimenTexts(const FitSettings& settings, std::size_t index);
 
+/// The texts of pullout test `index`: the base, then the test's own inputs.
+FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index);
+
+/// The inclination (rad) of a pullout test's angle in degrees, as the model converts angles.
+double pulloutInclination(double degrees);
+
+/// Why a pullout test of embedded length `lb` (mm) lies outside the fibers of
+/// the model that `texts` give (beyond Lf/2); nothing when it lies inside.
+std::optional<std::string> pulloutBeyondFiber(double lb, const FieldTexts& texts);
+
 /// One evaluation of the model, for the fit log.
 struct FitEvaluation {
   std::string phase;           // "start 0", "polish", "profile A", "errors"
   std::vector<double> values;  // of the free inputs, as the model read them
-  std::optional<double> rms;   // MPa; empty when the model refused the inputs
+  std::optional<double> rms;   // MPa (N in a fit to pullout curves alone); empty when the model refused the inputs
   std::string note;            // why it was refused
 };
 
@@ -101,9 +127,12 @@ struct FitBasin {
 
 struct FitResult {
   std::vector<FittedInput> inputs;
-  FieldTexts texts;                              // the base with the fitted values
-  std::optional<double> rmsBefore;               // MPa, of the given values (clamped into their bounds)
-  double rmsAfter = 0;                           // MPa, over every measured point
+  FieldTexts texts;                 // the base with the fitted values
+  std::optional<double> rmsBefore;  // MPa, of the given values (clamped into their bounds)
+  double rmsAfter = 0;              // MPa, over every measured point
+  // In a fit to pullout curves alone the two above are theirs, in N.
+  std::optional<double> pulloutRmsBefore;        // N, over the pullout curves' points
+  std::optional<double> pulloutRmsAfter;         // N
   std::optional<double> chiSquarePerDof;         // with standard deviations
   std::vector<std::vector<double>> correlation;  // of the estimates, where the Jacobian determines them
   std::vector<std::string> notes;                // starting values moved into their bounds

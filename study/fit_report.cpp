@@ -63,8 +63,12 @@ std::string roundedToInterval(double value, double low, double high) {
 
 std::string fitReportJson(const FitSettings& s, const FitResult& r) {
   std::string out = "{\n";
-  out += "  \"rms\": " + jsonNumber(r.rmsAfter) + ",\n";
-  out += "  \"rms_before\": " + jsonNumber(r.rmsBefore) + ",\n";
+  // With pullout tests alone, the RMS is theirs, in N: the stress RMS is unknown.
+  const bool stresses = !s.specimens.empty();
+  out += "  \"rms\": " + (stresses ? jsonNumber(r.rmsAfter) : "null") + ",\n";
+  out += "  \"rms_before\": " + (stresses ? jsonNumber(r.rmsBefore) : "null") + ",\n";
+  out += "  \"pullout_rms\": " + jsonNumber(r.pulloutRmsAfter) + ",\n";
+  out += "  \"pullout_rms_before\": " + jsonNumber(r.pulloutRmsBefore) + ",\n";
   out += "  \"chi_square_per_dof\": " + jsonNumber(r.chiSquarePerDof) + ",\n";
   out += "  \"runs\": " + std::to_string(r.runs) + ",\n";
   out += "  \"seconds\": " + jsonNumber(r.seconds) + ",\n";

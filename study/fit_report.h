@@ -13,7 +13,8 @@ namespace fb {
 /// interval's half width give: "2.02" for 2.0219 in [1.93, 2.13].
 std::string roundedToInterval(double value, double low, double high);
 
-/// The fit as a JSON document: rms, rms_before, chi_square_per_dof, runs,
+/// The fit as a JSON document: rms, rms_before (MPa), pullout_rms,
+/// pullout_rms_before (N; each null without curves of its kind), chi_square_per_dof, runs,
 /// seconds, starts, inputs (name, unit, value, low, high and whether each end
 /// reaches its bound), warnings (inputs, text) and basins (rms, starts, values).
 std::string fitReportJson(const FitSettings& settings, const FitResult& result);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <map>
 
 #include "engine/message_text.h"
+#include "engine/number_format.h"
 #include "engine/number_reader.h"
 #include "engine/number_text.h"
 #include "output/text_file.h"
@@ -42,15 +44,29 @@ std::optional<double> measuredValue(std::string_view text, bool decimalComma) {
   return strictNumber(s);
 }
 
-std::string expectedValues(std::size_t columns) {
-  return columns == 2 ? "expected 2 values (crack width in mm, stress in MPa)"
-                      : "expected 3 values (crack width in mm, stress in MPa, standard deviation in MPa)";
-}
+// What the columns of one kind of curve hold, for messages.
+struct Columns {
+  const char* x;      // "crack width"
+  const char* xUnit;  // "mm"
+  const char* y;      // "stress"
+  const char* yUnit;  // "MPa"
+  std::string values() const { return std::string(x) + " in " + xUnit + ", " + y + " in " + yUnit; }
+  std::string expected(std::size_t columns) const {
+    return columns == 2 ? "expected 2 values (" + values() + ")"
+                        : "expected 3 values (" + values() + ", standard deviation in " + yUnit + ")";
+  }
+};
+
+constexpr Columns kBridging{"crack width", "mm", "stress", "MPa"};
+constexpr Columns kPullout{"slip", "mm", "load", "N"};
 
 // The inputs a specimen sets in its "# NAME = VALUE" comments.
 struct SpecimenInputs {
   std::vector<SpecimenInput>& inputs;
   std::map<Field, int> lineOf;
+  // The comments a kind of curve reads itself: nothing when `name` is not
+  // one of them, else the reason it is refused or "" when it is taken.
+  std::function<std::optional<std::string>(std::string_view name, std::string_view value, int lineNumber)> own;
 
   // Nothing for an ordinary comment or an input taken, else the reason the comment is refused.
   std::optional<std::string> read(std::string_view comment, int lineNumber, bool afterPoints) {
@@ -59,6 +75,11 @@ struct SpecimenInputs {
     if (equals == std::string_view::npos) return std::nullopt;
     const std::string_view name = trim(body.substr(0, equals));
     const std::string_view value = trim(body.substr(equals + 1));
+    if (own)
+      if (auto taken = own(name, value, lineNumber)) {
+        if (afterPoints && taken->empty()) return std::string(name) + " goes before the first measured point";
+        return taken->empty() ? std::nullopt : taken;
+      }
     if (name == fieldInfo(Field::dataFile).name) return "a specimen cannot change the data file";
     const InputAssignment named = splitInputAssignment(body, "NAME = VALUE");
     if (!named.field) {
@@ -77,60 +98,131 @@ struct SpecimenInputs {
   }
 };
 
+// The rows of a curve file of either kind, each checked by `check`.
+struct CurveRow {
+  double x = 0, y = 0, sd = 0;
+};
+using RowCheck = std::function<std::optional<std::string>(const CurveRow& row)>;
+
+std::optional<std::string> parseCurveRows(std::string_view text, const std::string& fileName, const Columns& names,
+                                          SpecimenInputs& specimen, std::vector<CurveRow>& rows,
+                                          const RowCheck& check) {
+  std::optional<char> separator;
+  std::size_t columns = 0;  // 2, or 3 with the standard deviation; the first point decides
+  bool firstLine = true;
+  std::optional<std::string> error =
+      forEachLine(text, fileName, [&](std::string_view line, int lineNumber) -> std::optional<std::string> {
+        line = trim(line);
+        if (line.empty()) return std::nullopt;
+        if (line.starts_with('#')) return specimen.read(line.substr(1), lineNumber, !rows.empty());
+
+        if (!separator)
+          separator = line.find(';') != std::string_view::npos    ? ';'
+                      : line.find('\t') != std::string_view::npos ? '\t'
+                                                                  : ',';
+        const std::vector<std::string_view> fields = splitFields(line, *separator);
+        // Only words make a header: a first line with a field that begins like a
+        // number is data, right or wrong.
+        const bool header = firstLine && std::none_of(fields.begin(), fields.end(), beginsLikeNumber);
+        firstLine = false;
+        if (header) return std::nullopt;
+
+        if (columns == 0 && (fields.size() == 2 || fields.size() == 3)) columns = fields.size();
+        if (columns == 0)
+          return "expected 2 values (" + names.values() + ") or 3 (and the standard deviation in " + names.yUnit +
+                 "), found " + std::to_string(fields.size());
+        if (fields.size() != columns) return names.expected(columns) + ", found " + std::to_string(fields.size());
+        const bool decimalComma = *separator != ',';
+        const auto x = measuredValue(fields[0], decimalComma);
+        const auto y = measuredValue(fields[1], decimalComma);
+        if (!x) return std::string(names.x) + " " + quotedToken(fields[0]) + " is not a finite number";
+        if (!y) return std::string(names.y) + " " + quotedToken(fields[1]) + " is not a finite number";
+        CurveRow row{*x, *y, 0};
+        if (columns == 3) {
+          const auto given = measuredValue(fields[2], decimalComma);
+          if (!given) return "standard deviation " + quotedToken(fields[2]) + " is not a finite number";
+          if (*given <= 0) return "standard deviation " + quotedToken(fields[2]) + " is not greater than 0";
+          row.sd = *given;
+        }
+        if (check)
+          if (auto refused = check(row)) return refused;
+        rows.push_back(row);
+        return std::nullopt;
+      });
+  if (!error && rows.empty()) error = fileName + ": no measured points (" + names.values() + ")";
+  return error;
+}
+
 }  // namespace
 
 bool MeasuredCurve::weighted() const {
   return !points.empty() && std::all_of(points.begin(), points.end(), [](const MeasuredPoint& p) { return p.sd > 0; });
 }
 
+bool PulloutCurve::weighted() const {
+  return !points.empty() && std::all_of(points.begin(), points.end(), [](const PulloutPoint& p) { return p.sd > 0; });
+}
+
 MeasuredCurve parseMeasuredCurve(std::string_view text, const std::string& fileName) {
   MeasuredCurve out;
-  SpecimenInputs specimen{out.inputs, {}};
-  std::optional<char> separator;
-  std::size_t columns = 0;  // 2, or 3 with the standard deviation; the first point decides
-  bool firstLine = true;
-  out.error = forEachLine(text, fileName, [&](std::string_view line, int lineNumber) -> std::optional<std::string> {
-    line = trim(line);
-    if (line.empty()) return std::nullopt;
-    if (line.starts_with('#')) return specimen.read(line.substr(1), lineNumber, !out.points.empty());
-
-    if (!separator)
-      separator = line.find(';') != std::string_view::npos    ? ';'
-                  : line.find('\t') != std::string_view::npos ? '\t'
-                                                              : ',';
-    const std::vector<std::string_view> fields = splitFields(line, *separator);
-    // Only words make a header: a first line with a field that begins like a
-    // number is data, right or wrong.
-    const bool header = firstLine && std::none_of(fields.begin(), fields.end(), beginsLikeNumber);
-    firstLine = false;
-    if (header) return std::nullopt;
-
-    if (columns == 0 && (fields.size() == 2 || fields.size() == 3)) columns = fields.size();
-    if (columns == 0)
-      return "expected 2 values (crack width in mm, stress in MPa) or 3 (and the standard deviation in MPa), found " +
-             std::to_string(fields.size());
-    if (fields.size() != columns) return expectedValues(columns) + ", found " + std::to_string(fields.size());
-    const bool decimalComma = *separator != ',';
-    const auto Wcr = measuredValue(fields[0], decimalComma);
-    const auto sigma = measuredValue(fields[1], decimalComma);
-    if (!Wcr) return "crack width " + quotedToken(fields[0]) + " is not a finite number";
-    if (!sigma) return "stress " + quotedToken(fields[1]) + " is not a finite number";
-    double sd = 0;
-    if (columns == 3) {
-      const auto given = measuredValue(fields[2], decimalComma);
-      if (!given) return "standard deviation " + quotedToken(fields[2]) + " is not a finite number";
-      if (*given <= 0) return "standard deviation " + quotedToken(fields[2]) + " is not greater than 0";
-      sd = *given;
-    }
-    out.points.push_back({*Wcr, *sigma, sd});
-    return std::nullopt;
-  });
+  SpecimenInputs specimen{out.inputs, {}, {}};
+  std::vector<CurveRow> rows;
+  out.error = parseCurveRows(text, fileName, kBridging, specimen, rows, {});
   if (out.error) {
-    out.points.clear();
     out.inputs.clear();
-  } else if (out.points.empty()) {
-    out.error = fileName + ": no measured points (crack width in mm, stress in MPa)";
+    return out;
   }
+  for (const CurveRow& r : rows) out.points.push_back({r.x, r.y, r.sd});
+  return out;
+}
+
+std::optional<std::string> pulloutLengthProblem(double lb) {
+  if (lb > 0 && std::isfinite(lb)) return std::nullopt;
+  return "lb (embedded length) must be greater than 0 mm, not " + formatShortest(lb);
+}
+
+std::optional<std::string> pulloutAngleProblem(double angle) {
+  if (angle >= 0 && angle <= 90) return std::nullopt;
+  return "angle (inclination) must lie from 0 to 90 degrees, not " + formatShortest(angle);
+}
+
+std::optional<std::string> pulloutSlipProblem(double slip, double lb, std::optional<double> previous) {
+  if (!std::isfinite(slip)) return std::string("the slip is not a finite number");
+  if (slip < 0) return "slip " + formatShortest(slip) + " mm is below 0";
+  if (slip > lb) return "slip " + formatShortest(slip) + " mm lies beyond lb = " + formatShortest(lb) + " mm";
+  if (previous && slip < *previous)
+    return "slip " + formatShortest(slip) + " mm goes back from " + formatShortest(*previous) +
+           " mm: a pullout test's slip only grows";
+  return std::nullopt;
+}
+
+PulloutCurve parsePulloutCurve(std::string_view text, const std::string& fileName) {
+  PulloutCurve out;
+  int angleLine = 0;
+  const auto own = [&](std::string_view name, std::string_view value, int lineNumber) -> std::optional<std::string> {
+    const bool lb = name == "lb";
+    if (!lb && name != "angle") return std::nullopt;
+    int& line = lb ? out.lbLine : angleLine;
+    if (line != 0) return std::string(name) + " is given twice (first on line " + std::to_string(line) + ")";
+    const auto number = strictNumber(value);
+    if (!number) return std::string(name) + ": " + quotedToken(value) + " is not a finite number";
+    if (auto problem = lb ? pulloutLengthProblem(*number) : pulloutAngleProblem(*number)) return problem;
+    (lb ? out.lb : out.angle) = *number;
+    line = lineNumber;
+    return std::string();
+  };
+  SpecimenInputs specimen{out.inputs, {}, own};
+  std::vector<CurveRow> rows;
+  const auto check = [&](const CurveRow& row) -> std::optional<std::string> {
+    if (out.lbLine == 0) return std::string("the embedded length, `# lb = ` in mm, goes before the first point");
+    return pulloutSlipProblem(row.x, out.lb, rows.empty() ? std::nullopt : std::optional(rows.back().x));
+  };
+  out.error = parseCurveRows(text, fileName, kPullout, specimen, rows, check);
+  if (out.error) {
+    out.inputs.clear();
+    return out;
+  }
+  for (const CurveRow& r : rows) out.points.push_back({r.x, r.y, r.sd});
   return out;
 }
 
@@ -138,6 +230,16 @@ MeasuredCurve readMeasuredCurve(const std::string& path) {
   FileContent file = readTextFile(path);
   if (file.error) return {{}, {}, file.error};
   return parseMeasuredCurve(file.text, path);
+}
+
+PulloutCurve readPulloutCurve(const std::string& path) {
+  FileContent file = readTextFile(path);
+  if (file.error) {
+    PulloutCurve out;
+    out.error = file.error;
+    return out;
+  }
+  return parsePulloutCurve(file.text, path);
 }
 
 }  // namespace fb

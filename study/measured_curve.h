@@ -45,4 +45,38 @@ struct MeasuredCurve {
 MeasuredCurve parseMeasuredCurve(std::string_view content, const std::string& fileName);
 MeasuredCurve readMeasuredCurve(const std::string& path);
 
+/// A point of a single-fiber pullout test.
+struct PulloutPoint {
+  double slip = 0;  // mm
+  double load = 0;  // N
+  double sd = 0;    // N, the point's standard deviation; 0 where the file gives none
+};
+
+/// A single-fiber pullout test: the fiber's embedded length and inclination,
+/// the inputs that it alone sets, and its load against slip.
+struct PulloutCurve {
+  double lb = 0;     // mm
+  double angle = 0;  // degrees of inclination to the pulling direction
+  int lbLine = 0;    // the line of `# lb =`, for messages
+  std::vector<PulloutPoint> points;
+  std::vector<SpecimenInput> inputs;
+  std::optional<std::string> error;  // "file:line: reason"
+
+  bool weighted() const;
+};
+
+/// Reads a pullout curve by the rules of a measured curve, with slip (mm),
+/// load (N) and optionally its standard deviation (N) per line. Comments
+/// `# lb = 3` (mm, required) and `# angle = 30` (degrees, default 0) before
+/// the first point give the test's embedded length and inclination. Slips
+/// run from 0 to lb and never go back, as the test pulled.
+PulloutCurve parsePulloutCurve(std::string_view content, const std::string& fileName);
+
+/// Why a pullout test's embedded length (mm), angle (degrees) or slip (mm)
+/// cannot be; nothing when it can. `previous` is the slip before, if any.
+std::optional<std::string> pulloutLengthProblem(double lb);
+std::optional<std::string> pulloutAngleProblem(double angle);
+std::optional<std::string> pulloutSlipProblem(double slip, double lb, std::optional<double> previous);
+PulloutCurve readPulloutCurve(const std::string& path);
+
 }  // namespace fb

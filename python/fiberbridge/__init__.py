@@ -17,6 +17,7 @@ text, and a text is read exactly as the window's box reads it ("12mm" is 12).
     r.psh(Jtip=10, sigma_fc=2.5)                       # strain-hardening indices
     s = fiberbridge.scatter({"division": 30}, n=64, Vf="normal:0.02:0.002")
     s.Wcr, s.p05, s.p50, s.p95, s.metrics["peak_stress"]
+    load = fiberbridge.pullout(3, 30, slips, A=2.5)    # one fiber's pullout law (N)
 
     d = fiberbridge.read_data_file("run.p-d")         # a data file's rows and header
     fiberbridge.to_frame(results)                      # a pandas DataFrame, where pandas is installed
@@ -37,7 +38,7 @@ __version__: str = _native.version
 
 __all__ = [
     "InputRefused", "StudyInterrupted", "StudyTimedOut", "Field", "Run", "DataFile", "FitResult",
-    "defaults", "fields", "run", "grid", "study", "fit",
+    "defaults", "fields", "run", "grid", "study", "fit", "pullout",
     "read_data_file", "read_inputs", "read_summary", "to_frame",
     "PshIndices", "PSH_MARGINS", "PSH_MARGINS_SOURCE", "crack_tip_toughness", "ScatterResult", "scatter",
 ]
@@ -327,7 +328,10 @@ class FitResult:
     profile), standard errors and correlations, the RMS difference before and after,
     the warnings, the basins the starts ended in and the fitted Run. `report` holds
     what `fiberbridge-cli --fit-report` writes: rms, rms_before, runs, seconds,
-    inputs (name, value, low, high), warnings (inputs, text) and basins."""
+    inputs (name, value, low, high), warnings (inputs, text) and basins. With pullout
+    tests, pullout_rms_before and pullout_rms_after (N) are theirs; without a
+    measured bridging curve rms_before and rms_after are None and the fitted Run is
+    the bridging curve the fitted law predicts."""
 
     def __init__(self, result: dict):
         self.inputs = dict(result["values"])
@@ -339,6 +343,8 @@ class FitResult:
                             if result["correlation"] and not _math.isnan(result["correlation"][i][j])}
         self.rms_before = result["rms_before"]
         self.rms_after = result["rms_after"]
+        self.pullout_rms_before = result["pullout_rms_before"]
+        self.pullout_rms_after = result["pullout_rms_after"]
         self.warnings = list(result["warnings"])
         self.notes = list(result["notes"])
         self.runs = result["runs"]
@@ -351,6 +357,8 @@ class FitResult:
 
     def __repr__(self) -> str:
         fitted = ", ".join(f"{k}={v:.6g}" for k, v in self.inputs.items())
+        if self.rms_after is None:
+            return f"<fiberbridge.FitResult {fitted}; pullout RMS {self.pullout_rms_after:.4f} N>"
         return f"<fiberbridge.FitResult {fitted}; RMS {self.rms_after:.4f} MPa>"
 
 
@@ -363,20 +371,27 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
         free: _Optional[_Mapping[str, tuple[float, float]]] = None, base: _Optional[_Mapping[str, _Any]] = None,
         starts: _Optional[int] = None, seed: _Optional[int] = None, jobs: _Optional[int] = None,
         measured_sd: _Optional[_Sequence[float]] = None,
-        curves: _Optional[_Sequence[_Mapping[str, _Any]]] = None) -> FitResult:
+        curves: _Optional[_Sequence[_Mapping[str, _Any]]] = None,
+        pullouts: _Optional[_Sequence[_Mapping[str, _Any]]] = None) -> FitResult:
     """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
     as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
     point's standard deviation (MPa): the fit then minimises chi-square. Several
     specimens go in `curves`, each a mapping with "w", "sigma", optionally "sd", the
     "inputs" that specimen alone sets (its Vf, say) and a "name"; the fitted inputs
-    are shared by all. Ctrl-C stops it."""
+    are shared by all. Single-fiber pullout tests go in `pullouts`, each a mapping
+    with "lb" (mm), "angle" (degrees, default 0), "slip" (mm), "load" (N), optionally
+    "sd" (N), "inputs" and "name", as fiberbridge-cli --pullout reads them; they are
+    fitted with the pullout law alone, and with measured curves beside them the fit
+    is joint (see the README on how loads and stresses are weighed). Ctrl-C stops it."""
     if not free:
         raise TypeError("fit needs free={name: (low, high), ...}")
     texts = _inputs.texts(base, {})
     _inputs.check_names(free)
-    if curves is None:
+    if curves is None and pullouts and measured_w is None and measured_sigma is None:
+        curves = []
+    elif curves is None:
         if measured_w is None or measured_sigma is None:
-            raise TypeError("fit needs measured_w and measured_sigma, or curves")
+            raise TypeError("fit needs measured_w and measured_sigma, curves or pullouts")
         curves = [{"w": measured_w, "sigma": measured_sigma, "sd": measured_sd}]
     elif measured_w is not None or measured_sigma is not None:
         raise TypeError("give measured_w and measured_sigma, or curves, not both")
@@ -389,12 +404,26 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
         native_curves.append((name, _floats(curve["w"]), _floats(curve["sigma"]),
                               [] if sd is None else _floats(sd),
                               {key: _inputs.text(key, value) for key, value in inputs.items()}))
+    native_pullouts = []
+    for k, test in enumerate(pullouts or []):
+        test = _inputs.as_dict(test, f"pullout {k + 1}")
+        name = str(test.get("name", f"pullout {k + 1}"))
+        missing = [key for key in ("lb", "slip", "load") if key not in test]
+        if missing:
+            raise TypeError(f"{name}: a pullout test needs {', '.join(missing)}")
+        inputs = _inputs.as_dict(test.get("inputs"), f"{name}: inputs")
+        _inputs.check_names(inputs, f"{name}: ")
+        sd = test.get("sd")
+        native_pullouts.append((name, _inputs.real(f"{name}: lb", test["lb"]),
+                                _inputs.real(f"{name}: angle", test.get("angle", 0)), _floats(test["slip"]),
+                                _floats(test["load"]), [] if sd is None else _floats(sd),
+                                {key: _inputs.text(key, value) for key, value in inputs.items()}))
     bounds = [(name, _inputs.real(f"{name}'s low bound", lo), _inputs.real(f"{name}'s high bound", hi))
               for name, (lo, hi) in free.items()]
     result = _native.fit(texts, bounds, native_curves,
                          _native.default_fit_starts if starts is None else _inputs.whole("starts", starts, 1),
                          1 if seed is None else _inputs.whole("seed", seed, 0),
-                         None if jobs is None else _inputs.whole("jobs", jobs, 1))
+                         None if jobs is None else _inputs.whole("jobs", jobs, 1), native_pullouts)
     if result["refusal"] is not None and not result["names"]:
         field, reason = result["refusal"]
         raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)
@@ -512,3 +541,18 @@ def scatter(inputs: _Optional[_Mapping[str, _Any]] = None, n: int = 64, seed: in
         raise InputRefused(first.field if first else "", "no sample gave a run the model accepts" +
                            (f": {first.reason}" if first else ""))
     return ScatterResult(runs, [label for _, label in samples], _native.band(finished, base["division"]))
+
+
+def pullout(lb: float, angle: float, slip, **inputs: _Any):
+    """The pullout law's load (N) of one fiber of embedded length `lb` (mm) inclined
+    by `angle` (degrees) at each slip (mm) of `slip`, in order as a test pulls it:
+    a fiber pulled out or ruptured carries nothing after. The law is the one each
+    fiber class of a run follows, bit for bit; `inputs` set its coefficients (A, B,
+    ..., fp0, strengthReduction, Af, ...), the others keep their defaults. numpy in,
+    numpy out: the result has the shape of `slip`."""
+    import numpy as np
+
+    texts = _inputs.texts(None, inputs)
+    slips = np.asarray(slip, dtype=float)
+    loads = _native.pullout(texts, float(lb), float(angle), [float(s) for s in slips.ravel()])
+    return np.asarray(loads).reshape(slips.shape)

@@ -101,7 +101,9 @@ class FitResult:
     standard_errors: dict[str, Optional[float]]
     correlation: dict[tuple[str, str], float]
     rms_before: Optional[float]
-    rms_after: float
+    rms_after: Optional[float]
+    pullout_rms_before: Optional[float]
+    pullout_rms_after: Optional[float]
     warnings: list[str]
     notes: list[str]
     runs: int
@@ -124,7 +126,9 @@ def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[S
         free: Optional[Mapping[str, tuple[float, float]]] = None, base: Optional[Mapping[str, Any]] = None,
         starts: Optional[int] = None, seed: Optional[int] = None, jobs: Optional[int] = None,
         measured_sd: Optional[Sequence[float]] = None,
-        curves: Optional[Sequence[Mapping[str, Any]]] = None) -> FitResult: ...
+        curves: Optional[Sequence[Mapping[str, Any]]] = None,
+        pullouts: Optional[Sequence[Mapping[str, Any]]] = None) -> FitResult: ...
+def pullout(lb: float, angle: float, slip: npt.ArrayLike, **inputs: Any) -> npt.NDArray[np.float64]: ...
 def read_data_file(path: _Path) -> DataFile: ...
 def read_inputs(path: _Path) -> dict[str, str]: ...
 def read_summary(path: _Path) -> list[dict[str, Any]]: ...

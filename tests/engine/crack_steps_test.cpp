@@ -44,7 +44,7 @@ std::vector<fb::StepResult> runSteps(const fb::FieldTexts& t, unsigned threads =
 }
 
 // The plain order of evaluation: one pass per step, class by class, each
-// class through fiberResponse, inactive classes skipped.
+// class through pulloutLoad, inactive classes skipped.
 std::vector<fb::StepResult> straightforwardSteps(const fb::FieldTexts& t) {
   PreparedRun run = prepare(t);
   std::vector<bool> active(run.table.active.size(), true);
@@ -58,7 +58,7 @@ std::vector<fb::StepResult> straightforwardSteps(const fb::FieldTexts& t) {
       const fb::CrossingClass& c = run.table.active[i];
       const fb::ClassLaw& law = run.table.law(c);
       const fb::PairWeights& pair = run.table.pair(c);
-      const fb::FiberLoad f = fb::fiberResponse(w, law.lb, law.points(), pair.ruptureLoad);
+      const fb::FiberLoad f = fb::pulloutLoad(law.fiber(pair.ruptureLoad), w);
       active[i] = f.active;
       P = P + ((f.load * pair.wXY) * pair.wZX) * fnc;
       count = count + ((static_cast<double>(f.active) * pair.wXY) * pair.wZX) * fnc;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "engine/class_pass_batch.h"
 #include "engine/inputs.h"
 
 namespace {
@@ -23,17 +26,17 @@ TEST(PulloutLaw, default_points_without_inclination_are_the_unsnubbed_law) {
 
 TEST(PulloutLaw, inclination_snubs_the_loads_and_lowers_the_rupture_load) {
   const fb::ParameterSet p = defaults();
-  const fb::PulloutPoints pt = fb::pulloutPoints(p, 6.0f, 1.0);
-  EXPECT_NEAR(pt.Pa, 1.6487, 1e-4);
-  EXPECT_NEAR(pt.Pmax, 4.9462, 1e-4);
-  EXPECT_EQ(pt.deltaA, 0.2f);  // fd = 0: widths unchanged
-  EXPECT_EQ(pt.deltaMax, 0.5f);
-  const double rupture = fb::ruptureLoad(p, 1.0);
-  EXPECT_NEAR(rupture, 3.3107, 1e-4);
+  const fb::PulloutFiber f = fb::pulloutFiber(p, 6.0f, 1.0);
+  EXPECT_NEAR(f.points.Pa, 1.6487, 1e-4);
+  EXPECT_NEAR(f.points.Pmax, 4.9462, 1e-4);
+  EXPECT_EQ(f.points.deltaA, 0.2f);  // fd = 0: widths unchanged
+  EXPECT_EQ(f.points.deltaMax, 0.5f);
+  EXPECT_NEAR(f.ruptureLoad, 3.3107, 1e-4);
 
   // It ruptures on the second line, at the first width above about 0.3512 mm.
-  EXPECT_TRUE(fb::fiberResponse(0.3511, 6.0f, pt, rupture).active);
-  const fb::FiberLoad broken = fb::fiberResponse(0.3513, 6.0f, pt, rupture);
+  EXPECT_TRUE(fb::pulloutLoad(f, 0.3511).active);
+  EXPECT_EQ(fb::pulloutLoad(p, 6.0f, 1.0, 0.3511), fb::pulloutLoad(f, 0.3511).load);
+  const fb::FiberLoad broken = fb::pulloutLoad(f, 0.3513);
   EXPECT_FALSE(broken.active);
   EXPECT_EQ(broken.load, 0.0);
 }
@@ -46,42 +49,100 @@ TEST(PulloutLaw, a_zero_exponent_gives_one_even_at_zero_length) {
   EXPECT_EQ(fb::pulloutPoints(p, 4.0f, 0.0).Pa, 4.0f);
 }
 
-TEST(FiberResponse, follows_the_three_lines_with_their_inclusive_bounds) {
-  const fb::PulloutPoints pt{1.0f, 0.2f, 3.0f, 0.5f};
-  const float lb = 6.0f;
-  const double noRupture = 1e9;
-  const fb::PulloutSlopes k = fb::pulloutSlopes(pt, lb);
-
-  const fb::FiberLoad atZero = fb::fiberResponse(0.0, lb, pt, noRupture);
-  EXPECT_EQ(atZero.load, 0.0);
-  EXPECT_TRUE(atZero.active);
-  EXPECT_EQ(fb::fiberResponse(0.2f, lb, pt, noRupture).load, static_cast<double>(0.2f) * k.kA);
-  EXPECT_EQ(fb::fiberResponse(0.5f, lb, pt, noRupture).load,
-            1.0f + (static_cast<double>(0.5f) - 0.2f) * k.kB);              // still the second line
-  EXPECT_NEAR(fb::fiberResponse(3.25, lb, pt, noRupture).load, 1.5, 1e-6);  // half way down
-  EXPECT_FALSE(fb::fiberResponse(6.0, lb, pt, noRupture).active);           // w == lb: pulled out
-  EXPECT_FALSE(fb::fiberResponse(0.0, 0.0f, pt, noRupture).active);         // lb == 0 never carries
+TEST(PulloutLaw, ruptures_only_strictly_above_the_rupture_load) {
+  fb::PulloutFiber f = fb::pulloutFiber(defaults(), 6.0f, 0.0);
+  f.ruptureLoad = fb::pulloutLoad(f, 0.25).load;
+  EXPECT_TRUE(fb::pulloutLoad(f, 0.25).active);
+  f.ruptureLoad = std::nextafter(f.ruptureLoad, 0.0);
+  EXPECT_FALSE(fb::pulloutLoad(f, 0.25).active);
 }
 
-TEST(FiberResponse, ruptures_only_strictly_above_the_rupture_load) {
-  const fb::PulloutPoints pt{1.0f, 0.25f, 3.0f, 0.5f};
-  const double load = fb::fiberResponse(0.25, 6.0f, pt, 1e9).load;
-  EXPECT_TRUE(fb::fiberResponse(0.25, 6.0f, pt, load).active);
-  EXPECT_FALSE(fb::fiberResponse(0.25, 6.0f, pt, std::nextafter(load, 0.0)).active);
+// The class pass over one class that holds `f`, with unit weights, so that
+// each step's force sum is the fiber's load and its count whether it stays.
+struct PassCurve {
+  std::vector<double> loads, stays;
+};
+
+PassCurve classPass(fb::detail::PassBatchFunction pass, const fb::PulloutFiber& f, const std::vector<double>& slips,
+                    bool fresh) {
+  fb::ClassLaw law{f.lb,        f.points.Pa, f.points.deltaA, f.points.Pmax, f.points.deltaMax,
+                   f.slopes.kA, f.slopes.kB, f.slopes.kC};
+  const fb::PairWeights pair{1, 1, 1, f.ruptureLoad};
+  fb::CrossingClass c{0, 0};
+  const fb::detail::PassTables tables{&c, &law, &pair, 1.0};
+  PassCurve out;
+  std::size_t classes = 1;
+  for (std::size_t first = 0; first < slips.size(); first += fb::kStepBatch) {
+    double widths[fb::kStepBatch];
+    for (int l = 0; l < fb::kStepBatch; ++l) widths[l] = slips[std::min(first + l, slips.size() - 1)];
+    fb::detail::PassState state;
+    pass(tables, 0, fresh ? 1 : classes, widths, state);
+    classes = state.kept;
+    for (int l = 0; l < fb::kStepBatch && first + l < slips.size(); ++l) {
+      out.loads.push_back(state.P[l]);
+      out.stays.push_back(state.count[l]);
+    }
+  }
+  return out;
 }
 
-TEST(FiberResponse, a_short_fiber_rises_on_its_first_line_until_pulled_out) {
-  const fb::PulloutPoints pt{1.0f, 0.4f, 3.0f, 0.5f};
-  const float lb = 0.3f;
-  EXPECT_EQ(fb::fiberResponse(0.29, lb, pt, 1e9).load, 0.29 * fb::pulloutSlopes(pt, lb).kA);
-  EXPECT_FALSE(fb::fiberResponse(0.3f, lb, pt, 1e9).active);
+fb::ParameterSet lawWith(double Aa, double Ba, double Ca, double Da, double A, double B, double C, double D) {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  t[fb::Field::fp0] = "0.6";
+  t[fb::Field::fp1] = "0.05";
+  t[fb::Field::fd0] = "0.2";
+  t[fb::Field::fd1] = "-0.02";
+  t[fb::Field::strengthReduction] = "0.4";
+  t[fb::Field::ruptureStrength] = "1600";
+  t[fb::Field::Af] = "0.0012566";
+  fb::ParameterSet p = fb::readParameterSet(t).params;
+  p.Aa = Aa, p.Ba = Ba, p.Ca = Ca, p.Da = Da, p.A = A, p.B = B, p.C = C, p.D = D;
+  return p;
 }
 
-TEST(FiberResponse, past_a_first_point_beyond_the_peak_the_load_falls_from_the_peak) {
-  const fb::PulloutPoints pt{1.0f, 0.6f, 3.0f, 0.5f};
-  const float lb = 6.0f;
-  const double w = 0.7;
-  EXPECT_EQ(fb::fiberResponse(w, lb, pt, 1e9).load, 3.0f + (w - 0.5f) * fb::pulloutSlopes(pt, lb).kC);
+// Over embedded lengths from below the first point's width to the longest,
+// inclinations from 0 to 86 degrees and slips past pull-out (every corner of
+// the law among them), the scalar law is the class pass, bit for bit: alone at
+// each slip, and along a pullout test, where a fiber that leaves stays out.
+TEST(PulloutLaw, is_the_class_pass_bit_for_bit_over_lengths_inclinations_and_slips) {
+  const fb::ParameterSet laws[] = {
+      lawWith(1.2, 0.4, 0.01, 0.05, 2.5, 0.6, 0.02, 0.3),  // ruptures on long and inclined fibers
+      lawWith(1.0, 0.0, 0.0, 0.4, 3.0, 0.2, 0.0, 0.2),     // the first point beyond the peak
+  };
+  std::vector<fb::detail::PassBatchFunction> passes{fb::detail::passBatchPortable};
+  if (fb::detail::widestPassBatch() != fb::detail::passBatchPortable) passes.push_back(fb::detail::widestPassBatch());
+  int ruptured = 0, pulledOut = 0;
+  for (const fb::ParameterSet& p : laws) {
+    for (float lb : {0.03f, 0.3f, 1.0f, 2.5f, 4.0f, 6.0f}) {
+      for (double psi : {0.0, 0.3, 0.7, 1.2, 1.5}) {
+        const fb::PulloutFiber f = fb::pulloutFiber(p, lb, psi);
+        std::vector<double> slips{f.points.deltaA, f.points.deltaMax, f.lb,
+                                  std::nextafter(double(f.points.deltaA), 9.0)};
+        for (int i = 0; i <= 40; ++i) slips.push_back(1.05 * lb * i / 40);
+        std::sort(slips.begin(), slips.end());
+        std::vector<double> curve(slips.size());
+        fb::pulloutCurve(f, slips, curve);
+        for (const auto pass : passes) {
+          const PassCurve along = classPass(pass, f, slips, false);
+          for (std::size_t i = 0; i < slips.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "lb " << lb << " psi " << psi << " slip " << slips[i]);
+            EXPECT_EQ(curve[i], along.loads[i]);
+            const std::vector<double> alone(fb::kStepBatch, slips[i]);
+            const PassCurve once = classPass(pass, f, alone, true);
+            const fb::FiberLoad load = fb::pulloutLoad(f, slips[i]);
+            EXPECT_EQ(load.load, once.loads[0]);
+            EXPECT_EQ(load.active ? 1.0 : 0.0, once.stays[0]);
+          }
+        }
+        bool breaks = false;
+        for (double slip : slips) breaks = breaks || (slip < f.lb && !fb::pulloutLoad(f, slip).active);
+        ++(breaks ? ruptured : pulledOut);
+      }
+    }
+  }
+  // The grid holds both ways of leaving.
+  EXPECT_GT(ruptured, 5);
+  EXPECT_GT(pulledOut, 5);
 }
 
 }  // namespace

@@ -323,6 +323,32 @@ TEST(FitFigure, axes_fit_the_measured_data_with_a_symmetric_residual_panel) {
   EXPECT_NE(svg.find(">95 % band</text>"), std::string::npos);
 }
 
+TEST(FitFigure, pullout_tests_get_a_panel_of_load_against_slip_below_the_bridging_panels_or_alone) {
+  fb::FitFigurePullout test{
+      "lb 3 mm, angle 30°", {{0, 0, 0}, {0.2, 1.1, 0}, {2, 0.5, 0}}, {{0, 0, 0}, {0.3, 1.2, 0}, {3, 0, 0}}};
+  fb::FitFigure joint{{pvaLike()}};
+  joint.pullouts = {test, test};
+  const std::string svg = fb::svgFitFigure(joint);
+  EXPECT_EQ(frames(svg).size(), 3u);
+  EXPECT_NE(svg.find(">Pullout load P (N)</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">Slip δ (mm)</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">pullout lb 3 mm, angle 30°</text>"), std::string::npos);
+  EXPECT_GT(fb::fitFigureSize(joint).height, fb::fitFigureSize({{pvaLike()}}).height);
+
+  const fb::FitFigure alone{{}, false, {test}};
+  const std::string single = fb::svgFitFigure(alone);
+  const auto panels = frames(single);
+  ASSERT_EQ(panels.size(), 1u);
+  EXPECT_EQ(single.find("Bridging stress"), std::string::npos);
+  // Every fitted segment lies inside the panel, the highest load below its top.
+  const auto [left, top, right, bottom] = panels[0];
+  int inside = 0;
+  for (const SvgPolyline& p : polylines(single))
+    for (const auto& [x, y] : p.points)
+      if (x >= left - 0.5 && x <= right + 0.5) inside += y >= top - 0.5 && y <= bottom + 0.5;
+  EXPECT_GT(inside, 3);
+}
+
 TEST(FitFigure, the_band_shading_lies_between_its_edges_and_under_the_fitted_law) {
   const fb::FitFigureSpecimen s = pvaLike();
   const std::string svg = fb::svgFitFigure({{s}});

@@ -121,6 +121,36 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit():
     assert joint.inputs["A"] == pytest.approx(4.2, rel=2e-3) and joint.chi_square_per_dof is not None
 
 
+def test_pullout_gives_the_laws_load_in_the_shape_of_the_slips_and_its_fit_recovers_the_law():
+    # The window's law at lb 6 mm: 1 N at 0.2 mm, the 3 N peak at 0.5 mm, zero at pull-out.
+    load = fiberbridge.pullout(6, 0, np.array([[0.1, 0.2, 0.5], [3.25, 5.0, 6.0]]))
+    assert load.shape == (2, 3)
+    assert load[0] == pytest.approx([0.5, 1, 3], rel=1e-6)
+    assert load[1] == pytest.approx([1.5, 3 / 5.5, 0], rel=1e-5, abs=1e-9)
+    # Inclined by 60 degrees the snubbed peak exceeds the reduced rupture load: out for good.
+    assert fiberbridge.pullout(6, 60, [0.1, 0.5, 1.0])[1:].tolist() == [0, 0]
+    with pytest.raises(ValueError, match="angle"):
+        fiberbridge.pullout(3, 95, [0.1])
+    with pytest.raises(ValueError, match="Lf/2"):
+        fiberbridge.pullout(7, 0, [0.1])
+
+    truth = {"A": 2.5, "B": 0.5, "D": 0.3}
+    tests = []
+    for lb in (1, 3, 5):
+        slip = lb * np.linspace(0, 1, 30) ** 2
+        tests.append({"lb": lb, "slip": slip, "load": fiberbridge.pullout(lb, 0, slip, **truth)})
+    f = fiberbridge.fit(free={"A": (0.5, 5), "B": (0, 1.5), "D": (0.05, 1)}, pullouts=tests, starts=4)
+    for name, value in truth.items():
+        assert f.inputs[name] == pytest.approx(value, rel=2e-3)
+    assert f.rms_after is None and f.pullout_rms_after < 1e-3
+    assert f.report["rms"] is None and f.report["pullout_rms"] == f.pullout_rms_after
+    assert f.run.peak_stress > 0  # the bridging curve the fitted law predicts
+    with pytest.raises(TypeError, match="needs load"):
+        fiberbridge.fit(free={"A": (0.5, 5)}, pullouts=[{"lb": 3, "slip": [0.1]}])
+    with pytest.raises(ValueError, match="goes back"):
+        fiberbridge.fit(free={"A": (0.5, 5)}, pullouts=[{"lb": 3, "slip": [0.2, 0.1], "load": [1, 1]}])
+
+
 @pytest.mark.parametrize("bad", [float("nan"), float("inf")])
 def test_measurements_that_are_not_numbers_are_refused(bad):
     made = fiberbridge.run(division=6)

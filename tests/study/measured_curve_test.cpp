@@ -96,6 +96,54 @@ TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
   }
 }
 
+TEST(PulloutCurve, reads_the_tests_length_angle_inputs_and_loads_by_the_measured_curves_rules) {
+  const fb::PulloutCurve curve = fb::parsePulloutCurve(
+      "# a synthetic test\n# lb = 3  # mm\n# angle = 30\n# Af = 0.0012566\nslip (mm);load (N);sd (N)\n"
+      "0;0;0,02\n0,5;1,25;0,02\n0,5;1,5;0,02\n3;0;0,02\n",
+      "p.csv");
+  ASSERT_FALSE(curve.error) << *curve.error;
+  EXPECT_EQ(curve.lb, 3.0);
+  EXPECT_EQ(curve.angle, 30.0);
+  EXPECT_EQ(curve.lbLine, 2);
+  ASSERT_EQ(curve.inputs.size(), 1u);
+  EXPECT_EQ(curve.inputs[0].field, fb::Field::Af);
+  ASSERT_EQ(curve.points.size(), 4u);
+  EXPECT_EQ(curve.points[1].slip, 0.5);
+  EXPECT_EQ(curve.points[2].load, 1.5);
+  EXPECT_TRUE(curve.weighted());
+  EXPECT_EQ(fb::parsePulloutCurve("# lb = 2\n0.1,1\n", "p.csv").angle, 0.0);  // straight by default
+}
+
+TEST(PulloutCurve, a_bad_test_names_the_file_and_line) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"slip,load\n0.1,1\n", "p.csv:2: the embedded length, `# lb = ` in mm, goes before the first point"},
+      {"# lb = 0\n0,1\n", "p.csv:1: lb (embedded length) must be greater than 0 mm"},
+      {"# lb = -2\n0,1\n", "p.csv:1: lb (embedded length) must be greater than 0 mm"},
+      {"# lb = 3 mm\n0,1\n", "p.csv:1: lb: \"3 mm\" is not a finite number"},
+      {"# lb = 3\n# angle = 91\n0,1\n", "p.csv:2: angle (inclination) must lie from 0 to 90 degrees"},
+      {"# lb = 3\n# angle = -5\n0,1\n", "p.csv:2: angle (inclination) must lie from 0 to 90 degrees"},
+      {"# lb = 3\n# lb = 4\n0,1\n", "p.csv:2: lb is given twice (first on line 1)"},
+      {"# lb = 3\n0,1\n# angle = 10\n", "p.csv:3: angle goes before the first measured point"},
+      {"# lb = 3\n0,1\n3.5,0\n", "p.csv:3: slip 3.5 mm lies beyond lb = 3 mm"},
+      {"# lb = 3\n-0.1,1\n", "p.csv:2: slip -0.1 mm is below 0"},
+      {"# lb = 3\n0.2,1\n0.1,1\n", "p.csv:3: slip 0.1 mm goes back from 0.2 mm"},
+      {"# lb = 3\n0.1,one\n", "p.csv:2: load \"one\" is not a finite number"},
+      {"# lb = 3\n0.1,1,2,3\n",
+       "p.csv:2: expected 2 values (slip in mm, load in N) or 3 (and the standard deviation in N), found 4"},
+      {"# lb = 3\n# Vff = 1\n0.1,1\n", "p.csv:2: unknown input name \"Vff\""},
+      {"# lb = 3\n", "p.csv: no measured points (slip in mm, load in N)"},
+  };
+  for (const auto& c : cases) {
+    const fb::PulloutCurve curve = fb::parsePulloutCurve(c.text, "p.csv");
+    ASSERT_TRUE(curve.error) << c.text;
+    EXPECT_EQ(curve.error->substr(0, std::string(c.message).size()), c.message) << c.text;
+    EXPECT_TRUE(curve.points.empty());
+  }
+}
+
 using MeasuredCurveFile = fbtest::CliFolder;
 
 TEST_F(MeasuredCurveFile, the_summary_gives_the_rms_difference_and_a_bad_file_stops_before_the_run) {

@@ -1,0 +1,239 @@
+// Fitting the pullout law to single-fiber pullout tests that the law itself made.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "engine/inputs.h"
+#include "engine/number_format.h"
+#include "engine/number_text.h"
+#include "engine/pullout_law.h"
+#include "run/curve_runner.h"
+#include "study/calibration.h"
+#include "study/fit_report.h"
+#include "study/metrics.h"
+#include "tests/support/cli_folder.h"
+
+namespace {
+
+using fb::Field;
+
+// A thin fiber that ruptures when inclined far enough.
+fb::FieldTexts truthLaw() {
+  fb::FieldTexts t = fb::FieldTexts::defaults();
+  const std::pair<Field, const char*> law[] = {{Field::Af, "0.0012566"},
+                                               {Field::ruptureStrength, "1400"},
+                                               {Field::strengthReduction, "0.5"},
+                                               {Field::Aa, "0.3"},
+                                               {Field::Ba, "0.5"},
+                                               {Field::Ca, "0.01"},
+                                               {Field::Da, "0.05"},
+                                               {Field::A, "0.5"},
+                                               {Field::B, "0.5"},
+                                               {Field::C, "0.05"},
+                                               {Field::D, "0.15"},
+                                               {Field::fp0, "0.6"},
+                                               {Field::fd0, "0.3"},
+                                               {Field::division, "12"}};
+  for (const auto& [field, text] : law) t[field] = text;
+  return t;
+}
+
+// The law's loads at 40 slips crowded towards the start, where the load
+// changes fastest, with normal noise of `noise` times the peak.
+fb::PulloutSpecimen pulloutTest(const fb::FieldTexts& truth, double lb, double angle, double noise,
+                                std::uint64_t seed) {
+  fb::PulloutSpecimen test{"lb" + std::to_string(lb) + "-" + std::to_string(angle), {}, lb, angle, 1, {}};
+  std::vector<double> slips, loads(40);
+  for (int i = 0; i < 40; ++i) slips.push_back(lb * (i / 39.0) * (i / 39.0));
+  const fb::ParameterSet p = fb::readParameterSet(truth).params;
+  fb::pulloutCurve(fb::pulloutFiber(p, static_cast<float>(lb), fb::pulloutInclination(angle)), slips, loads);
+  double peak = 0;
+  for (double load : loads) peak = std::max(peak, load);
+  std::mt19937_64 random(seed);
+  std::normal_distribution<double> normal;
+  for (int i = 0; i < 40; ++i) test.measured.push_back({slips[i], loads[i] + noise * peak * normal(random), 0});
+  return test;
+}
+
+const Field kLaw[] = {Field::Aa, Field::Ba, Field::Ca, Field::Da, Field::A, Field::B, Field::C, Field::D};
+
+fb::FitSettings straightFit(double noise) {
+  fb::FitSettings s;
+  s.base = truthLaw();
+  const fb::FieldTexts defaults = fb::FieldTexts::defaults();
+  for (Field f : kLaw) s.base[f] = defaults[f];  // the search starts from the window's law
+  s.free = {{Field::Aa, 0.05, 2}, {Field::Ba, 0, 1.5}, {Field::Ca, 0, 0.05}, {Field::Da, 0.005, 0.3},
+            {Field::A, 0.1, 3},   {Field::B, 0, 1.5},  {Field::C, 0, 0.2},   {Field::D, 0.02, 1}};
+  std::uint64_t seed = 7;
+  for (double lb : {1.0, 2.0, 3.0, 4.5, 6.0}) s.pullouts.push_back(pulloutTest(truthLaw(), lb, 0, noise, seed++));
+  s.starts = 8;
+  return s;
+}
+
+double truthOf(Field f) { return std::stod(truthLaw()[f]); }
+
+TEST(PulloutFit, recovers_the_eight_law_coefficients_from_straight_tests_inside_their_intervals) {
+  // Without noise the intervals shrink to the search's own tolerance: the
+  // values themselves must hit the truth.
+  const fb::FitResult exact = fb::fitMeasuredCurves(straightFit(0));
+  ASSERT_EQ(exact.inputs.size(), 8u);
+  for (const fb::FittedInput& in : exact.inputs)
+    EXPECT_NEAR(in.value, truthOf(in.field), 2e-3 * std::abs(truthOf(in.field)) + 1e-5) << in.text;
+  EXPECT_LT(*exact.pulloutRmsAfter, 1e-4);
+  EXPECT_EQ(exact.rmsAfter, *exact.pulloutRmsAfter);  // with pullout tests alone, the RMS is theirs
+
+  const fb::FitSettings noisy = straightFit(0.01);
+  const fb::FitResult r = fb::fitMeasuredCurves(noisy);
+  ASSERT_EQ(r.inputs.size(), 8u);
+  for (const fb::FittedInput& in : r.inputs) {
+    EXPECT_LE(in.low, truthOf(in.field)) << in.text;
+    EXPECT_GE(in.high, truthOf(in.field)) << in.text;
+    EXPECT_LT(in.high - in.low, 0.25 * std::abs(truthOf(in.field))) << in.text;  // the tests decide it
+  }
+  EXPECT_GT(*r.pulloutRmsBefore, 10 * *r.pulloutRmsAfter);
+  EXPECT_LT(r.seconds, 2.0);
+  const std::string json = fb::fitReportJson(noisy, r);
+  EXPECT_NE(json.find("\"rms\": null"), std::string::npos) << json;  // no bridging stress to compare
+  EXPECT_NE(json.find("\"pullout_rms\": 0.0"), std::string::npos) << json;
+}
+
+TEST(PulloutFit, inclined_tests_recover_snubbing_and_strength_reduction) {
+  fb::FitSettings s;
+  s.base = truthLaw();
+  s.base[Field::fp0] = "0.2";
+  s.base[Field::fd0] = "0";
+  s.base[Field::strengthReduction] = "0.1";
+  s.free = {{Field::fp0, 0, 1.5}, {Field::fd0, -0.5, 1}, {Field::strengthReduction, 0, 1.5}};
+  std::uint64_t seed = 30;
+  for (double angle : {30.0, 45.0, 60.0}) s.pullouts.push_back(pulloutTest(truthLaw(), 3, angle, 0.01, seed++));
+  s.starts = 6;
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_EQ(r.inputs.size(), 3u);
+  for (const fb::FittedInput& in : r.inputs) {
+    EXPECT_LE(in.low, truthOf(in.field)) << in.text;
+    EXPECT_GE(in.high, truthOf(in.field)) << in.text;
+    EXPECT_LT(in.high - in.low, 0.2) << in.text;
+  }
+}
+
+TEST(PulloutFit, a_joint_fit_weighs_each_curve_by_its_own_scale_and_reports_both_differences) {
+  fb::FitSettings s;
+  s.base = truthLaw();
+  s.base[Field::A] = "1.5";
+  s.free = {{Field::A, 0.1, 3}};
+  s.pullouts = {pulloutTest(truthLaw(), 2, 0, 0.01, 1), pulloutTest(truthLaw(), 5, 0, 0.01, 2)};
+  fb::CurveRunner runner;
+  const auto curve = runner.run(truthLaw(), 1.5);
+  std::vector<fb::MeasuredPoint> measured;
+  for (int i = 1; i <= 12; ++i) measured.push_back({0.125 * i, *fb::stressAt(curve.steps, 0.125 * i), 0});
+  s.specimens = {{"tension.csv", {}, measured}};
+
+  // Loads and stresses count relative to their curve's largest value; with
+  // standard deviations everywhere, those decide.
+  const std::vector<double> scales = s.residualScales();
+  ASSERT_EQ(scales.size(), 12u + 80u);
+  double peakStress = 0, peakLoad = 0;
+  for (const auto& m : measured) peakStress = std::max(peakStress, m.sigma);
+  for (const auto& m : s.pullouts[0].measured) peakLoad = std::max(peakLoad, std::abs(m.load));
+  EXPECT_EQ(scales[0], peakStress);
+  EXPECT_EQ(scales[12], peakLoad);
+  fb::FitSettings alone = s;
+  alone.specimens.clear();
+  EXPECT_EQ(alone.residualScales()[0], 1.0);  // one kind alone: the plain sum of squares
+  fb::FitSettings weighted = s;
+  for (auto& m : weighted.specimens[0].measured) m.sd = 0.05;
+  EXPECT_TRUE(fb::checkFitSettings(weighted).value_or("").find("either every curve gives standard deviations") !=
+              std::string::npos);
+  for (auto& test : weighted.pullouts)
+    for (auto& m : test.measured) m.sd = 0.02;
+  EXPECT_EQ(weighted.residualScales()[12], 0.02);
+
+  s.starts = 1;
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_EQ(r.inputs.size(), 1u);
+  EXPECT_NEAR(r.inputs[0].value, 0.5, 0.01);
+  ASSERT_TRUE(r.pulloutRmsAfter);
+  EXPECT_NE(r.rmsAfter, *r.pulloutRmsAfter);  // the stress RMS (MPa) and the load RMS (N) apart
+  EXPECT_LT(r.rmsAfter, 0.05 * peakStress);
+}
+
+TEST(PulloutFit, a_test_beyond_the_models_fibers_or_setting_a_fitted_input_is_refused) {
+  fb::FitSettings s;
+  s.base = truthLaw();
+  s.free = {{Field::A, 0.1, 3}};
+  s.pullouts = {pulloutTest(truthLaw(), 3, 0, 0, 1)};
+  EXPECT_FALSE(fb::checkFitSettings(s));
+  s.base[Field::Lf] = "5";
+  s.pullouts[0].name = "p.csv";
+  s.pullouts[0].lbLine = 4;
+  EXPECT_EQ(fb::checkFitSettings(s).value_or(""),
+            "--pullout p.csv:4: lb = 3 mm lies beyond the longest embedded length of the model, Lf/2 = 2.5 mm");
+  s.pullouts[0].inputs = {{Field::Lf, "12"}};  // the test's own fiber is long enough
+  EXPECT_FALSE(fb::checkFitSettings(s));
+  s.pullouts[0].inputs = {{Field::A, "1"}};
+  EXPECT_NE(fb::checkFitSettings(s).value_or("").find("p.csv sets A, which the fit varies"), std::string::npos);
+}
+
+using PulloutCommand = fbtest::CliFolder;
+
+TEST_F(PulloutCommand, the_predicted_bridging_curve_is_the_run_of_the_saved_inputs_byte_for_byte) {
+  for (double lb : {1.5, 4.0}) {
+    std::string text = "# lb = " + fb::formatShortest(lb) + "\nslip (mm),load (N)\n";
+    for (const fb::PulloutPoint& m : pulloutTest(truthLaw(), lb, 0, 0.01, 5).measured)
+      text += fb::exactText(m.slip) + "," + fb::exactText(m.load) + "\n";
+    fbtest::writeFile(at("p" + fb::formatShortest(lb) + ".csv"), text);
+  }
+  // The fiber and its law as made, but A and D, which the tests decide again.
+  const std::vector<std::string> fiber{"--division", "12",   "--Af", "0.0012566", "--ruptureStrength",
+                                       "1400",       "--Aa", "0.3",  "--Ba",      "0.5",
+                                       "--Ca",       "0.01", "--Da", "0.05",      "--B",
+                                       "0.5",        "--C",  "0.05"};
+  std::vector<std::string> args = fiber;
+  for (const char* a :
+       {"--pullout",    "p1.5.csv", "--pullout", "p4.csv",        "--fit",         "A=0.1:3",    "--fit",  "D=0.02:1",
+        "--fit-starts", "3",        "-o",        "predicted.p-d", "--save-inputs", "law.inputs", "--plot", "fit.svg",
+        "--fit-report", "fit.json", "--fit-log", "log.csv"})
+    args.push_back(a);
+  const fbtest::Outcome fit = run(args);
+  ASSERT_EQ(fit.status, 0) << fit.err;
+  EXPECT_NE(fit.out.find("to 80 measured points of 2 pullout tests"), std::string::npos) << fit.out;
+  EXPECT_NE(fit.out.find("RMS difference to the pullout curves: "), std::string::npos) << fit.out;
+  EXPECT_EQ(fit.out.find("MPa"), std::string::npos) << fit.out;
+  // The saved set is the given inputs with the fitted law (A about 0.5, not the window's 3).
+  const std::string saved = fbtest::readFile(at("law.inputs"));
+  const auto A = saved.find("\nA = ");
+  ASSERT_NE(A, std::string::npos) << saved;
+  EXPECT_NEAR(std::stod(saved.substr(A + 5)), 0.5, 0.01) << saved;
+  EXPECT_NE(saved.find("fitted to p1.5.csv p4.csv"), std::string::npos) << saved;
+  ASSERT_EQ(run({"--inputs", "law.inputs", "-o", "again.p-d"}).status, 0);
+  EXPECT_EQ(fbtest::withoutClockLine(fbtest::readFile(at("again.p-d"))),
+            fbtest::withoutClockLine(fbtest::readFile(at("predicted.p-d"))));
+  const std::string svg = fbtest::readFile(at("fit.svg"));
+  EXPECT_NE(svg.find("Pullout load P (N)"), std::string::npos);
+  EXPECT_NE(svg.find("lb 4 mm, angle 0°"), std::string::npos);
+  EXPECT_EQ(svg.find("Bridging stress"), std::string::npos);  // no bridging curve: no stress panel
+  EXPECT_NE(fbtest::readFile(at("fit.json")).find("\"pullout_rms\": "), std::string::npos);
+  EXPECT_EQ(fbtest::lines(fbtest::readFile(at("log.csv")))[0], "phase,A,D,RMS difference to measured (N),note");
+
+  fbtest::writeFile(at("long.csv"), "# lb = 7\n0,0\n1,1\n");
+  fbtest::writeFile(at("bad.csv"), "# lb = 2\n0,0\n2.5,1\n");
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"--pullout", "p4.csv", "-o", "x.p-d"}, "--pullout goes with --fit"},
+      {{"--pullout", "bad.csv", "--fit", "A=0.1:3"}, "bad.csv:3: slip 2.5 mm lies beyond lb = 2 mm"},
+      {{"--pullout", "long.csv", "--fit", "A=0.1:3"}, "long.csv:1: lb = 7 mm lies beyond the longest embedded"},
+      {{"--pullout", "p4.csv", "--pullout", "p4.csv", "--fit", "A=0.1:3", "--save-inputs", "p4.csv"},
+       "name the same file"},
+  };
+  for (const auto& c : cases) {
+    const fbtest::Outcome r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.says;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(at("x.p-d")));
+}
+
+}  // namespace
