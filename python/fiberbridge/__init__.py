@@ -286,9 +286,10 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
 
     `runs` holds mappings (dicts, pandas Series) or is a pandas DataFrame, a
     run per row. Without a client the runs share `jobs` local threads
-    (default: all cores). With a dask.distributed Client they go out as many
-    small tasks, their number set by the count of runs, not by the workers
-    present, so that workers that join later take work too; `timeout`
+    (default: the CPUs this process may use, at most SLURM_CPUS_PER_TASK).
+    With a dask.distributed Client they go out as many small tasks, their
+    number set by the count of runs, not by the workers present, so that
+    workers that join later take work too; `timeout`
     (seconds) ends a study on a cluster that has not finished by then. The
     results are the same, bit for bit, whichever way the study ran; a
     refused run comes back with its `refusal` set.
