@@ -340,11 +340,12 @@ PYBIND11_MODULE(_native, m) {
   m.def("write_data_file", [](const TextMap& given, const std::string& path) -> py::object {
     FieldTexts texts = textsOf(given);
     texts[Field::dataFile] = path;
-    const auto failure =
+    const auto written =
         watchedCall([&](const Watch& watch) { return CurveRunner().writeDataFile(texts, watch.stop()); });
-    if (!failure) return py::none();
-    if (failure->refusal) return refusalOf(failure->refusal);
-    return py::make_tuple(failure->code, failure->reason);
+    if (written) return py::none();
+    const CurveRunner::FileFailure& failure = written.error();
+    if (failure.refusal) return refusalOf(failure.refusal);
+    return py::make_tuple(failure.code, failure.reason);
   });
 
   // A data file read back: the header's values as written and the rows, with their figures.
