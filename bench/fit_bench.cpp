@@ -56,8 +56,8 @@ int main() {
   std::filesystem::create_directories(dir);
   std::string csv = "crack width (mm),stress (MPa)\n";
   for (const auto& m : measured) csv += fb::exactText(m.Wcr) + "," + fb::exactText(m.sigma) + "\n";
-  if (const auto error = fb::writeTextFile((dir / "measured.csv").string(), csv)) {
-    std::fprintf(stderr, "%s\n", error->c_str());
+  if (const auto written = fb::writeTextFile((dir / "measured.csv").string(), csv); !written) {
+    std::fprintf(stderr, "%s\n", written.error().c_str());
     return 1;
   }
 

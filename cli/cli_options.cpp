@@ -110,7 +110,7 @@ void addDesignOptions(CLI::App& app, Given& g) {
 }
 
 // Reads the design options of `g` into `o`; the usage error when one is wrong.
-std::optional<std::string> readDesignOptions(const CLI::App& app, Given& g) {
+Expected<void> readDesignOptions(const CLI::App& app, Given& g) {
   CliOptions& o = g.o;
   const auto given = [&app](const char* name) { return app.count(name) > 0; };
   std::optional<std::string> problem;
@@ -126,64 +126,67 @@ std::optional<std::string> readDesignOptions(const CLI::App& app, Given& g) {
   const bool anyMatrix = given("--Jtip") || given("--Km") || given("--Em") || given("--sigma-fc");
   if (anyMatrix) {
     if (given("--Jtip") && (given("--Km") || given("--Em")))
-      return "--Jtip, or --Km with --Em, gives the crack-tip toughness; not both";
-    if (given("--Km") != given("--Em")) return "--Km and --Em go together (Jtip = Km^2/Em)";
-    if (!given("--Jtip") && !given("--Km")) return "the PSH indices need --Jtip (or --Km with --Em) with --sigma-fc";
-    if (!given("--sigma-fc")) return "the PSH indices need --sigma-fc with the crack-tip toughness";
+      return unexpected("--Jtip, or --Km with --Em, gives the crack-tip toughness; not both");
+    if (given("--Km") != given("--Em")) return unexpected("--Km and --Em go together (Jtip = Km^2/Em)");
+    if (!given("--Jtip") && !given("--Km"))
+      return unexpected("the PSH indices need --Jtip (or --Km with --Em) with --sigma-fc");
+    if (!given("--sigma-fc")) return unexpected("the PSH indices need --sigma-fc with the crack-tip toughness");
     MatrixProperties m;
     m.Jtip = given("--Jtip") ? positive("--Jtip", g.Jtip)
                              : crackTipToughness(positive("--Km", g.Km), positive("--Em", g.Em));
     m.sigmaFc = positive("--sigma-fc", g.sigmaFc);
-    if (problem) return problem;
+    if (problem) return unexpected(*problem);
     if (given("--psh-margins")) {
-      std::string reason;
-      const auto margins = parsePshMargins(g.margins, &reason);
-      if (!margins) return "--psh-margins " + quotedToken(g.margins) + ": " + reason;
+      const Expected<PshMargins> margins = parsePshMargins(g.margins);
+      if (!margins) return unexpected("--psh-margins " + quotedToken(g.margins) + ": " + margins.error());
       m.margins = *margins;
     }
     o.matrix = m;
   } else if (given("--psh-margins")) {
-    return "--psh-margins goes with the matrix: --Jtip (or --Km and --Em) and --sigma-fc";
+    return unexpected("--psh-margins goes with the matrix: --Jtip (or --Km and --Em) and --sigma-fc");
   }
 
   if (given("--map")) {
     o.map = summaryMetricByName(g.map);
-    if (!o.map) return "--map " + quotedToken(g.map) + ": not a metric; one of " + summaryMetricKeys();
+    if (!o.map) return unexpected("--map " + quotedToken(g.map) + ": not a metric; one of " + summaryMetricKeys());
     const bool index = o.map == SummaryMetric::energyIndex || o.map == SummaryMetric::strengthIndex;
-    if (index && !o.matrix) return "--map " + g.map + " needs the matrix: --Jtip (or --Km and --Em) and --sigma-fc";
-    if (o.map == SummaryMetric::rms && o.measuredPaths.empty()) return "--map rms needs --measured";
-    if (o.sweeps.size() != 2) return "--map draws two swept inputs: give exactly two --sweep options";
-    if (o.plot.empty()) return "--map draws into the file of --plot: name one";
+    if (index && !o.matrix)
+      return unexpected("--map " + g.map + " needs the matrix: --Jtip (or --Km and --Em) and --sigma-fc");
+    if (o.map == SummaryMetric::rms && o.measuredPaths.empty()) return unexpected("--map rms needs --measured");
+    if (o.sweeps.size() != 2) return unexpected("--map draws two swept inputs: give exactly two --sweep options");
+    if (o.plot.empty()) return unexpected("--map draws into the file of --plot: name one");
   }
   if (given("--map-level")) {
-    if (!o.map) return "--map-level goes with --map";
+    if (!o.map) return unexpected("--map-level goes with --map");
     o.mapLevel = strictNumber(trim(g.mapLevel));
-    if (!o.mapLevel) return "--map-level " + quotedToken(g.mapLevel) + ": must be a number";
+    if (!o.mapLevel) return unexpected("--map-level " + quotedToken(g.mapLevel) + ": must be a number");
   }
 
   for (const std::string& text : g.scatterTexts) {
-    ScatterParse parsed = parseScatter(text);
-    if (!parsed.input) return parsed.error;
+    Expected<ScatterInput> scatter = parseScatter(text);
+    if (!scatter) return unexpected(scatter.error());
     for (const ScatterInput& s : o.scatter)
-      if (s.field == parsed.input->field) return std::string(fieldInfo(s.field).name) + " is scattered twice";
-    o.scatter.push_back(std::move(*parsed.input));
+      if (s.field == scatter->field) return unexpected(std::string(fieldInfo(s.field).name) + " is scattered twice");
+    o.scatter.push_back(std::move(*scatter));
   }
   if (given("--samples")) {
     const auto n = strictNumber(trim(g.samples));
     if (!n || *n != std::floor(*n) || *n < 1 || *n > kMaxScatterSamples)
-      return "--samples " + quotedToken(g.samples) + ": must be a whole number from 1 to " +
-             std::to_string(kMaxScatterSamples);
+      return unexpected("--samples " + quotedToken(g.samples) + ": must be a whole number from 1 to " +
+                        std::to_string(kMaxScatterSamples));
     o.samples = static_cast<int>(*n);
   }
-  if (!o.isScatter() && (given("--samples") || given("--band"))) return "--samples and --band go with --scatter";
+  if (!o.isScatter() && (given("--samples") || given("--band")))
+    return unexpected("--samples and --band go with --scatter");
   if (o.isScatter()) {
-    if (o.isStudy() || o.isFit()) return "--scatter goes without --sweep and --fit";
+    if (o.isStudy() || o.isFit()) return unexpected("--scatter goes without --sweep and --fit");
     if (given("--output"))
-      return "a scatter writes its samples' data files into --output-dir, if given; -o names a single run's file";
-    if (!o.csv.empty()) return "--csv writes a single run's rows; a scatter's band goes to --band";
-    if (o.measuredPaths.size() > 1) return "a scatter compares with one --measured curve";
+      return unexpected(
+          "a scatter writes its samples' data files into --output-dir, if given; -o names a single run's file");
+    if (!o.csv.empty()) return unexpected("--csv writes a single run's rows; a scatter's band goes to --band");
+    if (o.measuredPaths.size() > 1) return unexpected("a scatter compares with one --measured curve");
   }
-  return std::nullopt;
+  return {};
 }
 
 // The whole option table, one option per input of the field table; what the
@@ -292,17 +295,17 @@ void addOptions(CLI::App& app, Given& g) {
 
 }  // namespace
 
-std::optional<std::string> findFileClash(const std::vector<NamedFile>& files) {
+Expected<void> findFileClash(const std::vector<NamedFile>& files) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
       const NamedFile &a = files[j], &b = files[i];
       if ((a.read && b.read) || a.path == "-" || b.path == "-") continue;
       if (!a.read && !b.read && isDevice(a.path)) continue;
       if (sameFile(a.path, b.path))
-        return a.option + " " + a.path + " and " + b.option + " " + b.path + " name the same file";
+        return unexpected(a.option + " " + a.path + " and " + b.option + " " + b.path + " name the same file");
     }
   }
-  return std::nullopt;
+  return {};
 }
 
 std::vector<NamedFile> namedFiles(const CliOptions& o) {
@@ -362,29 +365,29 @@ CommandLine parseCommandLine(int argc, char** argv) {
     return usageError("only one of --inputs, --measured and --pullout can read standard input (-)");
 
   if (!o.inputsPath.empty()) {
-    const InputSet file = readInputSet(o.inputsPath);
-    if (file.error) return usageError(*file.error);
-    for (const auto& [field, text] : file.values) o.texts[field] = text;
+    const Expected<InputSet> file = readInputSet(o.inputsPath);
+    if (!file) return usageError(file.error());
+    for (const auto& [field, text] : file->values) o.texts[field] = text;
   }
   for (const auto& [field, option] : g.inputOptions)
     if (option->count() > 0) o.texts[field] = g.inputs[field];
 
   for (const std::string& text : g.sweepTexts) {
-    SweepParse parsed = parseSweep(text);
-    if (!parsed.sweep) return usageError(parsed.error);
-    const std::string name(fieldInfo(parsed.sweep->field).name);
+    Expected<Sweep> sweep = parseSweep(text);
+    if (!sweep) return usageError(sweep.error());
+    const std::string name(fieldInfo(sweep->field).name);
     for (const Sweep& s : o.sweeps)
-      if (s.field == parsed.sweep->field) return usageError(name + " is swept twice");
+      if (s.field == sweep->field) return usageError(name + " is swept twice");
     for (const auto& [field, option] : g.inputOptions)
-      if (field == parsed.sweep->field && option->count() > 0)
+      if (field == sweep->field && option->count() > 0)
         return usageError("--" + name + " and --sweep " + name + " both set " + name);
-    o.sweeps.push_back(std::move(*parsed.sweep));
+    o.sweeps.push_back(std::move(*sweep));
   }
 
   for (const std::string& text : g.fitTexts) {
-    FreeInputParse parsed = parseFreeInput(text);
-    if (!parsed.input) return usageError(parsed.error);
-    o.fit.push_back(*parsed.input);
+    const Expected<FreeInput> free = parseFreeInput(text);
+    if (!free) return usageError(free.error());
+    o.fit.push_back(*free);
   }
 
   if (o.isMerge()) {
@@ -401,11 +404,11 @@ CommandLine parseCommandLine(int argc, char** argv) {
     }
     return {std::move(o), kExitDone};
   }
-  if (const auto problem = readDesignOptions(app, g)) return usageError(*problem);
+  if (const auto read = readDesignOptions(app, g); !read) return usageError(read.error());
   if (app.count("--shard") > 0) {
-    ShardParse parsed = parseShard(g.shardText);
-    if (!parsed.shard) return usageError(parsed.error);
-    o.shard = parsed.shard;
+    const Expected<Shard> shard = parseShard(g.shardText);
+    if (!shard) return usageError(shard.error());
+    o.shard = *shard;
     if (!o.isStudy()) return usageError("--shard splits a sweep's grid; it needs --sweep");
     if (!o.plot.empty()) return usageError("--plot draws a whole study; a shard of one cannot");
   }
@@ -438,12 +441,13 @@ CommandLine parseCommandLine(int argc, char** argv) {
     if (!o.outputDir.empty()) return usageError("--output-dir is for sweeps; a single run writes the file of -o");
   }
 
-  std::string reason;
-  if (!o.plot.empty() && !isPlotPath(o.plot, &reason)) return usageError("--plot " + o.plot + ": " + reason);
-  if (const auto clash = findFileClash(namedFiles(o))) return usageError(*clash);
+  if (const auto plot = checkPlotPath(o.plot); !o.plot.empty() && !plot)
+    return usageError("--plot " + o.plot + ": " + plot.error());
+  if (const auto apart = findFileClash(namedFiles(o)); !apart) return usageError(apart.error());
   for (const std::string& path : o.measuredPaths) {
-    MeasuredCurve curve = readMeasuredCurve(path);
-    if (curve.error) return usageError(*curve.error);
+    Expected<MeasuredCurve> read = readMeasuredCurve(path);
+    if (!read) return usageError(read.error());
+    MeasuredCurve& curve = *read;
     // A run compares with a curve of its own inputs; a specimen's inputs are for a fit.
     if (!o.isFit() && !curve.inputs.empty())
       return usageError("--measured " + path + " sets " + std::string(fieldInfo(curve.inputs[0].field).name) +
@@ -452,15 +456,17 @@ CommandLine parseCommandLine(int argc, char** argv) {
     o.specimens.push_back({path == "-" ? "(standard input)" : path, std::move(curve.inputs), std::move(curve.points)});
   }
   for (const std::string& path : o.pulloutPaths) {
-    PulloutCurve curve = readPulloutCurve(path);
-    if (curve.error) return usageError(*curve.error);
+    Expected<PulloutCurve> read = readPulloutCurve(path);
+    if (!read) return usageError(read.error());
+    PulloutCurve& curve = *read;
     o.pullouts.push_back({path == "-" ? "(standard input)" : path, std::move(curve.inputs), curve.lb, curve.angle,
                           curve.lbLine, std::move(curve.points)});
   }
   if (o.isFit())
-    if (const auto problem =
-            checkFitSettings({o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs, nullptr, o.pullouts}))
-      return usageError(*problem);
+    if (const auto possible =
+            checkFitSettings({o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs, nullptr, o.pullouts});
+        !possible)
+      return usageError(possible.error());
   return {std::move(o), kExitDone};
 }
 

@@ -69,10 +69,10 @@ struct NamedFile {
   bool read = false;  // an input (--inputs, --measured); else written
 };
 
-/// The first two files that name one file on disk where that would lose data:
-/// a file written twice, or written over one that is read. Devices such as
-/// /dev/null may be written twice. Empty when there is none.
-std::optional<std::string> findFileClash(const std::vector<NamedFile>& files);
+/// Fails with the first two files that name one file on disk where that would
+/// lose data: a file written twice, or written over one that is read. Devices
+/// such as /dev/null may be written twice.
+Expected<void> findFileClash(const std::vector<NamedFile>& files);
 
 /// The files of a single run, or those of a study but its data files.
 std::vector<NamedFile> namedFiles(const CliOptions& options);

@@ -22,12 +22,6 @@
 namespace fb {
 namespace {
 
-// Writes a result file; false (with the reason on standard error) when it failed.
-bool written(const std::optional<std::string>& error) {
-  if (error) printError(*error + " (not written)");
-  return !error;
-}
-
 void drawStudyProgress(const StudyProgress& p) {
   constexpr int kWidth = 30;
   const int filled = static_cast<int>(p.fraction * kWidth + 0.5);
@@ -87,11 +81,12 @@ int runSingle(const CliOptions& o) {
 }
 
 int runSweep(const CliOptions& o) {
-  Grid grid = expandGrid(o.texts, o.sweeps);
-  if (!grid.error.empty()) {
-    printError(grid.error);
+  Expected<Grid> expanded = expandGrid(o.texts, o.sweeps);
+  if (!expanded) {
+    printError(expanded.error());
     return kExitUsage;
   }
+  Grid& grid = *expanded;
   const std::filesystem::path dir(o.outputDir);
   if (!placeDataFiles(o, grid.runs)) return kExitUsage;
   std::vector<FieldTexts> everyRun;
@@ -131,8 +126,8 @@ int runSweep(const CliOptions& o) {
     const std::string csv = studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured, o.matrix);
     return writeTextFile(summaryPath, o.shard ? summaryPartText(identity, csv) : csv);
   };
-  if (const auto error = writeSummary()) {
-    printError(*error + " (the study needs its summary.csv; no run started)");
+  if (const auto first = writeSummary(); !first) {
+    printError(first.error() + " (the study needs its summary.csv; no run started)");
     return kExitFailed;
   }
   auto lastWrite = std::chrono::steady_clock::now();
@@ -152,8 +147,7 @@ int runSweep(const CliOptions& o) {
   if (showProgress) std::fputc('\n', stderr);
   for (std::size_t i = 0; i < records.size(); ++i) outcomes[mine[i]] = records[i].outcome;
 
-  const auto summaryError = writeSummary();
-  const bool summaryWritten = written(summaryError);
+  const bool summaryWritten = written(writeSummary());
   // A signal that came once every run had ended cut nothing short.
   const bool interrupted = std::any_of(records.begin(), records.end(), [](const RunRecord& r) {
     return r.outcome.status == RunStatus::interrupted || r.outcome.status == RunStatus::notRun;
@@ -206,16 +200,13 @@ int runSweep(const CliOptions& o) {
 }
 
 int runMerge(const CliOptions& o) {
-  const SummaryParts found = findSummaryParts(o.mergeDirs);
-  if (found.error) {
-    printError(*found.error);
+  const Expected<MergedSummary> merging =
+      findSummaryParts(o.mergeDirs).and_then([](const SummaryParts& found) { return mergeSummaryParts(found.parts); });
+  if (!merging) {
+    printError(merging.error());
     return kExitUsage;
   }
-  const MergedSummary merged = mergeSummaryParts(found.parts);
-  if (merged.error) {
-    printError(*merged.error);
-    return kExitUsage;
-  }
+  const MergedSummary& merged = *merging;
   // A study still writing into the folder would replace the merged summary.
   const auto hold = holdOutputDir(o.outputDir, "merge\n");
   if (!hold) return kExitFailed;

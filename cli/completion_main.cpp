@@ -10,8 +10,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: fiberbridge-completion OUTPUT\n");
     return 2;
   }
-  if (const auto error = fb::writeTextFile(argv[1], fb::bashCompletion())) {
-    std::fprintf(stderr, "fiberbridge-completion: %s\n", error->c_str());
+  if (const auto written = fb::writeTextFile(argv[1], fb::bashCompletion()); !written) {
+    std::fprintf(stderr, "fiberbridge-completion: %s\n", written.error().c_str());
     return 1;
   }
   return 0;

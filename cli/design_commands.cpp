@@ -23,11 +23,6 @@
 namespace fb {
 namespace {
 
-bool written(const std::optional<std::string>& error) {
-  if (error) printError(*error + " (not written)");
-  return !error;
-}
-
 std::string axisTitle(Field field) {
   const FieldInfo& info = fieldInfo(field);
   std::string title = std::string(info.name) + ", " + std::string(info.meaning);
@@ -152,8 +147,8 @@ int runScatter(const CliOptions& o) {
     return writeTextFile(summaryPath, studySummaryCsv(drawn, samples, outcomes, o.measured, o.matrix));
   };
   if (files)
-    if (const auto error = writeSummary()) {
-      printError(*error + " (the scatter needs its summary.csv; no run started)");
+    if (const auto first = writeSummary(); !first) {
+      printError(first.error() + " (the scatter needs its summary.csv; no run started)");
       return kExitFailed;
     }
 

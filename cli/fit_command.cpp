@@ -27,11 +27,6 @@
 namespace fb {
 namespace {
 
-bool written(const std::optional<std::string>& error) {
-  if (error) printError(*error + " (not written)");
-  return !error;
-}
-
 std::string name(Field f) { return std::string(fieldInfo(f).name); }
 
 std::string significant(double value, int digits) {

@@ -30,12 +30,12 @@ std::unique_ptr<StudyFolderLock> holdOutputDir(const std::string& dir, const std
     printError(dir + ": " + ec.message());
     return nullptr;
   }
-  auto hold = std::make_unique<StudyFolderLock>(dir, identity, shard);
-  if (hold->refusal()) {
-    printError(*hold->refusal() + "; this study wrote nothing");
+  Expected<StudyFolderLock> hold = StudyFolderLock::hold(dir, identity, shard);
+  if (!hold) {
+    printError(hold.error() + "; this study wrote nothing");
     return nullptr;
   }
-  return hold;
+  return std::make_unique<StudyFolderLock>(std::move(*hold));
 }
 
 }  // namespace fb

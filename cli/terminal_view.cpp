@@ -16,6 +16,11 @@ void printError(std::string_view message) {
   std::fprintf(stderr, "fiberbridge-cli: %.*s\n", static_cast<int>(message.size()), message.data());
 }
 
+bool written(const Expected<void>& file) {
+  if (!file) printError(file.error() + " (not written)");
+  return file.has_value();
+}
+
 TerminalView::TerminalView(FieldTexts texts, bool showProgress)
     : texts_(std::move(texts)), showProgress_(showProgress) {}
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/expected.h"
 #include "engine/field_table.h"
 #include "run/run_driver.h"
 #include "study/study_runner.h"
@@ -13,6 +14,9 @@ namespace fb {
 
 /// A message on standard error, after the program's name.
 void printError(std::string_view message);
+
+/// Whether a result file was written; when not, says why on standard error.
+bool written(const Expected<void>& file);
 
 /// The run as the command line shows it: progress on standard error while a
 /// terminal watches, the failure messages on standard error.

@@ -371,8 +371,9 @@ float embeddedLength(float z, float Lf, double cosPsi0) {
   return lb < 0 ? 0.0f : lb;
 }
 
-TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, const Orientation& o,
-                                  FiberClassTable& table, const SliceProgress& progress, unsigned threads) {
+Expected<TableBuild, Refusal> buildFiberClassTable(const ParameterSet& p, const RunConstants& k, const Orientation& o,
+                                                   FiberClassTable& table, const SliceProgress& progress,
+                                                   unsigned threads) {
   table.totalFiber = k.totalFiber;
   table.fiberNumberCoefficient = k.fiberNumberCoefficient;
   preparePairs(p, k, o, table);
@@ -414,15 +415,15 @@ TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, 
   crew.openFilling();
 
   for (int slice = 0; slice < kSliceCount; ++slice) {
-    if (progress && !progress(slice)) return {true, std::nullopt};
+    if (progress && !progress(slice)) return TableBuild::stopped;
     crew.finish(slice);
     if (s.firstRefusedPair[slice] >= 0) {
       const std::size_t key = s.refusedKey[slice];
       const ClassLaw& law = table.laws[s.lawOffset[slice] + s.lawInSlice[slice * s.keys.size() + key]];
-      return {false, lawRefusal(p, law, s.keys[key].psi)};
+      return unexpected(lawRefusal(p, law, s.keys[key].psi));
     }
   }
-  return {};
+  return TableBuild::built;
 }
 
 }  // namespace fb

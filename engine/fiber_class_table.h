@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/expected.h"
 #include "engine/orientation.h"
 #include "engine/parameter_set.h"
 #include "engine/pullout_law.h"
@@ -149,17 +150,17 @@ float embeddedLength(float z, float Lf, double cosPsi0);
 /// Called at the top of each slice with its index; returning false stops the build.
 using SliceProgress = std::function<bool(int sliceIndex)>;
 
-struct TableOutcome {
-  bool stopped = false;
-  std::optional<Refusal> refusal;  // a crossing class whose law cannot be evaluated
-};
+/// How a build that met no refusal ended.
+enum class TableBuild { built, stopped };
 
 /// Fills `table` for the run (it is reused from run to run to keep its
 /// storage). The slices are worked out on `threads` threads (0: one per
 /// allotted CPU), the calling thread among them; `progress` is called on the calling
 /// thread once per slice, in slice order, and the table is the same bit for
-/// bit whatever the number of threads.
-TableOutcome buildFiberClassTable(const ParameterSet& p, const RunConstants& k, const Orientation& o,
-                                  FiberClassTable& table, const SliceProgress& progress = {}, unsigned threads = 0);
+/// bit whatever the number of threads. Refused for a crossing class whose law
+/// cannot be evaluated.
+Expected<TableBuild, Refusal> buildFiberClassTable(const ParameterSet& p, const RunConstants& k, const Orientation& o,
+                                                   FiberClassTable& table, const SliceProgress& progress = {},
+                                                   unsigned threads = 0);
 
 }  // namespace fb

@@ -61,38 +61,42 @@ ReadOutcome readParameterSet(const FieldTexts& t) {
   return out;
 }
 
-std::optional<Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k) {
+Expected<void, Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k) {
   for (const FieldInfo& info : kFields)
     if (info.isNumber() && !std::isfinite(numericValue(p, info)))
-      return refuse(info.field, "must be a finite number (it is too large)");
+      return unexpected(refuse(info.field, "must be a finite number (it is too large)"));
 
   // A negative area or fraction would give negative fiber counts, and a
   // positive stress from a negative force.
   for (const Field f : {Field::Am, Field::Vf, Field::Af, Field::Lf, Field::kxy, Field::kzx})
-    if (!(numericValue(p, fieldInfo(f)) > 0)) return refuse(f, "must be positive");
+    if (!(numericValue(p, fieldInfo(f)) > 0)) return unexpected(refuse(f, "must be positive"));
   // A fraction of the matrix section: more fiber than section is no composite.
-  if (p.Vf > 1) return refuse(Field::Vf, "must not exceed 1");
-  if (p.division == 0) return refuse(Field::division, "must not be 0");
+  if (p.Vf > 1) return unexpected(refuse(Field::Vf, "must not exceed 1"));
+  if (p.division == 0) return unexpected(refuse(Field::division, "must not be 0"));
   if (p.division > 16383 || p.division < -16384)
-    return refuse(Field::division, "must lie between -16384 and 16383 (twice it must fit 16 bits)");
+    return unexpected(refuse(Field::division, "must lie between -16384 and 16383 (twice it must fit 16 bits)"));
   if (k.totalFiber == 0)
-    return refuse(fiberCountCause(p, false), "makes the fiber count Vf*Am/Af round to 0 in single precision");
+    return unexpected(
+        refuse(fiberCountCause(p, false), "makes the fiber count Vf*Am/Af round to 0 in single precision"));
   if (!std::isfinite(k.totalFiber))
-    return refuse(fiberCountCause(p, true), "makes the fiber count Vf*Am/Af too large for single precision");
+    return unexpected(
+        refuse(fiberCountCause(p, true), "makes the fiber count Vf*Am/Af too large for single precision"));
   if (!std::isfinite(k.deltaMaxHalfLf * 2))
-    return Refusal{"C/D", "C/D (peak width of the pullout law) give a crack width that is not finite"};
-  return std::nullopt;
+    return unexpected(Refusal{"C/D", "C/D (peak width of the pullout law) give a crack width that is not finite"});
+  return {};
 }
 
-std::optional<Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k) {
-  std::optional<Refusal> refusal = read.refusal ? read.refusal : checkRunInputs(read.params, k);
-  if (!refusal) return refusal;
-  if (const auto field = fieldByName(refusal->field)) {
+Expected<void, Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k) {
+  Expected<void, Refusal> usable =
+      read.refusal ? Expected<void, Refusal>(unexpected(*read.refusal)) : checkRunInputs(read.params, k);
+  if (usable) return usable;
+  Refusal& refusal = usable.error();
+  if (const auto field = fieldByName(refusal.field)) {
     const std::string& text = texts[*field];
     if (!readNumber(text).number && text.find_first_not_of(" \t\n") != std::string::npos)
-      refusal->message = refusal->field + ": " + quotedToken(text) + " reads as 0; " + refusal->message;
+      refusal.message = refusal.field + ": " + quotedToken(text) + " reads as 0; " + refusal.message;
   }
-  return refusal;
+  return usable;
 }
 
 bool checkLoadSnubbing(std::string_view LfText, std::string_view fp0Text, std::string_view fp1Text) {

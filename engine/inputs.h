@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/expected.h"
 #include "engine/field_table.h"
 #include "engine/parameter_set.h"
 #include "engine/refusal.h"
@@ -19,15 +20,15 @@ struct ReadOutcome {
 /// Reads every field with the number reader and stores it in its precision.
 ReadOutcome readParameterSet(const FieldTexts& texts);
 
-/// The inputs a run cannot work with (non-positive areas, fractions, lengths or
-/// intensities, a fiber volume fraction above 1, 16-bit overflow, values that
-/// are not finite), the first one found.
-std::optional<Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k);
+/// Refuses the inputs a run cannot work with (non-positive areas, fractions,
+/// lengths or intensities, a fiber volume fraction above 1, 16-bit overflow,
+/// values that are not finite), the first one found.
+Expected<void, Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k);
 
-/// The first refusal of a run's inputs, `read` from `texts`: the reading's own,
+/// Refuses a run's inputs, `read` from `texts`, for the reading's own refusal,
 /// else checkRunInputs's. When the refused field's text reads as 0 only because
 /// it holds no number ("nan", "inf", full-width digits), the message says so first.
-std::optional<Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k);
+Expected<void, Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k);
 
 /// The decision of the fp1 check: true when fp0 + fp1*Lf/2 falls below 0,
 /// so that the fp1 box must be reset to "0" and shown in red.

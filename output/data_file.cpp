@@ -152,13 +152,11 @@ std::array<std::string, 6> headerLines(const ParameterSet& p, const RunConstants
   return lines;
 }
 
-DataFileContent parseDataFile(std::string_view text) {
+Expected<DataFileContent> parseDataFile(std::string_view text) {
   DataFileContent out;
   int lineNumber = 0;
   const auto fail = [&](const std::string& reason) {
-    out = {};
-    out.error = "line " + std::to_string(lineNumber) + ": " + reason;
-    return out;
+    return unexpected("line " + std::to_string(lineNumber) + ": " + reason);
   };
   while (!text.empty()) {
     const std::size_t end = text.find('\n');

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/crack_steps.h"
+#include "engine/expected.h"
 #include "engine/parameter_set.h"
 
 namespace fb {
@@ -28,13 +29,13 @@ std::string rowText(const StepResult& r);
 /// A data file read back through the header the writer fills: the header's
 /// values as written, in its order, named by their inputs (Am, Vf, ...) or as
 /// "time", "date", "totalFiber" and "fiberNumberCoefficient", and the rows at
-/// their printed precision. A negative fp1 was not written, so it is absent.
+/// their printed precision, or "line N: reason". A negative fp1 was not
+/// written, so it is absent.
 struct DataFileContent {
   std::vector<std::pair<std::string, std::string>> header;
   std::vector<StepResult> rows;
-  std::optional<std::string> error;  // "line N: reason"
 };
-DataFileContent parseDataFile(std::string_view text);
+Expected<DataFileContent> parseDataFile(std::string_view text);
 
 /// Why a data file could not be opened or written, for a person: the
 /// system's reason, or "another run is writing it" for a file a run holds.

@@ -21,69 +21,65 @@ namespace fs = std::filesystem;
 std::string reason(int code) { return std::strerror(code != 0 ? code : EIO); }
 
 // Reads what `fd` holds, up to one byte beyond the limit, so that an overlong file shows.
-std::optional<std::string> readAll(int fd, std::string& text) {
+Expected<std::string> readAll(int fd) {
+  std::string text;
   std::array<char, 65536> buffer;
   for (;;) {
     const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n == 0) return std::nullopt;
+    if (n == 0) return text;
     if (n < 0) {
       if (errno == EINTR) continue;
-      return reason(errno);
+      return unexpected(reason(errno));
     }
     text.append(buffer.data(), static_cast<std::size_t>(n));
-    if (text.size() > kMaxReadBytes) return "larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB";
+    if (text.size() > kMaxReadBytes) return unexpected("larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB");
   }
 }
 
-std::optional<std::string> writeAll(int fd, std::string_view content) {
+Expected<void> writeAll(int fd, std::string_view content) {
   while (!content.empty()) {
     const ssize_t n = ::write(fd, content.data(), content.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return reason(n < 0 ? errno : EIO);
+    if (n <= 0) return unexpected(reason(n < 0 ? errno : EIO));
     content.remove_prefix(static_cast<std::size_t>(n));
   }
-  return std::nullopt;
+  return {};
 }
 
-std::optional<std::string> writeDirectly(const std::string& path, std::string_view content) {
+Expected<void> writeDirectly(const std::string& path, std::string_view content) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return reason(errno);
-  auto error = writeAll(fd, content);
-  if (::close(fd) != 0 && !error) error = reason(errno);
-  return error;
+  if (fd < 0) return unexpected(reason(errno));
+  Expected<void> written = writeAll(fd, content);
+  if (::close(fd) != 0 && written) written = unexpected(reason(errno));
+  return written;
+}
+
+// "path: reason", for a reason of the file at `path`.
+auto naming(const std::string& path) {
+  return [&path](const std::string& why) { return path + ": " + why; };
 }
 
 constexpr const char* kNulInName = "a file name cannot hold a NUL character";
 
 }  // namespace
 
-FileContent readTextFile(const std::string& path) {
-  FileContent out;
-  if (path == "-") {
-    if (auto error = readAll(STDIN_FILENO, out.text)) out.error = "standard input: " + *error;
-    return out;
-  }
-  if (path.find('\0') != std::string::npos) {
-    out.error = kNulInName;
-    return out;
-  }
+Expected<std::string> readTextFile(const std::string& path) {
+  if (path == "-") return readAll(STDIN_FILENO).map_error(naming("standard input"));
+  if (path.find('\0') != std::string::npos) return unexpected(kNulInName);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    out.error = path + ": " + reason(errno);
-    return out;
-  }
+  if (fd < 0) return unexpected(path + ": " + reason(errno));
+  Expected<std::string> text;
   struct stat status {};
   if (::fstat(fd, &status) != 0)
-    out.error = path + ": " + reason(errno);
+    text = unexpected(reason(errno));
   else if (!S_ISREG(status.st_mode))
-    out.error = path + ": not a regular file";
+    text = unexpected("not a regular file");
   else if (static_cast<std::uintmax_t>(status.st_size) > kMaxReadBytes)
-    out.error = path + ": larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB";
-  else if (auto error = readAll(fd, out.text))
-    out.error = path + ": " + *error;
+    text = unexpected("larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB");
+  else
+    text = readAll(fd);
   ::close(fd);
-  if (out.error) out.text.clear();
-  return out;
+  return text.map_error(naming(path));
 }
 
 std::string followLinks(const std::string& path) {
@@ -109,29 +105,26 @@ bool sameFile(const std::string& a, const std::string& b) {
   return ca == cb;
 }
 
-std::optional<std::string> writeTextFile(const std::string& path, std::string_view content) {
-  if (path.empty()) return std::string("no file name was given");
+Expected<void> writeTextFile(const std::string& path, std::string_view content) {
+  if (path.empty()) return unexpected("no file name was given");
   // The system would end the name at the NUL and write another file.
-  if (path.find('\0') != std::string::npos) return std::string(kNulInName);
+  if (path.find('\0') != std::string::npos) return unexpected(kNulInName);
   const std::string target = followLinks(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   // A loop of links, or a folder on the way that cannot be searched: renaming
   // over the name would put a file where the user's link or folder is.
-  if (!exists && errno != ENOENT) return path + ": " + reason(errno);
+  if (!exists && errno != ENOENT) return unexpected(path + ": " + reason(errno));
   // Renaming over a file needs no right to write it; the owner's "read-only" must hold all the same.
   if (exists)
-    if (const int code = writeAccess(target)) return path + ": " + reason(code);
-  if (exists && !S_ISREG(existing.st_mode)) {
-    if (const auto error = writeDirectly(target, content)) return path + ": " + *error;
-    return std::nullopt;
-  }
+    if (const int code = writeAccess(target)) return unexpected(path + ": " + reason(code));
+  if (exists && !S_ISREG(existing.st_mode)) return writeDirectly(target, content).map_error(naming(path));
 
   const fs::path folder = fs::path(target).parent_path();
   std::string temporary =
       (folder.empty() ? fs::path(".") : folder).string() + "/." + fs::path(target).filename().string() + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());  // O_CREAT | O_EXCL: a planted name or link is never opened
-  if (fd < 0) return path + ": " + reason(errno);
+  if (fd < 0) return unexpected(path + ": " + reason(errno));
   std::optional<std::string> error;
   // A replaced file keeps its permissions; a new one gets the usual ones.
   mode_t mode = existing.st_mode & 07777;
@@ -141,13 +134,14 @@ std::optional<std::string> writeTextFile(const std::string& path, std::string_vi
     mode = 0666 & ~mode;
   }
   if (::fchmod(fd, mode) != 0) error = reason(errno);
-  if (!error) error = writeAll(fd, content);
+  if (!error)
+    if (auto written = writeAll(fd, content); !written) error = written.error();
   if (!error && ::fsync(fd) != 0) error = reason(errno);
   if (::close(fd) != 0 && !error) error = reason(errno);
   if (!error && ::rename(temporary.c_str(), target.c_str()) != 0) error = reason(errno);
-  if (!error) return std::nullopt;
+  if (!error) return {};
   ::unlink(temporary.c_str());
-  return path + ": " + *error;
+  return unexpected(path + ": " + *error);
 }
 
 }  // namespace fb

@@ -4,23 +4,20 @@
 // kind and size, a file written is complete or left as it was.
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "engine/expected.h"
 
 namespace fb {
 
 /// The most a file the program reads may hold.
 inline constexpr std::size_t kMaxReadBytes = 64u << 20;
 
-/// The whole content of a file, or the reason it cannot be read ("path: reason").
-struct FileContent {
-  std::string text;
-  std::optional<std::string> error;
-};
-/// Reads a regular file, or standard input for "-", of at most kMaxReadBytes;
+/// The whole content of a regular file, or standard input for "-", of at
+/// most kMaxReadBytes, or the reason it cannot be read ("path: reason");
 /// devices, folders and larger files are refused with the reason.
-FileContent readTextFile(const std::string& path);
+Expected<std::string> readTextFile(const std::string& path);
 
 /// Writes `content` as the whole file, or leaves the file as it was and gives
 /// "path: reason". The content goes to a fresh temporary file, created
@@ -30,7 +27,7 @@ FileContent readTextFile(const std::string& path);
 /// links is refused. An existing file that may not be written (writeAccess) is
 /// refused, though the rename would not need its permission. Devices and pipes
 /// (/dev/stdout) are written directly.
-std::optional<std::string> writeTextFile(const std::string& path, std::string_view content);
+Expected<void> writeTextFile(const std::string& path, std::string_view content);
 
 /// The file a path ends at once its symbolic links are followed (also a link
 /// whose target does not exist yet); the path itself when it is no link.

@@ -114,7 +114,7 @@ void drawBandFigure(const BandFigure& f, Canvas& target) {
   drawLegend(target, legendEntries(f), kPlainSize.width);
 }
 
-std::optional<std::string> writeBandFigure(const std::string& path, const BandFigure& figure) {
+Expected<void> writeBandFigure(const std::string& path, const BandFigure& figure) {
   return writePlotFile(path, bandFigureSize(figure), [&](Canvas& c) { drawBandFigure(figure, c); });
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/expected.h"
 #include "output/canvas.h"
 #include "plot/figure.h"
 #include "study/measured_curve.h"
@@ -29,6 +30,6 @@ FigureSize bandFigureSize(const BandFigure& figure);
 void drawBandFigure(const BandFigure& figure, Canvas& target);
 
 /// Writes the figure to `path`, SVG or PNG by its extension; the whole file or none, else "path: reason".
-std::optional<std::string> writeBandFigure(const std::string& path, const BandFigure& figure);
+Expected<void> writeBandFigure(const std::string& path, const BandFigure& figure);
 
 }  // namespace fb

@@ -216,7 +216,7 @@ void drawDesignMap(const DesignMap& m, Canvas& target) {
   colourBar(target, l, m.levels);
 }
 
-std::optional<std::string> writeDesignMap(const std::string& path, const DesignMap& map) {
+Expected<void> writeDesignMap(const std::string& path, const DesignMap& map) {
   return writePlotFile(path, designMapSize(map), [&](Canvas& c) { drawDesignMap(map, c); });
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/expected.h"
 #include "output/canvas.h"
 #include "plot/figure.h"
 
@@ -40,6 +41,6 @@ std::vector<std::pair<double, double>> contourSegments(const DesignMap& map, dou
 void drawDesignMap(const DesignMap& map, Canvas& target);
 
 /// Writes the map to `path`, SVG or PNG by its extension; the whole file or none, else "path: reason".
-std::optional<std::string> writeDesignMap(const std::string& path, const DesignMap& map);
+Expected<void> writeDesignMap(const std::string& path, const DesignMap& map);
 
 }  // namespace fb

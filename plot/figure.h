@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/expected.h"
 #include "output/canvas.h"
 #include "output/recording_canvas.h"
 #include "study/measured_curve.h"
@@ -47,9 +48,9 @@ std::string svgFigure(const Figure& figure);
 
 /// Writes the figure to `path`: SVG for ".svg", PNG for ".png" (through the
 /// painter module, when built with Qt). Gives the reason when the file cannot be written.
-std::optional<std::string> writeFigure(const std::string& path, const Figure& figure);
+Expected<void> writeFigure(const std::string& path, const Figure& figure);
 
-/// Whether `path` names a kind of plot file this build writes.
-bool isPlotPath(const std::string& path, std::string* reason = nullptr);
+/// Refuses a `path` that names no kind of plot file this build writes, saying why.
+Expected<void> checkPlotPath(const std::string& path);
 
 }  // namespace fb

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/expected.h"
 #include "output/canvas.h"
 #include "plot/figure.h"
 
@@ -73,6 +74,6 @@ std::string svgDocument(FigureSize size, const DrawOn& draw);
 
 /// Writes the drawing to `path`: SVG for ".svg", PNG for ".png" (through the
 /// painter module); the whole file or none, else "path: reason".
-std::optional<std::string> writePlotFile(const std::string& path, FigureSize size, const DrawOn& draw);
+Expected<void> writePlotFile(const std::string& path, FigureSize size, const DrawOn& draw);
 
 }  // namespace fb::figure_parts

@@ -430,7 +430,7 @@ std::string svgFitFigure(const FitFigure& figure) {
   return svgDocument(fitFigureSize(figure), [&](Canvas& c) { drawFitFigure(figure, c); });
 }
 
-std::optional<std::string> writeFitFigure(const std::string& path, const FitFigure& figure) {
+Expected<void> writeFitFigure(const std::string& path, const FitFigure& figure) {
   return writePlotFile(path, fitFigureSize(figure), [&](Canvas& c) { drawFitFigure(figure, c); });
 }
 

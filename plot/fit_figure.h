@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/expected.h"
 #include "output/canvas.h"
 #include "plot/figure.h"
 #include "study/measured_curve.h"
@@ -60,6 +61,6 @@ std::string svgFitFigure(const FitFigure& figure);
 
 /// Writes the figure to `path`, SVG or PNG by its extension as writeFigure
 /// does; the whole file or none, else "path: reason".
-std::optional<std::string> writeFitFigure(const std::string& path, const FitFigure& figure);
+Expected<void> writeFitFigure(const std::string& path, const FitFigure& figure);
 
 }  // namespace fb

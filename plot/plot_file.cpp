@@ -27,9 +27,8 @@ std::string figure_parts::svgDocument(FigureSize size, const DrawOn& draw) {
   return canvas.document();
 }
 
-std::optional<std::string> figure_parts::writePlotFile(const std::string& path, FigureSize size, const DrawOn& draw) {
-  std::string reason;
-  if (!isPlotPath(path, &reason)) return path + ": " + reason;
+Expected<void> figure_parts::writePlotFile(const std::string& path, FigureSize size, const DrawOn& draw) {
+  if (const auto plot = checkPlotPath(path); !plot) return unexpected(path + ": " + plot.error());
 #ifdef FIBERBRIDGE_HAVE_PNG
   if (endsWith(path, ".png")) return writePngFile(path, size, draw);
 #endif
@@ -40,21 +39,19 @@ std::string svgFigure(const Figure& figure) {
   return figure_parts::svgDocument(figureSize(figure), [&](Canvas& c) { drawFigure(figure, c); });
 }
 
-bool isPlotPath(const std::string& path, std::string* reason) {
-  if (endsWith(path, ".svg")) return true;
+Expected<void> checkPlotPath(const std::string& path) {
+  if (endsWith(path, ".svg")) return {};
   if (endsWith(path, ".png")) {
 #ifdef FIBERBRIDGE_HAVE_PNG
-    return true;
+    return {};
 #else
-    if (reason) *reason = "this build writes no PNG (it was built without Qt); name an .svg file";
-    return false;
+    return unexpected("this build writes no PNG (it was built without Qt); name an .svg file");
 #endif
   }
-  if (reason) *reason = "a plot file must end in .svg or .png";
-  return false;
+  return unexpected("a plot file must end in .svg or .png");
 }
 
-std::optional<std::string> writeFigure(const std::string& path, const Figure& figure) {
+Expected<void> writeFigure(const std::string& path, const Figure& figure) {
   return figure_parts::writePlotFile(path, figureSize(figure), [&](Canvas& c) { drawFigure(figure, c); });
 }
 

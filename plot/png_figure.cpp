@@ -77,10 +77,10 @@ std::string bits(unsigned char elfClass) {
 // Why the file cannot be this program's module, found before the loader maps
 // it: a cut-off or foreign file would crash the process inside the loader
 // (a mapped page beyond the file's end is a bus error), not give a reason.
-std::optional<std::string> moduleFileProblem(int fd) {
+Expected<void> checkModuleFile(int fd) {
   struct stat status {};
-  if (::fstat(fd, &status) != 0) return std::string(std::strerror(errno));
-  if (!S_ISREG(status.st_mode)) return "it is not a regular file";
+  if (::fstat(fd, &status) != 0) return unexpected(std::strerror(errno));
+  if (!S_ISREG(status.st_mode)) return unexpected("it is not a regular file");
   const auto size = static_cast<std::uint64_t>(status.st_size);
   const auto readAt = [fd](void* into, std::size_t bytes, std::uint64_t offset) {
     return ::pread(fd, into, bytes, static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes);
@@ -89,22 +89,26 @@ std::optional<std::string> moduleFileProblem(int fd) {
   const ElfW(Ehdr)& self = __ehdr_start;
   ElfW(Ehdr) header{};
   const std::size_t headerBytes = static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof header));
-  if (!readAt(&header, headerBytes, 0)) return std::string(std::strerror(errno != 0 ? errno : EIO));
+  if (!readAt(&header, headerBytes, 0)) return unexpected(std::strerror(errno != 0 ? errno : EIO));
   if (headerBytes < SELFMAG || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
-    return "it is not an ELF shared library";
+    return unexpected("it is not an ELF shared library");
   // A 32-bit header is shorter: its class is told before its length is judged.
   if (headerBytes > EI_CLASS && header.e_ident[EI_CLASS] != self.e_ident[EI_CLASS])
-    return "it is a " + bits(header.e_ident[EI_CLASS]) + " library; this program is " + bits(self.e_ident[EI_CLASS]);
+    return unexpected("it is a " + bits(header.e_ident[EI_CLASS]) + " library; this program is " +
+                      bits(self.e_ident[EI_CLASS]));
   const auto cutShort = [size](std::uint64_t needed) {
-    return "it is cut short: " + std::to_string(size) + " bytes where its headers declare " + std::to_string(needed);
+    return unexpected("it is cut short: " + std::to_string(size) + " bytes where its headers declare " +
+                      std::to_string(needed));
   };
   if (headerBytes < sizeof header) return cutShort(sizeof header);
-  if (header.e_ident[EI_DATA] != self.e_ident[EI_DATA]) return "its byte order is not this machine's";
+  if (header.e_ident[EI_DATA] != self.e_ident[EI_DATA]) return unexpected("its byte order is not this machine's");
   if (header.e_machine != self.e_machine)
-    return "it is built for another machine (ELF machine " + std::to_string(header.e_machine) + ", this program's " +
-           std::to_string(self.e_machine) + ")";
-  if (header.e_type != ET_DYN) return "it is not a shared library (ELF type " + std::to_string(header.e_type) + ")";
-  if (header.e_phentsize != sizeof(ElfW(Phdr)) || header.e_phnum == 0) return "its program headers are damaged";
+    return unexpected("it is built for another machine (ELF machine " + std::to_string(header.e_machine) +
+                      ", this program's " + std::to_string(self.e_machine) + ")");
+  if (header.e_type != ET_DYN)
+    return unexpected("it is not a shared library (ELF type " + std::to_string(header.e_type) + ")");
+  if (header.e_phentsize != sizeof(ElfW(Phdr)) || header.e_phnum == 0)
+    return unexpected("its program headers are damaged");
 
   // Every table and loaded segment the headers declare must lie inside the file.
   std::uint64_t needed = sizeof header;
@@ -122,15 +126,11 @@ std::optional<std::string> moduleFileProblem(int fd) {
   for (const ElfW(Phdr) & segment : segments)
     if (segment.p_type == PT_LOAD) extent(segment.p_offset, segment.p_filesz);
   if (needed > size) return cutShort(needed);
-  return std::nullopt;
+  return {};
 }
 
-struct LoadedModule {
-  FbPngEncode encode = nullptr;
-  std::string error;  // why there is none
-};
-
-LoadedModule loadModule() {
+// The module's encoder, or why there is none.
+Expected<FbPngEncode> loadModule() {
   const std::vector<std::string> candidates = pngModuleCandidates();
   std::string looked;
   for (const std::string& path : candidates) {
@@ -140,24 +140,23 @@ LoadedModule loadModule() {
       continue;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const std::optional<std::string> problem =
-        fd < 0 ? std::optional<std::string>(std::strerror(errno)) : moduleFileProblem(fd);
+    const Expected<void> usable = fd < 0 ? Expected<void>(unexpected(std::strerror(errno))) : checkModuleFile(fd);
     if (fd >= 0) ::close(fd);
-    if (problem) return {nullptr, "the PNG module " + path + " cannot be loaded (" + *problem + ")"};
+    if (!usable) return unexpected("the PNG module " + path + " cannot be loaded (" + usable.error() + ")");
     // Kept open for the rest of the process: the toolkit does not unload cleanly.
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
       std::string why = ::dlerror();
       if (why.rfind(path + ": ", 0) == 0) why.erase(0, path.size() + 2);  // it names the file too
-      return {nullptr, "the PNG module " + path + " cannot be loaded (" + why + ")"};
+      return unexpected("the PNG module " + path + " cannot be loaded (" + why + ")");
     }
     void* entry = ::dlsym(handle, kPngEntryPoint);
     if (!entry)
-      return {nullptr, "the PNG module " + path + " is not one of this version (it lacks " + kPngEntryPoint + ")"};
-    return {reinterpret_cast<FbPngEncode>(entry), {}};
+      return unexpected("the PNG module " + path + " is not one of this version (it lacks " + kPngEntryPoint + ")");
+    return reinterpret_cast<FbPngEncode>(entry);
   }
-  return {nullptr, "PNG needs the module " + std::string(kPngModuleFile) + ", which is not installed (looked for " +
-                       (looked.empty() ? std::string("it nowhere") : looked) + ")"};
+  return unexpected("PNG needs the module " + std::string(kPngModuleFile) + ", which is not installed (looked for " +
+                    (looked.empty() ? std::string("it nowhere") : looked) + ")");
 }
 
 }  // namespace
@@ -172,18 +171,18 @@ std::vector<std::string> pngModuleCandidates() {
   return paths;
 }
 
-std::optional<std::string> writePngFile(const std::string& path, FigureSize size, const figure_parts::DrawOn& draw) {
-  static const LoadedModule module = loadModule();
-  if (!module.encode) return path + ": " + module.error + "; name an .svg file instead";
+Expected<void> writePngFile(const std::string& path, FigureSize size, const figure_parts::DrawOn& draw) {
+  static const Expected<FbPngEncode> encode = loadModule();
+  if (!encode) return unexpected(path + ": " + encode.error() + "; name an .svg file instead");
 
   PixelCanvas canvas(size.width, size.height);
   draw(canvas);
   char reason[512] = "";
   unsigned char* data = nullptr;
   std::size_t bytes = 0;
-  if (module.encode(size.width, size.height, canvas.primitives().data(), canvas.primitives().size(), &data, &bytes,
-                    reason, sizeof reason) != 0)
-    return path + ": " + reason;
+  if ((*encode)(size.width, size.height, canvas.primitives().data(), canvas.primitives().size(), &data, &bytes, reason,
+                sizeof reason) != 0)
+    return unexpected(path + ": " + reason);
   // Written as every result file is: whole or not at all, never through a planted name.
   const std::unique_ptr<unsigned char, decltype(&std::free)> owned(data, &std::free);
   return writeTextFile(path, std::string_view(reinterpret_cast<const char*>(data), bytes));

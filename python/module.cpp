@@ -125,9 +125,9 @@ py::array_t<double> array(const std::vector<double>& values) {
 
 // The file's text, or OSError with the path and the system's reason.
 std::string readWhole(const std::string& path) {
-  FileContent file = readTextFile(path);
-  if (file.error) raise(PyExc_OSError, *file.error);
-  return std::move(file.text);
+  Expected<std::string> text = readTextFile(path);
+  if (!text) raise(PyExc_OSError, text.error());
+  return std::move(*text);
 }
 
 std::vector<StepResult> stepsOf(const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr,
@@ -162,8 +162,8 @@ std::vector<MeasuredPoint> pointsOf(const std::vector<double>& w, const std::vec
 // A pullout test as Python gives it, checked as the command line checks a file.
 PulloutSpecimen pulloutOf(const std::string& name, double lb, double angle, const std::vector<double>& slip,
                           const std::vector<double>& load, const std::vector<double>& sd) {
-  if (const auto problem = pulloutLengthProblem(lb)) throw py::value_error(name + ": " + *problem);
-  if (const auto problem = pulloutAngleProblem(angle)) throw py::value_error(name + ": " + *problem);
+  if (const auto fine = checkPulloutLength(lb); !fine) throw py::value_error(name + ": " + fine.error());
+  if (const auto fine = checkPulloutAngle(angle); !fine) throw py::value_error(name + ": " + fine.error());
   if (slip.size() != load.size()) throw py::value_error(name + ": its slips and loads differ in length");
   if (!sd.empty() && sd.size() != slip.size())
     throw py::value_error(name + ": its standard deviations and slips differ in length");
@@ -172,8 +172,8 @@ PulloutSpecimen pulloutOf(const std::string& name, double lb, double angle, cons
     const auto refuse = [&](const std::string& what) {
       throw py::value_error(name + ": point " + std::to_string(i) + ": " + what);
     };
-    if (const auto problem = pulloutSlipProblem(slip[i], lb, i > 0 ? std::optional(slip[i - 1]) : std::nullopt))
-      refuse(*problem);
+    if (const auto fine = checkPulloutSlip(slip[i], lb, i > 0 ? std::optional(slip[i - 1]) : std::nullopt); !fine)
+      refuse(fine.error());
     if (!std::isfinite(load[i])) refuse("the load is not a finite number");
     if (!sd.empty() && !(std::isfinite(sd[i]) && sd[i] > 0)) refuse("the standard deviation is not a positive number");
     test.measured.push_back({slip[i], load[i], sd.empty() ? 0.0 : sd[i]});
@@ -327,10 +327,10 @@ PYBIND11_MODULE(_native, m) {
       if (values.empty()) throw py::value_error(name + " has no values to sweep");
       all.push_back({*field, name, values});
     }
-    const Grid grid = expandGrid(textsOf(base), all);
-    if (!grid.error.empty()) throw py::value_error(grid.error);
+    const Expected<Grid> grid = expandGrid(textsOf(base), all);
+    if (!grid) throw py::value_error(grid.error());
     std::vector<std::vector<std::size_t>> picks;
-    for (const GridRun& run : grid.runs) picks.push_back(run.picks);
+    for (const GridRun& run : grid->runs) picks.push_back(run.picks);
     return picks;
   });
 
@@ -340,36 +340,39 @@ PYBIND11_MODULE(_native, m) {
   m.def("write_data_file", [](const TextMap& given, const std::string& path) -> py::object {
     FieldTexts texts = textsOf(given);
     texts[Field::dataFile] = path;
-    const auto failure =
+    const auto written =
         watchedCall([&](const Watch& watch) { return CurveRunner().writeDataFile(texts, watch.stop()); });
-    if (!failure) return py::none();
-    if (failure->refusal) return refusalOf(failure->refusal);
-    return py::make_tuple(failure->code, failure->reason);
+    if (written) return py::none();
+    const CurveRunner::FileFailure& failure = written.error();
+    if (failure.refusal) return refusalOf(failure.refusal);
+    return py::make_tuple(failure.code, failure.reason);
   });
 
   // A data file read back: the header's values as written and the rows, with their figures.
   m.def("read_data_file", [](const std::string& path) {
-    const DataFileContent content = parseDataFile(readWhole(path));
-    if (content.error) raise(PyExc_ValueError, path + ":" + content.error->substr(content.error->find(' ') + 1));
+    const Expected<DataFileContent> content = parseDataFile(readWhole(path));
+    if (!content) raise(PyExc_ValueError, path + ":" + content.error().substr(content.error().find(' ') + 1));
     py::dict d;
-    d["header"] = content.header;
-    putRows(d, content.rows, true);
+    d["header"] = content->header;
+    putRows(d, content->rows, true);
     return d;
   });
 
   // An input set's (name, text) pairs in the order of the file.
   m.def("read_inputs", [](const std::string& path) {
-    const InputSet set = parseInputSet(readWhole(path), path);
-    if (set.error) raise(PyExc_ValueError, *set.error);
+    const Expected<InputSet> set = parseInputSet(readWhole(path), path);
+    if (!set) raise(PyExc_ValueError, set.error());
     std::vector<std::pair<std::string, std::string>> out;
-    for (const auto& [field, text] : set.values) out.emplace_back(fieldInfo(field).name, text);
+    for (const auto& [field, text] : set->values) out.emplace_back(fieldInfo(field).name, text);
     return out;
   });
 
   m.def("to_csv",
         [](const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr, const py::array_t<double>& P,
-           const py::array_t<double>& sigma, const py::array_t<double>& ratio,
-           const std::string& path) { return writeTextFile(path, rowsCsv(stepsOf(step, Wcr, P, sigma, ratio))); });
+           const py::array_t<double>& sigma, const py::array_t<double>& ratio, const std::string& path) {
+          const Expected<void> written = writeTextFile(path, rowsCsv(stepsOf(step, Wcr, P, sigma, ratio)));
+          if (!written) raise(PyExc_OSError, written.error());
+        });
 
   m.def("rms",
         [](const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr, const py::array_t<double>& P,
@@ -399,10 +402,10 @@ PYBIND11_MODULE(_native, m) {
                               int count, std::uint64_t seed) {
     std::vector<ScatterInput> inputs;
     for (const auto& [name, distribution] : drawn) {
-      const ScatterParse parsed = parseScatter(name + "=" + distribution);
+      const Expected<ScatterInput> parsed = parseScatter(name + "=" + distribution);
       // Named as Python gives it, without the command line's option.
-      if (!parsed.input) throw py::value_error(parsed.error.substr(std::string_view("--scatter ").size()));
-      inputs.push_back(*parsed.input);
+      if (!parsed) throw py::value_error(parsed.error().substr(std::string_view("--scatter ").size()));
+      inputs.push_back(*parsed);
     }
     if (count < 1 || count > kMaxScatterSamples)
       throw py::value_error("n must lie between 1 and " + std::to_string(kMaxScatterSamples));
@@ -450,13 +453,14 @@ PYBIND11_MODULE(_native, m) {
   // The pullout law's load at each slip of a test that pulls one fiber.
   m.def("pullout", [](const TextMap& given, double lb, double angle, const std::vector<double>& slips) {
     const FieldTexts texts = textsOf(given);
-    if (const auto problem = pulloutLengthProblem(lb)) throw py::value_error(*problem);
-    if (const auto problem = pulloutAngleProblem(angle)) throw py::value_error(*problem);
-    if (const auto beyond = pulloutBeyondFiber(lb, texts)) throw py::value_error(*beyond);
+    if (const auto fine = checkPulloutLength(lb); !fine) throw py::value_error(fine.error());
+    if (const auto fine = checkPulloutAngle(angle); !fine) throw py::value_error(fine.error());
+    if (const auto inside = checkPulloutInsideFiber(lb, texts); !inside) throw py::value_error(inside.error());
     for (std::size_t i = 0; i < slips.size(); ++i)
-      if (const auto problem = pulloutSlipProblem(slips[i], std::numeric_limits<double>::infinity(),
-                                                  i > 0 ? std::optional(slips[i - 1]) : std::nullopt))
-        throw py::value_error("slip " + std::to_string(i) + ": " + *problem);
+      if (const auto fine = checkPulloutSlip(slips[i], std::numeric_limits<double>::infinity(),
+                                             i > 0 ? std::optional(slips[i - 1]) : std::nullopt);
+          !fine)
+        throw py::value_error("slip " + std::to_string(i) + ": " + fine.error());
     const PulloutFiber fiber =
         pulloutFiber(readParameterSet(texts).params, static_cast<float>(lb), pulloutInclination(angle));
     py::array_t<double> loads(static_cast<py::ssize_t>(slips.size()));
@@ -475,9 +479,9 @@ PYBIND11_MODULE(_native, m) {
         FitSettings s;
         s.base = textsOf(given);
         for (const auto& [name, low, high] : free) {
-          const FreeInputParse parsed = parseFreeInput(name + "=" + exactText(low) + ":" + exactText(high));
-          if (!parsed.input) throw py::value_error(parsed.error.substr(parsed.error.find(": ") + 2));
-          s.free.push_back(*parsed.input);
+          const Expected<FreeInput> parsed = parseFreeInput(name + "=" + exactText(low) + ":" + exactText(high));
+          if (!parsed) throw py::value_error(parsed.error().substr(parsed.error().find(": ") + 2));
+          s.free.push_back(*parsed);
         }
         for (const auto& [name, w, sigma, sd, inputs] : curves) {
           Specimen specimen{name, {}, pointsOf(w, sigma, sd, name)};
@@ -500,7 +504,7 @@ PYBIND11_MODULE(_native, m) {
         s.starts = starts;
         s.seed = seed;
         s.jobs = jobsOr(jobs);
-        if (const auto problem = checkFitSettings(s)) throw py::value_error(*problem);
+        if (const auto possible = checkFitSettings(s); !possible) throw py::value_error(possible.error());
         const FitResult r = watchedCall([&](const Watch& watch) {
           FitSettings watched = s;
           watched.stop = watch.stop();

@@ -60,19 +60,20 @@ class FileView : public UnwatchedView {
 
 }  // namespace
 
-std::optional<CurveRunner::FileFailure> CurveRunner::writeDataFile(const FieldTexts& texts,
-                                                                   const std::atomic<bool>* stop) {
+Expected<void, CurveRunner::FileFailure> CurveRunner::writeDataFile(const FieldTexts& texts,
+                                                                    const std::atomic<bool>* stop) {
   // The system would end the name at the first NUL and write another file.
   if (texts[Field::dataFile].find('\0') != std::string::npos)
-    return FileFailure{std::nullopt, EINVAL, "a file name cannot hold a NUL character"};
+    return unexpected(FileFailure{std::nullopt, EINVAL, "a file name cannot hold a NUL character"});
   FileView view(texts, stop);
   const RunSummary summary = calculator_.run(view);
-  if (summary.end == RunEnd::finished) return std::nullopt;
+  if (summary.end == RunEnd::finished) return {};
   if (summary.end == RunEnd::stopped)
-    return FileFailure{std::nullopt, 0,
-                       summary.headerWritten ? "stopped; the file keeps the rows of the steps before the stop"
-                                             : "stopped before the file was written"};
-  return view.failure.value_or(FileFailure{std::nullopt, 0, "the run did not finish"});
+    return unexpected(FileFailure{std::nullopt, 0,
+                                  summary.headerWritten
+                                      ? "stopped; the file keeps the rows of the steps before the stop"
+                                      : "stopped before the file was written"});
+  return unexpected(view.failure.value_or(FileFailure{std::nullopt, 0, "the run did not finish"}));
 }
 
 CurveRunner::Curve CurveRunner::run(const FieldTexts& texts, double width, const std::atomic<bool>* stop) {

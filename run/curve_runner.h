@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/crack_steps.h"
+#include "engine/expected.h"
 #include "engine/field_table.h"
 #include "engine/refusal.h"
 #include "run/calculator.h"
@@ -44,7 +45,7 @@ class CurveRunner {
   /// The whole run of `texts` into its data file, texts[Field::dataFile],
   /// as a single run writes it, without a display. A stopped run keeps the
   /// rows it wrote and says so.
-  std::optional<FileFailure> writeDataFile(const FieldTexts& texts, const std::atomic<bool>* stop = nullptr);
+  Expected<void, FileFailure> writeDataFile(const FieldTexts& texts, const std::atomic<bool>* stop = nullptr);
 
  private:
   Calculator calculator_;

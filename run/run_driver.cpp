@@ -89,21 +89,21 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file,
     view.setStartEnabled(true);
     return end(RunEnd::refused);
   };
-  if (const std::optional<Refusal> refusal = checkInputs(texts, read, k)) return refuse(*refusal);
+  if (const auto usable = checkInputs(texts, read, k); !usable) return refuse(usable.error());
   const Orientation orientation = prepareOrientation(p, k);
   for (const std::string& warning : orientationWarnings(p, k, orientation)) view.showWarning(warning);
 
   view.showStatus("Model setting...");
   if (!view.yield()) return end(RunEnd::stopped);
-  const TableOutcome built = buildFiberClassTable(
+  const Expected<TableBuild, Refusal> built = buildFiberClassTable(
       p, k, orientation, table,
       [&view](int slice) {
         view.showStatus(sliceStatusText(slice));
         return view.yield();
       },
       threads);
-  if (built.stopped) return end(RunEnd::stopped);
-  if (built.refusal) return refuse(*built.refusal);
+  if (!built) return refuse(built.error());
+  if (*built == TableBuild::stopped) return end(RunEnd::stopped);
 
   if (!prepareGraphs(view.stressGraph(), view.ratioGraph(), graphScales(p, k), [&view] { return view.yield(); }))
     return end(RunEnd::stopped);

@@ -9,6 +9,8 @@ packages=(
   g++ cmake ninja-build make pkg-config
   qt6-base-dev libgl-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # results that may fail: tl::expected, the std::expected of C++23
+  libexpected-dev
   fonts-ipafont-gothic locales clang-format
   # calibration: the optimiser and the linear algebra of its standard errors
   libnlopt-cxx-dev libeigen3-dev

@@ -940,25 +940,23 @@ FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index) {
 
 double pulloutInclination(double degrees) { return degrees * kDegToRad; }
 
-std::optional<std::string> pulloutBeyondFiber(double lb, const FieldTexts& texts) {
+Expected<void> checkPulloutInsideFiber(double lb, const FieldTexts& texts) {
   // The model's fibers are embedded by at most half their length.
   const float halfLf = readParameterSet(texts).params.Lf / 2;
-  if (static_cast<float>(lb) <= halfLf) return std::nullopt;
-  return "lb = " + formatShortest(lb) +
-         " mm lies beyond the longest embedded length of the model, Lf/2 = " + formatShortest(halfLf) + " mm";
+  if (static_cast<float>(lb) <= halfLf) return {};
+  return unexpected("lb = " + formatShortest(lb) + " mm lies beyond the longest embedded length of the model, Lf/2 = " +
+                    formatShortest(halfLf) + " mm");
 }
 
-FreeInputParse parseFreeInput(std::string_view text) {
-  FreeInputParse out;
+Expected<FreeInput> parseFreeInput(std::string_view text) {
   const auto fail = [&](const std::string& reason) {
-    out.error = "--fit " + quotedToken(text, 60) + ": " + reason;
-    return out;
+    return unexpected("--fit " + quotedToken(text, 60) + ": " + reason);
   };
-  const InputAssignment named = splitInputAssignment(text, "NAME=LO:HI");
-  if (!named.field) return fail(named.error);
-  const Field field = *named.field;
+  const Expected<InputAssignment> named = splitInputAssignment(text, "NAME=LO:HI");
+  if (!named) return fail(named.error());
+  const Field field = named->field;
   if (fieldInfo(field).precision() == Precision::int16) return fail(name(field) + " is a count; it cannot be fitted");
-  const std::string_view bounds = named.value;
+  const std::string_view bounds = named->value;
   const auto colon = bounds.find(':');
   if (colon == std::string_view::npos) return fail("a fitted input needs its bounds, NAME=LO:HI");
   const auto low = strictNumber(trim(bounds.substr(0, colon)));
@@ -968,46 +966,47 @@ FreeInputParse parseFreeInput(std::string_view text) {
   if (!std::isfinite(*high - *low)) return fail("the range from LO to HI is not a finite number");
   if (fieldInfo(field).precision() == Precision::single && (std::abs(*low) > FLT_MAX || std::abs(*high) > FLT_MAX))
     return fail(name(field) + " is a single-precision input: LO and HI must lie within ±" + formatShortest(FLT_MAX));
-  out.input = FreeInput{field, *low, *high};
-  return out;
+  return FreeInput{field, *low, *high};
 }
 
-std::optional<std::string> checkFitSettings(const FitSettings& s) {
+Expected<void> checkFitSettings(const FitSettings& s) {
   if (s.free.empty() || s.free.size() > kMaxFreeInputs)
-    return "a fit varies 1 to " + std::to_string(kMaxFreeInputs) + " inputs, not " + std::to_string(s.free.size());
+    return unexpected("a fit varies 1 to " + std::to_string(kMaxFreeInputs) + " inputs, not " +
+                      std::to_string(s.free.size()));
   for (std::size_t i = 0; i < s.free.size(); ++i)
     for (std::size_t j = 0; j < i; ++j)
-      if (s.free[i].field == s.free[j].field) return "--fit " + name(s.free[i].field) + " is given twice";
-  if (s.specimens.empty() && s.pullouts.empty()) return std::string("a fit needs a measured curve");
+      if (s.free[i].field == s.free[j].field) return unexpected("--fit " + name(s.free[i].field) + " is given twice");
+  if (s.specimens.empty() && s.pullouts.empty()) return unexpected("a fit needs a measured curve");
   const std::string curves = s.pullouts.empty()    ? "--measured"
                              : s.specimens.empty() ? "--pullout"
                                                    : "--measured and --pullout";
   if (s.pointCount() < s.free.size())
-    return curves + " " + (s.pullouts.empty() ? "has " : "have ") + std::to_string(s.pointCount()) +
-           " points, fewer than the " + std::to_string(s.free.size()) + " inputs to fit";
-  if (s.starts < 1 || s.starts > 1000) return std::string("--fit-starts must lie between 1 and 1000");
+    return unexpected(curves + " " + (s.pullouts.empty() ? "has " : "have ") + std::to_string(s.pointCount()) +
+                      " points, fewer than the " + std::to_string(s.free.size()) + " inputs to fit");
+  if (s.starts < 1 || s.starts > 1000) return unexpected("--fit-starts must lie between 1 and 1000");
   bool someWeighted = false, someNot = false;
   for (const Specimen& specimen : s.specimens)
     for (const MeasuredPoint& p : specimen.measured) (p.sd > 0 ? someWeighted : someNot) = true;
   for (const PulloutSpecimen& test : s.pullouts)
     for (const PulloutPoint& p : test.measured) (p.sd > 0 ? someWeighted : someNot) = true;
-  if (someWeighted && someNot) return curves + ": either every curve gives standard deviations or none does";
+  if (someWeighted && someNot)
+    return unexpected(curves + ": either every curve gives standard deviations or none does");
 
   for (std::size_t k = 0; k < s.pullouts.size(); ++k) {
     const PulloutSpecimen& test = s.pullouts[k];
     for (const SpecimenInput& input : test.inputs)
       for (const FreeInput& f : s.free)
         if (input.field == f.field)
-          return "--pullout " + test.name + " sets " + name(f.field) + ", which the fit varies";
-    if (const auto beyond = pulloutBeyondFiber(test.lb, pulloutTexts(s, k)))
-      return "--pullout " + test.name + ":" + std::to_string(test.lbLine) + ": " + *beyond;
+          return unexpected("--pullout " + test.name + " sets " + name(f.field) + ", which the fit varies");
+    if (const auto inside = checkPulloutInsideFiber(test.lb, pulloutTexts(s, k)); !inside)
+      return unexpected("--pullout " + test.name + ":" + std::to_string(test.lbLine) + ": " + inside.error());
   }
   for (std::size_t k = 0; k < s.specimens.size(); ++k) {
     const Specimen& specimen = s.specimens[k];
     for (const SpecimenInput& input : specimen.inputs)
       for (const FreeInput& f : s.free)
         if (input.field == f.field)
-          return "--measured " + specimen.name + " sets " + name(f.field) + ", which the fit varies";
+          return unexpected("--measured " + specimen.name + " sets " + name(f.field) + ", which the fit varies");
     const ReadOutcome read = readParameterSet(specimenTexts(s, k));
     const RunConstants c = deriveValues(read.params);
     const StepSchedule schedule = StepSchedule::of(read.params, c);
@@ -1015,10 +1014,10 @@ std::optional<std::string> checkFitSettings(const FitSettings& s) {
     for (int step = 0; step <= schedule.lastStep(); ++step) widest = std::max(widest, stepWidth(schedule, step));
     for (const MeasuredPoint& m : specimen.measured)
       if (m.Wcr < 0 || m.Wcr > widest)
-        return "--measured " + specimen.name + ": the width " + formatShortest(m.Wcr) +
-               " mm lies outside the run's crack widths, 0 to " + formatShortest(widest) + " mm";
+        return unexpected("--measured " + specimen.name + ": the width " + formatShortest(m.Wcr) +
+                          " mm lies outside the run's crack widths, 0 to " + formatShortest(widest) + " mm");
   }
-  return std::nullopt;
+  return {};
 }
 
 FitResult fitMeasuredCurves(const FitSettings& settings, const FitProgress& progress) {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/expected.h"
 #include "engine/field_table.h"
 #include "engine/refusal.h"
 #include "study/measured_curve.h"
@@ -72,15 +73,11 @@ struct FitSettings {
 };
 
 /// "A=1:8": a free input and its bounds, or the reason it is not one.
-struct FreeInputParse {
-  std::optional<FreeInput> input;
-  std::string error;
-};
-FreeInputParse parseFreeInput(std::string_view text);
+Expected<FreeInput> parseFreeInput(std::string_view text);
 
-/// What makes a fit impossible before any run: names, bounds, too few points,
-/// measured widths outside the crack widths of the given inputs.
-std::optional<std::string> checkFitSettings(const FitSettings& settings);
+/// Refuses what makes a fit impossible before any run: names, bounds, too few
+/// points, measured widths outside the crack widths of the given inputs.
+Expected<void> checkFitSettings(const FitSettings& settings);
 
 /// The texts of specimen `index`: the base, then the specimen's own inputs.
 FieldTexts specimenTexts(const FitSettings& settings, std::size_t index);
@@ -91,9 +88,9 @@ FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index);
 /// The inclination (rad) of a pullout test's angle in degrees, as the model converts angles.
 double pulloutInclination(double degrees);
 
-/// Why a pullout test of embedded length `lb` (mm) lies outside the fibers of
-/// the model that `texts` give (beyond Lf/2); nothing when it lies inside.
-std::optional<std::string> pulloutBeyondFiber(double lb, const FieldTexts& texts);
+/// Refuses a pullout test of embedded length `lb` (mm) that lies outside the
+/// fibers of the model that `texts` give (beyond Lf/2), saying why.
+Expected<void> checkPulloutInsideFiber(double lb, const FieldTexts& texts);
 
 /// One evaluation of the model, for the fit log.
 struct FitEvaluation {

@@ -27,20 +27,15 @@ std::string pshText(const PshIndices& indices, const PshMargins& margins) {
          formatShortest(margins.strength);
 }
 
-std::optional<PshMargins> parsePshMargins(std::string_view text, std::string* reason) {
+Expected<PshMargins> parsePshMargins(std::string_view text) {
   const auto comma = text.find(',');
-  if (comma == std::string_view::npos || text.find(',', comma + 1) != std::string_view::npos) {
-    *reason = "give two margins, ENERGY,STRENGTH";
-    return std::nullopt;
-  }
+  if (comma == std::string_view::npos || text.find(',', comma + 1) != std::string_view::npos)
+    return unexpected("give two margins, ENERGY,STRENGTH");
   const auto energy = strictNumber(trim(text.substr(0, comma)));
   const auto strength = strictNumber(trim(text.substr(comma + 1)));
-  for (const auto& [value, name] : {std::pair{energy, "ENERGY"}, {strength, "STRENGTH"}}) {
-    if (!value || !std::isfinite(*value) || !(*value > 0)) {
-      *reason = std::string(name) + " must be a positive number";
-      return std::nullopt;
-    }
-  }
+  for (const auto& [value, name] : {std::pair{energy, "ENERGY"}, {strength, "STRENGTH"}})
+    if (!value || !std::isfinite(*value) || !(*value > 0))
+      return unexpected(std::string(name) + " must be a positive number");
   return PshMargins{*energy, *strength};
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/expected.h"
 #include "study/metrics.h"
 
 namespace fb {
@@ -50,6 +51,6 @@ PshIndices pshIndices(const CurveMetrics& curve, const MatrixProperties& matrix)
 std::string pshText(const PshIndices& indices, const PshMargins& margins);
 
 /// "ENERGY,STRENGTH", each a positive number; the reason when it is not.
-std::optional<PshMargins> parsePshMargins(std::string_view text, std::string* reason);
+Expected<PshMargins> parsePshMargins(std::string_view text);
 
 }  // namespace fb

@@ -39,44 +39,43 @@ std::string unknownNameReason(std::string_view name) {
 
 }  // namespace
 
-InputSet parseInputSet(std::string_view text, const std::string& fileName) {
+Expected<InputSet> parseInputSet(std::string_view text, const std::string& fileName) {
   InputSet out;
   std::map<Field, int> seenOnLine;
-  out.error = forEachLine(text, fileName, [&](std::string_view line, int lineNumber) -> std::optional<std::string> {
+  const Expected<void> read = forEachLine(text, fileName, [&](std::string_view line, int lineNumber) -> Expected<void> {
     const std::string_view body = content(line);
-    if (body.empty()) return std::nullopt;
+    if (body.empty()) return {};
     const auto equals = body.find('=');
     // A line's text is not echoed: it may come from any file the user named.
-    if (equals == std::string_view::npos) return std::string("expected 'name = value', found no '='");
+    if (equals == std::string_view::npos) return unexpected("expected 'name = value', found no '='");
     if (body.find('=', equals + 1) != std::string_view::npos)
-      return "expected 'name = value', found a second '=' after " + quotedToken(trim(body.substr(0, equals)));
+      return unexpected("expected 'name = value', found a second '=' after " +
+                        quotedToken(trim(body.substr(0, equals))));
     const std::string_view name = trim(body.substr(0, equals));
-    if (name.empty()) return "no input name before '='";
+    if (name.empty()) return unexpected("no input name before '='");
     const auto field = inputField(name);
-    if (!field) return unknownNameReason(name);
+    if (!field) return unexpected(unknownNameReason(name));
     if (const auto seen = seenOnLine.find(*field); seen != seenOnLine.end())
-      return std::string(name) + " is given twice (first on line " + std::to_string(seen->second) + ")";
+      return unexpected(std::string(name) + " is given twice (first on line " + std::to_string(seen->second) + ")");
     seenOnLine[*field] = lineNumber;
     out.values.emplace_back(*field, std::string(trim(body.substr(equals + 1))));
-    return std::nullopt;
+    return {};
   });
-  if (out.error) out.values.clear();
+  if (!read) return unexpected(read.error());
   return out;
 }
 
-InputSet readInputSet(const std::string& path) {
-  FileContent file = readTextFile(path);
-  if (file.error) return {{}, file.error};
-  return parseInputSet(file.text, path);
+Expected<InputSet> readInputSet(const std::string& path) {
+  return readTextFile(path).and_then([&](const std::string& text) { return parseInputSet(text, path); });
 }
 
-InputAssignment splitInputAssignment(std::string_view text, std::string_view form) {
+Expected<InputAssignment> splitInputAssignment(std::string_view text, std::string_view form) {
   const auto equals = text.find('=');
-  if (equals == std::string_view::npos) return {std::nullopt, {}, "expected " + std::string(form)};
+  if (equals == std::string_view::npos) return unexpected("expected " + std::string(form));
   const std::string_view name = trim(text.substr(0, equals));
   const auto field = inputField(name);
-  if (!field) return {std::nullopt, {}, "unknown input name " + quotedToken(name)};
-  return {field, trim(text.substr(equals + 1)), {}};
+  if (!field) return unexpected("unknown input name " + quotedToken(name));
+  return InputAssignment{*field, trim(text.substr(equals + 1))};
 }
 
 std::string savedValueText(std::string_view text) {

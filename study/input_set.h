@@ -11,28 +11,27 @@
 #include <utility>
 #include <vector>
 
+#include "engine/expected.h"
 #include "engine/field_table.h"
 
 namespace fb {
 
 struct InputSet {
   std::vector<std::pair<Field, std::string>> values;  // in the order of the file
-  std::optional<std::string> error;                   // "file:line: reason"
 };
 
-/// Reads an input set's text; `fileName` names it in the messages.
-InputSet parseInputSet(std::string_view content, const std::string& fileName);
-InputSet readInputSet(const std::string& path);
+/// Reads an input set's text, or gives "file:line: reason"; `fileName` names it in the messages.
+Expected<InputSet> parseInputSet(std::string_view content, const std::string& fileName);
+Expected<InputSet> readInputSet(const std::string& path);
 
 /// "NAME=VALUE" as --sweep and --fit give it: the input it names and the
 /// value's text, trimmed, or why it is none (no '=', where `form` shows the
 /// expected shape; an unknown name, quoted).
 struct InputAssignment {
-  std::optional<Field> field;
+  Field field;
   std::string_view value;
-  std::string error;
 };
-InputAssignment splitInputAssignment(std::string_view text, std::string_view form);
+Expected<InputAssignment> splitInputAssignment(std::string_view text, std::string_view form);
 
 /// The text of a complete input set, every input but the data file, in the
 /// order of the window. `notes` become comment lines at the top.

@@ -2,7 +2,7 @@
 
 namespace fb {
 
-std::optional<std::string> forEachLine(std::string_view text, const std::string& fileName, const LineCheck& each) {
+Expected<void> forEachLine(std::string_view text, const std::string& fileName, const LineCheck& each) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   for (int lineNumber = 1; !text.empty(); ++lineNumber) {
     // LF, CR LF and a lone CR (old Mac files) all end a line.
@@ -11,9 +11,10 @@ std::optional<std::string> forEachLine(std::string_view text, const std::string&
     std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
     if (end != std::string_view::npos && text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
     text.remove_prefix(next);
-    if (auto reason = each(line, lineNumber)) return fileName + ":" + std::to_string(lineNumber) + ": " + *reason;
+    if (const Expected<void> fine = each(line, lineNumber); !fine)
+      return unexpected(fileName + ":" + std::to_string(lineNumber) + ": " + fine.error());
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace fb

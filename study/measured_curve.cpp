@@ -65,36 +65,36 @@ struct SpecimenInputs {
   std::vector<SpecimenInput>& inputs;
   std::map<Field, int> lineOf;
   // The comments a kind of curve reads itself: nothing when `name` is not
-  // one of them, else the reason it is refused or "" when it is taken.
-  std::function<std::optional<std::string>(std::string_view name, std::string_view value, int lineNumber)> own;
+  // one of them, else whether it is taken or why it is refused.
+  std::function<std::optional<Expected<void>>(std::string_view name, std::string_view value, int lineNumber)> own;
 
-  // Nothing for an ordinary comment or an input taken, else the reason the comment is refused.
-  std::optional<std::string> read(std::string_view comment, int lineNumber, bool afterPoints) {
+  // Fine for an ordinary comment or an input taken, else the reason the comment is refused.
+  Expected<void> read(std::string_view comment, int lineNumber, bool afterPoints) {
     const std::string_view body = trim(comment.substr(0, comment.find('#')));
     const auto equals = body.find('=');
-    if (equals == std::string_view::npos) return std::nullopt;
+    if (equals == std::string_view::npos) return {};
     const std::string_view name = trim(body.substr(0, equals));
     const std::string_view value = trim(body.substr(equals + 1));
     if (own)
       if (auto taken = own(name, value, lineNumber)) {
-        if (afterPoints && taken->empty()) return std::string(name) + " goes before the first measured point";
-        return taken->empty() ? std::nullopt : taken;
+        if (afterPoints && *taken) return unexpected(std::string(name) + " goes before the first measured point");
+        return *taken;
       }
-    if (name == fieldInfo(Field::dataFile).name) return "a specimen cannot change the data file";
-    const InputAssignment named = splitInputAssignment(body, "NAME = VALUE");
-    if (!named.field) {
+    if (name == fieldInfo(Field::dataFile).name) return unexpected("a specimen cannot change the data file");
+    const Expected<InputAssignment> named = splitInputAssignment(body, "NAME = VALUE");
+    if (!named) {
       // Prose may hold an '='; one word set to a number is a misspelt input.
       const bool assignment =
           !name.empty() && name.find_first_of(" \t") == std::string_view::npos && readNumber(value).whole;
-      return assignment ? std::optional(named.error) : std::nullopt;
+      return assignment ? Expected<void>(unexpected(named.error())) : Expected<void>();
     }
-    if (*named.field == Field::division) return "a specimen cannot change the crack-width division";
-    if (afterPoints) return "specimen inputs go before the first measured point";
-    if (!readNumber(value).whole) return std::string(name) + ": " + quotedToken(value) + " is not a number";
-    if (const auto [first, fresh] = lineOf.emplace(*named.field, lineNumber); !fresh)
-      return std::string(name) + " is given twice (first on line " + std::to_string(first->second) + ")";
-    inputs.push_back({*named.field, std::string(value)});
-    return std::nullopt;
+    if (named->field == Field::division) return unexpected("a specimen cannot change the crack-width division");
+    if (afterPoints) return unexpected("specimen inputs go before the first measured point");
+    if (!readNumber(value).whole) return unexpected(std::string(name) + ": " + quotedToken(value) + " is not a number");
+    if (const auto [first, fresh] = lineOf.emplace(named->field, lineNumber); !fresh)
+      return unexpected(std::string(name) + " is given twice (first on line " + std::to_string(first->second) + ")");
+    inputs.push_back({named->field, std::string(value)});
+    return {};
   }
 };
 
@@ -102,55 +102,56 @@ struct SpecimenInputs {
 struct CurveRow {
   double x = 0, y = 0, sd = 0;
 };
-using RowCheck = std::function<std::optional<std::string>(const CurveRow& row)>;
+using RowCheck = std::function<Expected<void>(const CurveRow& row)>;
 
-std::optional<std::string> parseCurveRows(std::string_view text, const std::string& fileName, const Columns& names,
-                                          SpecimenInputs& specimen, std::vector<CurveRow>& rows,
-                                          const RowCheck& check) {
+Expected<std::vector<CurveRow>> parseCurveRows(std::string_view text, const std::string& fileName, const Columns& names,
+                                               SpecimenInputs& specimen, const RowCheck& check) {
+  std::vector<CurveRow> rows;
   std::optional<char> separator;
   std::size_t columns = 0;  // 2, or 3 with the standard deviation; the first point decides
   bool firstLine = true;
-  std::optional<std::string> error =
-      forEachLine(text, fileName, [&](std::string_view line, int lineNumber) -> std::optional<std::string> {
-        line = trim(line);
-        if (line.empty()) return std::nullopt;
-        if (line.starts_with('#')) return specimen.read(line.substr(1), lineNumber, !rows.empty());
+  const Expected<void> read = forEachLine(text, fileName, [&](std::string_view line, int lineNumber) -> Expected<void> {
+    line = trim(line);
+    if (line.empty()) return {};
+    if (line.starts_with('#')) return specimen.read(line.substr(1), lineNumber, !rows.empty());
 
-        if (!separator)
-          separator = line.find(';') != std::string_view::npos    ? ';'
-                      : line.find('\t') != std::string_view::npos ? '\t'
-                                                                  : ',';
-        const std::vector<std::string_view> fields = splitFields(line, *separator);
-        // Only words make a header: a first line with a field that begins like a
-        // number is data, right or wrong.
-        const bool header = firstLine && std::none_of(fields.begin(), fields.end(), beginsLikeNumber);
-        firstLine = false;
-        if (header) return std::nullopt;
+    if (!separator)
+      separator = line.find(';') != std::string_view::npos    ? ';'
+                  : line.find('\t') != std::string_view::npos ? '\t'
+                                                              : ',';
+    const std::vector<std::string_view> fields = splitFields(line, *separator);
+    // Only words make a header: a first line with a field that begins like a
+    // number is data, right or wrong.
+    const bool header = firstLine && std::none_of(fields.begin(), fields.end(), beginsLikeNumber);
+    firstLine = false;
+    if (header) return {};
 
-        if (columns == 0 && (fields.size() == 2 || fields.size() == 3)) columns = fields.size();
-        if (columns == 0)
-          return "expected 2 values (" + names.values() + ") or 3 (and the standard deviation in " + names.yUnit +
-                 "), found " + std::to_string(fields.size());
-        if (fields.size() != columns) return names.expected(columns) + ", found " + std::to_string(fields.size());
-        const bool decimalComma = *separator != ',';
-        const auto x = measuredValue(fields[0], decimalComma);
-        const auto y = measuredValue(fields[1], decimalComma);
-        if (!x) return std::string(names.x) + " " + quotedToken(fields[0]) + " is not a finite number";
-        if (!y) return std::string(names.y) + " " + quotedToken(fields[1]) + " is not a finite number";
-        CurveRow row{*x, *y, 0};
-        if (columns == 3) {
-          const auto given = measuredValue(fields[2], decimalComma);
-          if (!given) return "standard deviation " + quotedToken(fields[2]) + " is not a finite number";
-          if (*given <= 0) return "standard deviation " + quotedToken(fields[2]) + " is not greater than 0";
-          row.sd = *given;
-        }
-        if (check)
-          if (auto refused = check(row)) return refused;
-        rows.push_back(row);
-        return std::nullopt;
-      });
-  if (!error && rows.empty()) error = fileName + ": no measured points (" + names.values() + ")";
-  return error;
+    if (columns == 0 && (fields.size() == 2 || fields.size() == 3)) columns = fields.size();
+    if (columns == 0)
+      return unexpected("expected 2 values (" + names.values() + ") or 3 (and the standard deviation in " +
+                        names.yUnit + "), found " + std::to_string(fields.size()));
+    if (fields.size() != columns)
+      return unexpected(names.expected(columns) + ", found " + std::to_string(fields.size()));
+    const bool decimalComma = *separator != ',';
+    const auto x = measuredValue(fields[0], decimalComma);
+    const auto y = measuredValue(fields[1], decimalComma);
+    if (!x) return unexpected(std::string(names.x) + " " + quotedToken(fields[0]) + " is not a finite number");
+    if (!y) return unexpected(std::string(names.y) + " " + quotedToken(fields[1]) + " is not a finite number");
+    CurveRow row{*x, *y, 0};
+    if (columns == 3) {
+      const auto given = measuredValue(fields[2], decimalComma);
+      if (!given) return unexpected("standard deviation " + quotedToken(fields[2]) + " is not a finite number");
+      if (*given <= 0) return unexpected("standard deviation " + quotedToken(fields[2]) + " is not greater than 0");
+      row.sd = *given;
+    }
+    if (check)
+      if (auto fine = check(row); !fine) return fine;
+    rows.push_back(row);
+    return {};
+  });
+  if (!read) return unexpected(read.error());
+  if (rows.empty()) return unexpected(fileName + ": no measured points (" + names.values() + ")");
+  return rows;
 }
 
 }  // namespace
@@ -163,83 +164,72 @@ bool PulloutCurve::weighted() const {
   return !points.empty() && std::all_of(points.begin(), points.end(), [](const PulloutPoint& p) { return p.sd > 0; });
 }
 
-MeasuredCurve parseMeasuredCurve(std::string_view text, const std::string& fileName) {
+Expected<MeasuredCurve> parseMeasuredCurve(std::string_view text, const std::string& fileName) {
   MeasuredCurve out;
   SpecimenInputs specimen{out.inputs, {}, {}};
-  std::vector<CurveRow> rows;
-  out.error = parseCurveRows(text, fileName, kBridging, specimen, rows, {});
-  if (out.error) {
-    out.inputs.clear();
-    return out;
-  }
-  for (const CurveRow& r : rows) out.points.push_back({r.x, r.y, r.sd});
+  const Expected<std::vector<CurveRow>> rows = parseCurveRows(text, fileName, kBridging, specimen, {});
+  if (!rows) return unexpected(rows.error());
+  for (const CurveRow& r : *rows) out.points.push_back({r.x, r.y, r.sd});
   return out;
 }
 
-std::optional<std::string> pulloutLengthProblem(double lb) {
-  if (lb > 0 && std::isfinite(lb)) return std::nullopt;
-  return "lb (embedded length) must be greater than 0 mm, not " + formatShortest(lb);
+Expected<void> checkPulloutLength(double lb) {
+  if (lb > 0 && std::isfinite(lb)) return {};
+  return unexpected("lb (embedded length) must be greater than 0 mm, not " + formatShortest(lb));
 }
 
-std::optional<std::string> pulloutAngleProblem(double angle) {
-  if (angle >= 0 && angle <= 90) return std::nullopt;
-  return "angle (inclination) must lie from 0 to 90 degrees, not " + formatShortest(angle);
+Expected<void> checkPulloutAngle(double angle) {
+  if (angle >= 0 && angle <= 90) return {};
+  return unexpected("angle (inclination) must lie from 0 to 90 degrees, not " + formatShortest(angle));
 }
 
-std::optional<std::string> pulloutSlipProblem(double slip, double lb, std::optional<double> previous) {
-  if (!std::isfinite(slip)) return std::string("the slip is not a finite number");
-  if (slip < 0) return "slip " + formatShortest(slip) + " mm is below 0";
-  if (slip > lb) return "slip " + formatShortest(slip) + " mm lies beyond lb = " + formatShortest(lb) + " mm";
+Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous) {
+  if (!std::isfinite(slip)) return unexpected("the slip is not a finite number");
+  if (slip < 0) return unexpected("slip " + formatShortest(slip) + " mm is below 0");
+  if (slip > lb)
+    return unexpected("slip " + formatShortest(slip) + " mm lies beyond lb = " + formatShortest(lb) + " mm");
   if (previous && slip < *previous)
-    return "slip " + formatShortest(slip) + " mm goes back from " + formatShortest(*previous) +
-           " mm: a pullout test's slip only grows";
-  return std::nullopt;
+    return unexpected("slip " + formatShortest(slip) + " mm goes back from " + formatShortest(*previous) +
+                      " mm: a pullout test's slip only grows");
+  return {};
 }
 
-PulloutCurve parsePulloutCurve(std::string_view text, const std::string& fileName) {
+Expected<PulloutCurve> parsePulloutCurve(std::string_view text, const std::string& fileName) {
   PulloutCurve out;
   int angleLine = 0;
-  const auto own = [&](std::string_view name, std::string_view value, int lineNumber) -> std::optional<std::string> {
+  const auto own = [&](std::string_view name, std::string_view value, int lineNumber) -> std::optional<Expected<void>> {
     const bool lb = name == "lb";
     if (!lb && name != "angle") return std::nullopt;
     int& line = lb ? out.lbLine : angleLine;
-    if (line != 0) return std::string(name) + " is given twice (first on line " + std::to_string(line) + ")";
+    if (line != 0)
+      return unexpected(std::string(name) + " is given twice (first on line " + std::to_string(line) + ")");
     const auto number = strictNumber(value);
-    if (!number) return std::string(name) + ": " + quotedToken(value) + " is not a finite number";
-    if (auto problem = lb ? pulloutLengthProblem(*number) : pulloutAngleProblem(*number)) return problem;
+    if (!number) return unexpected(std::string(name) + ": " + quotedToken(value) + " is not a finite number");
+    if (auto fine = lb ? checkPulloutLength(*number) : checkPulloutAngle(*number); !fine) return fine;
     (lb ? out.lb : out.angle) = *number;
     line = lineNumber;
-    return std::string();
+    return Expected<void>();
   };
   SpecimenInputs specimen{out.inputs, {}, own};
-  std::vector<CurveRow> rows;
-  const auto check = [&](const CurveRow& row) -> std::optional<std::string> {
-    if (out.lbLine == 0) return std::string("the embedded length, `# lb = ` in mm, goes before the first point");
-    return pulloutSlipProblem(row.x, out.lb, rows.empty() ? std::nullopt : std::optional(rows.back().x));
+  std::optional<double> lastSlip;
+  const auto check = [&](const CurveRow& row) -> Expected<void> {
+    if (out.lbLine == 0) return unexpected("the embedded length, `# lb = ` in mm, goes before the first point");
+    Expected<void> fine = checkPulloutSlip(row.x, out.lb, lastSlip);
+    lastSlip = row.x;
+    return fine;
   };
-  out.error = parseCurveRows(text, fileName, kPullout, specimen, rows, check);
-  if (out.error) {
-    out.inputs.clear();
-    return out;
-  }
-  for (const CurveRow& r : rows) out.points.push_back({r.x, r.y, r.sd});
+  const Expected<std::vector<CurveRow>> rows = parseCurveRows(text, fileName, kPullout, specimen, check);
+  if (!rows) return unexpected(rows.error());
+  for (const CurveRow& r : *rows) out.points.push_back({r.x, r.y, r.sd});
   return out;
 }
 
-MeasuredCurve readMeasuredCurve(const std::string& path) {
-  FileContent file = readTextFile(path);
-  if (file.error) return {{}, {}, file.error};
-  return parseMeasuredCurve(file.text, path);
+Expected<MeasuredCurve> readMeasuredCurve(const std::string& path) {
+  return readTextFile(path).and_then([&](const std::string& text) { return parseMeasuredCurve(text, path); });
 }
 
-PulloutCurve readPulloutCurve(const std::string& path) {
-  FileContent file = readTextFile(path);
-  if (file.error) {
-    PulloutCurve out;
-    out.error = file.error;
-    return out;
-  }
-  return parsePulloutCurve(file.text, path);
+Expected<PulloutCurve> readPulloutCurve(const std::string& path) {
+  return readTextFile(path).and_then([&](const std::string& text) { return parsePulloutCurve(text, path); });
 }
 
 }  // namespace fb

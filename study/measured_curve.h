@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/expected.h"
 #include "engine/field_table.h"
 
 namespace fb {
@@ -26,7 +27,6 @@ struct SpecimenInput {
 struct MeasuredCurve {
   std::vector<MeasuredPoint> points;
   std::vector<SpecimenInput> inputs;  // "# NAME = VALUE" lines, in file order
-  std::optional<std::string> error;   // "file:line: reason"
 
   /// Whether every point has its standard deviation.
   bool weighted() const;
@@ -42,8 +42,9 @@ struct MeasuredCurve {
 /// Comments `# NAME = VALUE` before the first point set the inputs of this
 /// specimen (any input but the data file and the division); a comment that
 /// looks like one with an unknown NAME is refused, so a typo is not dropped.
-MeasuredCurve parseMeasuredCurve(std::string_view content, const std::string& fileName);
-MeasuredCurve readMeasuredCurve(const std::string& path);
+/// A curve that cannot be read gives "file:line: reason".
+Expected<MeasuredCurve> parseMeasuredCurve(std::string_view content, const std::string& fileName);
+Expected<MeasuredCurve> readMeasuredCurve(const std::string& path);
 
 /// A point of a single-fiber pullout test.
 struct PulloutPoint {
@@ -60,7 +61,6 @@ struct PulloutCurve {
   int lbLine = 0;    // the line of `# lb =`, for messages
   std::vector<PulloutPoint> points;
   std::vector<SpecimenInput> inputs;
-  std::optional<std::string> error;  // "file:line: reason"
 
   bool weighted() const;
 };
@@ -70,13 +70,13 @@ struct PulloutCurve {
 /// `# lb = 3` (mm, required) and `# angle = 30` (degrees, default 0) before
 /// the first point give the test's embedded length and inclination. Slips
 /// run from 0 to lb and never go back, as the test pulled.
-PulloutCurve parsePulloutCurve(std::string_view content, const std::string& fileName);
+Expected<PulloutCurve> parsePulloutCurve(std::string_view content, const std::string& fileName);
+Expected<PulloutCurve> readPulloutCurve(const std::string& path);
 
-/// Why a pullout test's embedded length (mm), angle (degrees) or slip (mm)
-/// cannot be; nothing when it can. `previous` is the slip before, if any.
-std::optional<std::string> pulloutLengthProblem(double lb);
-std::optional<std::string> pulloutAngleProblem(double angle);
-std::optional<std::string> pulloutSlipProblem(double slip, double lb, std::optional<double> previous);
-PulloutCurve readPulloutCurve(const std::string& path);
+/// Refuses a pullout test's embedded length (mm), angle (degrees) or slip (mm)
+/// that cannot be, saying why. `previous` is the slip before, if any.
+Expected<void> checkPulloutLength(double lb);
+Expected<void> checkPulloutAngle(double angle);
+Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous);
 
 }  // namespace fb

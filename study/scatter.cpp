@@ -21,18 +21,16 @@ double normalCdf(double x) { return 0.5 * std::erfc(-x / std::numbers::sqrt2); }
 
 }  // namespace
 
-ScatterParse parseScatter(std::string_view text) {
-  ScatterParse out;
+Expected<ScatterInput> parseScatter(std::string_view text) {
   const auto fail = [&](const std::string& reason) {
-    out.error = "--scatter " + quotedToken(text, 60) + ": " + reason;
-    return out;
+    return unexpected("--scatter " + quotedToken(text, 60) + ": " + reason);
   };
-  const InputAssignment named = splitInputAssignment(text, kForm);
-  if (!named.field) return fail(named.error);
-  if (named.field == Field::division) return fail("division is a whole number of steps, not a material property");
-  ScatterInput input{*named.field, Distribution::normal, 0, 0, std::string(text)};
+  const Expected<InputAssignment> named = splitInputAssignment(text, kForm);
+  if (!named) return fail(named.error());
+  if (named->field == Field::division) return fail("division is a whole number of steps, not a material property");
+  ScatterInput input{named->field, Distribution::normal, 0, 0, std::string(text)};
   std::vector<std::string_view> parts;
-  for (std::string_view rest = named.value;;) {
+  for (std::string_view rest = named->value;;) {
     const auto colon = rest.find(':');
     parts.push_back(trim(rest.substr(0, colon)));
     if (colon == std::string_view::npos) break;
@@ -58,8 +56,7 @@ ScatterParse parseScatter(std::string_view text) {
   if (!uniform && !(input.second >= 0)) return fail("SD must not be negative");
   if (input.distribution == Distribution::lognormal && !(input.first > 0))
     return fail("a lognormal MEAN must be positive");
-  out.input = std::move(input);
-  return out;
+  return input;
 }
 
 double normalQuantile(double p) {

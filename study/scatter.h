@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/crack_steps.h"
+#include "engine/expected.h"
 #include "engine/field_table.h"
 #include "study/sweep.h"
 
@@ -27,13 +28,9 @@ struct ScatterInput {
   std::string text;              // as given, "Vf=normal:0.02:0.002"
 };
 
-struct ScatterParse {
-  std::optional<ScatterInput> input;
-  std::string error;  // "--scatter 'TEXT': reason"
-};
-
-/// "NAME=normal:MEAN:SD", "NAME=lognormal:MEAN:SD" or "NAME=uniform:LO:HI".
-ScatterParse parseScatter(std::string_view text);
+/// "NAME=normal:MEAN:SD", "NAME=lognormal:MEAN:SD" or "NAME=uniform:LO:HI",
+/// or "--scatter 'TEXT': reason".
+Expected<ScatterInput> parseScatter(std::string_view text);
 
 /// The standard normal quantile at probability p in (0, 1).
 double normalQuantile(double p);

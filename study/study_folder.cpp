@@ -53,15 +53,15 @@ std::optional<int> wholeNumber(std::string_view text) {
 
 }  // namespace
 
-ShardParse parseShard(std::string_view text) {
+Expected<Shard> parseShard(std::string_view text) {
   const std::string shown = "--shard " + std::string(text);
   const std::size_t slash = text.find('/');
-  if (slash == std::string_view::npos) return {std::nullopt, shown + ": expected K/N, the K-th of N parts"};
+  if (slash == std::string_view::npos) return unexpected(shown + ": expected K/N, the K-th of N parts");
   const auto number = wholeNumber(text.substr(0, slash)), count = wholeNumber(text.substr(slash + 1));
-  if (!number || !count) return {std::nullopt, shown + ": K and N must be whole numbers"};
+  if (!number || !count) return unexpected(shown + ": K and N must be whole numbers");
   if (*count < 1 || *number < 1 || *number > *count)
-    return {std::nullopt, shown + ": K must lie between 1 and N, and N be at least 1"};
-  return {Shard{*number, *count}, ""};
+    return unexpected(shown + ": K must lie between 1 and N, and N be at least 1");
+  return Shard{*number, *count};
 }
 
 std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount) {
@@ -82,35 +82,31 @@ std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount) {
          (shardCount == 1 ? " part\n" : " parts\n");
 }
 
-StudyFolderLock::StudyFolderLock(const std::string& dir, const std::string& identity, std::optional<Shard> shard) {
+Expected<StudyFolderLock> StudyFolderLock::hold(const std::string& dir, const std::string& identity,
+                                                std::optional<Shard> shard) {
   const std::string path = (std::filesystem::path(dir) / kStudyLockName).string();
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd_ < 0) {
-    refusal_ = dir + ": cannot hold the folder for the study: " + std::strerror(errno);
-    return;
-  }
+  const auto cannot = [&dir] { return dir + ": cannot hold the folder for the study: " + std::strerror(errno); };
+  // Closing the file releases every lock taken on it.
+  StudyFolderLock lock(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+  const int fd = lock.fd_;
+  if (fd < 0 || !lockByte(fd, F_WRLCK, kGate, true)) return unexpected(cannot());
+  std::optional<std::string> refusal;
   const std::string held = dir + ": another study is writing into this folder";
-  if (!lockByte(fd_, F_WRLCK, kGate, true)) {
-    refusal_ = dir + ": cannot hold the folder for the study: " + std::strerror(errno);
-    return;
-  }
-  if (lockByte(fd_, F_WRLCK, kHold, false)) {
+  if (lockByte(fd, F_WRLCK, kHold, false)) {
     // Nobody holds the folder: it is this study's. A shard lets its siblings in.
-    if (!writeAll(fd_, identity)) refusal_ = dir + ": cannot hold the folder for the study: " + std::strerror(errno);
-    if (!refusal_ && shard) lockByte(fd_, F_RDLCK, kHold, false);
-  } else if (!shard || !lockByte(fd_, F_RDLCK, kHold, false)) {
-    refusal_ = held;
-  } else if (readAll(fd_) != identity) {
-    refusal_ = held;
+    if (!writeAll(fd, identity)) refusal = cannot();
+    if (!refusal && shard) lockByte(fd, F_RDLCK, kHold, false);
+  } else if (!shard || !lockByte(fd, F_RDLCK, kHold, false)) {
+    refusal = held;
+  } else if (readAll(fd) != identity) {
+    refusal = held;
   }
-  if (!refusal_ && shard && !lockByte(fd_, F_WRLCK, kShardHolds + shard->number, false))
-    refusal_ = dir + ": shard " + std::to_string(shard->number) + " of " + std::to_string(shard->count) +
-               " of this study is already writing into this folder";
-  lockByte(fd_, F_UNLCK, kGate, false);
-  if (refusal_) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+  if (!refusal && shard && !lockByte(fd, F_WRLCK, kShardHolds + shard->number, false))
+    refusal = dir + ": shard " + std::to_string(shard->number) + " of " + std::to_string(shard->count) +
+              " of this study is already writing into this folder";
+  lockByte(fd, F_UNLCK, kGate, false);
+  if (refusal) return unexpected(*refusal);
+  return lock;
 }
 
 StudyFolderLock::~StudyFolderLock() {

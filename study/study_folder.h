@@ -7,8 +7,10 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/expected.h"
 #include "engine/field_table.h"
 
 namespace fb {
@@ -21,11 +23,7 @@ struct Shard {
 };
 
 /// "K/N", or the reason it is not one.
-struct ShardParse {
-  std::optional<Shard> shard;
-  std::string error;
-};
-ShardParse parseShard(std::string_view text);
+Expected<Shard> parseShard(std::string_view text);
 
 /// Whether run `index` of the grid (from 0) belongs to `shard`.
 inline bool inShard(std::size_t index, const Shard& shard) {
@@ -42,18 +40,18 @@ std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount);
 class StudyFolderLock {
  public:
   /// Holds `dir` for the study `identity`; a shard shares it with the other
-  /// shards of the same study. refusal() says why it could not.
-  StudyFolderLock(const std::string& dir, const std::string& identity, std::optional<Shard> shard = {});
+  /// shards of the same study. Else "DIR: another study is writing into this
+  /// folder", or why the lock failed.
+  static Expected<StudyFolderLock> hold(const std::string& dir, const std::string& identity,
+                                        std::optional<Shard> shard = {});
   ~StudyFolderLock();
+  StudyFolderLock(StudyFolderLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   StudyFolderLock(const StudyFolderLock&) = delete;
   StudyFolderLock& operator=(const StudyFolderLock&) = delete;
 
-  /// "DIR: another study is writing into this folder", or why the lock failed.
-  const std::optional<std::string>& refusal() const { return refusal_; }
-
  private:
+  explicit StudyFolderLock(int fd) : fd_(fd) {}
   int fd_ = -1;
-  std::optional<std::string> refusal_;
 };
 
 /// The name of the lock file in a study's folder.

@@ -47,45 +47,37 @@ std::string summaryPartText(const std::string& identity, const std::string& summ
 
 std::string otherShardText(const Shard& owner) { return "in " + shardText(owner); }
 
-SummaryParts findSummaryParts(const std::vector<std::string>& dirs) {
+Expected<SummaryParts> findSummaryParts(const std::vector<std::string>& dirs) {
   namespace fs = std::filesystem;
   SummaryParts found;
   for (const std::string& dir : dirs) {
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
-      found.error = dir + ": " + (ec ? ec.message() : std::string("not a folder"));
-      return found;
+      return unexpected(dir + ": " + (ec ? ec.message() : std::string("not a folder")));
     }
     for (fs::directory_iterator entry(dir, ec), end; !ec && entry != end; entry.increment(ec))
       if (const auto shard = partShard(entry->path().filename().string()))
         found.parts.push_back({*shard, entry->path().string()});
-    if (ec) {
-      found.error = dir + ": " + ec.message();
-      return found;
-    }
+    if (ec) return unexpected(dir + ": " + ec.message());
   }
   if (found.parts.empty()) {
     std::string names;
     for (const std::string& dir : dirs) names += (names.empty() ? "" : ", ") + dir;
-    found.error = "no summary parts (summary-shard-K-of-N.csv) in " + names;
-    return found;
+    return unexpected("no summary parts (summary-shard-K-of-N.csv) in " + names);
   }
   std::sort(found.parts.begin(), found.parts.end(),
             [](const SummaryPart& a, const SummaryPart& b) { return a.shard.number < b.shard.number; });
   for (std::size_t i = 1; i < found.parts.size(); ++i) {
     const SummaryPart &a = found.parts[i - 1], &b = found.parts[i];
-    if (a.shard.count != b.shard.count || a.shard.number == b.shard.number) {
-      found.error = a.shard.count != b.shard.count
-                        ? a.path + " and " + b.path + " belong to splits into different numbers of parts"
-                        : shardText(a.shard) + " appears twice: " + a.path + " and " + b.path;
-      found.parts.clear();
-      return found;
-    }
+    if (a.shard.count != b.shard.count)
+      return unexpected(a.path + " and " + b.path + " belong to splits into different numbers of parts");
+    if (a.shard.number == b.shard.number)
+      return unexpected(shardText(a.shard) + " appears twice: " + a.path + " and " + b.path);
   }
   return found;
 }
 
-CsvRecords csvRecords(std::string_view text) {
+Expected<CsvRecords> csvRecords(std::string_view text) {
   CsvRecords out;
   CsvRecord record;
   std::string field;
@@ -125,10 +117,7 @@ CsvRecords csvRecords(std::string_view text) {
       fieldStarted = true;
     }
   }
-  if (quoted) {
-    out.error = "line " + std::to_string(recordLine) + ": a quoted field is not closed";
-    return out;
-  }
+  if (quoted) return unexpected("line " + std::to_string(recordLine) + ": a quoted field is not closed");
   if (start < text.size()) {
     endField();
     record.text = std::string(text.substr(start)) + "\n";
@@ -137,53 +126,37 @@ CsvRecords csvRecords(std::string_view text) {
   return out;
 }
 
-MergedSummary mergeSummaryParts(const std::vector<SummaryPart>& parts) {
+Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts) {
   MergedSummary merged;
   if (parts.empty()) return merged;
   const int count = parts.front().shard.count;
   std::vector<std::vector<CsvRecord>> tables;
   std::string identity;  // the first part's first line
   for (const SummaryPart& part : parts) {
-    const FileContent file = readTextFile(part.path);
-    if (file.error) {
-      merged.error = *file.error;
-      return merged;
-    }
-    const std::size_t firstLineEnd = file.text.find('\n');
-    if (!file.text.starts_with(kPartMark) || firstLineEnd == std::string::npos) {
-      merged.error = part.path + ": not a summary part (its first line does not name its study)";
-      return merged;
-    }
-    const std::string study = file.text.substr(0, firstLineEnd);
+    const Expected<std::string> text = readTextFile(part.path);
+    if (!text) return unexpected(text.error());
+    const std::size_t firstLineEnd = text->find('\n');
+    if (!text->starts_with(kPartMark) || firstLineEnd == std::string::npos)
+      return unexpected(part.path + ": not a summary part (its first line does not name its study)");
+    const std::string study = text->substr(0, firstLineEnd);
     if (identity.empty()) identity = study;
-    if (study != identity) {
-      merged.error = parts.front().path + " and " + part.path + " are not parts of one study: they name " +
-                     identity.substr(2) + " and " + study.substr(2);
-      return merged;
-    }
-    CsvRecords read = csvRecords(std::string_view(file.text).substr(firstLineEnd + 1));
-    if (read.error) {
-      merged.error = part.path + ": " + *read.error;
-      return merged;
-    }
-    tables.push_back(std::move(read.records));
+    if (study != identity)
+      return unexpected(parts.front().path + " and " + part.path + " are not parts of one study: they name " +
+                        identity.substr(2) + " and " + study.substr(2));
+    Expected<CsvRecords> read = csvRecords(std::string_view(*text).substr(firstLineEnd + 1));
+    if (!read) return unexpected(part.path + ": " + read.error());
+    tables.push_back(std::move(read->records));
   }
 
   const std::vector<CsvRecord>& first = tables.front();
   const auto notOneStudy = [&](std::size_t k, const std::string& how) {
-    merged.error = parts.front().path + " and " + parts[k].path + " are not parts of one study: " + how;
-    return merged;
+    return unexpected(parts.front().path + " and " + parts[k].path + " are not parts of one study: " + how);
   };
-  if (first.empty()) {
-    merged.error = parts.front().path + ": empty, not a summary part";
-    return merged;
-  }
+  if (first.empty()) return unexpected(parts.front().path + ": empty, not a summary part");
   const std::vector<std::string>& header = first.front().fields;
   const auto dataColumn = std::find(header.begin(), header.end(), "data file") - header.begin();
-  if (static_cast<std::size_t>(dataColumn) + 2 >= header.size()) {
-    merged.error = parts.front().path + ": not a summary part (it has no data file and status columns)";
-    return merged;
-  }
+  if (static_cast<std::size_t>(dataColumn) + 2 >= header.size())
+    return unexpected(parts.front().path + ": not a summary part (it has no data file and status columns)");
   const std::size_t varied = static_cast<std::size_t>(dataColumn), status = varied + 1;
   for (std::size_t k = 1; k < tables.size(); ++k) {
     if (tables[k].empty() || tables[k].front().text != first.front().text)
@@ -194,12 +167,10 @@ MergedSummary mergeSummaryParts(const std::vector<SummaryPart>& parts) {
   }
   for (std::size_t k = 0; k < tables.size(); ++k)
     for (std::size_t row = 1; row < first.size(); ++row) {
-      if (tables[k][row].fields.size() != header.size()) {
-        merged.error = parts[k].path + ": run " + std::to_string(row) + " has " +
-                       std::to_string(tables[k][row].fields.size()) + " fields, the header " +
-                       std::to_string(header.size());
-        return merged;
-      }
+      if (tables[k][row].fields.size() != header.size())
+        return unexpected(parts[k].path + ": run " + std::to_string(row) + " has " +
+                          std::to_string(tables[k][row].fields.size()) + " fields, the header " +
+                          std::to_string(header.size()));
       if (!std::equal(first[row].fields.begin(), first[row].fields.begin() + dataColumn, tables[k][row].fields.begin()))
         return notOneStudy(k, "run " + std::to_string(row) + " has other inputs");
     }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/expected.h"
 #include "study/study_folder.h"
 
 namespace fb {
@@ -34,9 +35,8 @@ struct SummaryPart {
 /// merged: none found, parts of different splits, or one shard twice.
 struct SummaryParts {
   std::vector<SummaryPart> parts;
-  std::optional<std::string> error;
 };
-SummaryParts findSummaryParts(const std::vector<std::string>& dirs);
+Expected<SummaryParts> findSummaryParts(const std::vector<std::string>& dirs);
 
 /// One record of a CSV text: its text as written (with its line end) and its fields.
 struct CsvRecord {
@@ -46,9 +46,8 @@ struct CsvRecord {
 /// The records of a CSV text; a quote left open is an error naming the line.
 struct CsvRecords {
   std::vector<CsvRecord> records;
-  std::optional<std::string> error;
 };
-CsvRecords csvRecords(std::string_view text);
+Expected<CsvRecords> csvRecords(std::string_view text);
 
 /// A run of the merged summary that did not finish, for the user.
 struct UnfinishedRun {
@@ -61,11 +60,11 @@ struct MergedSummary {
   std::string csv;  // the summary.csv of the whole study
   std::size_t runs = 0, finished = 0;
   std::vector<UnfinishedRun> unfinished;  // in grid order
-  std::optional<std::string> error;       // the parts do not belong together, or one cannot be read
 };
 
-/// Merges the parts of one study (as findSummaryParts gives them). A run
-/// whose shard left no part is written "not run" and reported missing.
-MergedSummary mergeSummaryParts(const std::vector<SummaryPart>& parts);
+/// Merges the parts of one study (as findSummaryParts gives them), or says why
+/// they do not belong together or one cannot be read. A run whose shard left
+/// no part is written "not run" and reported missing.
+Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts);
 
 }  // namespace fb

@@ -26,16 +26,14 @@ std::string rangeValueText(Field field, double value) {
   }
 }
 
-SweepParse parseSweep(std::string_view text) {
-  SweepParse out;
+Expected<Sweep> parseSweep(std::string_view text) {
   const auto fail = [&](const std::string& reason) {
-    out.error = "--sweep " + quotedToken(text, 60) + ": " + reason;
-    return out;
+    return unexpected("--sweep " + quotedToken(text, 60) + ": " + reason);
   };
-  const InputAssignment named = splitInputAssignment(text, "NAME=FROM:TO:COUNT or NAME=V1,V2,...");
-  if (!named.field) return fail(named.error);
-  Sweep sweep{*named.field, std::string(text), {}};
-  const std::string_view values = named.value;
+  const Expected<InputAssignment> named = splitInputAssignment(text, "NAME=FROM:TO:COUNT or NAME=V1,V2,...");
+  if (!named) return fail(named.error());
+  Sweep sweep{named->field, std::string(text), {}};
+  const std::string_view values = named->value;
   const bool wholeOnly = sweep.field == Field::division;
 
   if (values.find(':') != std::string_view::npos) {
@@ -81,8 +79,7 @@ SweepParse parseSweep(std::string_view text) {
       rest.remove_prefix(comma + 1);
     }
   }
-  out.sweep = std::move(sweep);
-  return out;
+  return sweep;
 }
 
 std::string fileSafe(std::string_view text) {
@@ -95,15 +92,13 @@ std::string fileSafe(std::string_view text) {
   return safe;
 }
 
-Grid expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps) {
+Expected<Grid> expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps) {
   Grid grid;
   std::size_t total = 1;
   for (const Sweep& s : sweeps) {
     total *= s.values.size();
-    if (total > kMaxStudyRuns) {
-      grid.error = "the sweeps make more than " + std::to_string(kMaxStudyRuns) + " runs";
-      return grid;
-    }
+    if (total > kMaxStudyRuns)
+      return unexpected("the sweeps make more than " + std::to_string(kMaxStudyRuns) + " runs");
   }
   std::set<std::string> names;
   for (std::size_t index = 0; index < total; ++index) {
@@ -125,11 +120,9 @@ Grid expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps) {
       run.label += (s ? ", " : "") + name + "=" + value;
     }
     run.picks = std::move(picks);
-    if (!names.insert(run.name).second) {
-      grid.runs.clear();
-      grid.error = "two runs would both be named " + run.name + " (a value is repeated or differs only in symbols)";
-      return grid;
-    }
+    if (!names.insert(run.name).second)
+      return unexpected("two runs would both be named " + run.name +
+                        " (a value is repeated or differs only in symbols)");
     grid.runs.push_back(std::move(run));
   }
   return grid;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/expected.h"
 #include "engine/field_table.h"
 
 namespace fb {
@@ -19,16 +20,11 @@ struct Sweep {
   std::vector<std::string> values;  // texts for the field, read by the number reader
 };
 
-struct SweepParse {
-  std::optional<Sweep> sweep;
-  std::string error;
-};
-
 /// "NAME=FROM:TO:COUNT" (COUNT evenly spaced values, both ends included) or
 /// "NAME=V1,V2,...". A range's values are written as the shortest texts that
 /// read back to exactly the value the field stores. Every value must be a
-/// finite number, and a whole one for `division`.
-SweepParse parseSweep(std::string_view text);
+/// finite number, and a whole one for `division`; else "--sweep 'TEXT': reason".
+Expected<Sweep> parseSweep(std::string_view text);
 
 /// The text of a range value for `field`: rounded to the field's precision
 /// and written so that it reads back exactly.
@@ -45,11 +41,11 @@ struct GridRun {
 
 struct Grid {
   std::vector<GridRun> runs;  // in grid order
-  std::string error;          // set when two runs would share a file name
 };
 
-/// Every combination of the sweeps' values over `base`, the first sweep outermost.
-Grid expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps);
+/// Every combination of the sweeps' values over `base`, the first sweep
+/// outermost; refused when there are too many or two runs would share a file name.
+Expected<Grid> expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps);
 
 /// `text` with every character outside [A-Za-z0-9.+-] replaced by '_'.
 std::string fileSafe(std::string_view text);

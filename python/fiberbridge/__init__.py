@@ -113,9 +113,7 @@ class _Curve:
 
     def to_csv(self, path) -> None:
         """The rows as the command line's --csv writes them; a value that is no finite number is left empty."""
-        error = _native.to_csv(*self._rows(), _inputs.path(path))
-        if error:
-            raise OSError(error)
+        _native.to_csv(*self._rows(), _inputs.path(path))
 
     def rms(self, measured_w: _Sequence[float], measured_sigma: _Sequence[float]) -> float:
         """RMS difference (MPa) to a measured curve, the computed stress linear between steps."""

@@ -30,7 +30,7 @@ PreparedRun prepare(const fb::FieldTexts& t) {
   PreparedRun run;
   run.p = fb::readParameterSet(t).params;
   const fb::RunConstants k = fb::deriveValues(run.p);
-  EXPECT_FALSE(fb::buildFiberClassTable(run.p, k, fb::prepareOrientation(run.p, k), run.table).refusal);
+  EXPECT_TRUE(fb::buildFiberClassTable(run.p, k, fb::prepareOrientation(run.p, k), run.table));
   run.schedule = fb::StepSchedule::of(run.p, k);
   return run;
 }

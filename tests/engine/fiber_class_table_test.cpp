@@ -82,11 +82,11 @@ TEST(FiberClassTable, uniform_orientation_gives_every_pair_an_equal_share_of_the
   const fb::RunConstants k = fb::deriveValues(p);
   fb::FiberClassTable table;
   int slices = 0;
-  const fb::TableOutcome outcome = fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table, [&](int slice) {
+  const auto outcome = fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table, [&](int slice) {
     EXPECT_EQ(slice, slices++);
     return true;
   });
-  EXPECT_FALSE(outcome.refusal);
+  EXPECT_TRUE(outcome);
   EXPECT_EQ(slices, fb::kSliceCount);
   ASSERT_EQ(table.pairs.size(), static_cast<std::size_t>(fb::kPairCount));
   for (const fb::PairWeights& pair : table.pairs)
@@ -100,14 +100,14 @@ TEST(FiberClassTable, a_zero_first_point_width_for_a_crossing_fiber_is_refused) 
   const fb::ParameterSet p = fb::readParameterSet(t).params;
   const fb::RunConstants k = fb::deriveValues(p);
   fb::FiberClassTable table;
-  const fb::TableOutcome outcome = fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table);
-  ASSERT_TRUE(outcome.refusal);
-  EXPECT_EQ(outcome.refusal->field, "Ca/Da");
+  const auto outcome = fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), table);
+  ASSERT_FALSE(outcome);
+  EXPECT_EQ(outcome.error().field, "Ca/Da");
 }
 
 struct Build {
   fb::FiberClassTable table;
-  fb::TableOutcome outcome;
+  fb::Expected<fb::TableBuild, fb::Refusal> outcome;
   std::vector<int> slices;  // as progress saw them
   bool progressOffThread = false;
 };
@@ -152,7 +152,7 @@ TEST(FiberClassTable, one_thread_and_many_build_the_same_table_and_report_every_
   for (const fb::FieldTexts& t : {fb::FieldTexts::defaults(), lengthTerms}) {
     const Build one = build(t, 1), many = build(t, kManyThreads);
     for (const Build* b : {&one, &many}) {
-      EXPECT_FALSE(b->outcome.stopped || b->outcome.refusal);
+      EXPECT_EQ(b->outcome, fb::TableBuild::built);
       EXPECT_EQ(b->slices, slicesUpTo(fb::kSliceCount - 1));
       EXPECT_FALSE(b->progressOffThread) << "progress runs on the thread that owns the view";
     }
@@ -172,7 +172,7 @@ TEST(FiberClassTable, a_build_on_many_threads_stops_and_refuses_where_one_thread
   for (unsigned threads : {1u, kManyThreads}) {
     SCOPED_TRACE(threads);
     const Build stopped = build(fb::FieldTexts::defaults(), threads, 3);
-    EXPECT_TRUE(stopped.outcome.stopped);
+    EXPECT_EQ(stopped.outcome, fb::TableBuild::stopped);
     EXPECT_EQ(stopped.slices, slicesUpTo(3));
 
     // lb^60 leaves single precision only for the longer embedded lengths: the
@@ -180,8 +180,8 @@ TEST(FiberClassTable, a_build_on_many_threads_stops_and_refuses_where_one_thread
     fb::FieldTexts t = fb::FieldTexts::defaults();
     t[fb::Field::Ba] = "60";
     const Build refused = build(t, threads);
-    ASSERT_TRUE(refused.outcome.refusal);
-    EXPECT_EQ(refused.outcome.refusal->field, "Aa/Ba");
+    ASSERT_FALSE(refused.outcome);
+    EXPECT_EQ(refused.outcome.error().field, "Aa/Ba");
     ASSERT_GT(refused.slices.size(), 50u);
     EXPECT_LT(refused.slices.size(), 101u);
     EXPECT_EQ(refused.slices, build(t, 1).slices);

@@ -17,7 +17,7 @@ TEST(ParameterSet, default_texts_give_the_reference_run_constants) {
   EXPECT_EQ(k.degToRad, 0.017453292522222223);  // pi taken as 3.141592654
   EXPECT_EQ(k.angleClassWidth, 0.034906585044444445);
   EXPECT_EQ(k.deltaMaxHalfLf, 0.5);
-  EXPECT_FALSE(fb::checkRunInputs(p, k));
+  EXPECT_TRUE(fb::checkRunInputs(p, k));
 }
 
 struct RefusalCase {
@@ -55,7 +55,8 @@ TEST(ParameterSet, refuses_inputs_the_model_cannot_use_naming_the_field) {
     t[c.field] = c.text;
     const fb::ReadOutcome read = fb::readParameterSet(t);
     std::optional<fb::Refusal> refusal = read.refusal;
-    if (!refusal) refusal = fb::checkRunInputs(read.params, fb::deriveValues(read.params));
+    if (const auto usable = fb::checkRunInputs(read.params, fb::deriveValues(read.params)); !refusal && !usable)
+      refusal = usable.error();
     ASSERT_TRUE(refusal) << c.text;
     EXPECT_EQ(refusal->field, c.refusedField) << c.text;
     EXPECT_EQ(refusal->message.rfind(c.refusedField, 0), 0u) << refusal->message;
@@ -67,7 +68,7 @@ TEST(ParameterSet, accepts_a_negative_division_as_a_run_without_steps) {
   t[Field::division] = "-16384";
   const fb::ReadOutcome read = fb::readParameterSet(t);
   EXPECT_FALSE(read.refusal);
-  EXPECT_FALSE(fb::checkRunInputs(read.params, fb::deriveValues(read.params)));
+  EXPECT_TRUE(fb::checkRunInputs(read.params, fb::deriveValues(read.params)));
 }
 
 TEST(ParameterSet, refusal_message_reads_as_field_meaning_and_reason_and_says_when_a_text_is_no_number) {
@@ -85,9 +86,9 @@ TEST(ParameterSet, refusal_message_reads_as_field_meaning_and_reason_and_says_wh
     fb::FieldTexts t = fb::FieldTexts::defaults();
     t[c.field] = c.text;
     const fb::ReadOutcome read = fb::readParameterSet(t);
-    const auto refusal = fb::checkInputs(t, read, fb::deriveValues(read.params));
-    ASSERT_TRUE(refusal) << c.text;
-    EXPECT_EQ(refusal->message, c.message);
+    const auto usable = fb::checkInputs(t, read, fb::deriveValues(read.params));
+    ASSERT_FALSE(usable) << c.text;
+    EXPECT_EQ(usable.error().message, c.message);
   }
 }
 

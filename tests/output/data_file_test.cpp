@@ -66,9 +66,9 @@ TEST(DataFileReading, the_header_and_rows_read_back_as_written_and_a_foreign_lin
   for (const std::string& line : fb::headerLines(p, fb::deriveValues(p), {9, 5, 7, 3, 4, 2026})) text += line + "\r\n";
   text += fb::rowText({3, 0.125, 12345.25, -1.5, 0.75}) + "\r\n";
 
-  const fb::DataFileContent read = fb::parseDataFile(text);
-  ASSERT_FALSE(read.error) << *read.error;
-  const std::map<std::string, std::string> header(read.header.begin(), read.header.end());
+  const fb::Expected<fb::DataFileContent> read = fb::parseDataFile(text);
+  ASSERT_TRUE(read) << read.error();
+  const std::map<std::string, std::string> header(read->header.begin(), read->header.end());
   EXPECT_EQ(header.at("time"), "09:05:07");
   EXPECT_EQ(header.at("date"), "03-04-2026");
   EXPECT_EQ(header.at("Am"), "1.5E+07");
@@ -77,15 +77,15 @@ TEST(DataFileReading, the_header_and_rows_read_back_as_written_and_a_foreign_lin
   EXPECT_EQ(header.at("fd1"), "-0.1");
   EXPECT_EQ(header.at("totalFiber"), fb::formatGeneral(fb::deriveValues(p).totalFiber));
   EXPECT_EQ(header.size(), 19u);  // 15 inputs, the clock's two and the two counts
-  ASSERT_EQ(read.rows.size(), 1u);
-  const fb::StepResult& r = read.rows[0];
+  ASSERT_EQ(read->rows.size(), 1u);
+  const fb::StepResult& r = read->rows[0];
   EXPECT_EQ(std::tie(r.step, r.Wcr, r.P, r.sigma, r.effectiveFiberRatio),
             std::make_tuple(std::int16_t{3}, 0.125, 12345.25, -1.5, 0.75));
 
   std::string foreign = text;
   foreign.replace(foreign.find("Z-X="), 4, "Z-Y=");
-  EXPECT_EQ(fb::parseDataFile(foreign).error, "line 4: not the header line of a FiberBridge data file");
-  EXPECT_EQ(fb::parseDataFile(text.substr(0, text.find("\r\n") + 2)).error, "line 1: the header ends early");
+  EXPECT_EQ(fb::parseDataFile(foreign).error(), "line 4: not the header line of a FiberBridge data file");
+  EXPECT_EQ(fb::parseDataFile(text.substr(0, text.find("\r\n") + 2)).error(), "line 1: the header ends early");
 }
 
 TEST(GeneralNumbers, seven_significant_digits_without_trailing_zeros) {

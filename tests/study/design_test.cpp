@@ -17,6 +17,7 @@
 #include "study/summary_metrics.h"
 #include "tests/support/cli_folder.h"
 #include "tests/support/hand_curves.h"
+#include "tests/support/reason.h"
 
 namespace {
 
@@ -76,13 +77,12 @@ TEST(DesignIndices, crack_tip_toughness_from_Km_in_MPa_root_m_and_Em_in_GPa_is_i
   EXPECT_DOUBLE_EQ(fb::crackTipToughness(0.5, 20), 12.5);
   EXPECT_DOUBLE_EQ(fb::crackTipToughness(1, 1), 1000);
   EXPECT_DOUBLE_EQ(fb::crackTipToughness(0.3, 30), 3);
-  std::string reason;
-  const auto margins = fb::parsePshMargins("2.5, 1.2", &reason);
+  const auto margins = fb::parsePshMargins("2.5, 1.2");
   ASSERT_TRUE(margins);
   EXPECT_EQ(margins->energy, 2.5);
   EXPECT_EQ(margins->strength, 1.2);
   for (const char* bad : {"3", "3,1.3,1", "3,x", "0,1.3", "-1,2", "3,inf"})
-    EXPECT_FALSE(fb::parsePshMargins(bad, &reason)) << bad;
+    EXPECT_FALSE(fb::parsePshMargins(bad)) << bad;
 }
 
 TEST(DesignIndices, summary_line_and_csv_add_the_design_columns_at_the_end) {
@@ -128,7 +128,7 @@ TEST(Scatter, distributions_quantiles_and_spreads_match_their_definitions) {
   EXPECT_NEAR(fb::normalQuantile(1e-10), -6.361340902404056, 1e-11);
   EXPECT_NEAR(fb::normalQuantile(0.999), 3.090232306167813, 1e-12);
 
-  const auto input = [](const char* text) { return *fb::parseScatter(text).input; };
+  const auto input = [](const char* text) { return fb::parseScatter(text).value(); };
   EXPECT_DOUBLE_EQ(fb::drawnValue(input("Vf=normal:0.02:0.004"), 0.975), 0.02 + 0.004 * 1.959963984540054);
   EXPECT_DOUBLE_EQ(fb::drawnValue(input("Vf=uniform:0.01:0.03"), 0.25), 0.015);
   // A lognormal of mean m and sd s has its median at m / sqrt(1 + (s/m)^2).
@@ -163,17 +163,16 @@ TEST(Scatter, distributions_quantiles_and_spreads_match_their_definitions) {
       {"division=normal:30:2", "division is a whole number of steps"},
   };
   for (const auto& b : bad) {
-    const fb::ScatterParse p = fb::parseScatter(b.text);
-    EXPECT_FALSE(p.input) << b.text;
-    EXPECT_NE(p.error.find(b.says), std::string::npos) << p.error;
-    EXPECT_EQ(p.error.rfind("--scatter ", 0), 0u) << p.error;
+    const std::string reason = fbtest::reasonOf(fb::parseScatter(b.text));
+    EXPECT_NE(reason.find(b.says), std::string::npos) << b.text << ": " << reason;
+    EXPECT_EQ(reason.rfind("--scatter ", 0), 0u) << reason;
   }
 }
 
 TEST(Scatter, samples_fill_every_cell_of_the_hypercube_once_and_repeat_with_their_seed) {
   const fb::FieldTexts base = fb::FieldTexts::defaults();
-  const std::vector<fb::ScatterInput> inputs{*fb::parseScatter("Vf=uniform:0:1").input,
-                                             *fb::parseScatter("fp0=uniform:0:1").input};
+  const std::vector<fb::ScatterInput> inputs{fb::parseScatter("Vf=uniform:0:1").value(),
+                                             fb::parseScatter("fp0=uniform:0:1").value()};
   const auto samples = fb::scatterSamples(base, inputs, 16, 7);
   ASSERT_EQ(samples.size(), 16u);
   for (fb::Field f : {fb::Field::Vf, fb::Field::fp0}) {
@@ -222,7 +221,7 @@ TEST(Scatter, the_mean_curve_of_a_normal_scatter_of_Vf_is_the_run_at_the_mean_Vf
   base[fb::Field::division] = "20";
   base[fb::Field::dataFile] = "";
   constexpr int n = 32;
-  const auto samples = fb::scatterSamples(base, {*fb::parseScatter("Vf=normal:0.02:0.002").input}, n, 1);
+  const auto samples = fb::scatterSamples(base, {fb::parseScatter("Vf=normal:0.02:0.002").value()}, n, 1);
   std::vector<fb::FieldTexts> inputs;
   for (const auto& s : samples) inputs.push_back(s.texts);
   fb::StudySettings settings{2, {}, false, nullptr};

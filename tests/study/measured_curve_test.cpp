@@ -19,8 +19,9 @@ TEST(MeasuredCurve, reads_comma_semicolon_and_tab_files_with_or_without_a_header
       {"CR-only line ends", "Wcr,sigma\r0.1,1.5\r0.5,2\r"},
   };
   for (const auto& c : cases) {
-    const fb::MeasuredCurve curve = fb::parseMeasuredCurve(c.text, "m.csv");
-    ASSERT_FALSE(curve.error) << c.what << ": " << *curve.error;
+    const auto read = fb::parseMeasuredCurve(c.text, "m.csv");
+    ASSERT_TRUE(read) << c.what << ": " << read.error();
+    const fb::MeasuredCurve& curve = *read;
     ASSERT_EQ(curve.points.size(), 2u) << c.what;
     EXPECT_EQ(curve.points[0].Wcr, 0.1) << c.what;
     EXPECT_EQ(curve.points[0].sigma, 1.5) << c.what;
@@ -31,19 +32,21 @@ TEST(MeasuredCurve, reads_comma_semicolon_and_tab_files_with_or_without_a_header
 }
 
 TEST(MeasuredCurve, a_value_too_small_for_a_double_reads_as_the_0_it_rounds_to) {
-  const fb::MeasuredCurve curve = fb::parseMeasuredCurve("1e-400,2\n0.5,-2e-324\n", "m.csv");
-  ASSERT_FALSE(curve.error) << *curve.error;
+  const auto read = fb::parseMeasuredCurve("1e-400,2\n0.5,-2e-324\n", "m.csv");
+  ASSERT_TRUE(read) << read.error();
+  const fb::MeasuredCurve& curve = *read;
   ASSERT_EQ(curve.points.size(), 2u);
   EXPECT_EQ(curve.points[0].Wcr, 0.0);
   EXPECT_EQ(curve.points[1].sigma, 0.0);
 }
 
 TEST(MeasuredCurve, reads_a_specimens_inputs_and_the_standard_deviations) {
-  const fb::MeasuredCurve curve = fb::parseMeasuredCurve(
+  const auto read = fb::parseMeasuredCurve(
       "# specimen 3, made by hand = 2 hours\n# kxy = 2  # from the cut face\n# noise = 8 %\n# Vf=0.01\n"
       "Wcr;sigma;sd\n# Lf = 13\n0,1;1,5;0,25\n0,5;2;1e-1\n",
       "m.csv");
-  ASSERT_FALSE(curve.error) << *curve.error;
+  ASSERT_TRUE(read) << read.error();
+  const fb::MeasuredCurve& curve = *read;
   std::vector<std::pair<fb::Field, std::string>> inputs;
   for (const fb::SpecimenInput& i : curve.inputs) inputs.emplace_back(i.field, i.value);
   EXPECT_EQ(inputs, (decltype(inputs){{fb::Field::kxy, "2"}, {fb::Field::Vf, "0.01"}, {fb::Field::Lf, "13"}}));
@@ -87,21 +90,19 @@ TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
       {"", "m.csv: no measured points"},
   };
   for (const auto& c : cases) {
-    const fb::MeasuredCurve curve = fb::parseMeasuredCurve(c.text, "m.csv");
-    ASSERT_TRUE(curve.error) << c.text;
-    EXPECT_EQ(curve.error->substr(0, std::string(c.message).size()), c.message) << c.text;
-    EXPECT_TRUE(curve.points.empty());
-    EXPECT_TRUE(curve.inputs.empty());
-    EXPECT_FALSE(curve.weighted());
+    const auto curve = fb::parseMeasuredCurve(c.text, "m.csv");
+    ASSERT_FALSE(curve) << c.text;
+    EXPECT_EQ(curve.error().substr(0, std::string(c.message).size()), c.message) << c.text;
   }
 }
 
 TEST(PulloutCurve, reads_the_tests_length_angle_inputs_and_loads_by_the_measured_curves_rules) {
-  const fb::PulloutCurve curve = fb::parsePulloutCurve(
+  const auto read = fb::parsePulloutCurve(
       "# a synthetic test\n# lb = 3  # mm\n# angle = 30\n# Af = 0.0012566\nslip (mm);load (N);sd (N)\n"
       "0;0;0,02\n0,5;1,25;0,02\n0,5;1,5;0,02\n3;0;0,02\n",
       "p.csv");
-  ASSERT_FALSE(curve.error) << *curve.error;
+  ASSERT_TRUE(read) << read.error();
+  const fb::PulloutCurve& curve = *read;
   EXPECT_EQ(curve.lb, 3.0);
   EXPECT_EQ(curve.angle, 30.0);
   EXPECT_EQ(curve.lbLine, 2);
@@ -111,7 +112,7 @@ TEST(PulloutCurve, reads_the_tests_length_angle_inputs_and_loads_by_the_measured
   EXPECT_EQ(curve.points[1].slip, 0.5);
   EXPECT_EQ(curve.points[2].load, 1.5);
   EXPECT_TRUE(curve.weighted());
-  EXPECT_EQ(fb::parsePulloutCurve("# lb = 2\n0.1,1\n", "p.csv").angle, 0.0);  // straight by default
+  EXPECT_EQ(fb::parsePulloutCurve("# lb = 2\n0.1,1\n", "p.csv").value().angle, 0.0);  // straight by default
 }
 
 TEST(PulloutCurve, a_bad_test_names_the_file_and_line) {
@@ -137,10 +138,9 @@ TEST(PulloutCurve, a_bad_test_names_the_file_and_line) {
       {"# lb = 3\n", "p.csv: no measured points (slip in mm, load in N)"},
   };
   for (const auto& c : cases) {
-    const fb::PulloutCurve curve = fb::parsePulloutCurve(c.text, "p.csv");
-    ASSERT_TRUE(curve.error) << c.text;
-    EXPECT_EQ(curve.error->substr(0, std::string(c.message).size()), c.message) << c.text;
-    EXPECT_TRUE(curve.points.empty());
+    const auto curve = fb::parsePulloutCurve(c.text, "p.csv");
+    ASSERT_FALSE(curve) << c.text;
+    EXPECT_EQ(curve.error().substr(0, std::string(c.message).size()), c.message) << c.text;
   }
 }
 

@@ -8,6 +8,7 @@
 #include "engine/field_table.h"
 #include "engine/number_reader.h"
 #include "tests/support/cli_folder.h"
+#include "tests/support/reason.h"
 
 namespace {
 
@@ -27,10 +28,10 @@ TEST(Sweep, ranges_and_lists_give_the_value_texts) {
       {"Vf=0.1:0.3:3", Field::Vf, {"0.1", "0.2", "0.3"}},  // stored in single precision
   };
   for (const auto& c : cases) {
-    const fb::SweepParse parsed = fb::parseSweep(c.text);
-    ASSERT_TRUE(parsed.sweep) << c.text << ": " << parsed.error;
-    EXPECT_EQ(parsed.sweep->field, c.field) << c.text;
-    EXPECT_EQ(parsed.sweep->values, c.values) << c.text;
+    const auto sweep = fb::parseSweep(c.text);
+    ASSERT_TRUE(sweep) << c.text << ": " << sweep.error();
+    EXPECT_EQ(sweep->field, c.field) << c.text;
+    EXPECT_EQ(sweep->values, c.values) << c.text;
   }
 }
 
@@ -58,40 +59,40 @@ TEST(Sweep, malformed_specs_are_refused_with_the_reason) {
       {"division=10:20:4", "division takes whole numbers, and this range gives 13.3"},
   };
   for (const auto& c : cases) {
-    const fb::SweepParse parsed = fb::parseSweep(c.text);
-    EXPECT_FALSE(parsed.sweep) << c.text;
-    EXPECT_NE(parsed.error.find(c.reason), std::string::npos) << c.text << ": " << parsed.error;
+    const std::string reason = fbtest::reasonOf(fb::parseSweep(c.text));
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << c.text << ": " << reason;
   }
 }
 
 TEST(Sweep, range_texts_read_back_to_exactly_the_value_the_field_stores) {
-  const auto kxy = fb::parseSweep("kxy=0.5:2:64").sweep;
+  const auto kxy = fb::parseSweep("kxy=0.5:2:64");
+  ASSERT_TRUE(kxy);
   for (int i = 0; i < 64; ++i) {
     const float expected = static_cast<float>(std::lerp(0.5, 2.0, i / 63.0));
     const float back = static_cast<float>(fb::numberReader(kxy->values[i]));
     EXPECT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(expected)) << kxy->values[i];
   }
-  const auto A = fb::parseSweep("A=0.1:0.7:7").sweep;
+  const auto A = fb::parseSweep("A=0.1:0.7:7");
+  ASSERT_TRUE(A);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(fb::numberReader(A->values[i]), std::lerp(0.1, 0.7, i / 6.0)) << A->values[i];
 }
 
 TEST(Sweep, grid_puts_the_first_sweep_outermost_and_names_runs_safely) {
-  const std::vector<fb::Sweep> sweeps = {*fb::parseSweep("kxy=0.5,2").sweep, *fb::parseSweep("Vf=0.01,&H1").sweep};
-  const fb::Grid grid = fb::expandGrid(fb::FieldTexts::defaults(), sweeps);
-  ASSERT_TRUE(grid.error.empty()) << grid.error;
+  const std::vector<fb::Sweep> sweeps = {fb::parseSweep("kxy=0.5,2").value(), fb::parseSweep("Vf=0.01,&H1").value()};
+  const auto grid = fb::expandGrid(fb::FieldTexts::defaults(), sweeps);
+  ASSERT_TRUE(grid) << grid.error();
   std::vector<std::string> names, labels;
-  for (const auto& run : grid.runs) names.push_back(run.name), labels.push_back(run.label);
+  for (const auto& run : grid->runs) names.push_back(run.name), labels.push_back(run.label);
   EXPECT_EQ(names, (std::vector<std::string>{"kxy=0.5_Vf=0.01", "kxy=0.5_Vf=_H1", "kxy=2_Vf=0.01", "kxy=2_Vf=_H1"}));
   EXPECT_EQ(labels[3], "kxy=2, Vf=&H1");
-  EXPECT_EQ(grid.runs[2].texts[Field::kxy], "2");
-  EXPECT_EQ(grid.runs[2].texts[Field::Vf], "0.01");
-  EXPECT_EQ(grid.runs[2].texts[Field::Am], "2500");
+  EXPECT_EQ(grid->runs[2].texts[Field::kxy], "2");
+  EXPECT_EQ(grid->runs[2].texts[Field::Vf], "0.01");
+  EXPECT_EQ(grid->runs[2].texts[Field::Am], "2500");
 
   const auto blanks = fb::parseSweep("kxy=1 2,1\t2");  // both read as 12
-  ASSERT_TRUE(blanks.sweep) << blanks.error;
-  const fb::Grid clash = fb::expandGrid(fb::FieldTexts::defaults(), {*blanks.sweep});
-  EXPECT_TRUE(clash.runs.empty());
-  EXPECT_NE(clash.error.find("kxy=1_2"), std::string::npos) << clash.error;
+  ASSERT_TRUE(blanks) << blanks.error();
+  const std::string clash = fbtest::reasonOf(fb::expandGrid(fb::FieldTexts::defaults(), {*blanks}));
+  EXPECT_NE(clash.find("kxy=1_2"), std::string::npos) << clash;
 }
 
 using SweepRuns = fbtest::CliFolder;
