@@ -10,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
-#include <regex>
 
 #include "engine/field_table.h"
 #include "engine/number_format.h"
@@ -105,32 +104,58 @@ std::string fillTemplate(std::string_view t, const std::function<std::optional<s
   return line;
 }
 
-// The pattern that reads a filled template back, one capture per slot in order.
-std::regex templatePattern(std::string_view t) {
-  std::string pattern;
-  for (const TemplatePart& part : templateParts(t)) {
-    switch (part.kind) {
-      case TemplatePart::text:
-        for (const char c : part.value) {
-          if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) pattern += '\\';
-          pattern += c;
-        }
-        break;
-      case TemplatePart::slot:
-        // A general number ("0.02", "-1.5E-05"); the clock's time and date.
-        pattern += part.value == "time"   ? "([0-9]{2}:[0-9]{2}:[0-9]{2})"
-                   : part.value == "date" ? "([0-9]{2}-[0-9]{2}-[0-9]+)"
-                                          : "(-?[0-9]+(?:\\.[0-9]+)?(?:E[-+][0-9]+)?)";
-        break;
-      case TemplatePart::groupStart:
-        pattern += "(?:";
-        break;
-      case TemplatePart::groupEnd:
-        pattern += ")?";
-        break;
+// How long the value of `slot` is at the start of `s`; 0 when none is there.
+// A general number ("0.02", "-1.5E-05"), or the clock's time and date.
+std::size_t slotLength(std::string_view slot, std::string_view s) {
+  std::size_t at = 0;
+  const auto digits = [&](std::size_t least, std::size_t most) {
+    std::size_t n = 0;
+    for (; at < s.size() && n < most && s[at] >= '0' && s[at] <= '9'; ++at) ++n;
+    return n >= least;
+  };
+  const auto literal = [&](std::string_view any) {
+    if (at >= s.size() || any.find(s[at]) == std::string_view::npos) return false;
+    ++at;
+    return true;
+  };
+  constexpr std::size_t many = std::string_view::npos;
+  if (slot == "time") return digits(2, 2) && literal(":") && digits(2, 2) && literal(":") && digits(2, 2) ? at : 0;
+  if (slot == "date") return digits(2, 2) && literal("-") && digits(2, 2) && literal("-") && digits(1, many) ? at : 0;
+  literal("-");
+  if (!digits(1, many)) return 0;
+  const std::size_t whole = at;
+  if (!(literal(".") && digits(1, many))) at = whole;
+  const std::size_t mantissa = at;
+  if (!(literal("E") && literal("-+") && digits(1, many))) at = mantissa;
+  return at;
+}
+
+// Whether `rest` reads as the template's parts from `i` on; slot by slot, in
+// order, `values` gets each value, none for a slot of a group left out.
+bool readTemplate(const std::vector<TemplatePart>& parts, std::size_t i, std::size_t slot, std::string_view rest,
+                  std::vector<std::optional<std::string_view>>& values) {
+  if (i == parts.size()) return rest.empty();
+  const TemplatePart& part = parts[i];
+  switch (part.kind) {
+    case TemplatePart::text:
+      return rest.starts_with(part.value) && readTemplate(parts, i + 1, slot, rest.substr(part.value.size()), values);
+    case TemplatePart::slot: {
+      const std::size_t length = slotLength(part.value, rest);
+      if (length == 0) return false;
+      values[slot] = rest.substr(0, length);
+      return readTemplate(parts, i + 1, slot + 1, rest.substr(length), values);
     }
+    case TemplatePart::groupStart: {
+      if (readTemplate(parts, i + 1, slot, rest, values)) return true;
+      std::size_t end = i, inGroup = 0;
+      for (; parts[end].kind != TemplatePart::groupEnd; ++end) inGroup += parts[end].kind == TemplatePart::slot;
+      for (std::size_t s = slot; s < slot + inGroup; ++s) values[s].reset();
+      return readTemplate(parts, end + 1, slot + inGroup, rest, values);
+    }
+    case TemplatePart::groupEnd:
+      return readTemplate(parts, i + 1, slot, rest, values);
   }
-  return std::regex(pattern);
+  return false;
 }
 
 }  // namespace
@@ -165,15 +190,14 @@ Expected<DataFileContent> parseDataFile(std::string_view text) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     ++lineNumber;
     if (lineNumber <= 6) {
-      const std::string_view t = kHeaderTemplates[lineNumber - 1];
-      std::match_results<std::string_view::const_iterator> m;
-      if (!std::regex_match(line.begin(), line.end(), m, templatePattern(t)))
-        return fail("not the header line of a FiberBridge data file");
-      std::size_t capture = 1;
-      for (const TemplatePart& part : templateParts(t))
+      const std::vector<TemplatePart> parts = templateParts(kHeaderTemplates[lineNumber - 1]);
+      std::vector<std::optional<std::string_view>> values(std::count_if(
+          parts.begin(), parts.end(), [](const TemplatePart& p) { return p.kind == TemplatePart::slot; }));
+      if (!readTemplate(parts, 0, 0, line, values)) return fail("not the header line of a FiberBridge data file");
+      std::size_t slot = 0;
+      for (const TemplatePart& part : parts)
         if (part.kind == TemplatePart::slot) {
-          if (m[capture].matched) out.header.emplace_back(part.value, m[capture].str());
-          ++capture;
+          if (const auto& value = values[slot++]) out.header.emplace_back(part.value, std::string(*value));
         }
       continue;
     }
