@@ -48,6 +48,16 @@ TEST(ParameterSet, refuses_inputs_the_model_cannot_use_naming_the_field) {
   }
 }
 
+TEST(ParameterSet, accepts_the_limits_themselves) {
+  for (const auto& [field, text] :
+       {std::pair{Field::Vf, "1"}, {Field::division, "16383"}, {Field::division, "-16384"}}) {
+    fb::FieldTexts t = fb::FieldTexts::defaults();
+    t[field] = text;
+    const fb::ReadOutcome read = fb::readParameterSet(t);
+    EXPECT_FALSE(fb::checkInputs(t, read, fb::deriveValues(read.params))) << text;
+  }
+}
+
 TEST(ParameterSet, refusal_message_reads_as_field_meaning_and_reason_and_says_when_a_text_is_no_number) {
   const struct {
     Field field;
