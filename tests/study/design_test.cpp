@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "engine/number_reader.h"
-#include "run/curve_runner.h"
 #include "study/design_indices.h"
 #include "study/metrics.h"
 #include "study/scatter.h"
@@ -20,14 +18,6 @@
 namespace {
 
 using fbtest::curve;
-
-fb::CurveRunner::Curve runOf(std::initializer_list<std::pair<fb::Field, const char*>> inputs) {
-  fb::FieldTexts texts = fb::FieldTexts::defaults();
-  texts[fb::Field::division] = "20";
-  for (const auto& [field, text] : inputs) texts[field] = text;
-  static fb::CurveRunner runner(1);
-  return runner.run(texts, std::numeric_limits<double>::infinity());
-}
 
 TEST(DesignIndices, complementary_energy_of_hand_made_curves_counts_only_the_rise_to_the_peak) {
   const struct {
@@ -170,14 +160,14 @@ TEST(Scatter, samples_fill_every_cell_of_the_hypercube_once_and_repeat_with_thei
 }
 
 TEST(Scatter, the_band_of_equal_curves_is_the_curve_and_ends_fall_to_zero) {
-  const auto single = runOf({});
-  const std::vector<std::vector<fb::StepResult>> same(5, single.steps);
+  const auto single = curve({{0, 0}, {0.3, 2.1}, {1, 1.3}, {6, 0}});
+  const std::vector<std::vector<fb::StepResult>> same(5, single);
   const fb::Band band = fb::scatterBand(same, 20);
   ASSERT_EQ(band.Wcr.size(), 41u);
   EXPECT_EQ(band.Wcr.front(), 0);
-  EXPECT_EQ(band.Wcr.back(), single.steps.back().Wcr);
+  EXPECT_EQ(band.Wcr.back(), 6);
   for (std::size_t k = 0; k < band.Wcr.size(); ++k) {
-    const double expected = *fb::stressAt(single.steps, band.Wcr[k]);
+    const double expected = *fb::stressAt(single, band.Wcr[k]);
     EXPECT_DOUBLE_EQ(band.sigma[k].mean, expected) << k;
     EXPECT_DOUBLE_EQ(band.sigma[k].p05, expected) << k;
     EXPECT_DOUBLE_EQ(band.sigma[k].p95, expected) << k;
