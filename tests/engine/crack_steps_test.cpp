@@ -11,15 +11,6 @@
 
 namespace {
 
-fb::StepSchedule scheduleFor(const char* division, const char* C = "0", const char* D = "0.5") {
-  fb::FieldTexts t = fb::FieldTexts::defaults();
-  t[fb::Field::division] = division;
-  t[fb::Field::C] = C;
-  t[fb::Field::D] = D;
-  const fb::ParameterSet p = fb::readParameterSet(t).params;
-  return fb::StepSchedule::of(p, fb::deriveValues(p));
-}
-
 struct PreparedRun {
   fb::ParameterSet p;
   fb::FiberClassTable table;
@@ -76,28 +67,6 @@ void expectSameBits(const std::vector<fb::StepResult>& a, const std::vector<fb::
     EXPECT_EQ(a[s].sigma, b[s].sigma) << "step " << s;
     EXPECT_EQ(a[s].effectiveFiberRatio, b[s].effectiveFiberRatio) << "step " << s;
   }
-}
-
-TEST(StepSchedule, opens_to_the_knee_then_to_half_the_fiber_length) {
-  const fb::StepSchedule sc = scheduleFor("30");
-  EXPECT_EQ(sc.kneeWidth, 1.0);
-  EXPECT_EQ(sc.lastStep(), 60);
-  EXPECT_EQ(fb::stepWidth(sc, 0), 0.0);
-  EXPECT_EQ(fb::stepWidth(sc, 1), 1.0 / 30);
-  EXPECT_EQ(fb::stepWidth(sc, 30), 1.0);
-  EXPECT_EQ(fb::stepWidth(sc, 36), 2.0);
-  EXPECT_EQ(fb::stepWidth(sc, 60), 6.0);
-
-  const fb::StepSchedule one = scheduleFor("1");
-  EXPECT_EQ(one.lastStep(), 2);
-  EXPECT_EQ(fb::stepWidth(one, 1), 1.0);
-  EXPECT_EQ(fb::stepWidth(one, 2), 6.0);
-
-  // A knee beyond Lf/2 narrows the crack again in the second half.
-  const fb::StepSchedule wide = scheduleFor("2", "0", "4");
-  EXPECT_EQ(fb::stepWidth(wide, 2), 8.0);
-  EXPECT_EQ(fb::stepWidth(wide, 4), 6.0);
-  EXPECT_EQ(scheduleFor("-1").lastStep(), -2);  // no step at all
 }
 
 TEST(CrackSteps, batched_passes_give_the_bits_of_one_pass_per_step) {

@@ -6,20 +6,6 @@ namespace {
 
 using fb::Field;
 
-TEST(ParameterSet, default_texts_give_the_reference_run_constants) {
-  const fb::ReadOutcome read = fb::readParameterSet(fb::FieldTexts::defaults());
-  ASSERT_FALSE(read.refusal);
-  const fb::ParameterSet& p = read.params;
-  EXPECT_EQ(p.Aa, 1.0);  // a double input, not in the data file's header
-  const fb::RunConstants k = fb::deriveValues(p);
-  EXPECT_EQ(k.totalFiber, 6366.1831f);
-  EXPECT_EQ(k.fiberNumberCoefficient, 63.031517f);
-  EXPECT_EQ(k.degToRad, 0.017453292522222223);  // pi taken as 3.141592654
-  EXPECT_EQ(k.angleClassWidth, 0.034906585044444445);
-  EXPECT_EQ(k.deltaMaxHalfLf, 0.5);
-  EXPECT_TRUE(fb::checkRunInputs(p, k));
-}
-
 struct RefusalCase {
   Field field;
   const char* text;
@@ -63,12 +49,14 @@ TEST(ParameterSet, refuses_inputs_the_model_cannot_use_naming_the_field) {
   }
 }
 
-TEST(ParameterSet, accepts_a_negative_division_as_a_run_without_steps) {
-  fb::FieldTexts t = fb::FieldTexts::defaults();
-  t[Field::division] = "-16384";
-  const fb::ReadOutcome read = fb::readParameterSet(t);
-  EXPECT_FALSE(read.refusal);
-  EXPECT_TRUE(fb::checkRunInputs(read.params, fb::deriveValues(read.params)));
+TEST(ParameterSet, accepts_the_limits_themselves) {
+  for (const auto& [field, text] :
+       {std::pair{Field::Vf, "1"}, {Field::division, "16383"}, {Field::division, "-16384"}}) {
+    fb::FieldTexts t = fb::FieldTexts::defaults();
+    t[field] = text;
+    const fb::ReadOutcome read = fb::readParameterSet(t);
+    EXPECT_TRUE(fb::checkInputs(t, read, fb::deriveValues(read.params))) << text;
+  }
 }
 
 TEST(ParameterSet, refusal_message_reads_as_field_meaning_and_reason_and_says_when_a_text_is_no_number) {

@@ -13,17 +13,6 @@ namespace {
 
 fb::ParameterSet defaults() { return fb::readParameterSet(fb::FieldTexts::defaults()).params; }
 
-TEST(PulloutLaw, default_points_without_inclination_are_the_unsnubbed_law) {
-  const fb::ParameterSet p = defaults();
-  const fb::PulloutPoints pt = fb::pulloutPoints(p, 6.0f, 0.0);
-  EXPECT_EQ(pt.Pa, 1.0f);
-  EXPECT_EQ(pt.deltaA, 0.2f);
-  EXPECT_EQ(pt.Pmax, 3.0f);
-  EXPECT_EQ(pt.deltaMax, 0.5f);
-  EXPECT_EQ(fb::ruptureLoad(p, 0.0), 569.0 * static_cast<double>(0.007854f));  // the fiber's tensile capacity
-  EXPECT_NEAR(fb::ruptureLoad(p, 0.0), 4.4689, 1e-4);
-}
-
 TEST(PulloutLaw, inclination_snubs_the_loads_and_lowers_the_rupture_load) {
   const fb::ParameterSet p = defaults();
   const fb::PulloutFiber f = fb::pulloutFiber(p, 6.0f, 1.0);
@@ -39,6 +28,17 @@ TEST(PulloutLaw, inclination_snubs_the_loads_and_lowers_the_rupture_load) {
   const fb::FiberLoad broken = fb::pulloutLoad(f, 0.3513);
   EXPECT_FALSE(broken.active);
   EXPECT_EQ(broken.load, 0.0);
+
+  // Length terms alone: at lb 5 mm and psi 2 ln 2, fp1 0.1 doubles the loads and fd1 0.2 quadruples the widths.
+  fb::ParameterSet lengths = p;
+  lengths.fp0 = lengths.fd0 = 0;
+  lengths.fp1 = 0.1f;
+  lengths.fd1 = 0.2f;
+  const fb::PulloutPoints pt = fb::pulloutPoints(lengths, 5.0f, 2 * std::log(2.0));
+  EXPECT_NEAR(pt.Pa, 2, 1e-6);
+  EXPECT_NEAR(pt.Pmax, 6, 1e-6);
+  EXPECT_NEAR(pt.deltaA, 0.8, 1e-6);
+  EXPECT_NEAR(pt.deltaMax, 2, 1e-6);
 }
 
 TEST(PulloutLaw, a_zero_exponent_gives_one_even_at_zero_length) {

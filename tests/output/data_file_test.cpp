@@ -28,23 +28,11 @@ TEST(DataFileRows, an_item_that_fills_its_zone_pushes_the_next_a_zone_further) {
   EXPECT_EQ(fb::rowText(r), " 3            0.00000       -0.00         0.00000       0.00000");
 }
 
-TEST(DataFileHeader, default_lines_two_to_six_byte_for_byte) {
+// Lines 2 to 6 are pinned by the reference files; line 1 carries the clock.
+TEST(DataFileHeader, the_first_line_names_the_law_and_the_time_of_the_run) {
   const fb::ParameterSet p = paramsFrom(fb::FieldTexts::defaults());
-  const auto lines = fb::headerLines(p, fb::deriveValues(p), {9, 5, 7, 3, 4, 2026});
-  EXPECT_EQ(lines[0],
+  EXPECT_EQ(fb::headerLines(p, fb::deriveValues(p), {9, 5, 7, 3, 4, 2026})[0],
             "Bridging Law (Tri-linear) calculated at 09:05:07 on 03-04-2026, Function lb model (P and \x83\xC2)");
-  EXPECT_EQ(lines[1],
-            "  Sectional area of matrix (mm2)=2500,  Fiber volume fraction=0.02,  Fiber effective strength (MPa)=569");
-  EXPECT_EQ(lines[2], "    Af(mm2)=0.007854, Lf(mm)=12,  Snubbing coef.=0.5+0*lb, 0+0*lb, Strength degr.=0.3");
-  EXPECT_EQ(lines[3], "  Orientation intensity, X-Y=1, Z-X=1,  Principal orientation angle, X-Y=0, Z-X=0");
-  EXPECT_EQ(lines[4], "  Crack angle, X-Y=0, Z-X=0, Total fiber = 6366.183, Coefficient of fiber Number = 63.03152");
-  const std::string& headings = lines[5];
-  EXPECT_EQ(headings.size(), 77u);  // 76 characters, sigma taking two bytes
-  EXPECT_EQ(headings.find("Step"), 1u);
-  EXPECT_EQ(headings.find("Wcr(mm)"), 15u);
-  EXPECT_EQ(headings.find("P(N)"), 28u);
-  EXPECT_EQ(headings.find("\x83\xD0(MPa)"), 42u);
-  EXPECT_EQ(headings.find("Effective fiber ratio"), 56u);  // one byte later for sigma's second byte
 }
 
 TEST(DataFileHeader, snubbing_terms_follow_the_signs_of_fp1_and_fd1) {

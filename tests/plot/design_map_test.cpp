@@ -1,12 +1,9 @@
-// The design map's contour lines and cells.
+// The design map's contour lines; the command line's map test reads its cells and titles.
 #include "plot/design_map.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "plot/band_figure.h"
-#include "plot/svg_canvas.h"
 
 namespace {
 
@@ -38,19 +35,6 @@ TEST(DesignMap, contours_of_a_plane_lie_on_its_level_and_skip_cells_without_a_va
   EXPECT_TRUE(fb::contourSegments(m, 20).empty());
   m.values[0] = std::nullopt;  // x = 3, y = 0: the cell between x = 2 and 3 has no contour
   EXPECT_EQ(fb::contourSegments(m, 6).size(), 2u);
-}
-
-TEST(DesignMap, the_svg_holds_a_cell_per_run_the_titles_and_the_contour) {
-  fb::DesignMap m = plane();
-  m.levels = {6};
-  fb::SvgCanvas svg(fb::designMapSize(m).width, fb::designMapSize(m).height);
-  fb::drawDesignMap(m, svg);
-  const std::string doc = svg.document();
-  EXPECT_NE(doc.find(">v; contour at 6<"), std::string::npos);
-  EXPECT_NE(doc.find(">↑ y<"), std::string::npos);
-  // The lowest and the highest cell take the ends of the colour ramp.
-  EXPECT_NE(doc.find("stroke=\"#440154\""), std::string::npos);
-  EXPECT_NE(doc.find("stroke=\"#fde725\""), std::string::npos);
 }
 
 }  // namespace

@@ -92,17 +92,13 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit():
     made = fiberbridge.run(truth)
     w = np.linspace(0.05, 2.5, 16)
     sigma = np.interp(w, made.Wcr, made.sigma)
-    f = fiberbridge.fit(w, sigma, free={"A": (1, 8), "D": (0.1, 1.5)}, base={"ruptureStrength": 2000, "division": 12},
-                        starts=3)
-    assert f.inputs["A"] == pytest.approx(4.2, rel=2e-3)
-    assert f.inputs["D"] == pytest.approx(0.35, rel=2e-3)
-    assert f.rms_after <= made.rms(w, sigma) + 1e-3
-    assert f.run.rms(w, sigma) == f.rms_after
-    assert not f.warnings
-    # With scatter, the intervals hold the truth.
+    # With scatter, the intervals hold the truth (the C++ tests prove the exact recovery).
     noisy = sigma + 0.01 * sigma.max() * np.sin(7.3 * np.arange(len(w)))
     f = fiberbridge.fit(w, noisy, free={"A": (1, 8), "D": (0.1, 1.5)}, base={"ruptureStrength": 2000, "division": 12},
                         starts=3)
+    assert f.rms_after <= made.rms(w, noisy)
+    assert f.run.rms(w, noisy) == f.rms_after
+    assert not f.warnings
     for name, truth_value in (("A", 4.2), ("D", 0.35)):
         low, high = f.intervals[name]
         assert low <= truth_value <= high
@@ -119,6 +115,9 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit():
     joint = fiberbridge.fit(curves=specimens, free={"A": (1, 8)}, base={"ruptureStrength": 2000, "division": 12,
                                                                          "D": 0.35}, starts=2)
     assert joint.inputs["A"] == pytest.approx(4.2, rel=2e-3) and joint.chi_square_per_dof is not None
+    # Bounds below the truth: the fit ends on one, and a warning says so.
+    low = fiberbridge.fit(w, sigma, free={"A": (2.5, 4)}, base={**truth, "A": 3}, starts=1)
+    assert "A ended on its bound 4: the best fit may lie beyond it" in low.warnings, low.warnings
 
 
 def test_pullout_gives_the_laws_load_in_the_shape_of_the_slips_and_its_fit_recovers_the_law():

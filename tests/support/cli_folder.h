@@ -81,6 +81,21 @@ class CliFolder : public ::testing::Test {
     return {status, readFile(at("stdout.txt")), readFile(at("stderr.txt"))};
   }
 
+  /// A command the program refuses, and what its message says.
+  struct Refused {
+    std::vector<std::string> args;
+    std::string says;
+  };
+
+  /// Each command ends with `status` and says what it should on standard error.
+  void expectRefused(const std::vector<Refused>& cases, int status = 2) const {
+    for (const Refused& c : cases) {
+      const Outcome r = run(c.args);
+      EXPECT_EQ(r.status, status) << c.says;
+      EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+  }
+
   std::filesystem::path dir;
 };
 
