@@ -353,15 +353,6 @@ void freeTableMemory(void* p, std::size_t bytes) noexcept {
 
 }  // namespace detail
 
-double geometricInclination(int thetaZX, int thetaXY, const RunConstants& k) {
-  return inclinationFromCosines(absCos(thetaZX, k) * absCos(thetaXY, k));
-}
-
-double snubbingInclination(int thetaZX, int thetaXY, const RunConstants& k) {
-  return snubbingInclination(turnedAngle(thetaZX, k.crackAngleZXRad, k.degToRad),
-                             turnedAngle(thetaXY, k.crackAngleXYRad, k.degToRad));
-}
-
 float slicePosition(int sliceIndex, float Lf) {
   return static_cast<float>(-static_cast<double>(Lf) / 2 + sliceIndex * (static_cast<double>(Lf) / 200));
 }

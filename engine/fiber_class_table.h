@@ -135,12 +135,6 @@ struct FiberClassTable {
   const PairWeights& pair(const CrossingClass& c) const { return pairs[c.pair]; }
 };
 
-/// Geometric inclination psi0 (rad) of a class, from its angles in degrees.
-double geometricInclination(int thetaZX, int thetaXY, const RunConstants& k);
-
-/// Inclination psi (rad) for snubbing and strength reduction, crack angles included.
-double snubbingInclination(int thetaZX, int thetaXY, const RunConstants& k);
-
 /// Centroid position z (mm) of a slice, -Lf/2 at slice 0 and 0 at slice 100.
 float slicePosition(int sliceIndex, float Lf);
 
