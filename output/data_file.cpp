@@ -224,7 +224,12 @@ Expected<DataFileContent> parseDataFile(std::string_view text) {
 
 std::string dataFileProblem(int code) {
   if (code == EWOULDBLOCK) return "another run is writing it";
+  if (code == ENXIO) return "not a regular file (a pipe or socket)";
   return std::strerror(code);
+}
+
+std::string openFailureMessage(int code) {
+  return "This output data file has been opened by another application. (" + std::to_string(code) + ")";
 }
 
 std::string rowText(const StepResult& r) {
@@ -268,10 +273,18 @@ DiskDataFile::~DiskDataFile() { close(); }
 int DiskDataFile::open(const std::string& path) {
   close();
   if (const int code = writeAccess(path)) return code;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ < 0) return failureCode();
+  // Not blocking: a pipe without a reader would hold the run at its opening.
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd_ < 0) return errno == ENXIO ? ENXIO : failureCode();
   struct stat status {};
-  regular_ = ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
+  if (::fstat(fd_, &status) != 0 || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) {
+    const int code = S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) ? ENXIO : failureCode();
+    close();
+    return code;
+  }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  regular_ = S_ISREG(status.st_mode);
+  path_ = path;
   // Locked before it is emptied, so a file another run is writing keeps its rows.
   if (regular_ && (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd_, 0) != 0)) {
     const int code = failureCode();
@@ -301,6 +314,16 @@ int DiskDataFile::writeLine(std::string_view line) {
   }
   complete_ += static_cast<long long>(whole.size());
   return 0;
+}
+
+void DiskDataFile::abandon() {
+  struct stat opened {
+  }, named{};
+  // Only the file this one opened, not one put in its place meanwhile.
+  if (fd_ >= 0 && regular_ && ::fstat(fd_, &opened) == 0 && ::stat(path_.c_str(), &named) == 0 &&
+      opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+    ::unlink(path_.c_str());
+  close();
 }
 
 int DiskDataFile::close() {

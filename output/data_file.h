@@ -38,8 +38,13 @@ struct DataFileContent {
 Expected<DataFileContent> parseDataFile(std::string_view text);
 
 /// Why a data file could not be opened or written, for a person: the
-/// system's reason, or "another run is writing it" for a file a run holds.
+/// system's reason, "another run is writing it" for a file a run holds, or
+/// "not a regular file" for a pipe or socket (ENXIO), which would stall a run.
 std::string dataFileProblem(int code);
+
+/// The window's message for a data file that cannot be opened or given its
+/// header, whatever the cause; only the code differs.
+std::string openFailureMessage(int code);
 
 /// Where a run's data file goes, line by line. The run driver writes through
 /// this interface; DiskDataFile is the real file, tests bring their own.
@@ -52,6 +57,9 @@ class DataFile {
   /// One line, followed by CR LF.
   virtual int writeLine(std::string_view line) = 0;
   virtual int close() = 0;
+  /// Closes a file that never got its header and removes it, so that no empty
+  /// file passes for a result; a file this one did not open stays.
+  virtual void abandon() { close(); }
 };
 
 /// A data file that keeps nothing, for runs whose rows go elsewhere.
@@ -79,7 +87,8 @@ int writeRow(DataFile& file, const StepResult& r);
 /// cannot be written whole is cut off again, so the file ends after its last
 /// complete line. A run holds an exclusive lock on its file from opening to
 /// closing: a file that another run holds fails to open with EWOULDBLOCK and
-/// is left as it was. Closing syncs the file to the disk (a few milliseconds),
+/// is left as it was. A pipe or socket fails with ENXIO: a run would wait on
+/// its reader. Closing syncs the file to the disk (a few milliseconds),
 /// so that a finished run's rows survive a power cut.
 class DiskDataFile : public DataFile {
  public:
@@ -91,9 +100,11 @@ class DiskDataFile : public DataFile {
   int open(const std::string& path) override;
   int writeLine(std::string_view line) override;
   int close() override;
+  void abandon() override;
 
  private:
   int fd_ = -1;
+  std::string path_;
   bool regular_ = false;    // a regular file, which can be locked and cut back
   long long complete_ = 0;  // bytes up to the end of the last complete line
 };

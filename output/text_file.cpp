@@ -1,10 +1,12 @@
 #include "output/text_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -105,6 +107,56 @@ bool sameFile(const std::string& a, const std::string& b) {
   return ca == cb;
 }
 
+namespace {
+
+// The hidden name a result is written under before it replaces the target:
+// the same for every write of one output, so a write that a SIGKILL cut
+// short is found and removed by the next. A name too long for the suffix is
+// shortened, its end replaced by a hash of the whole.
+std::string temporaryName(const std::string& name) {
+  constexpr std::size_t kNameMax = 255 - 7;  // room for createTemporary's ".XXXXXX"
+  constexpr std::string_view kSuffix = ".fb-partial";
+  std::string stem = name;
+  if (1 + stem.size() + kSuffix.size() > kNameMax) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    stem = name.substr(0, kNameMax - 1 - kSuffix.size() - 17) + "~" + hex;
+  }
+  return "." + stem + std::string(kSuffix);
+}
+
+// Creates the temporary file exclusively, never through a link, at `path`
+// (which it may change). One that a killed writer left is removed first: a
+// live writer holds its lock. Where the name is taken otherwise (a link
+// planted there, another process writing the same output), a fresh random
+// name is used instead.
+int createTemporary(std::string& path) {
+  const auto create = [&path] {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
+    return fd;
+  };
+  int fd = create();
+  if (fd >= 0 || errno != EEXIST) return fd;
+  const int old = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat status {};
+  if (old >= 0 && ::fstat(old, &status) == 0 && S_ISREG(status.st_mode) && ::flock(old, LOCK_EX | LOCK_NB) == 0) {
+    ::unlink(path.c_str());
+    ::close(old);
+    if ((fd = create()) >= 0 || errno != EEXIST) return fd;
+  } else if (old >= 0) {
+    ::close(old);
+  }
+  path += ".XXXXXX";
+  fd = ::mkstemp(path.data());  // O_CREAT | O_EXCL as above
+  if (fd >= 0) ::flock(fd, LOCK_EX | LOCK_NB);
+  return fd;
+}
+
+}  // namespace
+
 Expected<void> writeTextFile(const std::string& path, std::string_view content) {
   if (path.empty()) return unexpected("no file name was given");
   // The system would end the name at the NUL and write another file.
@@ -118,13 +170,36 @@ Expected<void> writeTextFile(const std::string& path, std::string_view content) 
   // Renaming over a file needs no right to write it; the owner's "read-only" must hold all the same.
   if (exists)
     if (const int code = writeAccess(target)) return unexpected(path + ": " + reason(code));
+  // A pipe or socket would wait for a reader that may never come.
+  if (exists && (S_ISFIFO(existing.st_mode) || S_ISSOCK(existing.st_mode)))
+    return unexpected(path + ": " + dataFileProblem(ENXIO));
   if (exists && !S_ISREG(existing.st_mode)) return writeDirectly(target, content).map_error(naming(path));
+
+  // A run writing its data file here holds its lock: the file is kept, and
+  // held until it is replaced, so that no run starts on it meanwhile.
+  int held = -1;
+  if (exists) {
+    held = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) != 0) {
+      const int code = errno;
+      ::close(held);
+      if (code == EWOULDBLOCK) return unexpected(openFailureMessage(code) + ": " + path + ": " + dataFileProblem(code));
+      return unexpected(path + ": " + reason(code));
+    }
+  }
+  const auto release = [&held] {
+    if (held >= 0) ::close(held);
+  };
 
   const fs::path folder = fs::path(target).parent_path();
   std::string temporary =
-      (folder.empty() ? fs::path(".") : folder).string() + "/." + fs::path(target).filename().string() + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());  // O_CREAT | O_EXCL: a planted name or link is never opened
-  if (fd < 0) return unexpected(path + ": " + reason(errno));
+      ((folder.empty() ? fs::path(".") : folder) / temporaryName(fs::path(target).filename().string())).string();
+  const int fd = createTemporary(temporary);
+  if (fd < 0) {
+    const int code = errno;
+    release();
+    return unexpected(path + ": " + reason(code));
+  }
   std::optional<std::string> error;
   // A replaced file keeps its permissions; a new one gets the usual ones.
   mode_t mode = existing.st_mode & 07777;
@@ -137,10 +212,12 @@ Expected<void> writeTextFile(const std::string& path, std::string_view content) 
   if (!error)
     if (auto written = writeAll(fd, content); !written) error = written.error();
   if (!error && ::fsync(fd) != 0) error = reason(errno);
-  if (::close(fd) != 0 && !error) error = reason(errno);
   if (!error && ::rename(temporary.c_str(), target.c_str()) != 0) error = reason(errno);
+  if (error) ::unlink(temporary.c_str());
+  // Closed only now: the temporary's lock tells a later writer it is no leftover.
+  if (::close(fd) != 0 && !error) error = reason(errno);
+  release();
   if (!error) return {};
-  ::unlink(temporary.c_str());
   return unexpected(path + ": " + *error);
 }
 

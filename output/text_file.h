@@ -20,13 +20,15 @@ inline constexpr std::size_t kMaxReadBytes = 64u << 20;
 Expected<std::string> readTextFile(const std::string& path);
 
 /// Writes `content` as the whole file, or leaves the file as it was and gives
-/// "path: reason". The content goes to a fresh temporary file, created
-/// exclusively (never an existing name, never through a link) in the target's
-/// folder, which is renamed over the target once complete. A symbolic link is
-/// followed: the file it points to is replaced and the link stays; a loop of
-/// links is refused. An existing file that may not be written (writeAccess) is
-/// refused, though the rename would not need its permission. Devices and pipes
-/// (/dev/stdout) are written directly.
+/// "path: reason". The content goes to a hidden temporary file in the target's
+/// folder (".NAME.fb-partial", created exclusively, never through a link),
+/// which is renamed over the target once complete; one that a killed writer
+/// left is removed first. A symbolic link is followed: the file it points to
+/// is replaced and the link stays; a loop of links is refused. An existing
+/// file that may not be written (writeAccess) is refused, though the rename
+/// would not need its permission, and so is a data file a run is writing
+/// (its lock is held), a pipe and a socket. Devices (/dev/null) are written
+/// directly.
 Expected<void> writeTextFile(const std::string& path, std::string_view content);
 
 /// The file a path ends at once its symbolic links are followed (also a link

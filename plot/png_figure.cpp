@@ -139,7 +139,8 @@ Expected<FbPngEncode> loadModule() {
       looked += (looked.empty() ? "" : ", ") + path;
       continue;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a pipe put in the module's place would hold the program at its opening.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     const Expected<void> usable = fd < 0 ? Expected<void>(unexpected(std::strerror(errno))) : checkModuleFile(fd);
     if (fd >= 0) ::close(fd);
     if (!usable) return unexpected("the PNG module " + path + " cannot be loaded (" + usable.error() + ")");

@@ -1,6 +1,7 @@
 #include "output/data_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -130,6 +131,20 @@ TEST(DataFile, lines_end_in_cr_lf_and_failures_give_the_system_error_number) {
   fb::DiskDataFile full;
   ASSERT_EQ(full.open("/dev/full"), 0);
   EXPECT_EQ(fb::writeHeader(full, p, fb::deriveValues(p), {}), ENOSPC);
+  full.abandon();
+  EXPECT_TRUE(std::filesystem::exists("/dev/full")) << "a device is never removed";
+
+  // A pipe would hold the run until a reader comes: refused at once.
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  fb::DiskDataFile pipe;
+  EXPECT_EQ(pipe.open(path.string()), ENXIO);
+  std::filesystem::remove(path);
+
+  // A file that never got its header is no result: abandoned, it is gone.
+  fb::DiskDataFile headless;
+  ASSERT_EQ(headless.open(path.string()), 0);
+  headless.abandon();
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // the files the program reads are regular and of a sane size.
 #include "output/text_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +19,8 @@ using TextFiles = fbtest::CliFolder;
 
 TEST_F(TextFiles, a_result_file_goes_through_a_fresh_name_and_never_through_a_planted_one) {
   fbtest::writeFile(at("victim"), "precious");
-  fs::create_symlink(at("victim"), at("out.csv.part"));  // the name an earlier version wrote through
+  fs::create_symlink(at("victim"), at("out.csv.part"));         // the name an earlier version wrote through
+  fs::create_symlink(at("victim"), at(".out.csv.fb-partial"));  // planted where this one writes
   fbtest::writeFile(at("mine.csv.part"), "the user's own");
   ASSERT_TRUE(fb::writeTextFile(at("out.csv").string(), "a,b\n"));
   ASSERT_TRUE(fb::writeTextFile(at("mine.csv").string(), "c\n"));
@@ -26,7 +29,7 @@ TEST_F(TextFiles, a_result_file_goes_through_a_fresh_name_and_never_through_a_pl
   EXPECT_EQ(fbtest::readFile(at("mine.csv.part")), "the user's own");
   std::size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().filename().string()[0] == '.';
-  EXPECT_EQ(files, 0u) << "no temporary file is left behind";
+  EXPECT_EQ(files, 1u) << "no temporary file is left behind, and the planted link stays";
 }
 
 TEST_F(TextFiles, a_link_is_followed_and_stays_a_link_and_a_replaced_file_keeps_its_permissions) {
@@ -73,6 +76,39 @@ TEST_F(TextFiles, a_read_only_file_or_a_loop_of_links_is_refused_and_left_as_it_
   std::size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().filename().string()[0] == '.';
   EXPECT_EQ(files, 0u) << "no temporary file is left behind";
+}
+
+TEST_F(TextFiles, a_data_file_a_run_holds_or_a_pipe_is_refused_without_waiting) {
+  fbtest::writeFile(at("held.p-d"), "a run's rows\r\n");
+  const int run = ::open(at("held.p-d").c_str(), O_RDWR);
+  ASSERT_EQ(::flock(run, LOCK_EX), 0);
+  ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    const char* says;
+  } cases[] = {
+      {"held.p-d", "This output data file has been opened by another application. (11): "},
+      {"pipe", "not a regular file (a pipe or socket)"},
+  };
+  for (const auto& c : cases) {
+    const auto written = fb::writeTextFile(at(c.name).string(), "x\n");
+    ASSERT_FALSE(written) << c.name;
+    EXPECT_NE(written.error().find(c.says), std::string::npos) << written.error();
+  }
+  ::close(run);
+  EXPECT_EQ(fbtest::readFile(at("held.p-d")), "a run's rows\r\n");
+  EXPECT_TRUE(fb::writeTextFile(at("held.p-d").string(), "x\n")) << "free once the run has ended";
+}
+
+TEST_F(TextFiles, a_killed_writers_leftover_is_removed_and_a_name_of_255_bytes_is_written) {
+  fbtest::writeFile(at(".r.csv.fb-partial"), "half a resu");  // no writer holds it
+  ASSERT_TRUE(fb::writeTextFile(at("r.csv").string(), "whole\n"));
+  EXPECT_EQ(fbtest::readFile(at("r.csv")), "whole\n");
+  const std::string longest(251, 'n');
+  ASSERT_TRUE(fb::writeTextFile(at(longest + ".csv").string(), "x\n"));
+  EXPECT_EQ(fbtest::readFile(at(longest + ".csv")), "x\n");
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "left: " << entry.path();
 }
 
 TEST_F(TextFiles, a_name_with_a_nul_is_refused_instead_of_ending_at_it) {
