@@ -86,6 +86,11 @@ Expected<void, Refusal> checkRunInputs(const ParameterSet& p, const RunConstants
   return {};
 }
 
+Expected<void, Refusal> checkHasSteps(const ParameterSet& p) {
+  if (p.division < 0) return unexpected(refuse(Field::division, "must be at least 1: a negative one runs no step"));
+  return {};
+}
+
 Expected<void, Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k) {
   Expected<void, Refusal> usable =
       read.refusal ? Expected<void, Refusal>(unexpected(*read.refusal)) : checkRunInputs(read.params, k);

@@ -30,6 +30,11 @@ Expected<void, Refusal> checkRunInputs(const ParameterSet& p, const RunConstants
 /// it holds no number ("nan", "inf", full-width digits), the message says so first.
 Expected<void, Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k);
 
+/// Refuses a negative division, which the window runs as a run without steps
+/// (its data file holds the header alone): a script or a study would take it
+/// for a result.
+Expected<void, Refusal> checkHasSteps(const ParameterSet& p);
+
 /// The decision of the fp1 check: true when fp0 + fp1*Lf/2 falls below 0,
 /// so that the fp1 box must be reset to "0" and shown in red.
 bool checkLoadSnubbing(std::string_view LfText, std::string_view fp0Text, std::string_view fp1Text);

@@ -29,10 +29,6 @@ std::string sliceStatusText(int sliceIndex) { return "Model setting " + std::to_
 
 std::string stepStatusText(int step) { return "Calculating for Step " + std::to_string(step); }
 
-std::string openFailureMessage(int code) {
-  return "This output data file has been opened by another application. (" + std::to_string(code) + ")";
-}
-
 std::string writeFailureMessage(int step, int code) {
   const std::string kept = step > 0 ? "it keeps the rows of steps 0 to " + std::to_string(step - 1)
                                     : std::string("it keeps its header only");
@@ -90,6 +86,8 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file,
     return end(RunEnd::refused);
   };
   if (const auto usable = checkInputs(texts, read, k); !usable) return refuse(usable.error());
+  if (!view.runsWithoutSteps())
+    if (const auto steps = checkHasSteps(p); !steps) return refuse(steps.error());
   const Orientation orientation = prepareOrientation(p, k);
   for (const std::string& warning : orientationWarnings(p, k, orientation)) view.showWarning(warning);
 
@@ -112,7 +110,7 @@ RunSummary runCalculation(RunView& view, FiberClassTable& table, DataFile& file,
   maximum = RunningMaximum{};
 
   int code = file.open(summary.dataFile);
-  if (code == 0) code = writeHeader(file, p, k, Timestamp::now());
+  if (code == 0 && (code = writeHeader(file, p, k, Timestamp::now())) != 0) file.abandon();
   if (code != 0) {
     file.close();
     view.showStatus("");

@@ -46,8 +46,6 @@ ResultTexts stepResultTexts(const RunningMaximum& max, const StepResult& r);
 std::string sliceStatusText(int sliceIndex);  // "Model setting 57%"
 std::string stepStatusText(int step);         // "Calculating for Step 60"
 
-/// The message for a data file that cannot be opened or given its header.
-std::string openFailureMessage(int code);
 /// The message for a row that cannot be written at `step`; the file keeps the rows before it.
 std::string writeFailureMessage(int step, int code);
 /// The message for a data file whose closing fails after its last row.
@@ -76,6 +74,9 @@ class RunView {
   virtual void showOpenFailure(const std::string& message, const std::string& /*path*/, int /*code*/) {
     showError("Error", message);
   }
+  /// Whether a negative division runs (header only) rather than being refused:
+  /// the window's way; a view whose runs feed scripts or studies refuses it.
+  virtual bool runsWithoutSteps() const { return false; }
   /// Inputs the run accepts but whose results the user should doubt.
   virtual void showWarning(const std::string& /*text*/) {}
   /// Each finished step, for views that keep the results (summaries, plots).

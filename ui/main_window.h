@@ -51,6 +51,7 @@ class Form1 : public QWidget, public RunView {
   bool yield() override;
   void showRefusal(const Refusal& refusal) override;
   void showError(const std::string& title, const std::string& text) override;
+  bool runsWithoutSteps() const override { return true; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
