@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <sstream>
 
 #include "cli/terminal_view.h"
 #include "engine/cpu_allotment.h"
@@ -136,6 +137,13 @@ Expected<void> readDesignOptions(const CLI::App& app, Given& g) {
                              : crackTipToughness(positive("--Km", g.Km), positive("--Em", g.Em));
     m.sigmaFc = positive("--sigma-fc", g.sigmaFc);
     if (problem) return unexpected(*problem);
+    // Km^2/Em can round to 0 or overflow; so can the indices that divide by these.
+    if (!std::isnormal(m.Jtip))
+      return unexpected((given("--Jtip")
+                             ? "--Jtip"
+                             : "--Km and --Em give Jtip = Km^2/Em = " + formatShortest(m.Jtip) + " J/m2, which") +
+                        std::string(" is too small or too large to divide by"));
+    if (!std::isnormal(m.sigmaFc)) return unexpected("--sigma-fc is too small to divide by");
     if (given("--psh-margins")) {
       const Expected<PshMargins> margins = parsePshMargins(g.margins);
       if (!margins) return unexpected("--psh-margins " + quotedToken(g.margins) + ": " + margins.error());
@@ -167,6 +175,11 @@ Expected<void> readDesignOptions(const CLI::App& app, Given& g) {
     if (!scatter) return unexpected(scatter.error());
     for (const ScatterInput& s : o.scatter)
       if (s.field == scatter->field) return unexpected(std::string(fieldInfo(s.field).name) + " is scattered twice");
+    for (const auto& [field, option] : g.inputOptions)
+      if (field == scatter->field && option->count() > 0) {
+        const std::string name(fieldInfo(field).name);
+        return unexpected("--" + name + " and --scatter " + name + " both set " + name);
+      }
     o.scatter.push_back(std::move(*scatter));
   }
   if (given("--samples")) {
@@ -295,13 +308,34 @@ void addOptions(CLI::App& app, Given& g) {
 
 }  // namespace
 
+namespace {
+
+// Why a written file may not be an output: a pipe or socket (a write would
+// wait for a reader) or a study's folder lock (its study would lose its hold).
+std::optional<std::string> unfitOutput(const NamedFile& file) {
+  const std::string target = followLinks(file.path);
+  struct stat status {};
+  if (::stat(target.c_str(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)))
+    return "a pipe or socket, not a file to write";
+  const std::filesystem::path name(target);
+  if (name.filename() == kStudyLockName || sameFile(target, (name.parent_path() / kStudyLockName).string()))
+    return "the lock file of a study's folder";
+  return std::nullopt;
+}
+
+}  // namespace
+
 Expected<void> findFileClash(const std::vector<NamedFile>& files) {
   for (std::size_t i = 0; i < files.size(); ++i) {
+    const NamedFile& b = files[i];
+    if (!b.read)
+      if (const auto unfit = unfitOutput(b)) return unexpected(b.option + " " + b.path + ": " + *unfit);
     for (std::size_t j = 0; j < i; ++j) {
-      const NamedFile &a = files[j], &b = files[i];
-      if ((a.read && b.read) || a.path == "-" || b.path == "-") continue;
-      if (!a.read && !b.read && isDevice(a.path)) continue;
-      if (sameFile(a.path, b.path))
+      const NamedFile& a = files[j];
+      if (a.read && b.read) continue;
+      // A terminal or /dev/null loses nothing when read and written, or written twice.
+      if (isDevice(a.onDisk()) || isDevice(b.onDisk())) continue;
+      if (sameFile(a.onDisk(), b.onDisk()))
         return unexpected(a.option + " " + a.path + " and " + b.option + " " + b.path + " name the same file");
     }
   }
@@ -334,7 +368,11 @@ CommandLine parseCommandLine(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
-    return {std::nullopt, app.exit(e)};
+    // Through the program's own buffer, whose last flush tells a lost standard output.
+    std::ostringstream help;
+    const int status = app.exit(e, help);
+    std::fputs(help.str().c_str(), stdout);
+    return {std::nullopt, status};
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return {std::nullopt, kExitUsage};
@@ -462,6 +500,19 @@ CommandLine parseCommandLine(int argc, char** argv) {
     o.pullouts.push_back({path == "-" ? "(standard input)" : path, std::move(curve.inputs), curve.lb, curve.angle,
                           curve.lbLine, std::move(curve.points)});
   }
+  // A specimen given twice would count its points twice and narrow the intervals.
+  for (std::size_t i = 0; i < o.specimens.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (o.specimens[i].measured == o.specimens[j].measured && o.specimens[i].inputs == o.specimens[j].inputs)
+        return usageError("--measured " + o.measuredPaths[j] + " and --measured " + o.measuredPaths[i] +
+                          " hold the same curve; give each specimen once");
+  for (std::size_t i = 0; i < o.pullouts.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j) {
+      const PulloutSpecimen &a = o.pullouts[j], &b = o.pullouts[i];
+      if (a.measured == b.measured && a.inputs == b.inputs && a.lb == b.lb && a.angle == b.angle)
+        return usageError("--pullout " + o.pulloutPaths[j] + " and --pullout " + o.pulloutPaths[i] +
+                          " hold the same test; give each test once");
+    }
   if (o.isFit())
     if (const auto possible =
             checkFitSettings({o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs, nullptr, o.pullouts});

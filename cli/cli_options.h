@@ -67,11 +67,16 @@ struct NamedFile {
   std::string option;  // "--csv"
   std::string path;
   bool read = false;  // an input (--inputs, --measured); else written
+  /// Where its bytes come from or go to: standard input for an input read
+  /// from "-", which may be a file that an output names.
+  std::string onDisk() const { return read && path == "-" ? "/dev/stdin" : path; }
 };
 
-/// Fails with the first two files that name one file on disk where that would
-/// lose data: a file written twice, or written over one that is read. Devices
-/// such as /dev/null may be written twice.
+/// Fails with the first two files that name one file on disk (through links,
+/// hard links, /dev/stdin or "-" for standard input) where that would lose
+/// data: a file written twice, or written over one that is read; or with an
+/// output that is a pipe, a socket or a study's folder lock. Devices such as
+/// /dev/null may be written twice.
 Expected<void> findFileClash(const std::vector<NamedFile>& files);
 
 /// The files of a single run, or those of a study but its data files.

@@ -55,6 +55,16 @@ void reportForeignDataFiles(const std::string& dir, const std::set<std::string>&
 
 }  // namespace
 
+std::string interruptedRunText(const RunSummary& summary, const CliOptions& o) {
+  std::vector<std::string> unwritten;
+  for (const auto& [option, path] : {std::pair{"--csv", &o.csv}, {"--plot", &o.plot}})
+    if (!path->empty()) unwritten.push_back(std::string(option) + " " + *path);
+  std::string text = interruptedText(summary);
+  for (std::size_t i = 0; i < unwritten.size(); ++i) text += (i == 0 ? "; " : " and ") + unwritten[i];
+  if (!unwritten.empty()) text += unwritten.size() == 1 ? " was not written" : " were not written";
+  return text;
+}
+
 int runSingle(const CliOptions& o) {
   catchInterruptions();
   bool ok = true;
@@ -65,7 +75,7 @@ int runSingle(const CliOptions& o) {
   Calculator calculator(o.jobs);
   const RunSummary summary = calculator.run(view);
   if (summary.end == RunEnd::stopped) {
-    printError(interruptedText(summary));
+    printError(interruptedRunText(summary, o));
     return 128 + caughtSignal();
   }
   if (summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
@@ -76,7 +86,7 @@ int runSingle(const CliOptions& o) {
     Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
-  std::printf("%s\n", summaryLine(summary, metrics, !o.measured.empty(), o.matrix).c_str());
+  printLine(summaryLine(summary, metrics, !o.measured.empty(), o.matrix));
   return ok ? kExitDone : kExitFailed;
 }
 
@@ -172,12 +182,10 @@ int runSweep(const CliOptions& o) {
     if (r.summary.headerWritten) own.insert(std::filesystem::path(r.summary.dataFile).filename().string());
     if (r.status == RunStatus::finished) {
       ++finished;
-      std::printf("%s: %s\n", grid.runs[i].label.c_str(),
-                  summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix).c_str());
+      printLine(grid.runs[i].label + ": " + summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix));
     } else {
       const std::string why = r.status == RunStatus::interrupted ? interruptedText(r.summary) : r.message;
-      std::printf("%s: %s%s\n", grid.runs[i].label.c_str(), statusWord(r.status).c_str(),
-                  why.empty() ? "" : (": " + why).c_str());
+      printLine(grid.runs[i].label + ": " + statusWord(r.status) + (why.empty() ? "" : ": " + why));
     }
   }
   const std::string runs =
@@ -186,7 +194,7 @@ int runSweep(const CliOptions& o) {
   const std::string where = !summaryWritten ? summaryPath + " could not be written"
                             : o.shard       ? "summary part in " + summaryPath
                                             : "summary in " + summaryPath;
-  std::printf("%zu of %s finished; %s\n", finished, runs.c_str(), where.c_str());
+  printLine(std::to_string(finished) + " of " + runs + " finished; " + where);
   reportForeignDataFiles(o.outputDir, own);
   if (interrupted) {
     printError("interrupted: " + std::to_string(finished) + " of " + runs + " finished" +
@@ -214,9 +222,9 @@ int runMerge(const CliOptions& o) {
   if (!written(writeTextFile(summaryPath, merged.csv))) return kExitFailed;
 
   for (const UnfinishedRun& run : merged.unfinished)
-    std::printf("%s: %s%s\n", run.label.c_str(), run.status.c_str(),
-                run.reason.empty() ? "" : (": " + run.reason).c_str());
-  std::printf("%zu of %zu runs finished; summary in %s\n", merged.finished, merged.runs, summaryPath.c_str());
+    printLine(run.label + ": " + run.status + (run.reason.empty() ? "" : ": " + run.reason));
+  printLine(std::to_string(merged.finished) + " of " + std::to_string(merged.runs) + " runs finished; summary in " +
+            summaryPath);
   const std::size_t missing =
       static_cast<std::size_t>(std::count_if(merged.unfinished.begin(), merged.unfinished.end(),
                                              [](const UnfinishedRun& r) { return r.status == "missing"; }));

@@ -36,6 +36,10 @@ int runScatter(const CliOptions& options);
 /// contour at --map-level or at the margin of a PSH index.
 DesignMap designMapOf(const CliOptions& options, std::span<const RunOutcome> outcomes);
 
+/// What an interrupted single run leaves, with the results it did not write:
+/// "interrupted at step 12; FILE keeps steps 0 to 11; --csv R.csv was not written".
+std::string interruptedRunText(const RunSummary& summary, const CliOptions& options);
+
 /// The design line of a fit's report: sigma0, delta0, J'b and the PSH indices
 /// of the fitted run against the matrix, on standard output.
 void reportFittedDesign(const FieldTexts& fitted, const MatrixProperties& matrix);

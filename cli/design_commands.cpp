@@ -186,7 +186,7 @@ int runScatter(const CliOptions& o) {
   const Band band = scatterBand(t.curves, division.value_or(0));
   if (!o.band.empty()) {
     if (written(writeTextFile(o.band, bandCsv(band))))
-      std::printf("band of %zu crack widths in %s\n", band.Wcr.size(), o.band.c_str());
+      printLine("band of " + std::to_string(band.Wcr.size()) + " crack widths in " + o.band);
     else
       ok = false;
   }
@@ -194,7 +194,7 @@ int runScatter(const CliOptions& o) {
     const BandFigure plot{band, "5 to 95 % of " + std::to_string(finished) + " samples", o.measured};
     ok = written(writeBandFigure(o.plot, plot)) && ok;
   }
-  if (files) std::printf("samples' data files and summary.csv in %s\n", o.outputDir.c_str());
+  if (files) printLine("samples' data files and summary.csv in " + o.outputDir);
   return ok && t.failed == 0 ? kExitDone : kExitFailed;
 }
 

@@ -248,7 +248,7 @@ int runFit(const CliOptions& o) {
 
   CurveRun run = runWhole(fitted, o.quiet, o.jobs);
   if (run.summary.end == RunEnd::stopped) {
-    printError(interruptedText(run.summary));
+    printError(interruptedRunText(run.summary, o));
     return 128 + caughtSignal();
   }
   if (run.summary.end != RunEnd::finished) return kExitFailed;  // the view has said why

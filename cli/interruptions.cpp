@@ -23,7 +23,13 @@ void catchInterruptions() {
   action.sa_handler = onInterruption;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // nohup and a shell's background jobs hand down "ignore" for a hang-up
+    // and Ctrl-C: the run must then outlive them, as the user asked.
+    struct sigaction inherited {};
+    if (signal != SIGTERM && sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
   std::signal(SIGXFSZ, SIG_IGN);
 }
 

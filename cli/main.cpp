@@ -3,13 +3,18 @@
 // many such calculations side by side, and fits run it until the computed
 // curve matches a measured one. A sweep split into shards for a cluster's job
 // array is merged again with --merge.
+#include <unistd.h>
+
+#include <cstdio>
 #include <new>
 
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/terminal_view.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int runCommand(int argc, char** argv) {
   const fb::CommandLine command = fb::parseCommandLine(argc, argv);
   if (!command.options) return command.exitCode;
   const fb::CliOptions& options = *command.options;
@@ -23,4 +28,18 @@ int main(int argc, char** argv) {
     fb::printError("not enough memory for the run's fiber class table");
     return fb::kExitFailed;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Kept whole until the end where it is no terminal, so that a failure to
+  // write shows at the last flush, with the system's reason.
+  static char whole[1 << 16];  // glibc takes the size only with a buffer
+  if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, whole, _IOFBF, sizeof whole);
+  const int status = runCommand(argc, argv);
+  // The summary line or a scatter's statistics may be the only copy of a
+  // result: a lost standard output is a failure, not a success.
+  if (!fb::standardOutputWritten() && status == fb::kExitDone) return fb::kExitFailed;
+  return status;
 }

@@ -12,7 +12,7 @@ bool placeDataFiles(const CliOptions& o, std::vector<GridRun>& runs) {
   for (GridRun& run : runs) {
     const std::string dataFile = (std::filesystem::path(o.outputDir) / (run.name + ".p-d")).string();
     for (const NamedFile& file : named) {
-      if (file.path == "-" || !sameFile(dataFile, file.path)) continue;
+      if (!sameFile(dataFile, file.onDisk())) continue;
       printError("--output-dir's data file " + dataFile + " and " + file.option + " " + file.path +
                  " name the same file");
       return false;

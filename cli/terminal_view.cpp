@@ -2,18 +2,37 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 
 #include "cli/interruptions.h"
 #include "engine/field_table.h"
+#include "engine/message_text.h"
 #include "output/data_file.h"
 
 namespace fb {
 
 void printError(std::string_view message) {
-  std::fprintf(stderr, "fiberbridge-cli: %.*s\n", static_cast<int>(message.size()), message.data());
+  std::fprintf(stderr, "fiberbridge-cli: %s\n", printableText(message).c_str());
+}
+
+void printLine(std::string_view line) { std::printf("%s\n", printableText(line).c_str()); }
+
+bool standardOutputWritten() {
+  // A full disk or a closed pipe shows only when the buffered rest is flushed;
+  // the help goes through std::cout, which hands it to the same buffer.
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int code = errno;
+  std::cout.flush();
+  if (flushed && !std::ferror(stdout) && std::cout.good()) return true;
+  printError(std::string("could not write the results to standard output: ") + (code != 0    ? std::strerror(code)
+                                                                                : errno != 0 ? std::strerror(errno)
+                                                                                             : "a write failed"));
+  return false;
 }
 
 bool written(const Expected<void>& file) {
@@ -67,8 +86,13 @@ void TerminalView::showWarning(const std::string& text) {
 
 void TerminalView::showOpenFailure(const std::string& message, const std::string& path, int code) {
   endProgressLine();
-  // The window's sentence and its code stay as they are, for scripts that look for them.
-  printError("Error: " + message + ": " + path + ": " + dataFileProblem(code));
+  // The window's sentence, kept for scripts that look for it, names a file
+  // another run holds; any other failure leads with its own reason.
+  if (code == EWOULDBLOCK)
+    printError("Error: " + message + ": " + path + ": " + dataFileProblem(code));
+  else
+    printError(path + ": " + dataFileProblem(code) + " (the data file could not be written; error " +
+               std::to_string(code) + ")");
 }
 
 void TerminalView::showError(const std::string& title, const std::string& text) {

@@ -12,8 +12,16 @@
 
 namespace fb {
 
-/// A message on standard error, after the program's name.
+/// A message on standard error, after the program's name; control
+/// characters of file names are shown escaped, never sent to the terminal.
 void printError(std::string_view message);
+
+/// One line of results on standard output, escaped as printError's.
+void printLine(std::string_view line);
+
+/// Whether everything written to standard output reached it; when not, says
+/// "could not write the results to standard output: REASON" on standard error.
+bool standardOutputWritten();
 
 /// Whether a result file was written; when not, says why on standard error.
 bool written(const Expected<void>& file);

@@ -2,10 +2,12 @@
 
 #include <Eigen/Dense>
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <nlopt.hpp>
@@ -948,6 +950,27 @@ Expected<void> checkPulloutInsideFiber(double lb, const FieldTexts& texts) {
                     formatShortest(halfLf) + " mm");
 }
 
+namespace {
+
+// How many values of the input's precision lie in [low, high] (at most 2^62):
+// a range narrower than its input's precision gives runs that cannot differ.
+std::uint64_t valuesWithin(Precision precision, double low, double high) {
+  if (low < 0 && high > 0) return std::uint64_t{1} << 62;
+  // Same sign: the bit patterns count the representable values between them.
+  const auto steps = [](auto a, auto b) {
+    using Bits = std::conditional_t<sizeof(a) == 4, std::uint32_t, std::uint64_t>;
+    const Bits x = std::bit_cast<Bits>(std::abs(a)), y = std::bit_cast<Bits>(std::abs(b));
+    return static_cast<std::uint64_t>(x > y ? x - y : y - x);
+  };
+  return precision == Precision::single ? steps(static_cast<float>(low), static_cast<float>(high)) + 1
+                                        : std::min<std::uint64_t>(steps(low, high), std::uint64_t{1} << 62) + 1;
+}
+
+// The fewest values a fitted range must hold for the search to tell its steps apart.
+constexpr std::uint64_t kMinRangeValues = 1000;
+
+}  // namespace
+
 Expected<FreeInput> parseFreeInput(std::string_view text) {
   const auto fail = [&](const std::string& reason) {
     return unexpected("--fit " + quotedToken(text, 60) + ": " + reason);
@@ -966,6 +989,9 @@ Expected<FreeInput> parseFreeInput(std::string_view text) {
   if (!std::isfinite(*high - *low)) return fail("the range from LO to HI is not a finite number");
   if (fieldInfo(field).precision() == Precision::single && (std::abs(*low) > FLT_MAX || std::abs(*high) > FLT_MAX))
     return fail(name(field) + " is a single-precision input: LO and HI must lie within ±" + formatShortest(FLT_MAX));
+  if (valuesWithin(fieldInfo(field).precision(), *low, *high) < kMinRangeValues)
+    return fail("the range holds fewer than " + std::to_string(kMinRangeValues) + " values of " + name(field) +
+                "'s precision: its runs could not tell them apart");
   return FreeInput{field, *low, *high};
 }
 

@@ -80,7 +80,8 @@ Expected<InputAssignment> splitInputAssignment(std::string_view text, std::strin
 
 std::string savedValueText(std::string_view text) {
   const double value = numberReader(text);
-  if (text.find_first_of("\r\n") == std::string_view::npos) {
+  // A line break ends the line and a second '=' is refused when read back.
+  if (text.find_first_of("\r\n=") == std::string_view::npos) {
     const std::string_view kept = content(text);
     if (std::bit_cast<std::uint64_t>(numberReader(kept)) == std::bit_cast<std::uint64_t>(value))
       return std::string(kept);

@@ -15,6 +15,7 @@ struct MeasuredPoint {
   double Wcr = 0;    // mm
   double sigma = 0;  // MPa
   double sd = 0;     // MPa, the point's standard deviation; 0 where the file gives none
+  bool operator==(const MeasuredPoint&) const = default;
 };
 
 /// An input of the model that holds for one specimen alone, its text read as
@@ -22,6 +23,7 @@ struct MeasuredPoint {
 struct SpecimenInput {
   Field field;
   std::string value;
+  bool operator==(const SpecimenInput&) const = default;
 };
 
 struct MeasuredCurve {
@@ -51,6 +53,7 @@ struct PulloutPoint {
   double slip = 0;  // mm
   double load = 0;  // N
   double sd = 0;    // N, the point's standard deviation; 0 where the file gives none
+  bool operator==(const PulloutPoint&) const = default;
 };
 
 /// A single-fiber pullout test: the fiber's embedded length and inclination,

@@ -142,6 +142,7 @@ TEST_F(FileSafety, a_signal_stops_a_run_at_a_complete_row_with_the_shells_status
               std::string::npos)
         << r.err;
     EXPECT_FALSE(fs::exists(at("long.csv"))) << "an interrupted run writes no results";
+    EXPECT_NE(r.err.find("; --csv long.csv was not written"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
   }
 }
@@ -188,7 +189,7 @@ TEST_F(FileSafety, a_read_only_result_file_or_a_loop_of_links_is_refused_by_name
     std::vector<std::string> args;
     std::vector<std::string> says;
   } cases[] = {
-      {{"-o", "ro.p-d"}, {"opened by another application. (13): ro.p-d: Permission denied"}},
+      {{"-o", "ro.p-d"}, {"ro.p-d: Permission denied (the data file could not be written; error 13)"}},
       {{"-o", "a.p-d", "--csv", "ro.csv", "--plot", "ro.svg", "--save-inputs", "ro.inputs"},
        {"ro.csv: Permission denied (not written)", "ro.svg: Permission denied (not written)",
         "ro.inputs: Permission denied (not written)"}},
@@ -233,6 +234,94 @@ TEST_F(FileSafety, no_output_may_overwrite_an_input_or_another_output) {
 
   EXPECT_EQ(run({"-o", "/dev/null", "--csv", "/dev/null", "--division", "2"}).status, 0) << "a device may take both";
   EXPECT_EQ(run({"-o", "a.p-d", "--division", "2", "--plot", "a.SVG"}).status, 0);
+}
+
+TEST_F(FileSafety, no_output_may_name_standard_input_a_pipe_or_a_study_lock_and_no_curve_counts_twice) {
+  fbtest::writeFile(at("sm.csv"), "0.1,1\n0.2,2\n");
+  fbtest::writeFile(at("si.inputs"), "kxy = 2\n");
+  ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0600), 0);
+  fs::create_directories(at("s"));
+  fbtest::writeFile(at(std::string("s/") + ".fiberbridge-study.lock"), "study 0\n");
+  fs::copy_file(at("sm.csv"), at("copy.csv"));
+  const std::vector<std::string> fit = {"--fit", "A=1:3", "-o", "f.p-d", "--division", "2"};
+  const auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  standardInput = "sm.csv";
+  expectRefused(
+      {{{"-o", "a.p-d", "--measured", "-", "--csv", "sm.csv"}, "--measured - and --csv sm.csv name the same"}});
+  standardInput = "si.inputs";
+  expectRefused({{{"-o", "a.p-d", "--inputs", "-", "--save-inputs", "si.inputs"}, "--inputs - and --save-inputs"}});
+  standardInput = "/dev/null";
+  expectRefused({
+      {{"-o", "a.p-d", "--csv", "pipe"}, "--csv pipe: a pipe or socket, not a file to write"},
+      {{"-o", "pipe"}, "-o pipe: a pipe or socket"},
+      {{"-o", "a.p-d", "--save-inputs", "s/.fiberbridge-study.lock"}, "the lock file of a study's folder"},
+      {with({"--measured", "sm.csv", "--measured", "copy.csv"}, fit), "sm.csv and --measured copy.csv hold the same"},
+      {with({"--measured", "sm.csv", "--fit", "fp0=0.5:0.50001"}, fit), "fewer than 1000 values of fp0's precision"},
+      {{"-o", "a.p-d", "--Km", "1e-200", "--Em", "1e200", "--sigma-fc", "2"}, "Jtip = Km^2/Em = 0 J/m2, which is too"},
+      {{"-o", "a.p-d", "--Km", "1e200", "--Em", "1e-200", "--sigma-fc", "2"}, "too small or too large to divide by"},
+      {{"--scatter", "Vf=normal:0.02:0.002", "--Vf", "0.03"}, "--Vf and --scatter Vf both set Vf"},
+  });
+  EXPECT_EQ(readFile(at("sm.csv")), "0.1,1\n0.2,2\n");
+  EXPECT_EQ(readFile(at("si.inputs")), "kxy = 2\n");
+  EXPECT_EQ(readFile(at("s/.fiberbridge-study.lock")), "study 0\n");
+  EXPECT_TRUE(fs::is_fifo(at("pipe")));
+}
+
+TEST_F(FileSafety, a_result_writer_never_replaces_a_data_file_a_run_is_writing) {
+  const pid_t pid = start({"-q", "-o", "same.p-d", "--division", "16000"});
+  ASSERT_TRUE(waitFor([&] { return lines(readFile(at("same.p-d"))).size() > 8; }));
+  const fbtest::Outcome r = run({"-q", "-o", "other.p-d", "--division", "2", "--csv", "same.p-d"});
+  ::kill(pid, SIGTERM);
+  finish(pid);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("This output data file has been opened by another application. (11): same.p-d: another run "
+                       "is writing it (not written)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(readFile(at("same.p-d")).rfind("Bridging Law", 0), 0u) << "the run's own rows stay in its file";
+}
+
+TEST_F(FileSafety, a_data_file_that_gets_no_header_is_removed_and_says_its_own_reason) {
+  // No file may grow at all: the header cannot be written (nor the message, which is not looked at).
+  const fbtest::Outcome full = run({"-q", "-o", "h.p-d", "--division", "2"}, smallFileLimit() + "ulimit -f 0;");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_FALSE(fs::exists(at("h.p-d"))) << "an empty data file would pass for a result";
+
+  const fbtest::Outcome missing = run({"-q", "-o", "no-such-folder/x.p-d", "--division", "2"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err.rfind("fiberbridge-cli: no-such-folder/x.p-d: No such file or directory", 0), 0u)
+      << missing.err;
+  EXPECT_EQ(missing.err.find("another application"), std::string::npos) << "the lock's sentence is for the lock";
+}
+
+TEST_F(FileSafety, results_lost_on_standard_output_fail_and_names_are_shown_escaped) {
+  standardOutput = "/dev/full";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-q", "-o", "a.p-d", "--division", "2"}, std::vector<std::string>{"--help"}}) {
+    const fbtest::Outcome r = run(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_NE(r.err.find("could not write the results to standard output: No space left on device"), std::string::npos)
+        << r.err;
+  }
+  standardOutput = "stdout.txt";
+  const fbtest::Outcome r = run({"-q", "-o", "a\x1b[2J.p-d", "--division", "2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("written to a\\x1b[2J.p-d"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << "no escape sequence reaches the terminal";
+}
+
+TEST_F(FileSafety, a_run_under_nohup_outlives_a_hang_up) {
+  // nohup and background jobs of scripts hand down "ignore": the run must keep it.
+  const pid_t pid = start({"-q", "-o", "long.p-d", "--division", "16000"}, "trap '' HUP INT;");
+  ASSERT_TRUE(waitFor([&] { return lines(readFile(at("long.p-d"))).size() > 8; }));
+  ::kill(pid, SIGHUP);
+  ::kill(pid, SIGINT);
+  const fbtest::Outcome r = finish(pid);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(lines(readFile(at("long.p-d"))).size(), 6u + 32001u);
 }
 
 TEST_F(FileSafety, a_sharp_orientation_is_run_with_a_warning_also_in_the_summary) {

@@ -49,8 +49,8 @@ TEST(InputSet, names_the_file_and_line_of_a_bad_line) {
 TEST(InputSet, saved_texts_read_back_to_exactly_the_values_of_the_originals) {
   // Texts that the line format would mangle: comments, line ends, padding.
   const char* texts[] = {
-      "0.02", "2 500", " 0.5 ", "12mm", "&H1F", "5#7", "#5", "1\n5", "5\r", "1e999", "0.1234567890123456789",
-      "",     "-0",    "abc"};
+      "0.02", "2 500", " 0.5 ", "12mm",     "&H1F", "5#7", "#5", "1\n5", "5\r", "1e999", "0.1234567890123456789",
+      "",     "-0",    "abc",   "12mm=long"};
   for (const char* text : texts) {
     fb::FieldTexts set = fb::FieldTexts::defaults();
     set[Field::A] = text;

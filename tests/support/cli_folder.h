@@ -66,7 +66,7 @@ class CliFolder : public ::testing::Test {
               const std::string& program = FIBERBRIDGE_CLI) const {
     std::string command = "cd '" + dir.string() + "' && " + prelude + " exec '" + program + "'";
     for (const std::string& a : args) command += " '" + a + "'";
-    command += " >stdout.txt 2>stderr.txt </dev/null";
+    command += " >'" + standardOutput + "' 2>stderr.txt <'" + standardInput + "'";
     const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
     pid_t pid = -1;
     EXPECT_EQ(::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
@@ -97,6 +97,8 @@ class CliFolder : public ::testing::Test {
   }
 
   std::filesystem::path dir;
+  std::string standardInput = "/dev/null";    // of the command lines run, from the folder
+  std::string standardOutput = "stdout.txt";  // finish() reads stdout.txt whatever this is
 };
 
 }  // namespace fbtest
