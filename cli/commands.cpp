@@ -169,7 +169,9 @@ int runSweep(const CliOptions& o) {
       own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
   for (std::size_t i : mine) {
     const RunOutcome& r = outcomes[i];
-    if (r.summary.headerWritten) own.insert(std::filesystem::path(r.summary.dataFile).filename().string());
+    // A run that reached its data file made it its own, even if the header could not be written.
+    if (r.summary.headerWritten || r.summary.end == RunEnd::openFailed)
+      own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
     if (r.status == RunStatus::finished) {
       ++finished;
       std::printf("%s: %s\n", grid.runs[i].label.c_str(),

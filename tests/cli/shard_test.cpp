@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "tests/support/cli_folder.h"
@@ -114,6 +115,18 @@ TEST_F(Shards, a_study_holds_its_folder_against_other_studies_but_not_its_own_sh
   EXPECT_EQ(sibling.status, 0) << sibling.err;
   EXPECT_EQ(finish(shard1).status, 0);
   EXPECT_EQ(run({"--merge", "shared"}).status, 0);
+}
+
+TEST_F(Shards, a_study_on_a_full_disk_calls_its_failed_data_files_its_own) {
+  // A limit of 512 bytes lets the summary be written but no data file's header;
+  // the data file of the refused run is an earlier study's, and is named.
+  std::filesystem::create_directories(at("s"));
+  fbtest::writeFile(at("s/kxy=0.p-d"), "earlier\r\n");
+  std::signal(SIGXFSZ, SIG_DFL);
+  const fbtest::Outcome r = run({"-q", "--sweep", "kxy=0,1,2", "--division", "6", "--output-dir", "s"}, "ulimit -f 1;");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("kxy=1: failed: s/kxy=1.p-d: File too large"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("1 data file in s is not part of this study: kxy=0.p-d\n"), std::string::npos) << r.err;
 }
 
 }  // namespace
