@@ -100,7 +100,7 @@ int runSweep(const CliOptions& o) {
       inputs.push_back(everyRun[i]);
     }
 
-  const std::string identity = studyIdentity(everyRun, o.shard ? o.shard->count : 1);
+  const std::string identity = studyIdentity(everyRun, o.shard ? o.shard->count : 1, o.measured, o.matrix);
   const auto hold = holdOutputDir(o.outputDir, identity, o.shard);
   if (!hold) return kExitFailed;
   catchInterruptions();

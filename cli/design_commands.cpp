@@ -130,7 +130,7 @@ int runScatter(const CliOptions& o) {
     inputs.push_back(sample.texts);
   }
   std::unique_ptr<StudyFolderLock> hold;
-  if (files && !(hold = holdOutputDir(o.outputDir, studyIdentity(inputs, 1)))) return kExitFailed;
+  if (files && !(hold = holdOutputDir(o.outputDir, studyIdentity(inputs, 1, o.measured, o.matrix)))) return kExitFailed;
   catchInterruptions();
   bool ok = true;
   std::vector<Sweep> drawn;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/number_text.h"
+
 namespace fb {
 namespace {
 
@@ -64,9 +66,11 @@ Expected<Shard> parseShard(std::string_view text) {
   return Shard{*number, *count};
 }
 
-std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount) {
+std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount, std::span<const MeasuredPoint> measured,
+                          const std::optional<MatrixProperties>& matrix) {
   // FNV-1a over every run's texts: equal grids give equal identities however
-  // they were spelt, and wherever the shards were started from.
+  // they were spelt, and wherever the shards were started from. The measured
+  // curve counts by its points, not by the file that held them.
   std::uint64_t hash = 14695981039346656037ull;
   const auto add = [&hash](std::string_view text) {
     for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
@@ -76,6 +80,17 @@ std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount) {
   for (const FieldTexts& run : runs)
     for (const FieldInfo& info : kFields)
       add(info.field == Field::dataFile ? std::filesystem::path(run[info.field]).filename().string() : run[info.field]);
+  // Absent, they leave the identity of a study without them as it was.
+  if (!measured.empty()) {
+    add("measured");
+    for (const MeasuredPoint& point : measured)
+      for (double value : {point.Wcr, point.sigma, point.sd}) add(exactText(value));
+  }
+  if (matrix) {
+    add("matrix");
+    for (double value : {matrix->Jtip, matrix->sigmaFc, matrix->margins.energy, matrix->margins.strength})
+      add(exactText(value));
+  }
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
   return "study " + std::string(hex) + ", " + std::to_string(runs.size()) + " runs in " + std::to_string(shardCount) +

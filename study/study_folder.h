@@ -6,12 +6,15 @@
 // most once.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/expected.h"
 #include "engine/field_table.h"
+#include "study/design_indices.h"
+#include "study/measured_curve.h"
 
 namespace fb {
 
@@ -30,8 +33,12 @@ inline bool inShard(std::size_t index, const Shard& shard) {
   return static_cast<int>(index % static_cast<std::size_t>(shard.count)) == shard.number - 1;
 }
 
-/// What tells one study from another: its runs' inputs and how it is split.
-std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount);
+/// What tells one study from another: everything that changes a row of its
+/// summary (its runs' inputs, the measured curve's points, the matrix and the
+/// margins) and how it is split.
+std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount,
+                          std::span<const MeasuredPoint> measured = {},
+                          const std::optional<MatrixProperties>& matrix = std::nullopt);
 
 /// Holds a folder for a study (or one shard of it) until destroyed. Advisory
 /// locks on a hidden file in the folder, which the system releases when the

@@ -117,6 +117,37 @@ TEST_F(Shards, a_study_holds_its_folder_against_other_studies_but_not_its_own_sh
   EXPECT_EQ(run({"--merge", "shared"}).status, 0);
 }
 
+TEST_F(Shards, shards_whose_summary_rows_would_differ_are_not_one_study) {
+  // The same points in another file are the same curve; the matrix counts by its Jtip.
+  fbtest::writeFile(at("m.csv"), "0.1,1\n0.2,0.5\n");
+  fbtest::writeFile(at("same.csv"), "Wcr (mm),sigma (MPa)\n0.1,1.0\n0.2,0.50\n");
+  fbtest::writeFile(at("other.csv"), "0.1,1\n0.2,0.6\n");
+  runStudy({"--output-dir", "base", "--shard", "1/2", "--measured", "m.csv", "--Jtip", "5", "--sigma-fc", "1"});
+  struct Case {
+    std::vector<std::string> options;
+    bool oneStudy;
+  };
+  const std::vector<Case> cases = {
+      {{"--measured", "same.csv", "--Km", "1", "--Em", "200", "--sigma-fc", "1"}, true},
+      {{"--measured", "other.csv", "--Jtip", "5", "--sigma-fc", "1"}, false},
+      {{"--Jtip", "5", "--sigma-fc", "1"}, false},
+      {{"--measured", "m.csv"}, false},
+      {{"--measured", "m.csv", "--Jtip", "6", "--sigma-fc", "1"}, false},
+      {{"--measured", "m.csv", "--Km", "0.1", "--Em", "2.5", "--sigma-fc", "1"}, false},
+      {{"--measured", "m.csv", "--Jtip", "5", "--sigma-fc", "1.1"}, false},
+      {{"--measured", "m.csv", "--Jtip", "5", "--sigma-fc", "1", "--psh-margins", "2,1.3"}, false},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string dir = "shard2-" + std::to_string(i);
+    std::vector<std::string> args = {"--output-dir", dir, "--shard", "2/2"};
+    args.insert(args.end(), cases[i].options.begin(), cases[i].options.end());
+    runStudy(args);
+    const fbtest::Outcome merge = run({"--merge", "base", dir, "--output-dir", "merged-" + std::to_string(i)});
+    EXPECT_EQ(merge.status, cases[i].oneStudy ? 1 : 2) << i << merge.err;  // one study: only kxy 0 refused
+    EXPECT_EQ(merge.err.find("are not parts of one study") == std::string::npos, cases[i].oneStudy) << i;
+  }
+}
+
 TEST_F(Shards, a_study_on_a_full_disk_calls_its_failed_data_files_its_own) {
   // A limit of 512 bytes lets the summary be written but no data file's header;
   // the data file of the refused run is an earlier study's, and is named.
