@@ -101,7 +101,8 @@ int runSweep(const CliOptions& o) {
     }
 
   const std::string identity = studyIdentity(everyRun, o.shard ? o.shard->count : 1, o.measured, o.matrix);
-  const auto hold = holdOutputDir(o.outputDir, identity, o.shard);
+  const auto hold =
+      holdOutputDir(o.outputDir, identity, o.shard, foreignPartsCheck(o.outputDir, o.shard ? identity : std::string()));
   if (!hold) return kExitFailed;
   catchInterruptions();
 
@@ -202,15 +203,18 @@ int runSweep(const CliOptions& o) {
 }
 
 int runMerge(const CliOptions& o) {
-  const Expected<MergedSummary> merging =
-      findSummaryParts(o.mergeDirs).and_then([](const SummaryParts& found) { return mergeSummaryParts(found.parts); });
+  const Expected<MergedSummary> merging = findSummaryParts(o.mergeDirs).and_then([&o](const SummaryParts& found) {
+    return mergeSummaryParts(found.parts, o.outputDir);
+  });
   if (!merging) {
     printError(merging.error());
     return kExitUsage;
   }
   const MergedSummary& merged = *merging;
-  // A study still writing into the folder would replace the merged summary.
-  const auto hold = holdOutputDir(o.outputDir, "merge\n");
+  // A study still writing into the folder would replace the merged summary;
+  // held, the folder records the merged study as its own.
+  const auto hold =
+      holdOutputDir(o.outputDir, merged.identity, std::nullopt, mergeFolderCheck(o.outputDir, merged.identity));
   if (!hold) return kExitFailed;
   const std::string summaryPath = (std::filesystem::path(o.outputDir) / "summary.csv").string();
   if (!written(writeTextFile(summaryPath, merged.csv))) return kExitFailed;

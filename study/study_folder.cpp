@@ -98,7 +98,7 @@ std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount, s
 }
 
 Expected<StudyFolderLock> StudyFolderLock::hold(const std::string& dir, const std::string& identity,
-                                                std::optional<Shard> shard) {
+                                                std::optional<Shard> shard, const FolderCheck& check) {
   const std::string path = (std::filesystem::path(dir) / kStudyLockName).string();
   const auto cannot = [&dir] { return dir + ": cannot hold the folder for the study: " + std::strerror(errno); };
   // Closing the file releases every lock taken on it.
@@ -108,8 +108,11 @@ Expected<StudyFolderLock> StudyFolderLock::hold(const std::string& dir, const st
   std::optional<std::string> refusal;
   const std::string held = dir + ": another study is writing into this folder";
   if (lockByte(fd, F_WRLCK, kHold, false)) {
-    // Nobody holds the folder: it is this study's. A shard lets its siblings in.
-    if (!writeAll(fd, identity)) refusal = cannot();
+    // Nobody holds the folder: it is this study's, if what lies there allows.
+    // A shard lets its siblings in.
+    if (check)
+      if (const Expected<void> allowed = check(readAll(fd)); !allowed) refusal = allowed.error();
+    if (!refusal && !writeAll(fd, identity)) refusal = cannot();
     if (!refusal && shard) lockByte(fd, F_RDLCK, kHold, false);
   } else if (!shard || !lockByte(fd, F_RDLCK, kHold, false)) {
     refusal = held;
