@@ -305,9 +305,10 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
   const auto dataColumn = std::find(header.begin(), header.end(), "data file") - header.begin();
   const std::size_t varied = static_cast<std::size_t>(dataColumn), status = varied + 1;
   if (!isSummaryTail(header, varied)) return unexpected(at(0, 0) + "not the header of a study's summary");
-  if (const auto runs = identityRuns(identity); runs != first.size() - 1)
-    return unexpected(parts.front().path + ": it names " + identity.substr(2) + " but holds " +
-                      std::to_string(first.size() - 1) + " runs");
+  const std::string split = " in " + std::to_string(count) + (count == 1 ? " part" : " parts");
+  if (identityRuns(identity) != first.size() - 1 || !identity.ends_with(split))
+    return unexpected(parts.front().path + ": it names " + identity.substr(2) + ", but holds " +
+                      std::to_string(first.size() - 1) + " runs as " + shardText(parts.front().shard));
   for (std::size_t k = 1; k < tables.size(); ++k) {
     if (tables[k].empty() || tables[k].front().text != first.front().text)
       return notOneStudy(k, "their columns differ");

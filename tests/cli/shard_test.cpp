@@ -219,6 +219,7 @@ TEST_F(Shards, a_merge_refuses_a_row_that_is_not_what_the_study_wrote) {
       {"kxy=0.5_Vf=0.02.p-d,finished,", "kxy=0.5_Vf=0.02.p-d,finished,x", false, "-1-of-3.csv:6: its peak force (kN)"},
       {"\n0.5,0.02,", "\n0.5,0.01,", true, "-1-of-3.csv:6: run 4's inputs are not those of its place in the grid"},
       {"peak force (kN)", "peak force (N)", true, "-1-of-3.csv:2: not the header of a study's summary"},
+      {" runs in 3 parts", " runs in 2 parts", true, "-1-of-3.csv: it names study "},
   };
   for (const Plant& plant : plants) {
     std::filesystem::remove_all(at("bad"));
