@@ -84,7 +84,7 @@ std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount, s
   if (!measured.empty()) {
     add("measured");
     for (const MeasuredPoint& point : measured)
-      for (double value : {point.Wcr, point.sigma, point.sd}) add(exactText(value));
+      for (double value : {point.Wcr, point.sigma}) add(exactText(value));  // the RMS weighs no point by its sd
   }
   if (matrix) {
     add("matrix");
