@@ -110,8 +110,9 @@ int runSweep(const CliOptions& o) {
       inputs.push_back(everyRun[i]);
     }
 
-  const std::string identity = studyIdentity(everyRun, o.shard ? o.shard->count : 1);
-  const auto hold = holdOutputDir(o.outputDir, identity, o.shard);
+  const std::string identity = studyIdentity(everyRun, o.shard ? o.shard->count : 1, o.measured, o.matrix);
+  const auto hold =
+      holdOutputDir(o.outputDir, identity, o.shard, foreignPartsCheck(o.outputDir, o.shard ? identity : std::string()));
   if (!hold) return kExitFailed;
   catchInterruptions();
 
@@ -179,7 +180,9 @@ int runSweep(const CliOptions& o) {
       own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
   for (std::size_t i : mine) {
     const RunOutcome& r = outcomes[i];
-    if (r.summary.headerWritten) own.insert(std::filesystem::path(r.summary.dataFile).filename().string());
+    // A run that reached its data file made it its own, even if the header could not be written.
+    if (r.summary.headerWritten || r.summary.end == RunEnd::openFailed)
+      own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
     if (r.status == RunStatus::finished) {
       ++finished;
       printLine(grid.runs[i].label + ": " + summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix));
@@ -208,15 +211,18 @@ int runSweep(const CliOptions& o) {
 }
 
 int runMerge(const CliOptions& o) {
-  const Expected<MergedSummary> merging =
-      findSummaryParts(o.mergeDirs).and_then([](const SummaryParts& found) { return mergeSummaryParts(found.parts); });
+  const Expected<MergedSummary> merging = findSummaryParts(o.mergeDirs).and_then([&o](const SummaryParts& found) {
+    return mergeSummaryParts(found.parts, o.outputDir);
+  });
   if (!merging) {
     printError(merging.error());
     return kExitUsage;
   }
   const MergedSummary& merged = *merging;
-  // A study still writing into the folder would replace the merged summary.
-  const auto hold = holdOutputDir(o.outputDir, "merge\n");
+  // A study still writing into the folder would replace the merged summary;
+  // held, the folder records the merged study as its own.
+  const auto hold =
+      holdOutputDir(o.outputDir, merged.identity, std::nullopt, mergeFolderCheck(o.outputDir, merged.identity));
   if (!hold) return kExitFailed;
   const std::string summaryPath = (std::filesystem::path(o.outputDir) / "summary.csv").string();
   if (!written(writeTextFile(summaryPath, merged.csv))) return kExitFailed;

@@ -19,6 +19,7 @@
 #include "study/study_runner.h"
 #include "study/summaries.h"
 #include "study/summary_metrics.h"
+#include "study/summary_parts.h"
 
 namespace fb {
 namespace {
@@ -130,7 +131,9 @@ int runScatter(const CliOptions& o) {
     inputs.push_back(sample.texts);
   }
   std::unique_ptr<StudyFolderLock> hold;
-  if (files && !(hold = holdOutputDir(o.outputDir, studyIdentity(inputs, 1)))) return kExitFailed;
+  if (files && !(hold = holdOutputDir(o.outputDir, studyIdentity(inputs, 1, o.measured, o.matrix), std::nullopt,
+                                      foreignPartsCheck(o.outputDir, ""))))
+    return kExitFailed;
   catchInterruptions();
   bool ok = true;
   std::vector<Sweep> drawn;

@@ -23,14 +23,14 @@ bool placeDataFiles(const CliOptions& o, std::vector<GridRun>& runs) {
 }
 
 std::unique_ptr<StudyFolderLock> holdOutputDir(const std::string& dir, const std::string& identity,
-                                               std::optional<Shard> shard) {
+                                               std::optional<Shard> shard, const FolderCheck& check) {
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   if (ec) {
     printError(dir + ": " + ec.message());
     return nullptr;
   }
-  Expected<StudyFolderLock> hold = StudyFolderLock::hold(dir, identity, shard);
+  Expected<StudyFolderLock> hold = StudyFolderLock::hold(dir, identity, shard, check);
   if (!hold) {
     printError(hold.error() + "; this study wrote nothing");
     return nullptr;

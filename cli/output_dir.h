@@ -19,8 +19,9 @@ namespace fb {
 bool placeDataFiles(const CliOptions& options, std::vector<GridRun>& runs);
 
 /// Creates --output-dir and holds it for the study `identity` (or one shard
-/// of it); empty, with the reason on standard error, when it cannot.
+/// of it), if `check` lets it take the folder; empty, with the reason on
+/// standard error, when it cannot.
 std::unique_ptr<StudyFolderLock> holdOutputDir(const std::string& dir, const std::string& identity,
-                                               std::optional<Shard> shard = {});
+                                               std::optional<Shard> shard = {}, const FolderCheck& check = {});
 
 }  // namespace fb

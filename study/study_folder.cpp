@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/number_text.h"
+
 namespace fb {
 namespace {
 
@@ -64,9 +66,11 @@ Expected<Shard> parseShard(std::string_view text) {
   return Shard{*number, *count};
 }
 
-std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount) {
+std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount, std::span<const MeasuredPoint> measured,
+                          const std::optional<MatrixProperties>& matrix) {
   // FNV-1a over every run's texts: equal grids give equal identities however
-  // they were spelt, and wherever the shards were started from.
+  // they were spelt, and wherever the shards were started from. The measured
+  // curve counts by its points, not by the file that held them.
   std::uint64_t hash = 14695981039346656037ull;
   const auto add = [&hash](std::string_view text) {
     for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
@@ -76,6 +80,17 @@ std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount) {
   for (const FieldTexts& run : runs)
     for (const FieldInfo& info : kFields)
       add(info.field == Field::dataFile ? std::filesystem::path(run[info.field]).filename().string() : run[info.field]);
+  // Absent, they leave the identity of a study without them as it was.
+  if (!measured.empty()) {
+    add("measured");
+    for (const MeasuredPoint& point : measured)
+      for (double value : {point.Wcr, point.sigma}) add(exactText(value));  // the RMS weighs no point by its sd
+  }
+  if (matrix) {
+    add("matrix");
+    for (double value : {matrix->Jtip, matrix->sigmaFc, matrix->margins.energy, matrix->margins.strength})
+      add(exactText(value));
+  }
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
   return "study " + std::string(hex) + ", " + std::to_string(runs.size()) + " runs in " + std::to_string(shardCount) +
@@ -83,7 +98,7 @@ std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount) {
 }
 
 Expected<StudyFolderLock> StudyFolderLock::hold(const std::string& dir, const std::string& identity,
-                                                std::optional<Shard> shard) {
+                                                std::optional<Shard> shard, const FolderCheck& check) {
   const std::string path = (std::filesystem::path(dir) / kStudyLockName).string();
   const auto cannot = [&dir] { return dir + ": cannot hold the folder for the study: " + std::strerror(errno); };
   // Closing the file releases every lock taken on it.
@@ -93,8 +108,11 @@ Expected<StudyFolderLock> StudyFolderLock::hold(const std::string& dir, const st
   std::optional<std::string> refusal;
   const std::string held = dir + ": another study is writing into this folder";
   if (lockByte(fd, F_WRLCK, kHold, false)) {
-    // Nobody holds the folder: it is this study's. A shard lets its siblings in.
-    if (!writeAll(fd, identity)) refusal = cannot();
+    // Nobody holds the folder: it is this study's, if what lies there allows.
+    // A shard lets its siblings in.
+    if (check)
+      if (const Expected<void> allowed = check(readAll(fd)); !allowed) refusal = allowed.error();
+    if (!refusal && !writeAll(fd, identity)) refusal = cannot();
     if (!refusal && shard) lockByte(fd, F_RDLCK, kHold, false);
   } else if (!shard || !lockByte(fd, F_RDLCK, kHold, false)) {
     refusal = held;

@@ -5,13 +5,17 @@
 // that still names them. Shards of one study share the folder, each shard at
 // most once.
 
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/expected.h"
 #include "engine/field_table.h"
+#include "study/design_indices.h"
+#include "study/measured_curve.h"
 
 namespace fb {
 
@@ -30,8 +34,16 @@ inline bool inShard(std::size_t index, const Shard& shard) {
   return static_cast<int>(index % static_cast<std::size_t>(shard.count)) == shard.number - 1;
 }
 
-/// What tells one study from another: its runs' inputs and how it is split.
-std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount);
+/// What tells one study from another: everything that changes a row of its
+/// summary (its runs' inputs, the measured curve's points, the matrix and the
+/// margins) and how it is split.
+std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount,
+                          std::span<const MeasuredPoint> measured = {},
+                          const std::optional<MatrixProperties>& matrix = std::nullopt);
+
+/// Whether a study may take a folder that the study `recorded` wrote last
+/// ("" when none is recorded); the reason when not.
+using FolderCheck = std::function<Expected<void>(const std::string& recorded)>;
 
 /// Holds a folder for a study (or one shard of it) until destroyed. Advisory
 /// locks on a hidden file in the folder, which the system releases when the
@@ -41,9 +53,10 @@ class StudyFolderLock {
  public:
   /// Holds `dir` for the study `identity`; a shard shares it with the other
   /// shards of the same study. Else "DIR: another study is writing into this
-  /// folder", or why the lock failed.
+  /// folder", or why the lock failed. A study that takes the folder from
+  /// nobody passes `check` first, and records itself as the folder's study.
   static Expected<StudyFolderLock> hold(const std::string& dir, const std::string& identity,
-                                        std::optional<Shard> shard = {});
+                                        std::optional<Shard> shard = {}, const FolderCheck& check = {});
   ~StudyFolderLock();
   StudyFolderLock(StudyFolderLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   StudyFolderLock(const StudyFolderLock&) = delete;

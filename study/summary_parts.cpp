@@ -4,8 +4,11 @@
 #include <charconv>
 #include <filesystem>
 
+#include "engine/message_text.h"
+#include "engine/number_text.h"
 #include "output/text_file.h"
 #include "study/summaries.h"
+#include "study/sweep.h"
 
 namespace fb {
 namespace {
@@ -34,6 +37,127 @@ std::optional<Shard> partShard(std::string_view name) {
 
 std::string shardText(const Shard& s) { return "shard " + std::to_string(s.number) + " of " + std::to_string(s.count); }
 
+std::string csvLine(const std::vector<std::string>& fields) {
+  std::string text;
+  for (std::size_t c = 0; c < fields.size(); ++c) text += (c ? "," : "") + csvField(fields[c]);
+  return text + "\n";
+}
+
+// Whether the header's columns from `varied` on are those a study's summary has.
+bool isSummaryTail(const std::vector<std::string>& header, std::size_t varied) {
+  if (varied >= header.size()) return false;
+  for (const bool measured : {false, true}) {
+    const MeasuredPoint point;
+    const std::string study = studySummaryCsv({}, {}, {}, std::span<const MeasuredPoint>(&point, measured ? 1 : 0));
+    const Expected<CsvRecords> tail = csvRecords(study);
+    if (tail && !tail->records.empty() &&
+        std::equal(header.begin() + static_cast<std::ptrdiff_t>(varied), header.end(),
+                   tail->records.front().fields.begin(), tail->records.front().fields.end()))
+      return true;
+  }
+  return false;
+}
+
+// The runs "study H, N runs in K parts" names.
+std::size_t identityRuns(std::string_view identity) {
+  const std::size_t comma = identity.find(", ");
+  if (comma == std::string_view::npos) return 0;
+  const std::string_view rest = identity.substr(comma + 2);
+  std::size_t runs = 0;
+  const auto r = std::from_chars(rest.data(), rest.data() + rest.size(), runs);
+  return r.ec == std::errc{} && std::string_view(r.ptr, rest.data() + rest.size()).starts_with(" runs") ? runs : 0;
+}
+
+// The first run whose inputs are not those of its place in the grid, or the
+// number of rows when every one is: the grid of each column's values in the
+// order they first appear, the last column varying fastest, as a study runs it.
+std::size_t firstRowOffGrid(const std::vector<CsvRecord>& table, std::size_t varied) {
+  std::vector<std::vector<std::string>> values(varied);
+  for (std::size_t row = 1; row < table.size(); ++row)
+    for (std::size_t c = 0; c < varied; ++c)
+      if (std::find(values[c].begin(), values[c].end(), table[row].fields[c]) == values[c].end())
+        values[c].push_back(table[row].fields[c]);
+  std::size_t grid = 1;
+  for (const auto& v : values) grid = std::min(grid * v.size(), table.size());
+  for (std::size_t row = 1; row < table.size(); ++row) {
+    if (row > grid) return row;  // a place of the grid taken twice
+    std::size_t rest = row - 1;
+    for (std::size_t c = varied; c-- > 0;) {
+      if (table[row].fields[c] != values[c][rest % values[c].size()]) return row;
+      rest /= values[c].size();
+    }
+  }
+  return grid == table.size() - 1 ? table.size() : table.size() - 1;  // a place of the grid left out
+}
+
+// Why a run's row is not what the study writes for that run, if it is not.
+std::optional<std::string> rowFault(const std::vector<std::string>& header, std::size_t varied,
+                                    const std::vector<std::string>& fields) {
+  std::string name;
+  for (std::size_t c = 0; c < varied; ++c) name += (c ? "_" : "") + header[c] + "=" + fileSafe(fields[c]);
+  name += ".p-d";
+  if (!fields[varied].empty() && fields[varied] != name)
+    return "its data file " + quotedToken(fields[varied]) + " is not " + name + ", the study's for this run";
+  const std::string& status = fields[varied + 1];
+  static const RunStatus kStatuses[] = {RunStatus::pending, RunStatus::finished,    RunStatus::refused,
+                                        RunStatus::failed,  RunStatus::interrupted, RunStatus::notRun};
+  if (std::none_of(std::begin(kStatuses), std::end(kStatuses),
+                   [&](RunStatus known) { return statusWord(known) == status; }))
+    return "its status " + quotedToken(status) + " is not one a study writes";
+  for (std::size_t c = varied + 2; c < fields.size(); ++c) {
+    if (header[c] == "message" || fields[c].empty()) continue;
+    const bool fits =
+        header[c] == "meets margins" ? fields[c] == "yes" || fields[c] == "no" : strictNumber(fields[c]).has_value();
+    if (!fits) return "its " + header[c] + " " + quotedToken(fields[c]) + " is not what that column holds";
+  }
+  return std::nullopt;
+}
+
+// The folder of a part as the merged summary in `outputDir` names it: "" for
+// that folder itself, else a path from it ("../s1"), or the absolute one.
+std::string folderFrom(const std::string& partPath, const std::string& outputDir) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path folder = fs::path(partPath).parent_path().empty() ? fs::path(".") : fs::path(partPath).parent_path();
+  if (fs::equivalent(folder, outputDir, ec)) return "";
+  // Absolute first: the output folder may not exist yet.
+  const fs::path absolute = fs::absolute(folder, ec), out = fs::absolute(outputDir, ec);
+  const fs::path relative = ec ? fs::path() : fs::relative(absolute, out, ec);
+  if (!ec && !relative.empty()) return relative.string();
+  return ec ? folder.string() : absolute.string();
+}
+
+// The summary parts in `dir` that do not name the study `identity`.
+std::vector<std::string> foreignParts(const std::string& dir, const std::string& identity) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> foreign;
+  std::error_code ec;
+  for (fs::directory_iterator entry(dir, ec), end; !ec && entry != end; entry.increment(ec)) {
+    const std::string name = entry->path().filename().string();
+    if (!partShard(name)) continue;
+    const Expected<std::string> text = readTextFile(entry->path().string());
+    if (identity.empty() || !text || !text->starts_with(kPartMark + identity)) foreign.push_back(name);
+  }
+  std::sort(foreign.begin(), foreign.end());
+  return foreign;
+}
+
+std::string namesOf(const std::vector<std::string>& names) {
+  constexpr std::size_t kNamed = 5;
+  std::string text;
+  for (std::size_t i = 0; i < std::min(kNamed, names.size()); ++i) text += (i ? ", " : "") + names[i];
+  if (names.size() > kNamed) text += " and " + std::to_string(names.size() - kNamed) + " more";
+  return text;
+}
+
+Expected<void> noForeignParts(const std::string& dir, const std::string& identity) {
+  const std::vector<std::string> foreign = foreignParts(dir, identity);
+  if (foreign.empty()) return {};
+  return unexpected(dir + " holds summary parts of another study (" + namesOf(foreign) +
+                    "), which a merge there would put in place of this study's summary: remove them, or choose "
+                    "another folder");
+}
+
 }  // namespace
 
 std::string summaryPartName(const Shard& shard) {
@@ -46,6 +170,23 @@ std::string summaryPartText(const std::string& identity, const std::string& summ
 }
 
 std::string otherShardText(const Shard& owner) { return "in " + shardText(owner); }
+
+FolderCheck foreignPartsCheck(const std::string& dir, const std::string& partsIdentity) {
+  return [dir, partsIdentity](const std::string&) { return noForeignParts(dir, partsIdentity); };
+}
+
+FolderCheck mergeFolderCheck(const std::string& dir, const std::string& identity) {
+  return [dir, identity](const std::string& recorded) -> Expected<void> {
+    if (const Expected<void> parts = noForeignParts(dir, identity); !parts) return parts;
+    const std::string summary = (std::filesystem::path(dir) / "summary.csv").string();
+    std::error_code ec;
+    if (recorded == identity || !std::filesystem::exists(summary, ec)) return {};
+    const std::string which = recorded.starts_with("study ") ? recorded.substr(0, recorded.find('\n'))
+                                                             : std::string("the folder does not record which");
+    return unexpected(summary + " is the summary of another study than these parts' (" + which +
+                      "), which the merge would replace: merge into another folder, or remove it");
+  };
+}
 
 Expected<SummaryParts> findSummaryParts(const std::vector<std::string>& dirs) {
   namespace fs = std::filesystem;
@@ -108,6 +249,7 @@ Expected<CsvRecords> csvRecords(std::string_view text) {
       if (!field.empty() && field.back() == '\r') field.pop_back();
       endField();
       record.text = std::string(text.substr(start, i + 1 - start));
+      record.line = recordLine;
       out.records.push_back(std::move(record));
       record = {};
       start = i + 1;
@@ -121,12 +263,13 @@ Expected<CsvRecords> csvRecords(std::string_view text) {
   if (start < text.size()) {
     endField();
     record.text = std::string(text.substr(start)) + "\n";
+    record.line = recordLine;
     out.records.push_back(std::move(record));
   }
   return out;
 }
 
-Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts) {
+Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts, const std::string& outputDir) {
   MergedSummary merged;
   if (parts.empty()) return merged;
   const int count = parts.front().shard.count;
@@ -145,19 +288,27 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts)
                         identity.substr(2) + " and " + study.substr(2));
     Expected<CsvRecords> read = csvRecords(std::string_view(*text).substr(firstLineEnd + 1));
     if (!read) return unexpected(part.path + ": " + read.error());
+    for (CsvRecord& record : read->records) ++record.line;  // after the line naming the study
     tables.push_back(std::move(read->records));
   }
+  merged.identity = identity.substr(std::string_view(kPartMark).size()) + "\n";
 
   const std::vector<CsvRecord>& first = tables.front();
   const auto notOneStudy = [&](std::size_t k, const std::string& how) {
     return unexpected(parts.front().path + " and " + parts[k].path + " are not parts of one study: " + how);
   };
+  const auto at = [&](std::size_t k, std::size_t row) {
+    return parts[k].path + ":" + std::to_string(tables[k][row].line) + ": ";
+  };
   if (first.empty()) return unexpected(parts.front().path + ": empty, not a summary part");
   const std::vector<std::string>& header = first.front().fields;
   const auto dataColumn = std::find(header.begin(), header.end(), "data file") - header.begin();
-  if (static_cast<std::size_t>(dataColumn) + 2 >= header.size())
-    return unexpected(parts.front().path + ": not a summary part (it has no data file and status columns)");
   const std::size_t varied = static_cast<std::size_t>(dataColumn), status = varied + 1;
+  if (!isSummaryTail(header, varied)) return unexpected(at(0, 0) + "not the header of a study's summary");
+  const std::string split = " in " + std::to_string(count) + (count == 1 ? " part" : " parts");
+  if (identityRuns(identity) != first.size() - 1 || !identity.ends_with(split))
+    return unexpected(parts.front().path + ": it names " + identity.substr(2) + ", but holds " +
+                      std::to_string(first.size() - 1) + " runs as " + shardText(parts.front().shard));
   for (std::size_t k = 1; k < tables.size(); ++k) {
     if (tables[k].empty() || tables[k].front().text != first.front().text)
       return notOneStudy(k, "their columns differ");
@@ -168,12 +319,15 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts)
   for (std::size_t k = 0; k < tables.size(); ++k)
     for (std::size_t row = 1; row < first.size(); ++row) {
       if (tables[k][row].fields.size() != header.size())
-        return unexpected(parts[k].path + ": run " + std::to_string(row) + " has " +
+        return unexpected(at(k, row) + "run " + std::to_string(row) + " has " +
                           std::to_string(tables[k][row].fields.size()) + " fields, the header " +
                           std::to_string(header.size()));
       if (!std::equal(first[row].fields.begin(), first[row].fields.begin() + dataColumn, tables[k][row].fields.begin()))
         return notOneStudy(k, "run " + std::to_string(row) + " has other inputs");
     }
+  if (const std::size_t off = firstRowOffGrid(first, varied); off < first.size())
+    return unexpected(at(0, off) + "run " + std::to_string(off) +
+                      "'s inputs are not those of its place in the grid that the rows give");
 
   merged.csv = first.front().text;
   merged.runs = first.size() - 1;
@@ -188,14 +342,22 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts)
       fields[status] = "not run";
       fields.back() =
           "its shard, " + std::to_string(owner.number) + " of " + std::to_string(count) + ", left no summary part";
-      std::string text;
-      for (std::size_t c = 0; c < fields.size(); ++c) text += (c ? "," : "") + csvField(fields[c]);
-      merged.csv += text + "\n";
+      merged.csv += csvLine(fields);
       merged.unfinished.push_back({label, "missing", fields.back()});
       continue;
     }
-    const CsvRecord& record = tables[static_cast<std::size_t>(part - parts.begin())][row];
-    merged.csv += record.text;
+    const std::size_t k = static_cast<std::size_t>(part - parts.begin());
+    const CsvRecord& record = tables[k][row];
+    if (const auto fault = rowFault(header, varied, record.fields)) return unexpected(at(k, row) + *fault);
+    // The data file lies beside the part; the merged summary names it from where it lies.
+    const std::string from = folderFrom(part->path, outputDir);
+    if (from.empty() || record.fields[varied].empty()) {
+      merged.csv += record.text;
+    } else {
+      std::vector<std::string> fields = record.fields;
+      fields[varied] = from + "/" + fields[varied];
+      merged.csv += csvLine(fields);
+    }
     if (record.fields[status] == "finished")
       ++merged.finished;
     else

@@ -31,6 +31,18 @@ struct SummaryPart {
   std::string path;
 };
 
+/// The study's check of a folder it takes (StudyFolderLock::hold): a folder
+/// holding summary parts of another study is refused, naming them, since a
+/// merge there would put them in place of this study's summary.
+/// `partsIdentity` is what this study's own parts name, "" for a study that
+/// writes none.
+FolderCheck foreignPartsCheck(const std::string& dir, const std::string& partsIdentity);
+
+/// The merge's check of its output folder: besides another study's parts, a
+/// summary.csv there that a study other than `identity` wrote last is
+/// refused, so that no merge puts older parts in place of a newer study.
+FolderCheck mergeFolderCheck(const std::string& dir, const std::string& identity);
+
 /// The summary parts in `dirs`, in shard order, or the reason they cannot be
 /// merged: none found, parts of different splits, or one shard twice.
 struct SummaryParts {
@@ -38,10 +50,12 @@ struct SummaryParts {
 };
 Expected<SummaryParts> findSummaryParts(const std::vector<std::string>& dirs);
 
-/// One record of a CSV text: its text as written (with its line end) and its fields.
+/// One record of a CSV text: its text as written (with its line end), its
+/// fields and the line it starts on (from 1).
 struct CsvRecord {
   std::string text;
   std::vector<std::string> fields;
+  std::size_t line = 1;
 };
 /// The records of a CSV text; a quote left open is an error naming the line.
 struct CsvRecords {
@@ -57,14 +71,19 @@ struct UnfinishedRun {
 };
 
 struct MergedSummary {
-  std::string csv;  // the summary.csv of the whole study
+  std::string identity;  // the study's, as studyIdentity gives it
+  std::string csv;       // the summary.csv of the whole study
   std::size_t runs = 0, finished = 0;
   std::vector<UnfinishedRun> unfinished;  // in grid order
 };
 
-/// Merges the parts of one study (as findSummaryParts gives them), or says why
-/// they do not belong together or one cannot be read. A run whose shard left
-/// no part is written "not run" and reported missing.
-Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts);
+/// Merges the parts of one study (as findSummaryParts gives them) into a
+/// summary in `outputDir`, or says why they do not belong together or one
+/// cannot be read. Each run's row must be what the study writes for it: its
+/// inputs those of its place in the grid, its data file the study's name for
+/// it, a known status and numbers where numbers go; else "PART:LINE: reason".
+/// A data file in another folder is named by a path from `outputDir`. A run
+/// whose shard left no part is written "not run" and reported missing.
+Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts, const std::string& outputDir);
 
 }  // namespace fb

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "tests/support/cli_folder.h"
@@ -52,8 +53,20 @@ TEST_F(Shards, merged_parts_give_the_whole_studys_summary_and_name_what_is_missi
   EXPECT_EQ(merged.status, 1) << merged.err;  // the refused runs did not finish
   EXPECT_EQ(readFile(at("shared/summary.csv")), whole);
   EXPECT_NE(merged.out.find("6 of 8 runs finished"), std::string::npos) << merged.out;
+  // Merged elsewhere, the summary names each data file from where it lies.
   EXPECT_EQ(run({"--merge", "own1", "own2", "own3", "--output-dir", "out"}).status, 1);
-  EXPECT_EQ(readFile(at("out/summary.csv")), whole);
+  const auto wholeRows = fbtest::lines(whole), outRows = fbtest::lines(readFile(at("out/summary.csv")));
+  ASSERT_EQ(outRows.size(), wholeRows.size());
+  for (std::size_t i = 1; i < wholeRows.size(); ++i) {
+    std::string expected = wholeRows[i];
+    if (const auto name = expected.find(",kxy="); name != std::string::npos)
+      expected.insert(name + 1, "../own" + std::to_string((i - 1) % 3 + 1) + "/");
+    EXPECT_EQ(outRows[i], expected);
+    const std::string file = expected.substr(expected.find(',', expected.find(',') + 1) + 1);
+    if (!file.starts_with(",")) {
+      EXPECT_TRUE(std::filesystem::exists(at("out") / file.substr(0, file.find(','))));
+    }
+  }
   for (const char* file : {"/kxy=1_Vf=0.02.p-d", "/kxy=2_Vf=0.01.p-d"})
     EXPECT_EQ(fbtest::withoutClockLine(readFile(at(std::string("shared") + file))),
               fbtest::withoutClockLine(readFile(at(std::string("whole") + file))));
@@ -114,6 +127,128 @@ TEST_F(Shards, a_study_holds_its_folder_against_other_studies_but_not_its_own_sh
   EXPECT_EQ(sibling.status, 0) << sibling.err;
   EXPECT_EQ(finish(shard1).status, 0);
   EXPECT_EQ(run({"--merge", "shared"}).status, 0);
+}
+
+TEST_F(Shards, parts_of_another_study_never_take_the_place_of_a_newer_summary) {
+  for (const char* k : {"1/3", "2/3", "3/3"}) {
+    runStudy({"--output-dir", "old", "--shard", k});
+    runStudy({"--output-dir", std::string("part") + k[0], "--shard", k});
+  }
+  // Another study, unsharded or split otherwise, does not start beside the old parts.
+  for (const std::vector<std::string>& other :
+       std::vector<std::vector<std::string>>{{"--kzx", "2"}, {"--shard", "1/2"}, {"--kzx", "2", "--shard", "1/3"}}) {
+    std::vector<std::string> args = {"--output-dir", "old"};
+    args.insert(args.end(), other.begin(), other.end());
+    const fbtest::Outcome r = runStudy(args);
+    EXPECT_EQ(r.status, 1) << other.back();
+    EXPECT_NE(r.err.find("old holds summary parts of another study (summary-shard-1-of-3.csv, "), std::string::npos)
+        << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(at("old/summary.csv")));
+  EXPECT_FALSE(std::filesystem::exists(at("old/summary-shard-1-of-2.csv")));
+
+  // Nor does a merge put them in place of a newer study's summary, or beside another study's parts.
+  runStudy({"--output-dir", "new", "--kzx", "2"});
+  runStudy({"--output-dir", "split", "--shard", "1/2"});
+  const std::string newer = readFile(at("new/summary.csv"));
+  for (const std::string out : {"new", "split"}) {
+    const fbtest::Outcome merge = run({"--merge", "part1", "part2", "part3", "--output-dir", out});
+    EXPECT_EQ(merge.status, 1) << out;
+    EXPECT_NE(
+        merge.err.find(out == "new" ? "new/summary.csv is the summary of another study" : "split holds summary parts"),
+        std::string::npos)
+        << merge.err;
+  }
+  EXPECT_EQ(readFile(at("new/summary.csv")), newer);
+  EXPECT_FALSE(std::filesystem::exists(at("split/summary.csv")));
+
+  // The refused studies left no trace: the study, its merges and its shards go on, again and again.
+  for (int again = 0; again < 2; ++again) {
+    EXPECT_EQ(run({"--merge", "old"}).err.find("another study"), std::string::npos);
+    EXPECT_EQ(run({"--merge", "part1", "part2", "part3", "--output-dir", "merged"}).err.find("another study"),
+              std::string::npos);
+    for (const char* k : {"1/3", "2/3", "3/3"})
+      EXPECT_EQ(runStudy({"--output-dir", "old", "--shard", k}).err.find("another study"), std::string::npos);
+  }
+  EXPECT_TRUE(std::filesystem::exists(at("old/summary.csv")));
+  EXPECT_TRUE(std::filesystem::exists(at("merged/summary.csv")));
+}
+
+TEST_F(Shards, shards_whose_summary_rows_would_differ_are_not_one_study) {
+  // The same points in another file are the same curve; the matrix counts by its Jtip.
+  fbtest::writeFile(at("m.csv"), "0.1,1\n0.2,0.5\n");
+  fbtest::writeFile(at("same.csv"), "Wcr (mm),sigma (MPa)\n0.1,1.0\n0.2,0.50\n");
+  fbtest::writeFile(at("other.csv"), "0.1,1\n0.2,0.6\n");
+  runStudy({"--output-dir", "base", "--shard", "1/2", "--measured", "m.csv", "--Jtip", "5", "--sigma-fc", "1"});
+  struct Case {
+    std::vector<std::string> options;
+    bool oneStudy;
+  };
+  const std::vector<Case> cases = {
+      {{"--measured", "same.csv", "--Km", "1", "--Em", "200", "--sigma-fc", "1"}, true},
+      {{"--measured", "other.csv", "--Jtip", "5", "--sigma-fc", "1"}, false},
+      {{"--Jtip", "5", "--sigma-fc", "1"}, false},
+      {{"--measured", "m.csv"}, false},
+      {{"--measured", "m.csv", "--Jtip", "6", "--sigma-fc", "1"}, false},
+      {{"--measured", "m.csv", "--Km", "0.1", "--Em", "2.5", "--sigma-fc", "1"}, false},
+      {{"--measured", "m.csv", "--Jtip", "5", "--sigma-fc", "1.1"}, false},
+      {{"--measured", "m.csv", "--Jtip", "5", "--sigma-fc", "1", "--psh-margins", "2,1.3"}, false},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string dir = "shard2-" + std::to_string(i);
+    std::vector<std::string> args = {"--output-dir", dir, "--shard", "2/2"};
+    args.insert(args.end(), cases[i].options.begin(), cases[i].options.end());
+    runStudy(args);
+    const fbtest::Outcome merge = run({"--merge", "base", dir, "--output-dir", "merged-" + std::to_string(i)});
+    EXPECT_EQ(merge.status, cases[i].oneStudy ? 1 : 2) << i << merge.err;  // one study: only kxy 0 refused
+    EXPECT_EQ(merge.err.find("are not parts of one study") == std::string::npos, cases[i].oneStudy) << i;
+  }
+}
+
+TEST_F(Shards, a_merge_refuses_a_row_that_is_not_what_the_study_wrote) {
+  for (const char* k : {"1/3", "2/3", "3/3"}) runStudy({"--output-dir", "good", "--shard", k});
+  // Shard 1 of 3 ran runs 1, 4 and 7; run 4 (kxy=0.5, Vf=0.02) is line 6 of its part.
+  struct Plant {
+    std::string from, to;
+    bool everyPart;  // so that the parts still agree with one another
+    std::string says;
+  };
+  const std::vector<Plant> plants = {
+      {",kxy=0.5_Vf=0.02.p-d,", ",../../x,", false, "summary-shard-1-of-3.csv:6: its data file \"../../x\""},
+      {"kxy=0.5_Vf=0.02.p-d,finished,", "kxy=0.5_Vf=0.02.p-d,done,", false, "-1-of-3.csv:6: its status \"done\""},
+      {"kxy=0.5_Vf=0.02.p-d,finished,", "kxy=0.5_Vf=0.02.p-d,finished,x", false, "-1-of-3.csv:6: its peak force (kN)"},
+      {"\n0.5,0.02,", "\n0.5,0.01,", true, "-1-of-3.csv:6: run 4's inputs are not those of its place in the grid"},
+      {"peak force (kN)", "peak force (N)", true, "-1-of-3.csv:2: not the header of a study's summary"},
+      {" runs in 3 parts", " runs in 2 parts", true, "-1-of-3.csv: it names study "},
+  };
+  for (const Plant& plant : plants) {
+    std::filesystem::remove_all(at("bad"));
+    std::filesystem::copy(at("good"), at("bad"));
+    for (const char* part :
+         {"bad/summary-shard-1-of-3.csv", "bad/summary-shard-2-of-3.csv", "bad/summary-shard-3-of-3.csv"}) {
+      if (!plant.everyPart && std::string(part).find("-1-of-") == std::string::npos) continue;
+      std::string text = readFile(at(part));
+      const auto where = text.find(plant.from);
+      ASSERT_NE(where, std::string::npos) << plant.from;
+      fbtest::writeFile(at(part), text.replace(where, plant.from.size(), plant.to));
+    }
+    const fbtest::Outcome merge = run({"--merge", "bad"});
+    EXPECT_EQ(merge.status, 2) << plant.says;
+    EXPECT_NE(merge.err.find(plant.says), std::string::npos) << merge.err;
+    EXPECT_FALSE(std::filesystem::exists(at("bad/summary.csv")));
+  }
+}
+
+TEST_F(Shards, a_study_on_a_full_disk_calls_its_failed_data_files_its_own) {
+  // A limit of 512 bytes lets the summary be written but no data file's header;
+  // the data file of the refused run is an earlier study's, and is named.
+  std::filesystem::create_directories(at("s"));
+  fbtest::writeFile(at("s/kxy=0.p-d"), "earlier\r\n");
+  std::signal(SIGXFSZ, SIG_DFL);
+  const fbtest::Outcome r = run({"-q", "--sweep", "kxy=0,1,2", "--division", "6", "--output-dir", "s"}, "ulimit -f 1;");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("kxy=1: failed: s/kxy=1.p-d: File too large"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("1 data file in s is not part of this study: kxy=0.p-d\n"), std::string::npos) << r.err;
 }
 
 }  // namespace
