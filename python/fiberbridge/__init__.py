@@ -431,21 +431,29 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
 
 def read_data_file(path) -> DataFile:
     """A data file as the program writes it (Shift-JIS text with CR LF line
-    ends): its rows and its header's inputs. OSError when it cannot be read,
-    ValueError naming the line when it is no FiberBridge data file."""
+    ends): its rows and its header's inputs. The readers read as the command
+    line does: a regular file of at most 64 MiB, "-" being a file of that name.
+    A file that cannot be opened raises OSError (FileNotFoundError,
+    IsADirectoryError, PermissionError, ...) with errno and filename; one that
+    is no regular file, too large or no FiberBridge data file, ValueError
+    naming it (and the line)."""
     name = _inputs.path(path)
     return DataFile(name, _native.read_data_file(name))
 
 
 def read_inputs(path) -> dict[str, str]:
     """An input set (`name = value` lines, as --save-inputs writes them): the
-    texts by input name, in the file's order; pass it to run() or study()."""
+    texts by input name, in the file's order; pass it to run() or study().
+    Read and refused as read_data_file says."""
     return dict(_native.read_inputs(_inputs.path(path)))
 
 
 def read_summary(path) -> list[dict[str, _Any]]:
     """The rows of a study's summary.csv, one dict per run under the file's
-    column names; numbers as int or float, an empty field as None."""
+    column names; numbers as int or float, an empty field as None. A shard's
+    part (summary-shard-K-of-N.csv) reads the same, its first line, naming the
+    study, left out: the runs of other shards are "not run". Read and refused
+    as read_data_file says; a file that is no summary is a ValueError naming it."""
     return _tables.read_summary(path)
 
 
