@@ -24,6 +24,7 @@
 
 #include "engine/cpu_allotment.h"
 #include "engine/inputs.h"
+#include "engine/message_text.h"
 #include "engine/number_reader.h"
 #include "engine/number_text.h"
 #include "engine/pullout_law.h"
@@ -344,6 +345,11 @@ PYBIND11_MODULE(_native, m) {
       const auto field = fieldByName(name);
       if (!field) throw py::type_error("unknown input name " + name);
       if (values.empty()) throw py::value_error(name + " has no values to sweep");
+      // As --sweep refuses it: rounded, a fraction would run a division twice or one not asked for.
+      if (*field == Field::division)
+        for (const std::string& value : values)
+          if (const double read = readNumber(value).value; read != std::floor(read))
+            throw py::value_error("division: " + quotedToken(value) + " is not a whole number, which division takes");
       all.push_back({*field, name, values});
     }
     const Expected<Grid> grid = expandGrid(textsOf(base), all);
