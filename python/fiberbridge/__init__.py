@@ -463,8 +463,10 @@ def read_summary(path) -> list[dict[str, _Any]]:
 
 def to_frame(results):
     """A pandas DataFrame of a study: a row per run with the inputs that differ
-    between the runs, the figures and the refusal; rows from read_summary as
-    they are. Needs pandas, which the rest of the module does not."""
+    between the runs, its status ("finished", "refused", or "not finished" for
+    the None of a stopped study's results), the figures and the refusal; rows
+    from read_summary as they are. Needs pandas, which the rest of the module
+    does not."""
     return _tables.runs_frame(results)
 
 

@@ -74,13 +74,19 @@ def runs_frame(results) -> Any:
     results = list(results)
     if all(isinstance(r, dict) for r in results):
         return pd.DataFrame(results)
-    # The inputs that differ between the runs, as summary.csv names them, then the figures.
-    names = [n for n in (results[0].inputs if results else {})
-             if any(r.inputs.get(n) != results[0].inputs.get(n) for r in results)]
+    # The inputs that differ between the runs, as summary.csv names them, then the figures;
+    # None is a run that a stopped study did not finish.
+    ended = [r for r in results if r is not None]
+    names = [n for n in (ended[0].inputs if ended else {})
+             if any(r.inputs.get(n) != ended[0].inputs.get(n) for r in ended)]
     records = []
     for r in results:
+        if r is None:
+            records.append({"status": "not finished"})
+            continue
         refusal: Optional[BaseException] = getattr(r, "refusal", None)
         records.append({**{n: value(r.inputs.get(n, "")) for n in names},
+                        "status": "finished" if refusal is None else "refused",
                         **{f: getattr(r, f) for f in FIGURES},
                         "refusal": None if refusal is None else str(refusal)})
-    return pd.DataFrame.from_records(records, columns=[*names, *FIGURES, "refusal"])
+    return pd.DataFrame.from_records(records, columns=[*names, "status", *FIGURES, "refusal"])

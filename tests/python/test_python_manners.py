@@ -186,3 +186,7 @@ def test_frames_hold_the_rows_and_a_row_per_run():
     assert "Vf" not in table.columns
     assert list(table["peak_stress"][:2]) == [results[0].peak_stress, results[1].peak_stress]
     assert table["refusal"][2].startswith("kxy") and table["refusal"][0] is None
+    # A stopped study's results hold None for the runs it did not finish.
+    stopped = fiberbridge.to_frame([results[0], None, results[2]])
+    assert list(stopped["status"]) == ["finished", "not finished", "refused"]
+    assert list(stopped["kxy"][[0, 2]]) == [0.5, 0]
