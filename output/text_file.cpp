@@ -22,8 +22,10 @@ namespace fs = std::filesystem;
 
 std::string reason(int code) { return std::strerror(code != 0 ? code : EIO); }
 
+std::string tooLarge() { return "larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB"; }
+
 // Reads what `fd` holds, up to one byte beyond the limit, so that an overlong file shows.
-Expected<std::string> readAll(int fd) {
+Expected<std::string, ReadFailure> readAll(int fd) {
   std::string text;
   std::array<char, 65536> buffer;
   for (;;) {
@@ -31,10 +33,10 @@ Expected<std::string> readAll(int fd) {
     if (n == 0) return text;
     if (n < 0) {
       if (errno == EINTR) continue;
-      return unexpected(reason(errno));
+      return unexpected(ReadFailure{errno, reason(errno)});
     }
     text.append(buffer.data(), static_cast<std::size_t>(n));
-    if (text.size() > kMaxReadBytes) return unexpected("larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB");
+    if (text.size() > kMaxReadBytes) return unexpected(ReadFailure{0, tooLarge()});
   }
 }
 
@@ -66,22 +68,29 @@ constexpr const char* kNulInName = "a file name cannot hold a NUL character";
 }  // namespace
 
 Expected<std::string> readTextFile(const std::string& path) {
-  if (path == "-") return readAll(STDIN_FILENO).map_error(naming("standard input"));
+  const auto because = [](const ReadFailure& failure) { return failure.reason; };
+  if (path == "-") return readAll(STDIN_FILENO).map_error(because).map_error(naming("standard input"));
   if (path.find('\0') != std::string::npos) return unexpected(kNulInName);
+  return readNamedFile(path).map_error(because).map_error(naming(path));
+}
+
+Expected<std::string, ReadFailure> readNamedFile(const std::string& path) {
+  if (path.find('\0') != std::string::npos) return unexpected(ReadFailure{EINVAL, kNulInName});
+  // Non-blocking: a pipe without a writer must not hold the reader; it is refused below.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return unexpected(path + ": " + reason(errno));
-  Expected<std::string> text;
+  if (fd < 0) return unexpected(ReadFailure{errno, reason(errno)});
+  Expected<std::string, ReadFailure> text;
   struct stat status {};
   if (::fstat(fd, &status) != 0)
-    text = unexpected(reason(errno));
+    text = unexpected(ReadFailure{errno, reason(errno)});
   else if (!S_ISREG(status.st_mode))
-    text = unexpected("not a regular file");
+    text = unexpected(ReadFailure{S_ISDIR(status.st_mode) ? EISDIR : 0, "not a regular file"});
   else if (static_cast<std::uintmax_t>(status.st_size) > kMaxReadBytes)
-    text = unexpected("larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB");
+    text = unexpected(ReadFailure{0, tooLarge()});
   else
     text = readAll(fd);
   ::close(fd);
-  return text.map_error(naming(path));
+  return text;
 }
 
 std::string followLinks(const std::string& path) {

@@ -19,6 +19,18 @@ inline constexpr std::size_t kMaxReadBytes = 64u << 20;
 /// devices, folders and larger files are refused with the reason.
 Expected<std::string> readTextFile(const std::string& path);
 
+/// Why a file could not be read: the system's error number (EISDIR for a
+/// folder; 0 where the file's kind or size is at fault) and the reason,
+/// without the path.
+struct ReadFailure {
+  int code = 0;
+  std::string reason;
+};
+
+/// readTextFile for callers that name files only: "-" is a file of that name,
+/// never standard input, and a failure keeps the error number.
+Expected<std::string, ReadFailure> readNamedFile(const std::string& path);
+
 /// Writes `content` as the whole file, or leaves the file as it was and gives
 /// "path: reason". The content goes to a hidden temporary file in the target's
 /// folder (".NAME.fb-partial", created exclusively, never through a link),

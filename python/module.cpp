@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <map>
@@ -23,6 +24,7 @@
 
 #include "engine/cpu_allotment.h"
 #include "engine/inputs.h"
+#include "engine/message_text.h"
 #include "engine/number_reader.h"
 #include "engine/number_text.h"
 #include "engine/pullout_law.h"
@@ -123,11 +125,29 @@ py::array_t<double> array(const std::vector<double>& values) {
   throw py::error_already_set();
 }
 
-// The file's text, or OSError with the path and the system's reason.
+// OSError(code, reason, path), which Python makes the subclass of the code
+// (FileNotFoundError, PermissionError, ...) with errno and filename set.
+[[noreturn]] void raiseOSError(int code, const std::string& reason, const std::string& path) {
+  PyErr_SetObject(PyExc_OSError, py::make_tuple(code, reason, path).ptr());
+  throw py::error_already_set();
+}
+
+// The file's text, as the command line reads files: a file that cannot be
+// opened is an OSError with its error number; one that is no regular file or
+// too large, a ValueError with its path.
 std::string readWhole(const std::string& path) {
-  Expected<std::string> text = readTextFile(path);
-  if (!text) raise(PyExc_OSError, text.error());
-  return std::move(*text);
+  Expected<std::string, ReadFailure> text = readNamedFile(path);
+  if (text) return std::move(*text);
+  if (text.error().code != 0) raiseOSError(text.error().code, text.error().reason, path);
+  raise(PyExc_ValueError, path + ": " + text.error().reason);
+}
+
+// writeTextFile gives "path: reason" with the system's text; the number is the one whose text it is.
+[[noreturn]] void raiseWriteFailure(const std::string& path, const std::string& message) {
+  const std::string reason = message.starts_with(path + ": ") ? message.substr(path.size() + 2) : message;
+  for (int code = 1; code < 256; ++code)
+    if (reason == std::strerror(code)) raiseOSError(code, reason, path);
+  raise(PyExc_OSError, message);
 }
 
 std::vector<StepResult> stepsOf(const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr,
@@ -325,6 +345,11 @@ PYBIND11_MODULE(_native, m) {
       const auto field = fieldByName(name);
       if (!field) throw py::type_error("unknown input name " + name);
       if (values.empty()) throw py::value_error(name + " has no values to sweep");
+      // As --sweep refuses it: rounded, a fraction would run a division twice or one not asked for.
+      if (*field == Field::division)
+        for (const std::string& value : values)
+          if (const double read = readNumber(value).value; read != std::floor(read))
+            throw py::value_error("division: " + quotedToken(value) + " is not a whole number, which division takes");
       all.push_back({*field, name, values});
     }
     const Expected<Grid> grid = expandGrid(textsOf(base), all);
@@ -358,6 +383,9 @@ PYBIND11_MODULE(_native, m) {
     return d;
   });
 
+  // A file's bytes under the readers' rules, for the readers written in Python.
+  m.def("read_file", [](const std::string& path) { return py::bytes(readWhole(path)); });
+
   // An input set's (name, text) pairs in the order of the file.
   m.def("read_inputs", [](const std::string& path) {
     const Expected<InputSet> set = parseInputSet(readWhole(path), path);
@@ -371,7 +399,7 @@ PYBIND11_MODULE(_native, m) {
         [](const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr, const py::array_t<double>& P,
            const py::array_t<double>& sigma, const py::array_t<double>& ratio, const std::string& path) {
           const Expected<void> written = writeTextFile(path, rowsCsv(stepsOf(step, Wcr, P, sigma, ratio)));
-          if (!written) raise(PyExc_OSError, written.error());
+          if (!written) raiseWriteFailure(path, written.error());
         });
 
   m.def("rms",

@@ -117,7 +117,10 @@ class _Curve:
 
     def rms(self, measured_w: _Sequence[float], measured_sigma: _Sequence[float]) -> float:
         """RMS difference (MPa) to a measured curve, the computed stress linear between steps."""
-        value = _native.rms(*self._rows(), _floats(measured_w), _floats(measured_sigma))
+        w, sigma = _floats(measured_w), _floats(measured_sigma)
+        if not w and not sigma:
+            raise ValueError("the measured curve is empty: it holds no point to compare")
+        value = _native.rms(*self._rows(), w, sigma)
         if value is None:
             raise ValueError("a measured width lies outside this run's crack widths")
         return value
@@ -283,8 +286,8 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
     """Runs every input set and gives the runs in input order.
 
     `runs` holds mappings (dicts, pandas Series) or is a pandas DataFrame, a
-    run per row. Without a client the runs share `jobs` local threads
-    (default: the CPUs this process may use, at most SLURM_CPUS_PER_TASK).
+    run per row. Without a client the runs share `jobs` local threads (1 to
+    4096; default: the CPUs this process may use, at most SLURM_CPUS_PER_TASK).
     With a dask.distributed Client they go out as many small tasks, their
     number set by the count of runs, not by the workers present, so that
     workers that join later take work too; `timeout`
@@ -305,7 +308,7 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
         runs = runs.to_dict("records")  # a DataFrame: a run per row
     given = [_inputs.given_texts(r, {}) for r in runs]
     if jobs is not None:
-        jobs = _inputs.whole("jobs", jobs, 1)
+        jobs = _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS)
     if timeout is not None:
         if client is None:
             raise TypeError("timeout: only a study on a cluster (client=...) takes one; Ctrl-C stops a local study")
@@ -420,9 +423,10 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
     bounds = [(name, _inputs.real(f"{name}'s low bound", lo), _inputs.real(f"{name}'s high bound", hi))
               for name, (lo, hi) in free.items()]
     result = _native.fit(texts, bounds, native_curves,
-                         _native.default_fit_starts if starts is None else _inputs.whole("starts", starts, 1),
-                         1 if seed is None else _inputs.whole("seed", seed, 0),
-                         None if jobs is None else _inputs.whole("jobs", jobs, 1), native_pullouts)
+                         _native.default_fit_starts if starts is None
+                         else _inputs.whole("starts", starts, 1, _inputs.MOST_FIT_STARTS),
+                         1 if seed is None else _inputs.whole("seed", seed, 0, _inputs.MOST_SEED),
+                         None if jobs is None else _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS), native_pullouts)
     if result["refusal"] is not None and not result["names"]:
         field, reason = result["refusal"]
         raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)
@@ -431,28 +435,38 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
 
 def read_data_file(path) -> DataFile:
     """A data file as the program writes it (Shift-JIS text with CR LF line
-    ends): its rows and its header's inputs. OSError when it cannot be read,
-    ValueError naming the line when it is no FiberBridge data file."""
+    ends): its rows and its header's inputs. The readers read as the command
+    line does: a regular file of at most 64 MiB, "-" being a file of that name.
+    A file that cannot be opened raises OSError (FileNotFoundError,
+    IsADirectoryError, PermissionError, ...) with errno and filename; one that
+    is no regular file, too large or no FiberBridge data file, ValueError
+    naming it (and the line)."""
     name = _inputs.path(path)
     return DataFile(name, _native.read_data_file(name))
 
 
 def read_inputs(path) -> dict[str, str]:
     """An input set (`name = value` lines, as --save-inputs writes them): the
-    texts by input name, in the file's order; pass it to run() or study()."""
+    texts by input name, in the file's order; pass it to run() or study().
+    Read and refused as read_data_file says."""
     return dict(_native.read_inputs(_inputs.path(path)))
 
 
 def read_summary(path) -> list[dict[str, _Any]]:
     """The rows of a study's summary.csv, one dict per run under the file's
-    column names; numbers as int or float, an empty field as None."""
+    column names; numbers as int or float, an empty field as None. A shard's
+    part (summary-shard-K-of-N.csv) reads the same, its first line, naming the
+    study, left out: the runs of other shards are "not run". Read and refused
+    as read_data_file says; a file that is no summary is a ValueError naming it."""
     return _tables.read_summary(path)
 
 
 def to_frame(results):
     """A pandas DataFrame of a study: a row per run with the inputs that differ
-    between the runs, the figures and the refusal; rows from read_summary as
-    they are. Needs pandas, which the rest of the module does not."""
+    between the runs, its status ("finished", "refused", or "not finished" for
+    the None of a stopped study's results), the figures and the refusal; rows
+    from read_summary as they are. Needs pandas, which the rest of the module
+    does not."""
     return _tables.runs_frame(results)
 
 
@@ -528,8 +542,7 @@ def scatter(inputs: _Optional[_Mapping[str, _Any]] = None, n: int = 64, seed: in
     _inputs.check_names([*distributions, *inputs])
     if isinstance(n, bool) or not isinstance(n, _numbers.Integral):
         raise TypeError(f"n: expected a whole number, got {n!r}")
-    if isinstance(seed, bool) or not isinstance(seed, _numbers.Integral) or seed < 0:
-        raise ValueError(f"seed: expected a whole number from 0, got {seed!r}")
+    seed = _inputs.whole("seed", seed, 0, _inputs.MOST_SEED)
     base = _inputs.texts(inputs, {})
     drawn = [(name, _distribution_text(name, value)) for name, value in distributions.items()]
     samples = _native.scatter_samples(base, drawn, int(n), int(seed))
@@ -548,10 +561,17 @@ def pullout(lb: float, angle: float, slip, **inputs: _Any):
     a fiber pulled out or ruptured carries nothing after. The law is the one each
     fiber class of a run follows, bit for bit; `inputs` set its coefficients (A, B,
     ..., fp0, strengthReduction, Af, ...), the others keep their defaults. numpy in,
-    numpy out: the result has the shape of `slip`."""
+    numpy out: the result has the shape of `slip`. `lb`, `angle` and `slip` take
+    numbers only: a text or a bool is a TypeError."""
     import numpy as np
 
     texts = _inputs.texts(None, inputs)
-    slips = np.asarray(slip, dtype=float)
-    loads = _native.pullout(texts, float(lb), float(angle), [float(s) for s in slips.ravel()])
+    lb, angle = _inputs.real("lb", lb), _inputs.real("angle", angle)
+    given = np.asarray(slip) if isinstance(slip, np.ndarray) else np.asarray(slip, dtype=object)
+    # A text or a bool would pass as a number through numpy; a slip is a length.
+    if given.dtype.kind not in "iuf" and not all(isinstance(s, _numbers.Real) and not isinstance(s, bool)
+                                                  for s in given.ravel()):
+        raise TypeError(f"slip: expected a number or an array of numbers, got {slip!r:.60}")
+    slips = given.astype(float)
+    loads = _native.pullout(texts, lb, angle, slips.ravel().tolist())
     return np.asarray(loads).reshape(slips.shape)

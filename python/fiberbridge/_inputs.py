@@ -79,12 +79,18 @@ def sweep_values(name: str, value: Any) -> list:
     return list(value)
 
 
-def whole(name: str, value: Any, minimum: int) -> int:
+def whole(name: str, value: Any, minimum: int, maximum: int) -> int:
     if isinstance(value, bool) or not isinstance(value, numbers.Integral):
         raise TypeError(f"{name}: expected a whole number, got {type(value).__name__}")
-    if value < minimum:
-        raise ValueError(f"{name}: must be at least {minimum}, got {value}")
+    if not minimum <= value <= maximum:
+        raise ValueError(f"{name}: must lie between {minimum} and {maximum}, got {value}")
     return int(value)
+
+
+# The command line's bounds: threads of a study or a fit, and the starts of a fit.
+MOST_JOBS = 4096
+MOST_FIT_STARTS = 1000
+MOST_SEED = 2**64 - 1
 
 
 def real(name: str, value: Any) -> float:

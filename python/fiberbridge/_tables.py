@@ -3,9 +3,11 @@
 from __future__ import annotations
 
 import csv
+import io
 import re
 from typing import Any, Optional
 
+from . import _native
 from ._inputs import path as _path
 
 # The figures of a curve, in the order of summary.csv.
@@ -27,8 +29,29 @@ def value(text: str) -> Any:
 
 
 def read_summary(path) -> list[dict[str, Any]]:
-    with open(_path(path), newline="", encoding="utf-8") as f:
-        return [{name: value(field) for name, field in row.items()} for row in csv.DictReader(f)]
+    name = _path(path)
+    try:
+        text = _native.read_file(name).decode("utf-8")
+    except UnicodeDecodeError as e:
+        raise ValueError(f"{name}: not a summary: byte {e.start} is not UTF-8 text") from None
+    skipped = 0
+    if text.startswith("# "):  # a shard's part: its first line names the study
+        text, skipped = text[text.find("\n") + 1:] if "\n" in text else "", 1
+    reader = csv.reader(io.StringIO(text, newline=""))
+    rows = []
+    try:
+        for row in reader:
+            if not rows and "status" not in row:
+                raise ValueError(f"{name}: not a summary: its header has no status column")
+            if rows and len(row) != len(rows[0]):
+                raise ValueError(f"{name}:{reader.line_num + skipped}: {len(row)} fields under a header of "
+                                 f"{len(rows[0])}")
+            rows.append(row)
+    except csv.Error as e:
+        raise ValueError(f"{name}:{reader.line_num + skipped}: {e}") from None
+    if not rows:
+        raise ValueError(f"{name}: not a summary: it holds no header")
+    return [{column: value(field) for column, field in zip(rows[0], row)} for row in rows[1:]]
 
 
 def pandas():
@@ -51,13 +74,19 @@ def runs_frame(results) -> Any:
     results = list(results)
     if all(isinstance(r, dict) for r in results):
         return pd.DataFrame(results)
-    # The inputs that differ between the runs, as summary.csv names them, then the figures.
-    names = [n for n in (results[0].inputs if results else {})
-             if any(r.inputs.get(n) != results[0].inputs.get(n) for r in results)]
+    # The inputs that differ between the runs, as summary.csv names them, then the figures;
+    # None is a run that a stopped study did not finish.
+    ended = [r for r in results if r is not None]
+    names = [n for n in (ended[0].inputs if ended else {})
+             if any(r.inputs.get(n) != ended[0].inputs.get(n) for r in ended)]
     records = []
     for r in results:
+        if r is None:
+            records.append({"status": "not finished"})
+            continue
         refusal: Optional[BaseException] = getattr(r, "refusal", None)
         records.append({**{n: value(r.inputs.get(n, "")) for n in names},
+                        "status": "finished" if refusal is None else "refused",
                         **{f: getattr(r, f) for f in FIGURES},
                         "refusal": None if refusal is None else str(refusal)})
-    return pd.DataFrame.from_records(records, columns=[*names, *FIGURES, "refusal"])
+    return pd.DataFrame.from_records(records, columns=[*names, "status", *FIGURES, "refusal"])

@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 class ReferenceFiles : public fbtest::CliFolder, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ReferenceFiles, the_data_file_and_csv_match_byte_for_byte) {
+  EXPECT_EQ(dir.parent_path(), fs::temp_directory_path()) << "tear-down would leave the folders above " << dir;
   const fs::path reference = fs::path(FIBERBRIDGE_REFERENCE_DIR) / GetParam();
   const fbtest::Outcome r =
       run({"-q", "--inputs", reference.string() + ".inputs", "-o", "run.p-d", "--csv", "run.csv"});

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the Debian package that `make package` built in BUILD_DIR: unpacks it
 # into a temporary root, runs the unpacked programs, compares its file list,
-# validates its menu entry, metadata and MIME type, and runs lintian, whose
-# errors fail the test (its warnings are shown).
+# validates its menu entry, metadata and MIME type, installs and purges it in a
+# root of its own, and runs lintian, whose errors fail the test (its warnings
+# are shown, a call of ldconfig fails).
 set -euo pipefail
 build=$(cd "${1:?usage: package_test.sh BUILD_DIR}" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -102,8 +103,31 @@ grep -qx 'application/x-fiberbridge-data text/plain' "$tmp/mime/subclasses" ||
 bash -c "source /usr/share/bash-completion/bash_completion && source '$root/usr/share/bash-completion/completions/fiberbridge-cli' &&
   complete -p fiberbridge-cli" >/dev/null || fail "the bash completion does not load"
 
-# lintian: errors fail, warnings and notes are shown.
-lintian --allow-root --display-info --fail-on error "$deb" || fail "lintian reports errors"
+# Installed into a root of its own (its maintainer scripts run there, through
+# DPKG_ROOT), imported by root, which writes byte code beside the module, and
+# purged: nothing of it may stay.
+dpkg_root="$tmp/installed"
+mkdir -p "$dpkg_root/var/lib/dpkg/info" "$dpkg_root/var/lib/dpkg/updates"
+touch "$dpkg_root/var/lib/dpkg/status"
+in_root() {
+  dpkg --root="$dpkg_root" --log=/dev/null --force-script-chrootless --force-depends --force-not-root "$@"
+}
+if in_root -i "$deb" >"$tmp/out" 2>&1; then
+  env -u PYTHONDONTWRITEBYTECODE PYTHONPATH="$dpkg_root/usr/lib/python3/dist-packages" /usr/bin/python3 -c 'import fiberbridge' ||
+    fail "the installed Python module does not import"
+  in_root --purge fiberbridge >"$tmp/out" 2>&1 || fail "dpkg --purge failed: $(cat "$tmp/out")"
+  ! grep -i warning "$tmp/out" || fail "dpkg --purge warns"
+  left=$(cd "$dpkg_root" && find . -path ./var -prune -o -mindepth 1 -print)
+  [ -z "$left" ] || fail "the purge leaves $(echo $left)"
+else
+  fail "dpkg -i into $dpkg_root failed: $(cat "$tmp/out")"
+fi
+
+# lintian: errors fail, and a maintainer script's call of ldconfig, which a
+# package without a library on the linker's path has no use for; other
+# warnings and notes are shown.
+lintian --allow-root --display-info --fail-on error "$deb" | tee "$tmp/lintian" || fail "lintian reports errors"
+! grep -q maintscript-calls-ldconfig "$tmp/lintian" || fail "a maintainer script calls ldconfig"
 
 if [ "$failures" -gt 0 ]; then
   echo "package test: $failures failed" >&2

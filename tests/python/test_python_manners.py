@@ -42,6 +42,23 @@ def test_numbers_are_strict_where_python_gives_numbers(call, error):
         call()
 
 
+@pytest.mark.parametrize("call, error, says", [
+    (lambda: fiberbridge.grid(division=["10", "10.5"]), ValueError, 'division: "10.5" is not a whole number'),
+    (lambda: fiberbridge.study([{}], jobs=2**70), ValueError, "jobs: must lie between 1 and 4096"),
+    (lambda: fiberbridge.fit([0.1], [1.0], free={"A": (1, 8)}, seed=2**64), ValueError,
+     "seed: .* 18446744073709551615"),
+    (lambda: fiberbridge.scatter(seed=2**64, Vf="normal:0.02:0.002"), ValueError, "seed: "),
+    (lambda: fiberbridge.pullout("3", 30, [0.1]), TypeError, "lb: "),
+    (lambda: fiberbridge.pullout(3, True, [0.1]), TypeError, "angle: "),
+    (lambda: fiberbridge.pullout(3, 30, ["0.1"]), TypeError, "slip: "),
+    (lambda: fiberbridge.pullout(3, 30, [0.1, True]), TypeError, "slip: "),
+    (lambda: fiberbridge.run(division=4).rms([], []), ValueError, "measured curve is empty"),
+])
+def test_arguments_out_of_range_or_of_another_kind_are_named(call, error, says):
+    with pytest.raises(error, match=says):
+        call()
+
+
 def test_whole_numbers_given_as_floats_and_texts_keep_the_windows_reading():
     by_int = fiberbridge.run(division=20)
     assert same_rows(by_int, fiberbridge.run(division=20.0))
@@ -169,3 +186,7 @@ def test_frames_hold_the_rows_and_a_row_per_run():
     assert "Vf" not in table.columns
     assert list(table["peak_stress"][:2]) == [results[0].peak_stress, results[1].peak_stress]
     assert table["refusal"][2].startswith("kxy") and table["refusal"][0] is None
+    # A stopped study's results hold None for the runs it did not finish.
+    stopped = fiberbridge.to_frame([results[0], None, results[2]])
+    assert list(stopped["status"]) == ["finished", "not finished", "refused"]
+    assert list(stopped["kxy"][[0, 2]]) == [0.5, 0]

@@ -2,6 +2,8 @@
 
 import os
 import subprocess
+import sys
+import threading
 
 import numpy as np
 import pytest
@@ -43,8 +45,6 @@ def test_a_file_that_is_no_data_file_is_refused_with_its_line(tmp_path):
         (tmp_path / "bad.p-d").write_bytes(b"\r\n".join(changed))
         with pytest.raises(ValueError, match=f"bad.p-d:{number}: .*{reason}"):
             fiberbridge.read_data_file(tmp_path / "bad.p-d")
-    with pytest.raises(OSError, match="none.p-d: No such file"):
-        fiberbridge.read_data_file(tmp_path / "none.p-d")
 
 
 def test_an_input_set_saved_by_the_command_line_repeats_its_run(tmp_path):
@@ -85,3 +85,62 @@ def test_a_studys_data_file_that_cannot_be_opened_names_its_path_and_reason(tmp_
     assert rows[0]["status"] == "finished"
     assert rows[1]["status"] == "failed"
     assert rows[1]["message"] == f"{out / 'kxy=2.p-d'}: Is a directory"
+
+
+def test_a_shards_part_reads_as_the_whole_studys_summary_of_its_runs(tmp_path):
+    sweep = ["--sweep", "kxy=0.5,1,2", "--division", "4", "--jobs", "1"]
+    subprocess.run([CLI, *sweep, "--output-dir", str(tmp_path / "whole")], check=True, capture_output=True)
+    subprocess.run([CLI, *sweep, "--output-dir", str(tmp_path / "part"), "--shard", "2/2"], check=True,
+                   capture_output=True)
+    whole = fiberbridge.read_summary(tmp_path / "whole" / "summary.csv")
+    part = fiberbridge.read_summary(tmp_path / "part" / "summary-shard-2-of-2.csv")
+    assert [row["status"] for row in part] == ["not run", "finished", "not run"]
+    assert part[1] == whole[1]
+
+
+def fifo(at):
+    os.mkfifo(at)
+
+    def unblock():  # were the reader waiting for a writer, this ends its wait
+        try:
+            os.close(os.open(at, os.O_WRONLY | os.O_NONBLOCK))
+        except OSError:
+            pass
+    timer = threading.Timer(2, unblock)
+    timer.daemon = True
+    timer.start()
+
+
+@pytest.mark.parametrize("make, error, says", [
+    (lambda at: None, FileNotFoundError, "No such file"),
+    (lambda at: at.mkdir(), IsADirectoryError, "not a regular file"),
+    pytest.param(lambda at: at.write_text("x") and at.chmod(0), PermissionError, "Permission denied",
+                 marks=pytest.mark.skipif(os.geteuid() == 0, reason="root reads any file")),
+    (fifo, ValueError, "not a regular file"),
+    (lambda at: at.write_bytes(b"") or os.truncate(at, (64 << 20) + 1), ValueError, "larger than 64 MiB"),
+    (lambda at: at.write_bytes(b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe"), ValueError, ""),
+])
+@pytest.mark.parametrize("reader", [fiberbridge.read_data_file, fiberbridge.read_inputs, fiberbridge.read_summary])
+def test_every_reader_refuses_as_the_command_line_does_with_pythons_exceptions(tmp_path, reader, make, error, says):
+    at = tmp_path / "file"
+    make(at)
+    with pytest.raises(error, match=says) as raised:
+        reader(at)
+    assert str(at) in str(raised.value) and not isinstance(raised.value, UnicodeError)
+    if issubclass(error, OSError):
+        assert raised.value.errno is not None and raised.value.filename == str(at)
+
+
+def test_a_summary_that_lost_a_field_names_its_line(tmp_path):
+    # The second run's line lost a field.
+    (tmp_path / "summary.csv").write_text("kxy,data file,status,message\n0.5,kxy=0.5.p-d,finished,\n"
+                                          "2,kxy=2.p-d,finished\n")
+    with pytest.raises(ValueError, match="summary.csv:3: 3 fields under a header of 4"):
+        fiberbridge.read_summary(tmp_path / "summary.csv")
+
+
+def test_a_file_named_dash_is_that_file_not_standard_input(tmp_path):
+    (tmp_path / "-").write_text("Vf = 0.03\n")
+    child = subprocess.run([sys.executable, "-c", "import fiberbridge; print(fiberbridge.read_inputs('-')['Vf'])"],
+                           cwd=tmp_path, input="Vf = 0.02\n", capture_output=True, text=True, timeout=60)
+    assert child.stdout == "0.03\n", child.stderr

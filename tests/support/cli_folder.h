@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -46,8 +47,10 @@ class CliFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = std::filesystem::temp_directory_path() /
-          ("fb_cli_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" + info->name());
+    // A parameterized test's names hold '/': flat, the folder is one that tear-down removes whole.
+    std::string name = "fb_cli_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" + info->name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    dir = std::filesystem::temp_directory_path() / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }
