@@ -27,6 +27,7 @@ text, and a text is read exactly as the window's box reads it ("12mm" is 12).
 import json as _json
 import math as _math
 import numbers as _numbers
+import sys as _sys
 from collections import namedtuple as _namedtuple
 from typing import Any as _Any, Callable as _Callable, Iterable as _Iterable, Mapping as _Mapping, \
     Optional as _Optional, Sequence as _Sequence
@@ -185,6 +186,7 @@ class Run(_Curve):
         energy_margin, strength_margin = PSH_MARGINS if margins is None else margins
         for name, value in (("sigma_fc", sigma_fc), ("margins", energy_margin), ("margins", strength_margin)):
             _positive(name, value)
+        _divisor("sigma_fc", float(sigma_fc))
         return PshIndices(*_native.psh(self.complementary_energy, self.peak_stress, jtip, float(sigma_fc),
                                        float(energy_margin), float(strength_margin)))
 
@@ -221,14 +223,21 @@ def crack_tip_toughness(Km: float, Em: float) -> float:
     return _native.crack_tip_toughness(_positive("Km", Km), _positive("Em", Em))
 
 
+def _divisor(name: str, value: float) -> float:
+    # Km^2/Em can round to 0 or overflow; an index divided by it would then say nothing.
+    if not (_math.isfinite(value) and value >= _sys.float_info.min):
+        raise ValueError(f"{name} = {value!r} is too small or too large to divide by")
+    return value
+
+
 def _crack_tip_toughness(Jtip, Km, Em) -> float:
     if Jtip is not None:
         if Km is not None or Em is not None:
             raise TypeError("give Jtip, or Km with Em, not both")
-        return _positive("Jtip", Jtip)
+        return _divisor("Jtip", _positive("Jtip", Jtip))
     if Km is None or Em is None:
         raise TypeError("the energy index needs Jtip (J/m2), or Km (MPa m^0.5) with Em (GPa)")
-    return crack_tip_toughness(Km, Em)
+    return _divisor("Jtip = Km^2/Em", crack_tip_toughness(Km, Em))
 
 
 class DataFile(_Curve):
