@@ -131,7 +131,7 @@ int runSweep(const CliOptions& o) {
     for (std::size_t i = 0; i < outcomes.size(); ++i)
       if (!inShard(i, *o.shard)) {
         outcomes[i].status = RunStatus::notRun;
-        outcomes[i].message = otherShardText({static_cast<int>(i % o.shard->count) + 1, o.shard->count});
+        outcomes[i].message = otherShardText(shardOfRun(i, o.shard->count));
       }
   const auto writeSummary = [&] {
     const std::string csv = studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured, o.matrix);

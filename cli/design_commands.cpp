@@ -47,7 +47,7 @@ void reportDistributions(const CliOptions& o, const std::vector<RunRecord>& reco
           values.push_back(*v);
     if (values.empty()) continue;
     const Spread s = spreadOf(values);
-    const std::string unit = info.unit.empty() ? "" : " (" + std::string(info.unit) + ")";
+    const std::string unit = info.unit().empty() ? "" : " (" + std::string(info.unit()) + ")";
     std::printf("  %s%s: mean %s, sd %s, 5 %% %s, 95 %% %s", std::string(info.name).c_str(), unit.c_str(),
                 figure(s.mean).c_str(), figure(s.sd).c_str(), figure(s.p05).c_str(), figure(s.p95).c_str());
     std::printf(s.count < records.size() ? " (%zu samples)\n" : "\n", s.count);
@@ -97,7 +97,7 @@ DesignMap designMapOf(const CliOptions& o, std::span<const RunOutcome> outcomes)
     for (const std::string& v : sweep->values) axis->values.push_back(numberReader(v));
   }
   const SummaryMetricInfo& info = summaryMetricInfo(*o.map);
-  map.title = std::string(info.name) + (info.unit.empty() ? "" : " (" + std::string(info.unit) + ")");
+  map.title = std::string(info.name) + (info.unit().empty() ? "" : " (" + std::string(info.unit()) + ")");
   for (const RunOutcome& r : outcomes)
     map.values.push_back(r.status == RunStatus::finished ? summaryMetricValue(*o.map, r.metrics, o.matrix)
                                                          : std::nullopt);

@@ -29,9 +29,14 @@ struct Shard {
 /// "K/N", or the reason it is not one.
 Expected<Shard> parseShard(std::string_view text);
 
+/// The shard of `count` that runs run `index` of the grid (from 0).
+inline Shard shardOfRun(std::size_t index, int count) {
+  return {static_cast<int>(index % static_cast<std::size_t>(count)) + 1, count};
+}
+
 /// Whether run `index` of the grid (from 0) belongs to `shard`.
 inline bool inShard(std::size_t index, const Shard& shard) {
-  return static_cast<int>(index % static_cast<std::size_t>(shard.count)) == shard.number - 1;
+  return shardOfRun(index, shard.count).number == shard.number;
 }
 
 /// What tells one study from another: everything that changes a row of its

@@ -6,6 +6,7 @@
 #include "engine/field_table.h"
 #include "engine/number_format.h"
 #include "engine/number_text.h"
+#include "study/summary_table.h"
 
 namespace fb {
 namespace {
@@ -18,16 +19,48 @@ std::string fixed(double value, int decimals) {
   return std::isfinite(value) ? formatFixed(value, decimals) : std::string("(beyond range)");
 }
 
-// sigma0, delta0, J'b and, given the matrix, the indices and the verdict.
-std::string designFields(const RunMetrics& f, const std::optional<MatrixProperties>& matrix) {
-  if (!f.curve) return ",,,,,";
-  const CurveMetrics& d = *f.curve;
-  std::string out =
-      numberField(d.peak.sigma) + "," + numberField(d.peak.Wcr) + "," + numberField(d.complementaryEnergy);
-  if (!matrix) return out + ",,,";
-  const PshIndices psh = pshIndices(d, *matrix);
-  return out + "," + numberField(psh.energy) + "," + numberField(psh.strength) + "," +
-         (psh.meetsMargins ? "yes" : "no");
+// A run's field in `column` of summary.csv, as written (not yet quoted).
+std::string summaryField(SummaryColumn column, const RunOutcome& o, const std::optional<MatrixProperties>& matrix) {
+  const RunMetrics& f = o.metrics;
+  const CurveMetrics* d = f.curve ? &*f.curve : nullptr;
+  const auto psh = [&] { return pshIndices(*d, *matrix); };
+  switch (column) {
+    case SummaryColumn::dataFile:
+      // Only a run that wrote its header has a data file to name; it keeps its complete rows.
+      return o.summary.headerWritten ? std::filesystem::path(o.summary.dataFile).filename().string() : "";
+    case SummaryColumn::status:
+      return statusWord(o.status);
+    case SummaryColumn::peakForce:
+      return d ? numberField(d->peak.P / 1000) : "";
+    case SummaryColumn::peakStress:
+    case SummaryColumn::sigma0:
+      return d ? numberField(d->peak.sigma) : "";
+    case SummaryColumn::peakWidth:
+    case SummaryColumn::delta0:
+      return d ? numberField(d->peak.Wcr) : "";
+    case SummaryColumn::energy:
+      return d ? numberField(d->energy) : "";
+    case SummaryColumn::halfPeakWidth:
+      return d && d->halfPeakWcr ? numberField(*d->halfPeakWcr) : "";
+    case SummaryColumn::rms:
+      return f.fit ? numberField(f.fit->rms) : "";
+    case SummaryColumn::pointsUsed:
+      return f.fit ? std::to_string(f.fit->used) : "";
+    case SummaryColumn::message: {
+      std::string message = o.status == RunStatus::interrupted ? interruptedText(o.summary) : o.message;
+      for (const std::string& warning : o.warnings) message += (message.empty() ? "" : "; ") + warning;
+      return message;
+    }
+    case SummaryColumn::complementaryEnergy:
+      return d ? numberField(d->complementaryEnergy) : "";
+    case SummaryColumn::energyIndex:
+      return d && matrix ? numberField(psh().energy) : "";
+    case SummaryColumn::strengthIndex:
+      return d && matrix ? numberField(psh().strength) : "";
+    case SummaryColumn::meetsMargins:
+      return d && matrix ? (psh().meetsMargins ? "yes" : "no") : "";
+  }
+  return "";
 }
 
 }  // namespace
@@ -64,35 +97,17 @@ std::string rowsCsv(std::span<const StepResult> steps) {
 std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<GridRun>& runs,
                             std::span<const RunOutcome> outcomes, std::span<const MeasuredPoint> measured,
                             const std::optional<MatrixProperties>& matrix) {
+  const std::vector<SummaryColumn> columns = summaryColumns(!measured.empty());
   std::string out;
   for (const Sweep& s : sweeps) out += csvField(fieldInfo(s.field).name) + ",";
-  out +=
-      "data file,status,peak force (kN),peak stress (MPa),Wcr at peak (mm),bridging energy (N/mm),"
-      "Wcr at half peak (mm)";
-  if (!measured.empty()) out += ",RMS difference to measured (MPa),measured points used";
-  out += ",message";
-  // Later columns than the message, so that readers of the earlier ones keep working.
-  out += ",sigma0 (MPa),delta0 (mm),J'b (J/m2),PSH energy index,PSH strength index,meets margins\n";
-
+  for (std::size_t c = 0; c < columns.size(); ++c)
+    out += (c ? "," : "") + csvField(summaryColumnInfo(columns[c]).header);
+  out += "\n";
   for (std::size_t i = 0; i < runs.size(); ++i) {
-    const RunOutcome& o = outcomes[i];
     for (const std::string& value : runs[i].values) out += csvField(value) + ",";
-    // Only a run that wrote its header has a data file to name; it keeps its complete rows.
-    out += csvField(o.summary.headerWritten ? std::filesystem::path(o.summary.dataFile).filename().string() : "") + ",";
-    out += statusWord(o.status);
-    const RunMetrics& f = o.metrics;
-    if (f.curve) {
-      const CurveMetrics& d = *f.curve;
-      out += "," + numberField(d.peak.P / 1000) + "," + numberField(d.peak.sigma) + "," + numberField(d.peak.Wcr) +
-             "," + numberField(d.energy) + "," + (d.halfPeakWcr ? numberField(*d.halfPeakWcr) : "");
-    } else {
-      out += ",,,,,";
-    }
-    if (!measured.empty()) out += f.fit ? "," + numberField(f.fit->rms) + "," + std::to_string(f.fit->used) : ",,";
-    std::string message = o.message;
-    if (o.status == RunStatus::interrupted) message = interruptedText(o.summary);
-    for (const std::string& warning : o.warnings) message += (message.empty() ? "" : "; ") + warning;
-    out += "," + csvField(message) + "," + designFields(f, matrix) + "\n";
+    for (std::size_t c = 0; c < columns.size(); ++c)
+      out += (c ? "," : "") + csvField(summaryField(columns[c], outcomes[i], matrix));
+    out += "\n";
   }
   return out;
 }

@@ -10,7 +10,7 @@ const SummaryMetricInfo& summaryMetricInfo(SummaryMetric metric) {
 
 std::optional<SummaryMetric> summaryMetricByName(std::string_view name) {
   for (const SummaryMetricInfo& info : kSummaryMetrics)
-    if (info.key == name || info.column == name) return info.metric;
+    if (info.key == name || summaryColumnInfo(info.column).header == name) return info.metric;
   return std::nullopt;
 }
 

@@ -10,6 +10,7 @@
 
 #include "study/design_indices.h"
 #include "study/metrics.h"
+#include "study/summary_table.h"
 
 namespace fb {
 
@@ -27,22 +28,24 @@ enum class SummaryMetric {
 
 struct SummaryMetricInfo {
   SummaryMetric metric;
-  std::string_view key;     // "peak-stress", for the command line
-  std::string_view column;  // "peak stress (MPa)", as summary.csv heads it
-  std::string_view name;    // "peak stress", for axes and reports
-  std::string_view unit;    // "MPa", or "" for a ratio
+  std::string_view key;   // "peak-stress", for the command line
+  SummaryColumn column;   // where summary.csv holds it
+  std::string_view name;  // "peak stress", for axes and reports
+  /// "MPa", or "" for a ratio.
+  std::string_view unit() const { return summaryColumnInfo(column).unit; }
 };
 
 inline constexpr SummaryMetricInfo kSummaryMetrics[] = {
-    {SummaryMetric::peakForce, "peak-force", "peak force (kN)", "peak force", "kN"},
-    {SummaryMetric::peakStress, "peak-stress", "peak stress (MPa)", "peak stress sigma0", "MPa"},
-    {SummaryMetric::peakWidth, "peak-width", "Wcr at peak (mm)", "Wcr at peak delta0", "mm"},
-    {SummaryMetric::energy, "energy", "bridging energy (N/mm)", "bridging energy", "N/mm"},
-    {SummaryMetric::halfPeakWidth, "half-peak-width", "Wcr at half peak (mm)", "Wcr at half peak", "mm"},
-    {SummaryMetric::complementaryEnergy, "Jb", "J'b (J/m2)", "complementary energy J'b", "J/m2"},
-    {SummaryMetric::energyIndex, "energy-index", "PSH energy index", "PSH energy index J'b/Jtip", ""},
-    {SummaryMetric::strengthIndex, "strength-index", "PSH strength index", "PSH strength index sigma0/sigma_fc", ""},
-    {SummaryMetric::rms, "rms", "RMS difference to measured (MPa)", "RMS difference to measured", "MPa"},
+    {SummaryMetric::peakForce, "peak-force", SummaryColumn::peakForce, "peak force"},
+    {SummaryMetric::peakStress, "peak-stress", SummaryColumn::peakStress, "peak stress sigma0"},
+    {SummaryMetric::peakWidth, "peak-width", SummaryColumn::peakWidth, "Wcr at peak delta0"},
+    {SummaryMetric::energy, "energy", SummaryColumn::energy, "bridging energy"},
+    {SummaryMetric::halfPeakWidth, "half-peak-width", SummaryColumn::halfPeakWidth, "Wcr at half peak"},
+    {SummaryMetric::complementaryEnergy, "Jb", SummaryColumn::complementaryEnergy, "complementary energy J'b"},
+    {SummaryMetric::energyIndex, "energy-index", SummaryColumn::energyIndex, "PSH energy index J'b/Jtip"},
+    {SummaryMetric::strengthIndex, "strength-index", SummaryColumn::strengthIndex,
+     "PSH strength index sigma0/sigma_fc"},
+    {SummaryMetric::rms, "rms", SummaryColumn::rms, "RMS difference to measured"},
 };
 
 const SummaryMetricInfo& summaryMetricInfo(SummaryMetric metric);

@@ -8,6 +8,7 @@
 #include "engine/number_text.h"
 #include "output/text_file.h"
 #include "study/summaries.h"
+#include "study/summary_table.h"
 #include "study/sweep.h"
 
 namespace fb {
@@ -45,14 +46,11 @@ std::string csvLine(const std::vector<std::string>& fields) {
 
 // Whether the header's columns from `varied` on are those a study's summary has.
 bool isSummaryTail(const std::vector<std::string>& header, std::size_t varied) {
-  if (varied >= header.size()) return false;
   for (const bool measured : {false, true}) {
-    const MeasuredPoint point;
-    const std::string study = studySummaryCsv({}, {}, {}, std::span<const MeasuredPoint>(&point, measured ? 1 : 0));
-    const Expected<CsvRecords> tail = csvRecords(study);
-    if (tail && !tail->records.empty() &&
-        std::equal(header.begin() + static_cast<std::ptrdiff_t>(varied), header.end(),
-                   tail->records.front().fields.begin(), tail->records.front().fields.end()))
+    const std::vector<SummaryColumn> columns = summaryColumns(measured);
+    if (header.size() == varied + columns.size() &&
+        std::equal(columns.begin(), columns.end(), header.begin() + static_cast<std::ptrdiff_t>(varied),
+                   [](SummaryColumn c, const std::string& heading) { return summaryColumnInfo(c).header == heading; }))
       return true;
   }
   return false;
@@ -104,10 +102,13 @@ std::optional<std::string> rowFault(const std::vector<std::string>& header, std:
   if (std::none_of(std::begin(kStatuses), std::end(kStatuses),
                    [&](RunStatus known) { return statusWord(known) == status; }))
     return "its status " + quotedToken(status) + " is not one a study writes";
+  const auto is = [&header](std::size_t c, SummaryColumn column) {
+    return header[c] == summaryColumnInfo(column).header;
+  };
   for (std::size_t c = varied + 2; c < fields.size(); ++c) {
-    if (header[c] == "message" || fields[c].empty()) continue;
-    const bool fits =
-        header[c] == "meets margins" ? fields[c] == "yes" || fields[c] == "no" : strictNumber(fields[c]).has_value();
+    if (is(c, SummaryColumn::message) || fields[c].empty()) continue;
+    const bool fits = is(c, SummaryColumn::meetsMargins) ? fields[c] == "yes" || fields[c] == "no"
+                                                         : strictNumber(fields[c]).has_value();
     if (!fits) return "its " + header[c] + " " + quotedToken(fields[c]) + " is not what that column holds";
   }
   return std::nullopt;
@@ -302,9 +303,11 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
   };
   if (first.empty()) return unexpected(parts.front().path + ": empty, not a summary part");
   const std::vector<std::string>& header = first.front().fields;
-  const auto dataColumn = std::find(header.begin(), header.end(), "data file") - header.begin();
-  const std::size_t varied = static_cast<std::size_t>(dataColumn), status = varied + 1;
+  const auto dataColumn = findSummaryColumn(header, SummaryColumn::dataFile);
+  const std::size_t varied = dataColumn.value_or(header.size());
   if (!isSummaryTail(header, varied)) return unexpected(at(0, 0) + "not the header of a study's summary");
+  const std::size_t status = *findSummaryColumn(header, SummaryColumn::status);
+  const std::size_t message = *findSummaryColumn(header, SummaryColumn::message);
   const std::string split = " in " + std::to_string(count) + (count == 1 ? " part" : " parts");
   if (identityRuns(identity) != first.size() - 1 || !identity.ends_with(split))
     return unexpected(parts.front().path + ": it names " + identity.substr(2) + ", but holds " +
@@ -322,7 +325,8 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
         return unexpected(at(k, row) + "run " + std::to_string(row) + " has " +
                           std::to_string(tables[k][row].fields.size()) + " fields, the header " +
                           std::to_string(header.size()));
-      if (!std::equal(first[row].fields.begin(), first[row].fields.begin() + dataColumn, tables[k][row].fields.begin()))
+      if (!std::equal(first[row].fields.begin(), first[row].fields.begin() + static_cast<std::ptrdiff_t>(varied),
+                      tables[k][row].fields.begin()))
         return notOneStudy(k, "run " + std::to_string(row) + " has other inputs");
     }
   if (const std::size_t off = firstRowOffGrid(first, varied); off < first.size())
@@ -332,7 +336,7 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
   merged.csv = first.front().text;
   merged.runs = first.size() - 1;
   for (std::size_t row = 1; row < first.size(); ++row) {
-    const Shard owner{static_cast<int>((row - 1) % static_cast<std::size_t>(count)) + 1, count};
+    const Shard owner = shardOfRun(row - 1, count);
     const auto part =
         std::find_if(parts.begin(), parts.end(), [&](const SummaryPart& p) { return p.shard.number == owner.number; });
     std::string label;
@@ -340,10 +344,10 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
     if (part == parts.end()) {
       std::vector<std::string> fields = first[row].fields;
       fields[status] = "not run";
-      fields.back() =
+      fields[message] =
           "its shard, " + std::to_string(owner.number) + " of " + std::to_string(count) + ", left no summary part";
       merged.csv += csvLine(fields);
-      merged.unfinished.push_back({label, "missing", fields.back()});
+      merged.unfinished.push_back({label, "missing", fields[message]});
       continue;
     }
     const std::size_t k = static_cast<std::size_t>(part - parts.begin());
@@ -361,7 +365,7 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
     if (record.fields[status] == "finished")
       ++merged.finished;
     else
-      merged.unfinished.push_back({label, record.fields[status], record.fields.back()});
+      merged.unfinished.push_back({label, record.fields[status], record.fields[message]});
   }
   return merged;
 }

@@ -53,6 +53,9 @@ TEST_F(Shards, merged_parts_give_the_whole_studys_summary_and_name_what_is_missi
   EXPECT_EQ(merged.status, 1) << merged.err;  // the refused runs did not finish
   EXPECT_EQ(readFile(at("shared/summary.csv")), whole);
   EXPECT_NE(merged.out.find("6 of 8 runs finished"), std::string::npos) << merged.out;
+  EXPECT_NE(merged.out.find("kxy=0, Vf=0.01: refused: kxy (orientation intensity x-y) must be positive"),
+            std::string::npos)
+      << merged.out;
   // Merged elsewhere, the summary names each data file from where it lies.
   EXPECT_EQ(run({"--merge", "own1", "own2", "own3", "--output-dir", "out"}).status, 1);
   const auto wholeRows = fbtest::lines(whole), outRows = fbtest::lines(readFile(at("out/summary.csv")));
@@ -74,11 +77,14 @@ TEST_F(Shards, merged_parts_give_the_whole_studys_summary_and_name_what_is_missi
   // A shard that left no part: its runs are named and the merge fails.
   const fbtest::Outcome partial = run({"--merge", "own1", "own3", "--output-dir", "partial"});
   EXPECT_EQ(partial.status, 1);
-  EXPECT_NE(partial.out.find("kxy=0, Vf=0.02: missing"), std::string::npos) << partial.out;
+  EXPECT_NE(partial.out.find("kxy=0, Vf=0.02: missing: its shard, 2 of 3, left no summary part"), std::string::npos)
+      << partial.out;
   EXPECT_NE(partial.err.find("3 of 8 runs are missing"), std::string::npos) << partial.err;
   const auto rows = fbtest::lines(readFile(at("partial/summary.csv")));
   ASSERT_EQ(rows.size(), 9u);
   EXPECT_EQ(rows[2].substr(0, 20), "0,0.02,,not run,,,,,");
+  // The reason in the message column; the design columns after it stay empty.
+  EXPECT_TRUE(rows[2].ends_with(",\"its shard, 2 of 3, left no summary part\",,,,,,")) << rows[2];
 
   // Parts that do not belong together are refused before anything is written.
   runStudy({"--output-dir", "other", "--shard", "2/3", "--kzx", "2"});
