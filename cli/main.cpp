@@ -9,7 +9,7 @@
 #include <new>
 
 #include "cli/cli_options.h"
-#include "cli/commands.h"
+#include "cli/command_table.h"
 #include "cli/terminal_view.h"
 
 namespace {
@@ -19,10 +19,7 @@ int runCommand(int argc, char** argv) {
   if (!command.options) return command.exitCode;
   const fb::CliOptions& options = *command.options;
   try {
-    if (options.isMerge()) return fb::runMerge(options);
-    if (options.isFit()) return fb::runFit(options);
-    if (options.isScatter()) return fb::runScatter(options);
-    return options.isStudy() ? fb::runSweep(options) : fb::runSingle(options);
+    return options.command->run(options);
   } catch (const std::bad_alloc&) {
     // A data file being written keeps its complete rows: its writer closes it on the way out.
     fb::printError("not enough memory for the run's fiber class table");
