@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
 #include <new>
 
 #include "cli/cli_options.h"
@@ -27,6 +28,23 @@ int runCommand(int argc, char** argv) {
   }
 }
 
+// A failure no command foresaw still ends with its reason and a failed
+// status, not with an abort that names nothing.
+int runReportingFailures(int argc, char** argv) {
+  constexpr const char* kUnknown = "stopped by an unexpected error that gave no reason";
+  try {
+    return runCommand(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // A run's own shortage is caught and named by the run: this one came earlier.
+    fb::printError("not enough memory for the command line and the files it names");
+  } catch (const std::exception& e) {
+    fb::printError(*e.what() != '\0' ? e.what() : kUnknown);
+  } catch (...) {
+    fb::printError(kUnknown);
+  }
+  return fb::kExitFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,7 +52,7 @@ int main(int argc, char** argv) {
   // write shows at the last flush, with the system's reason.
   static char whole[1 << 16];  // glibc takes the size only with a buffer
   if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, whole, _IOFBF, sizeof whole);
-  const int status = runCommand(argc, argv);
+  const int status = runReportingFailures(argc, argv);
   // The summary line or a scatter's statistics may be the only copy of a
   // result: a lost standard output is a failure, not a success.
   if (!fb::standardOutputWritten() && status == fb::kExitDone) return fb::kExitFailed;
