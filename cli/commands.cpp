@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "cli/common_checks.h"
 #include "cli/interruptions.h"
 #include "cli/output_dir.h"
 #include "cli/terminal_view.h"
@@ -65,6 +66,15 @@ std::string interruptedRunText(const RunSummary& summary, const CliOptions& o) {
   return text;
 }
 
+Checked checkSingle(GivenOptions& g) {
+  if (const auto design = readDesignOptions(g); !design) return design;
+  if (const auto shard = readShard(g); !shard) return shard;
+  if (const auto fit = refuseFitOptions(g, false); !fit) return fit;
+  if (!g.given("--output")) return unexpected(UsageProblem::missing("--output"));
+  if (!g.outputDir.empty()) return unexpected("--output-dir is for sweeps; a single run writes the file of -o");
+  return {};
+}
+
 int runSingle(const CliOptions& o) {
   catchInterruptions();
   bool ok = true;
@@ -90,52 +100,65 @@ int runSingle(const CliOptions& o) {
   return ok ? kExitDone : kExitFailed;
 }
 
+Checked checkSweep(GivenOptions& g) {
+  if (const auto design = readDesignOptions(g); !design) return design;
+  if (const auto shard = readShard(g); !shard) return shard;
+  if (const auto fit = refuseFitOptions(g, false); !fit) return fit;
+  if (g.given("--output"))
+    return unexpected("a sweep writes its data files into --output-dir; -o names a single run's file");
+  if (g.outputDir.empty()) return unexpected("a sweep needs --output-dir");
+  if (!g.o.csv.empty())
+    return unexpected("--csv writes a single run's rows; a sweep's results go to summary.csv in --output-dir");
+  g.o.sweep.outputDir = g.outputDir;
+  return {};
+}
+
 int runSweep(const CliOptions& o) {
-  Expected<Grid> expanded = expandGrid(o.texts, o.sweeps);
+  Expected<Grid> expanded = expandGrid(o.texts, o.sweep.sweeps);
   if (!expanded) {
     printError(expanded.error());
     return kExitUsage;
   }
   Grid& grid = *expanded;
-  const std::filesystem::path dir(o.outputDir);
-  if (!placeDataFiles(o, grid.runs)) return kExitUsage;
+  const std::filesystem::path dir(o.sweep.outputDir);
+  if (!placeDataFiles(o, o.sweep.outputDir, grid.runs)) return kExitUsage;
   std::vector<FieldTexts> everyRun;
   for (const GridRun& run : grid.runs) everyRun.push_back(run.texts);
   // A shard runs its part of the grid; its summary part still lists every run.
   std::vector<std::size_t> mine;
   std::vector<FieldTexts> inputs;
   for (std::size_t i = 0; i < everyRun.size(); ++i)
-    if (!o.shard || inShard(i, *o.shard)) {
+    if (!o.sweep.shard || inShard(i, *o.sweep.shard)) {
       mine.push_back(i);
       inputs.push_back(everyRun[i]);
     }
 
-  const std::string identity = studyIdentity(everyRun, o.shard ? o.shard->count : 1, o.measured, o.matrix);
-  const auto hold =
-      holdOutputDir(o.outputDir, identity, o.shard, foreignPartsCheck(o.outputDir, o.shard ? identity : std::string()));
+  const std::string identity = studyIdentity(everyRun, o.sweep.shard ? o.sweep.shard->count : 1, o.measured, o.matrix);
+  const auto hold = holdOutputDir(o.sweep.outputDir, identity, o.sweep.shard,
+                                  foreignPartsCheck(o.sweep.outputDir, o.sweep.shard ? identity : std::string()));
   if (!hold) return kExitFailed;
   catchInterruptions();
 
   bool ok = true;
   if (!o.saveInputs.empty()) {
     std::vector<std::string> notes{"the study's base inputs; it varies them with"};
-    for (const Sweep& s : o.sweeps) notes.push_back("  --sweep " + s.text);
+    for (const Sweep& s : o.sweep.sweeps) notes.push_back("  --sweep " + s.text);
     ok = written(writeTextFile(o.saveInputs, inputSetText(o.texts, notes)));
   }
 
   // summary.csv stays true whenever the process ends: it is written before any
   // data file is touched, every run "pending", and replaced whole as runs end.
-  const std::string summaryPath = (dir / (o.shard ? summaryPartName(*o.shard) : "summary.csv")).string();
+  const std::string summaryPath = (dir / (o.sweep.shard ? summaryPartName(*o.sweep.shard) : "summary.csv")).string();
   std::vector<RunOutcome> outcomes(everyRun.size());
-  if (o.shard)
+  if (o.sweep.shard)
     for (std::size_t i = 0; i < outcomes.size(); ++i)
-      if (!inShard(i, *o.shard)) {
+      if (!inShard(i, *o.sweep.shard)) {
         outcomes[i].status = RunStatus::notRun;
-        outcomes[i].message = otherShardText(shardOfRun(i, o.shard->count));
+        outcomes[i].message = otherShardText(shardOfRun(i, o.sweep.shard->count));
       }
   const auto writeSummary = [&] {
-    const std::string csv = studySummaryCsv(o.sweeps, grid.runs, outcomes, o.measured, o.matrix);
-    return writeTextFile(summaryPath, o.shard ? summaryPartText(identity, csv) : csv);
+    const std::string csv = studySummaryCsv(o.sweep.sweeps, grid.runs, outcomes, o.measured, o.matrix);
+    return writeTextFile(summaryPath, o.sweep.shard ? summaryPartText(identity, csv) : csv);
   };
   if (const auto first = writeSummary(); !first) {
     printError(first.error() + " (the study needs its summary.csv; no run started)");
@@ -163,7 +186,7 @@ int runSweep(const CliOptions& o) {
   const bool interrupted = std::any_of(records.begin(), records.end(), [](const RunRecord& r) {
     return r.outcome.status == RunStatus::interrupted || r.outcome.status == RunStatus::notRun;
   });
-  if (!o.plot.empty() && !interrupted && o.map) {
+  if (!o.plot.empty() && !interrupted && o.sweep.map) {
     ok = written(writeDesignMap(o.plot, designMapOf(o, outcomes))) && ok;
   } else if (!o.plot.empty() && !interrupted) {
     Figure figure{{}, o.measured};
@@ -176,7 +199,7 @@ int runSweep(const CliOptions& o) {
   std::size_t finished = 0;
   std::set<std::string> own;
   for (std::size_t i = 0; i < everyRun.size(); ++i)
-    if (o.shard && !inShard(i, *o.shard))
+    if (o.sweep.shard && !inShard(i, *o.sweep.shard))
       own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
   for (std::size_t i : mine) {
     const RunOutcome& r = outcomes[i];
@@ -191,14 +214,15 @@ int runSweep(const CliOptions& o) {
       printLine(grid.runs[i].label + ": " + statusWord(r.status) + (why.empty() ? "" : ": " + why));
     }
   }
-  const std::string runs =
-      std::to_string(mine.size()) + " runs" +
-      (o.shard ? " of shard " + std::to_string(o.shard->number) + " of " + std::to_string(o.shard->count) : "");
+  const std::string runs = std::to_string(mine.size()) + " runs" +
+                           (o.sweep.shard ? " of shard " + std::to_string(o.sweep.shard->number) + " of " +
+                                                std::to_string(o.sweep.shard->count)
+                                          : "");
   const std::string where = !summaryWritten ? summaryPath + " could not be written"
-                            : o.shard       ? "summary part in " + summaryPath
+                            : o.sweep.shard ? "summary part in " + summaryPath
                                             : "summary in " + summaryPath;
   printLine(std::to_string(finished) + " of " + runs + " finished; " + where);
-  reportForeignDataFiles(o.outputDir, own);
+  reportForeignDataFiles(o.sweep.outputDir, own);
   if (interrupted) {
     printError("interrupted: " + std::to_string(finished) + " of " + runs + " finished" +
                (summaryWritten ? "; " + summaryPath + " gives each run's status" : ""));
@@ -210,9 +234,24 @@ int runSweep(const CliOptions& o) {
   return ok && summaryWritten && finished == mine.size() ? kExitDone : kExitFailed;
 }
 
+Checked checkMerge(GivenOptions& g) {
+  for (const std::string& name : g.givenNames())
+    if (name != "--merge" && name != "--output-dir" && name != "--quiet")
+      return unexpected("--merge goes alone, with --output-dir at most; " + name + " belongs to a run");
+  MergeOptions& m = g.o.merge;
+  for (const std::string& dir : m.dirs)
+    if (dir.empty()) return unexpected("--merge needs a name");
+  m.outputDir = g.outputDir;
+  if (m.outputDir.empty()) {
+    if (m.dirs.size() > 1) return unexpected("--merge of several folders needs --output-dir");
+    m.outputDir = m.dirs.front();
+  }
+  return {};
+}
+
 int runMerge(const CliOptions& o) {
-  const Expected<MergedSummary> merging = findSummaryParts(o.mergeDirs).and_then([&o](const SummaryParts& found) {
-    return mergeSummaryParts(found.parts, o.outputDir);
+  const Expected<MergedSummary> merging = findSummaryParts(o.merge.dirs).and_then([&o](const SummaryParts& found) {
+    return mergeSummaryParts(found.parts, o.merge.outputDir);
   });
   if (!merging) {
     printError(merging.error());
@@ -221,10 +260,10 @@ int runMerge(const CliOptions& o) {
   const MergedSummary& merged = *merging;
   // A study still writing into the folder would replace the merged summary;
   // held, the folder records the merged study as its own.
-  const auto hold =
-      holdOutputDir(o.outputDir, merged.identity, std::nullopt, mergeFolderCheck(o.outputDir, merged.identity));
+  const auto hold = holdOutputDir(o.merge.outputDir, merged.identity, std::nullopt,
+                                  mergeFolderCheck(o.merge.outputDir, merged.identity));
   if (!hold) return kExitFailed;
-  const std::string summaryPath = (std::filesystem::path(o.outputDir) / "summary.csv").string();
+  const std::string summaryPath = (std::filesystem::path(o.merge.outputDir) / "summary.csv").string();
   if (!written(writeTextFile(summaryPath, merged.csv))) return kExitFailed;
 
   for (const UnfinishedRun& run : merged.unfinished)

@@ -2,7 +2,7 @@
 // its option table. Build-time only.
 #include <cstdio>
 
-#include "cli/cli_options.h"
+#include "cli/completion.h"
 #include "output/text_file.h"
 
 int main(int argc, char** argv) {

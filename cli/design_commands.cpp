@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "cli/commands.h"
+#include "cli/common_checks.h"
 #include "cli/interruptions.h"
 #include "cli/output_dir.h"
 #include "cli/terminal_view.h"
@@ -92,20 +93,20 @@ SampleTally tally(const std::vector<RunRecord>& records, const std::vector<GridR
 
 DesignMap designMapOf(const CliOptions& o, std::span<const RunOutcome> outcomes) {
   DesignMap map;
-  for (auto [axis, sweep] : {std::pair{&map.across, &o.sweeps[0]}, {&map.up, &o.sweeps[1]}}) {
+  for (auto [axis, sweep] : {std::pair{&map.across, &o.sweep.sweeps[0]}, {&map.up, &o.sweep.sweeps[1]}}) {
     axis->title = axisTitle(sweep->field);
     for (const std::string& v : sweep->values) axis->values.push_back(numberReader(v));
   }
-  const SummaryMetricInfo& info = summaryMetricInfo(*o.map);
+  const SummaryMetricInfo& info = summaryMetricInfo(*o.sweep.map);
   map.title = std::string(info.name) + (info.unit().empty() ? "" : " (" + std::string(info.unit()) + ")");
   for (const RunOutcome& r : outcomes)
-    map.values.push_back(r.status == RunStatus::finished ? summaryMetricValue(*o.map, r.metrics, o.matrix)
+    map.values.push_back(r.status == RunStatus::finished ? summaryMetricValue(*o.sweep.map, r.metrics, o.matrix)
                                                          : std::nullopt);
-  if (o.mapLevel)
-    map.levels.push_back(*o.mapLevel);
-  else if (o.map == SummaryMetric::energyIndex)
+  if (o.sweep.mapLevel)
+    map.levels.push_back(*o.sweep.mapLevel);
+  else if (o.sweep.map == SummaryMetric::energyIndex)
     map.levels.push_back(o.matrix->margins.energy);
-  else if (o.map == SummaryMetric::strengthIndex)
+  else if (o.sweep.map == SummaryMetric::strengthIndex)
     map.levels.push_back(o.matrix->margins.strength);
   return map;
 }
@@ -120,25 +121,41 @@ void reportFittedDesign(const FieldTexts& fitted, const MatrixProperties& matrix
               pshText(pshIndices(m, matrix), matrix.margins).c_str());
 }
 
+Checked checkScatter(GivenOptions& g) {
+  if (const auto design = readDesignOptions(g); !design) return design;
+  CliOptions& o = g.o;
+  if (!o.sweep.sweeps.empty() || !o.fit.free.empty()) return unexpected("--scatter goes without --sweep and --fit");
+  if (g.given("--output"))
+    return unexpected(
+        "a scatter writes its samples' data files into --output-dir, if given; -o names a single run's file");
+  if (!o.csv.empty()) return unexpected("--csv writes a single run's rows; a scatter's band goes to --band");
+  if (o.measuredPaths.size() > 1) return unexpected("a scatter compares with one --measured curve");
+  if (const auto shard = readShard(g); !shard) return shard;
+  if (const auto fit = refuseFitOptions(g, true); !fit) return fit;
+  o.scatter.outputDir = g.outputDir;
+  o.scatter.seed = g.seed;
+  return {};
+}
+
 int runScatter(const CliOptions& o) {
-  std::vector<GridRun> samples = scatterSamples(o.texts, o.scatter, o.samples, o.seed);
-  const bool files = !o.outputDir.empty();
-  const std::filesystem::path dir(o.outputDir);
-  if (files && !placeDataFiles(o, samples)) return kExitUsage;
+  std::vector<GridRun> samples = scatterSamples(o.texts, o.scatter.inputs, o.scatter.samples, o.scatter.seed);
+  const bool files = !o.scatter.outputDir.empty();
+  const std::filesystem::path dir(o.scatter.outputDir);
+  if (files && !placeDataFiles(o, o.scatter.outputDir, samples)) return kExitUsage;
   std::vector<FieldTexts> inputs;
   for (GridRun& sample : samples) {
     if (!files) sample.texts[Field::dataFile] = "";
     inputs.push_back(sample.texts);
   }
   std::unique_ptr<StudyFolderLock> hold;
-  if (files && !(hold = holdOutputDir(o.outputDir, studyIdentity(inputs, 1, o.measured, o.matrix), std::nullopt,
-                                      foreignPartsCheck(o.outputDir, ""))))
+  if (files && !(hold = holdOutputDir(o.scatter.outputDir, studyIdentity(inputs, 1, o.measured, o.matrix), std::nullopt,
+                                      foreignPartsCheck(o.scatter.outputDir, ""))))
     return kExitFailed;
   catchInterruptions();
   bool ok = true;
   std::vector<Sweep> drawn;
   std::vector<std::string> notes{"the scatter's base inputs; it draws"};
-  for (const ScatterInput& s : o.scatter) {
+  for (const ScatterInput& s : o.scatter.inputs) {
     drawn.push_back({s.field, s.text, {}});
     notes.push_back("  --scatter " + s.text);
   }
@@ -174,9 +191,9 @@ int runScatter(const CliOptions& o) {
   }
 
   std::string drawnText;
-  for (const ScatterInput& s : o.scatter) drawnText += (drawnText.empty() ? "" : ", ") + s.text;
+  for (const ScatterInput& s : o.scatter.inputs) drawnText += (drawnText.empty() ? "" : ", ") + s.text;
   std::printf("scatter of %s over %zu samples (seed %llu): %zu finished, %zu refused%s\n", drawnText.c_str(),
-              records.size(), static_cast<unsigned long long>(o.seed), finished, t.refused,
+              records.size(), static_cast<unsigned long long>(o.scatter.seed), finished, t.refused,
               t.failed ? (", " + std::to_string(t.failed) + " failed").c_str() : "");
   if (t.refused > 0) std::printf("refused samples are left out; the first: %s\n", t.firstRefusal.c_str());
   if (finished == 0) {
@@ -187,9 +204,9 @@ int runScatter(const CliOptions& o) {
 
   const auto division = roundDivision(numberReader(o.texts[Field::division]));
   const Band band = scatterBand(t.curves, division.value_or(0));
-  if (!o.band.empty()) {
-    if (written(writeTextFile(o.band, bandCsv(band))))
-      printLine("band of " + std::to_string(band.Wcr.size()) + " crack widths in " + o.band);
+  if (!o.scatter.band.empty()) {
+    if (written(writeTextFile(o.scatter.band, bandCsv(band))))
+      printLine("band of " + std::to_string(band.Wcr.size()) + " crack widths in " + o.scatter.band);
     else
       ok = false;
   }
@@ -197,7 +214,7 @@ int runScatter(const CliOptions& o) {
     const BandFigure plot{band, "5 to 95 % of " + std::to_string(finished) + " samples", o.measured};
     ok = written(writeBandFigure(o.plot, plot)) && ok;
   }
-  if (files) printLine("samples' data files and summary.csv in " + o.outputDir);
+  if (files) printLine("samples' data files and summary.csv in " + o.scatter.outputDir);
   return ok && t.failed == 0 ? kExitDone : kExitFailed;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/common_checks.h"
 #include "cli/interruptions.h"
 #include "cli/terminal_view.h"
 #include "engine/inputs.h"
@@ -130,7 +131,7 @@ std::vector<CurvePoint> pointsOf(const std::vector<StepResult>& steps) {
 // intervals span, and the residuals.
 FitFigure fitFigure(const CliOptions& o, const FitSettings& s, const FitResult& r) {
   FitFigure figure;
-  figure.logWidth = o.logWidth;
+  figure.logWidth = o.fit.logWidth;
   CurveRunner runner;
   for (std::size_t k = 0; k < s.specimens.size(); ++k) {
     const Specimen& specimen = s.specimens[k];
@@ -200,9 +201,29 @@ int interrupted(const std::string& what) {
 
 }  // namespace
 
+Checked checkFit(GivenOptions& g) {
+  if (const auto design = readDesignOptions(g); !design) return design;
+  if (const auto shard = readShard(g); !shard) return shard;
+  CliOptions& o = g.o;
+  if (!o.sweep.sweeps.empty()) return unexpected("--fit and --sweep cannot go together");
+  if (o.measuredPaths.empty() && o.fit.pulloutPaths.empty())
+    return unexpected("--fit needs --measured or --pullout, the curves to fit");
+  if (!g.outputDir.empty()) return unexpected("--output-dir is for sweeps; a fit writes the fitted run's file of -o");
+  o.fit.seed = g.seed;
+  return {};
+}
+
+Checked checkFitCurves(const CliOptions& o) {
+  const Expected<void> possible =
+      checkFitSettings({o.texts, o.fit.free, o.specimens, o.fit.starts, o.fit.seed, o.jobs, nullptr, o.fit.pullouts});
+  if (!possible) return unexpected(possible.error());
+  return {};
+}
+
 int runFit(const CliOptions& o) {
   catchInterruptions();
-  const FitSettings settings{o.texts, o.fit, o.specimens, o.fitStarts, o.seed, o.jobs, &stopRequested(), o.pullouts};
+  const FitSettings settings{o.texts,    o.fit.free, o.specimens,      o.fit.starts,
+                             o.fit.seed, o.jobs,     &stopRequested(), o.fit.pullouts};
   const bool progressShown = !o.quiet && TerminalView::stderrIsTerminal();
   FitResult result;
   try {
@@ -223,14 +244,14 @@ int runFit(const CliOptions& o) {
   if (result.stopped)
     return interrupted("after " + std::to_string(result.runs) + " runs of the fit; nothing was written");
   bool ok = true;
-  if (!o.fitLog.empty()) ok = written(writeTextFile(o.fitLog, fitLogCsv(settings, result)));
+  if (!o.fit.log.empty()) ok = written(writeTextFile(o.fit.log, fitLogCsv(settings, result)));
   if (result.inputs.empty()) {
     printError("no start of the fit gave a run the model accepts: " +
                (result.refusal ? result.refusal->message : std::string("no run")));
     return kExitFailed;
   }
   report(settings, result);
-  if (!o.fitReport.empty()) ok = written(writeTextFile(o.fitReport, fitReportJson(settings, result))) && ok;
+  if (!o.fit.report.empty()) ok = written(writeTextFile(o.fit.report, fitReportJson(settings, result))) && ok;
 
   // The fitted run is the first specimen's, its own inputs included; with
   // pullout tests alone, the given inputs' with the fitted law: its prediction.
@@ -241,7 +262,7 @@ int runFit(const CliOptions& o) {
   if (!o.saveInputs.empty()) {
     std::string fittedTo = "fitted to";
     for (const std::string& path : o.measuredPaths) fittedTo += " " + path;
-    for (const std::string& path : o.pulloutPaths) fittedTo += " " + path;
+    for (const std::string& path : o.fit.pulloutPaths) fittedTo += " " + path;
     ok = written(writeTextFile(o.saveInputs, inputSetText(fitted, {fittedTo}))) && ok;
   }
   if (o.texts[Field::dataFile].empty() && o.csv.empty() && o.plot.empty()) return ok ? kExitDone : kExitFailed;

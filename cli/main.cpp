@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
 #include <new>
 
 #include "cli/cli_options.h"
-#include "cli/commands.h"
+#include "cli/command_table.h"
 #include "cli/terminal_view.h"
 
 namespace {
@@ -19,15 +20,29 @@ int runCommand(int argc, char** argv) {
   if (!command.options) return command.exitCode;
   const fb::CliOptions& options = *command.options;
   try {
-    if (options.isMerge()) return fb::runMerge(options);
-    if (options.isFit()) return fb::runFit(options);
-    if (options.isScatter()) return fb::runScatter(options);
-    return options.isStudy() ? fb::runSweep(options) : fb::runSingle(options);
+    return options.command->run(options);
   } catch (const std::bad_alloc&) {
     // A data file being written keeps its complete rows: its writer closes it on the way out.
     fb::printError("not enough memory for the run's fiber class table");
     return fb::kExitFailed;
   }
+}
+
+// A failure no command foresaw still ends with its reason and a failed
+// status, not with an abort that names nothing.
+int runReportingFailures(int argc, char** argv) {
+  constexpr const char* kUnknown = "stopped by an unexpected error that gave no reason";
+  try {
+    return runCommand(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // A run's own shortage is caught and named by the run: this one came earlier.
+    fb::printError("not enough memory for the command line and the files it names");
+  } catch (const std::exception& e) {
+    fb::printError(*e.what() != '\0' ? e.what() : kUnknown);
+  } catch (...) {
+    fb::printError(kUnknown);
+  }
+  return fb::kExitFailed;
 }
 
 }  // namespace
@@ -37,7 +52,7 @@ int main(int argc, char** argv) {
   // write shows at the last flush, with the system's reason.
   static char whole[1 << 16];  // glibc takes the size only with a buffer
   if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, whole, _IOFBF, sizeof whole);
-  const int status = runCommand(argc, argv);
+  const int status = runReportingFailures(argc, argv);
   // The summary line or a scatter's statistics may be the only copy of a
   // result: a lost standard output is a failure, not a success.
   if (!fb::standardOutputWritten() && status == fb::kExitDone) return fb::kExitFailed;

@@ -2,15 +2,16 @@
 
 #include <filesystem>
 
+#include "cli/named_files.h"
 #include "cli/terminal_view.h"
 #include "output/text_file.h"
 
 namespace fb {
 
-bool placeDataFiles(const CliOptions& o, std::vector<GridRun>& runs) {
+bool placeDataFiles(const CliOptions& o, const std::string& dir, std::vector<GridRun>& runs) {
   const std::vector<NamedFile> named = namedFiles(o);
   for (GridRun& run : runs) {
-    const std::string dataFile = (std::filesystem::path(o.outputDir) / (run.name + ".p-d")).string();
+    const std::string dataFile = (std::filesystem::path(dir) / (run.name + ".p-d")).string();
     for (const NamedFile& file : named) {
       if (!sameFile(dataFile, file.onDisk())) continue;
       printError("--output-dir's data file " + dataFile + " and " + file.option + " " + file.path +

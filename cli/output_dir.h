@@ -14,9 +14,10 @@
 
 namespace fb {
 
-/// Names each run's data file in --output-dir ("DIR/NAME.p-d"); false, with
-/// the reason on standard error, when one is a file another option names.
-bool placeDataFiles(const CliOptions& options, std::vector<GridRun>& runs);
+/// Names each run's data file in `dir`, the command's --output-dir
+/// ("DIR/NAME.p-d"); false, with the reason on standard error, when one is a
+/// file another option names.
+bool placeDataFiles(const CliOptions& options, const std::string& dir, std::vector<GridRun>& runs);
 
 /// Creates --output-dir and holds it for the study `identity` (or one shard
 /// of it), if `check` lets it take the folder; empty, with the reason on

@@ -1,6 +1,7 @@
 // Runs the built fiberbridge-cli as users do and reads what it wrote.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -88,6 +89,26 @@ TEST_F(Cli, a_seed_is_a_whole_number_that_fits_64_bits) {
         "--seed \"" + std::string(c.seed) + "\": must be a whole number from 0 to 18446744073709551615";
     EXPECT_EQ(r.err.find(refusal) != std::string::npos, !c.taken) << c.seed << ": " << r.err;
   }
+}
+
+// A command line that names two commands, or a curve of a fit's specimen for
+// another command, is refused before anything runs: neither is done halfway.
+TEST_F(Cli, a_command_line_naming_two_commands_is_refused_and_writes_nothing) {
+  fbtest::writeFile(at("m.csv"), "0.1,1.2\n0.3,1.9\n0.8,1.0\n2,0.3\n");
+  fbtest::writeFile(at("specimen.csv"), "# Vf = 0.01\n0.1,1.2\n0.3,1.9\n");
+  const std::string scatter = "Vf=normal:0.02:0.002";
+  expectRefused({
+      {{"--scatter", scatter, "--fit", "A=1:8", "--measured", "m.csv", "-q"}, "--scatter goes without --sweep"},
+      {{"--merge", "parts", "--sweep", "kxy=1,2"}, "--merge goes alone"},
+      {{"--merge", "parts", "--fit", "A=1:8", "--measured", "m.csv"}, "--merge goes alone"},
+      {{"--merge", "parts", "--scatter", scatter}, "--merge goes alone"},
+      {{"--sweep", "kxy=1,2", "--output-dir", "study", "--measured", "specimen.csv"}, "sets Vf for its specimen"},
+      {{"--scatter", scatter, "--samples", "2", "--measured", "specimen.csv"}, "sets Vf for its specimen"},
+  });
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"m.csv", "specimen.csv", "stderr.txt", "stdout.txt"}));
 }
 
 // The toolkit loads only with the PNG painter module; linked in, it would

@@ -81,6 +81,19 @@ TEST_F(ScarceSystem, a_run_without_memory_for_its_class_table_fails_with_the_rea
   EXPECT_FALSE(std::filesystem::exists(at("r.p-d")));
 }
 
+// A measured curve too large for the memory the process may take: a plain
+// refusal with the reason, no abort and no file.
+TEST_F(ScarceSystem, a_curve_beyond_the_memory_limit_is_refused_with_the_reason) {
+  const std::string line = "0.1,1\n";
+  std::string curve;
+  for (std::size_t i = 0; i < (60u << 20) / line.size(); ++i) curve += line;
+  fbtest::writeFile(at("big.csv"), curve);
+  const fbtest::Outcome r = run({"-q", "--measured", "big.csv", "-o", "r.p-d"}, "ulimit -v 200000;");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "fiberbridge-cli: not enough memory for the command line and the files it names\n");
+  EXPECT_FALSE(std::filesystem::exists(at("r.p-d")));
+}
+
 // Threads follow the CPUs the process may use: one CPU (taskset, or Slurm's
 // SLURM_CPUS_PER_TASK) or --jobs 1 means one thread throughout.
 TEST_F(ScarceSystem, threads_follow_the_cpus_the_process_may_use) {

@@ -1,0 +1,126 @@
+#include "cli/common_checks.h"
+
+#include <cmath>
+#include <string>
+
+#include "engine/message_text.h"
+#include "engine/number_format.h"
+#include "engine/number_text.h"
+
+namespace fb {
+
+Checked readDesignOptions(GivenOptions& g) {
+  CliOptions& o = g.o;
+  const auto given = [&g](const char* name) { return g.given(name); };
+  std::optional<std::string> problem;
+  // A positive finite number, or the reason naming the option.
+  const auto positive = [&problem](const char* name, const std::string& text) {
+    const auto value = strictNumber(trim(text));
+    if (!value || !std::isfinite(*value) || !(*value > 0)) {
+      if (!problem) problem = std::string(name) + " " + quotedToken(text) + ": must be a positive number";
+      return 0.0;
+    }
+    return *value;
+  };
+  const bool anyMatrix = given("--Jtip") || given("--Km") || given("--Em") || given("--sigma-fc");
+  if (anyMatrix) {
+    if (given("--Jtip") && (given("--Km") || given("--Em")))
+      return unexpected("--Jtip, or --Km with --Em, gives the crack-tip toughness; not both");
+    if (given("--Km") != given("--Em")) return unexpected("--Km and --Em go together (Jtip = Km^2/Em)");
+    if (!given("--Jtip") && !given("--Km"))
+      return unexpected("the PSH indices need --Jtip (or --Km with --Em) with --sigma-fc");
+    if (!given("--sigma-fc")) return unexpected("the PSH indices need --sigma-fc with the crack-tip toughness");
+    MatrixProperties m;
+    m.Jtip = given("--Jtip") ? positive("--Jtip", g.Jtip)
+                             : crackTipToughness(positive("--Km", g.Km), positive("--Em", g.Em));
+    m.sigmaFc = positive("--sigma-fc", g.sigmaFc);
+    if (problem) return unexpected(*problem);
+    // Km^2/Em can round to 0 or overflow; so can the indices that divide by these.
+    if (!std::isnormal(m.Jtip))
+      return unexpected((given("--Jtip")
+                             ? "--Jtip"
+                             : "--Km and --Em give Jtip = Km^2/Em = " + formatShortest(m.Jtip) + " J/m2, which") +
+                        std::string(" is too small or too large to divide by"));
+    if (!std::isnormal(m.sigmaFc)) return unexpected("--sigma-fc is too small to divide by");
+    if (given("--psh-margins")) {
+      const Expected<PshMargins> margins = parsePshMargins(g.margins);
+      if (!margins) return unexpected("--psh-margins " + quotedToken(g.margins) + ": " + margins.error());
+      m.margins = *margins;
+    }
+    o.matrix = m;
+  } else if (given("--psh-margins")) {
+    return unexpected("--psh-margins goes with the matrix: --Jtip (or --Km and --Em) and --sigma-fc");
+  }
+
+  if (given("--map")) {
+    o.sweep.map = summaryMetricByName(g.map);
+    if (!o.sweep.map)
+      return unexpected("--map " + quotedToken(g.map) + ": not a metric; one of " + summaryMetricKeys());
+    const bool index = o.sweep.map == SummaryMetric::energyIndex || o.sweep.map == SummaryMetric::strengthIndex;
+    if (index && !o.matrix)
+      return unexpected("--map " + g.map + " needs the matrix: --Jtip (or --Km and --Em) and --sigma-fc");
+    if (o.sweep.map == SummaryMetric::rms && o.measuredPaths.empty()) return unexpected("--map rms needs --measured");
+    if (o.sweep.sweeps.size() != 2) return unexpected("--map draws two swept inputs: give exactly two --sweep options");
+    if (o.plot.empty()) return unexpected("--map draws into the file of --plot: name one");
+  }
+  if (given("--map-level")) {
+    if (!o.sweep.map) return unexpected("--map-level goes with --map");
+    o.sweep.mapLevel = strictNumber(trim(g.mapLevel));
+    if (!o.sweep.mapLevel) return unexpected("--map-level " + quotedToken(g.mapLevel) + ": must be a number");
+  }
+
+  for (const std::string& text : g.scatterTexts) {
+    Expected<ScatterInput> scatter = parseScatter(text);
+    if (!scatter) return unexpected(scatter.error());
+    for (const ScatterInput& s : o.scatter.inputs)
+      if (s.field == scatter->field) return unexpected(std::string(fieldInfo(s.field).name) + " is scattered twice");
+    if (g.inputGiven(scatter->field)) {
+      const std::string name(fieldInfo(scatter->field).name);
+      return unexpected("--" + name + " and --scatter " + name + " both set " + name);
+    }
+    o.scatter.inputs.push_back(std::move(*scatter));
+  }
+  if (given("--samples")) {
+    const auto n = strictNumber(trim(g.samples));
+    if (!n || *n != std::floor(*n) || *n < 1 || *n > kMaxScatterSamples)
+      return unexpected("--samples " + quotedToken(g.samples) + ": must be a whole number from 1 to " +
+                        std::to_string(kMaxScatterSamples));
+    o.scatter.samples = static_cast<int>(*n);
+  }
+  if (o.scatter.inputs.empty() && (given("--samples") || given("--band")))
+    return unexpected("--samples and --band go with --scatter");
+  return {};
+}
+
+Checked readShard(GivenOptions& g) {
+  if (!g.given("--shard")) return {};
+  const Expected<Shard> shard = parseShard(g.shardText);
+  if (!shard) return unexpected(shard.error());
+  g.o.sweep.shard = *shard;
+  if (g.o.sweep.sweeps.empty()) return unexpected("--shard splits a sweep's grid; it needs --sweep");
+  if (!g.o.plot.empty()) return unexpected("--plot draws a whole study; a shard of one cannot");
+  return {};
+}
+
+Checked refuseFitOptions(const GivenOptions& g, bool seedTaken) {
+  const CliOptions& o = g.o;
+  if (!o.fit.pulloutPaths.empty())
+    return unexpected("--pullout goes with --fit: a pullout test is fitted, then its law predicts a run");
+  if (!o.fit.log.empty() || !o.fit.report.empty() || o.fit.logWidth || g.given("--fit-starts") ||
+      (g.given("--seed") && !seedTaken))
+    return unexpected("--fit-starts, --seed, --fit-log, --fit-report and --log-width go with --fit");
+  if (o.measuredPaths.size() > 1)
+    return unexpected("several --measured curves go with --fit; a run or a sweep compares with one");
+  return {};
+}
+
+Checked checkRunCurves(const CliOptions& o) {
+  for (std::size_t i = 0; i < o.specimens.size(); ++i)
+    if (!o.specimens[i].inputs.empty())
+      return unexpected("--measured " + o.measuredPaths[i] + " sets " +
+                        std::string(fieldInfo(o.specimens[i].inputs[0].field).name) +
+                        " for its specimen; such curves go with --fit");
+  return {};
+}
+
+}  // namespace fb
