@@ -45,7 +45,10 @@ Evaluator::Evaluator(const FitSettings& s, unsigned threads, std::atomic<int>& r
   }
   for (std::size_t k = 0; k < s.pullouts.size(); ++k) {
     PulloutTest test;
-    test.params = readParameterSet(pulloutTexts(s, k)).params;
+    test.texts = pulloutTexts(s, k);
+    ReadOutcome read = readParameterSet(test.texts);
+    test.params = read.params;
+    test.readRefusal = std::move(read.refusal);
     test.lb = static_cast<float>(s.pullouts[k].lb);
     test.psi = pulloutInclination(s.pullouts[k].angle);
     for (const PulloutPoint& m : s.pullouts[k].measured) test.slips.push_back(m.slip);
@@ -98,13 +101,23 @@ Trial Evaluator::evaluate(const std::vector<double>& unit) {
     PulloutTest& test = tests_[k];
     ParameterSet p = test.params;
     for (std::size_t j = 0; j < n; ++j) setInput(p, settings_.free[j].field, t.values[j]);
-    pulloutCurve(pulloutFiber(p, test.lb, test.psi), test.slips, test.loads);
     ++runs_;
+    const std::string who = curves > 1 ? settings_.pullouts[k].name + ": " : "";
+    // The law is pulled on the fiber of the model's inputs: the inputs a run
+    // refuses, a pullout test refuses alike.
+    if (const RunConstants c = deriveValues(p); test.readRefusal || !checkRunInputs(p, c)) {
+      FieldTexts texts = test.texts;
+      for (std::size_t j = 0; j < n; ++j) texts[settings_.free[j].field] = free[j];
+      const Refusal refusal = checkInputs(texts, {p, test.readRefusal}, c).error();
+      t.note = who + refusal.message;
+      t.refusedField = refusal.field;
+      return t;
+    }
+    pulloutCurve(pulloutFiber(p, test.lb, test.psi), test.slips, test.loads);
     const std::vector<PulloutPoint>& measured = settings_.pullouts[k].measured;
     for (std::size_t m = 0; m < measured.size(); ++m) {
       if (!std::isfinite(test.loads[m])) {
-        t.note = (curves > 1 ? settings_.pullouts[k].name + ": " : "") + "the pullout law has no finite load at slip " +
-                 formatShortest(measured[m].slip) + " mm";
+        t.note = who + "the pullout law has no finite load at slip " + formatShortest(measured[m].slip) + " mm";
         return t;
       }
       add(test.loads[m] - measured[m].load);

@@ -28,8 +28,10 @@ class Evaluator {
   // A pullout test as the evaluator pulls it: the inputs it is read with, its
   // fiber's length and inclination, and its slips.
   struct PulloutTest {
+    FieldTexts texts;
     ParameterSet params;
-    float lb = 0;  // mm, single as the class table keeps it
+    std::optional<Refusal> readRefusal;  // of its texts themselves
+    float lb = 0;                        // mm, single as the class table keeps it
     double psi = 0;
     std::vector<double> slips, loads;
   };
