@@ -32,12 +32,16 @@ class Fit {
   FitResult run();
 
  private:
-  // Polishes the basins of polishFrom_ into polishes_, and keeps the best.
+  // The given values in the unit cube, moved into their bounds where they lie outside.
+  std::vector<double> givenValues(FitResult& result) const;
+  // Polishes the basins of polishFrom_ into polishes_.
   void polishBasins(int plannedRuns);
   void gather(const std::vector<Track>& tracks, FitResult& result);
   // Every input's profile from the optimum best_, to `threshold`.
   void walkProfiles(double threshold, int plannedRuns, const Estimates& estimates);
   void intervals(const Optimum& optimum, FitResult& result);
+  // The best values as texts that read back exactly, and the warnings of those on a bound.
+  void fittedValues(FitResult& result) const;
 
   const FitSettings& s_;
   const std::size_t n_;
@@ -99,10 +103,7 @@ void Fit::intervals(const Optimum& optimum, FitResult& result) {
   }
 }
 
-FitResult Fit::run() {
-  FitResult result;
-
-  // The given values, moved into their bounds where they lie outside.
+std::vector<double> Fit::givenValues(FitResult& result) const {
   std::vector<double> given(n_);
   for (std::size_t j = 0; j < n_; ++j) {
     const FreeInput& f = s_.free[j];
@@ -114,7 +115,30 @@ FitResult Fit::run() {
                              formatShortest(f.low) + ":" + formatShortest(f.high) + "; its search starts from " +
                              formatShortest(clamped));
   }
-  const std::vector<std::vector<double>> starts = startingPoints(given, s_.starts, s_.seed);
+  return given;
+}
+
+void Fit::fittedValues(FitResult& result) const {
+  result.texts = s_.base;
+  for (std::size_t j = 0; j < n_; ++j) {
+    const FreeInput& f = s_.free[j];
+    FittedInput& input = result.inputs[j];
+    input.value = best_->values[j];
+    input.text = rangeValueText(f.field, input.value);
+    result.texts[f.field] = input.text;
+    const double edge = tuning_.onBound * (f.high - f.low);
+    if (input.value - f.low <= edge || f.high - input.value <= edge)
+      result.warnings.push_back({{f.field},
+                                 name(f.field) + " ended on its bound " +
+                                     formatShortest(input.value - f.low <= edge ? f.low : f.high) +
+                                     ": the best fit may lie beyond it"});
+  }
+}
+
+FitResult Fit::run() {
+  FitResult result;
+
+  const std::vector<std::vector<double>> starts = startingPoints(givenValues(result), s_.starts, s_.seed);
   result.startCount = static_cast<int>(starts.size());
   const int perRun = static_cast<int>(s_.specimens.size() + s_.pullouts.size());
   const int polishRuns = tuning_.polishRounds * 2 * tuning_.evaluationsPerPolish(n_) * perRun;
@@ -194,20 +218,7 @@ FitResult Fit::run() {
   result.rmsAfter = best_->rms;
   result.pulloutRmsAfter = best_->pulloutRms;
   if (s_.weighted() && dof > 0) result.chiSquarePerDof = *best_->objective / dof;
-  result.texts = s_.base;
-  for (std::size_t j = 0; j < n_; ++j) {
-    const FreeInput& f = s_.free[j];
-    FittedInput& input = result.inputs[j];
-    input.value = best_->values[j];
-    input.text = rangeValueText(f.field, input.value);
-    result.texts[f.field] = input.text;
-    const double edge = tuning_.onBound * (f.high - f.low);
-    if (input.value - f.low <= edge || f.high - input.value <= edge)
-      result.warnings.push_back({{f.field},
-                                 name(f.field) + " ended on its bound " +
-                                     formatShortest(input.value - f.low <= edge ? f.low : f.high) +
-                                     ": the best fit may lie beyond it"});
-  }
+  fittedValues(result);
 
   std::vector<Trial> ends;
   for (const Track& t : searches_)

@@ -20,8 +20,8 @@ struct FitTuning {
   double unitTolerance = 1e-5;
 
   // The best basins whose sum of squares lies within this factor of the best
-  // are polished, a few rounds of a simplex then BOBYQA, each from a trust
-  // region half the last one's.
+  // are polished, a few rounds of a simplex then BOBYQA (from half the
+  // simplex's step), each round from a step half the last one's.
   std::size_t polishedBasins = 3;
   double polishedWithin = 1.25;
   int polishRounds = 4;
@@ -39,6 +39,8 @@ struct FitTuning {
   // region of profileStep, to profileTolerance.
   int profilePointBase = 20, profilePointPerOther = 15;
   int profilePointsPerSide = 12;
+  // A side of a profile ends after this many points in a row beyond the threshold.
+  int profileEndsBeyond = 2;
   double profileStep = 0.05, profileTolerance = 1e-4;
   // The first step along a profile is the standard error in the unit cube,
   // within these limits (the default where the Jacobian cannot say); each

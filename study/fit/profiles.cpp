@@ -29,7 +29,8 @@ std::vector<ProfilePoint> walkProfile(Evaluator& e, Track& track, const Optimum&
   int beyond = 0, shrunk = 0;
   double offset = first;
   const int count = tuning.profilePointsPerSide;
-  for (int p = 0; p < count && beyond < 2 && !shared.stopped(); ++p, offset *= tuning.profileStepGrowth) {
+  for (int p = 0; p < count && beyond < tuning.profileEndsBeyond && !shared.stopped();
+       ++p, offset *= tuning.profileStepGrowth) {
     const bool last = offset >= room || p == count - 1;
     const double target = last ? (direction < 0 ? 0.0 : 1.0) : centre + direction * offset;
     // The others start where the valley goes: along the Jacobian's partial
