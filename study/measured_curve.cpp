@@ -5,12 +5,14 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "engine/message_text.h"
 #include "engine/number_format.h"
 #include "engine/number_reader.h"
 #include "engine/number_text.h"
 #include "output/text_file.h"
+#include "study/fit/pullout_test.h"
 #include "study/input_set.h"
 #include "study/line_reader.h"
 
@@ -171,27 +173,6 @@ Expected<MeasuredCurve> parseMeasuredCurve(std::string_view text, const std::str
   if (!rows) return unexpected(rows.error());
   for (const CurveRow& r : *rows) out.points.push_back({r.x, r.y, r.sd});
   return out;
-}
-
-Expected<void> checkPulloutLength(double lb) {
-  if (lb > 0 && std::isfinite(lb)) return {};
-  return unexpected("lb (embedded length) must be greater than 0 mm, not " + formatShortest(lb));
-}
-
-Expected<void> checkPulloutAngle(double angle) {
-  if (angle >= 0 && angle <= 90) return {};
-  return unexpected("angle (inclination) must lie from 0 to 90 degrees, not " + formatShortest(angle));
-}
-
-Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous) {
-  if (!std::isfinite(slip)) return unexpected("the slip is not a finite number");
-  if (slip < 0) return unexpected("slip " + formatShortest(slip) + " mm is below 0");
-  if (slip > lb)
-    return unexpected("slip " + formatShortest(slip) + " mm lies beyond lb = " + formatShortest(lb) + " mm");
-  if (previous && slip < *previous)
-    return unexpected("slip " + formatShortest(slip) + " mm goes back from " + formatShortest(*previous) +
-                      " mm: a pullout test's slip only grows");
-  return {};
 }
 
 Expected<PulloutCurve> parsePulloutCurve(std::string_view text, const std::string& fileName) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,11 +74,5 @@ struct PulloutCurve {
 /// run from 0 to lb and never go back, as the test pulled.
 Expected<PulloutCurve> parsePulloutCurve(std::string_view content, const std::string& fileName);
 Expected<PulloutCurve> readPulloutCurve(const std::string& path);
-
-/// Refuses a pullout test's embedded length (mm), angle (degrees) or slip (mm)
-/// that cannot be, saying why. `previous` is the slip before, if any.
-Expected<void> checkPulloutLength(double lb);
-Expected<void> checkPulloutAngle(double angle);
-Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous);
 
 }  // namespace fb

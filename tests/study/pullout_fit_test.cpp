@@ -176,6 +176,37 @@ TEST(PulloutFit, a_test_beyond_the_models_fibers_or_setting_a_fitted_input_is_re
   EXPECT_NE(fbtest::reasonOf(fb::checkFitSettings(s)).find("p.csv sets A, which the fit varies"), std::string::npos);
 }
 
+// The law pulls the fiber of the model's inputs: a fit refuses what a run
+// of them refuses, in the run's words, whichever test's inputs it lies in.
+TEST(PulloutFit, inputs_a_run_refuses_refuse_the_fit_with_the_runs_message) {
+  struct Case {
+    Field field;
+    const char* text;
+    bool ownInput;  // set by the second test itself, else by the base
+  };
+  for (const Case& c :
+       {Case{Field::Af, "-0.0012566", false}, Case{Field::Af, "abc", false}, Case{Field::Vf, "2", true}}) {
+    fb::FitSettings s;
+    s.base = truthLaw();
+    s.free = {{Field::A, 0.1, 3}};
+    s.pullouts = {pulloutTest(truthLaw(), 3, 0, 0, 1), pulloutTest(truthLaw(), 2, 0, 0, 2)};
+    s.starts = 2;
+    fb::FieldTexts refused = s.base;
+    refused[c.field] = c.text;
+    if (c.ownInput)
+      s.pullouts[1].inputs.push_back({c.field, c.text});
+    else
+      s.base = refused;
+    const auto run = fb::CurveRunner().run(refused, 1);
+    ASSERT_TRUE(run.refusal) << c.text;
+    const fb::FitResult r = fb::fitMeasuredCurves(s);
+    EXPECT_TRUE(r.inputs.empty()) << c.text;
+    ASSERT_TRUE(r.refusal) << c.text;
+    EXPECT_EQ(r.refusal->message, (c.ownInput ? s.pullouts[1].name : s.pullouts[0].name) + ": " + run.refusal->message);
+    EXPECT_EQ(r.refusal->field, run.refusal->field);
+  }
+}
+
 using PulloutCommand = fbtest::CliFolder;
 
 TEST_F(PulloutCommand, the_predicted_bridging_curve_is_the_run_of_the_saved_inputs_byte_for_byte) {
@@ -227,6 +258,10 @@ TEST_F(PulloutCommand, the_predicted_bridging_curve_is_the_run_of_the_saved_inpu
        "name the same file"},
   });
   EXPECT_FALSE(std::filesystem::exists(at("x.p-d")));
+  // Inputs that a run refuses: the fit fails with the run's message.
+  expectRefused({{{"--Af", "-0.0012566", "--pullout", "p4.csv", "--fit", "A=0.1:3"},
+                  "no start of the fit gave a run the model accepts: Af (fiber sectional area) must be positive"}},
+                1);
 }
 
 }  // namespace

@@ -1,0 +1,134 @@
+#include "study/fit/evaluator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+#include <string>
+#include <type_traits>
+#include <variant>
+
+#include "engine/inputs.h"
+#include "engine/number_format.h"
+#include "engine/number_reader.h"
+#include "engine/pullout_law.h"
+#include "study/fit/fit_tuning.h"
+#include "study/fit/pullout_test.h"
+#include "study/metrics.h"
+#include "study/sweep.h"
+
+namespace fb {
+namespace {
+
+// Stores a fitted input's value in its precision, as reading its text would.
+void setInput(ParameterSet& p, Field field, double value) {
+  std::visit(
+      [&](auto member) {
+        using Member = decltype(member);
+        if constexpr (std::is_same_v<Member, float ParameterSet::*>)
+          p.*member = static_cast<float>(value);
+        else if constexpr (std::is_same_v<Member, double ParameterSet::*>)
+          p.*member = value;
+      },
+      fieldInfo(field).member);
+}
+
+}  // namespace
+
+Evaluator::Evaluator(const FitSettings& s, unsigned threads, std::atomic<int>& runs)
+    : settings_(s), scales_(s.residualScales()), runs_(runs) {
+  if (!s.specimens.empty()) runner_.emplace(threads);
+  for (std::size_t k = 0; k < s.specimens.size(); ++k) {
+    texts_.push_back(specimenTexts(s, k));
+    double widest = 0;
+    for (const MeasuredPoint& m : s.specimens[k].measured) widest = std::max(widest, m.Wcr);
+    widest_.push_back(widest);
+  }
+  for (std::size_t k = 0; k < s.pullouts.size(); ++k) {
+    PulloutTest test;
+    test.texts = pulloutTexts(s, k);
+    ReadOutcome read = readParameterSet(test.texts);
+    test.params = read.params;
+    test.readRefusal = std::move(read.refusal);
+    test.lb = static_cast<float>(s.pullouts[k].lb);
+    test.psi = pulloutInclination(s.pullouts[k].angle);
+    for (const PulloutPoint& m : s.pullouts[k].measured) test.slips.push_back(m.slip);
+    test.loads.resize(test.slips.size());
+    tests_.push_back(std::move(test));
+  }
+}
+
+Trial Evaluator::evaluate(const std::vector<double>& unit) {
+  const std::size_t n = settings_.free.size();
+  Trial t;
+  t.unit = unit;
+  std::vector<std::string> free(n);
+  for (std::size_t j = 0; j < n; ++j) {
+    const FreeInput& f = settings_.free[j];
+    free[j] = rangeValueText(f.field, f.low + std::clamp(unit[j], 0.0, 1.0) * (f.high - f.low));
+    t.values.push_back(numberReader(free[j]));
+  }
+  double objective = 0;
+  std::size_t i = 0;  // the residual's index
+  const auto add = [&](double r) {
+    t.residuals.push_back(r);
+    const double scaled = r / scales_[i++];
+    objective += scaled * scaled;
+  };
+  const std::size_t curves = texts_.size() + tests_.size();
+  for (std::size_t k = 0; k < texts_.size(); ++k) {
+    FieldTexts texts = texts_[k];
+    for (std::size_t j = 0; j < n; ++j) texts[settings_.free[j].field] = free[j];
+    // A stop cuts the run short: the trial then has no objective and cannot win.
+    const CurveRunner::Curve curve = runner_->run(texts, widest_[k], settings_.stop);
+    ++runs_;
+    const std::string who = curves > 1 ? settings_.specimens[k].name + ": " : "";
+    if (curve.refusal) {
+      t.note = who + curve.refusal->message;
+      t.refusedField = curve.refusal->field;
+      return t;
+    }
+    for (const MeasuredPoint& m : settings_.specimens[k].measured) {
+      const auto computed = stressAt(curve.steps, m.Wcr);
+      if (!computed) {
+        t.note = who + "the measured width " + formatShortest(m.Wcr) + " mm lies beyond this run's crack widths";
+        return t;
+      }
+      add(*computed - m.sigma);
+    }
+  }
+  const std::size_t stresses = t.residuals.size();
+  for (std::size_t k = 0; k < tests_.size(); ++k) {
+    PulloutTest& test = tests_[k];
+    ParameterSet p = test.params;
+    for (std::size_t j = 0; j < n; ++j) setInput(p, settings_.free[j].field, t.values[j]);
+    ++runs_;
+    const std::string who = curves > 1 ? settings_.pullouts[k].name + ": " : "";
+    // The law is pulled on the fiber of the model's inputs: the inputs a run
+    // refuses, a pullout test refuses alike.
+    if (const RunConstants c = deriveValues(p); test.readRefusal || !checkRunInputs(p, c)) {
+      FieldTexts texts = test.texts;
+      for (std::size_t j = 0; j < n; ++j) texts[settings_.free[j].field] = free[j];
+      const Refusal refusal = checkInputs(texts, {p, test.readRefusal}, c).error();
+      t.note = who + refusal.message;
+      t.refusedField = refusal.field;
+      return t;
+    }
+    pulloutCurve(pulloutFiber(p, test.lb, test.psi), test.slips, test.loads);
+    const std::vector<PulloutPoint>& measured = settings_.pullouts[k].measured;
+    for (std::size_t m = 0; m < measured.size(); ++m) {
+      if (!std::isfinite(test.loads[m])) {
+        t.note = who + "the pullout law has no finite load at slip " + formatShortest(measured[m].slip) + " mm";
+        return t;
+      }
+      add(test.loads[m] - measured[m].load);
+    }
+  }
+  const std::span<const double> all(t.residuals);
+  if (!tests_.empty()) t.pulloutRms = rootMeanSquare(all.subspan(stresses));
+  t.rms = texts_.empty() ? *t.pulloutRms : rootMeanSquare(all.first(stresses));
+  const double refused = kFitTuning.refusedObjective;
+  t.objective = std::isfinite(objective) ? std::min(objective, refused) : refused;
+  return t;
+}
+
+}  // namespace fb

@@ -1,0 +1,48 @@
+#pragma once
+
+// Runs the model for values of the free inputs, on every specimen, and the
+// pullout law on every pullout test; one per worker, with its class table.
+
+#include <atomic>
+#include <optional>
+#include <vector>
+
+#include "engine/field_table.h"
+#include "engine/parameter_set.h"
+#include "engine/refusal.h"
+#include "run/curve_runner.h"
+#include "study/fit/fit_settings.h"
+#include "study/fit/trial.h"
+
+namespace fb {
+
+class Evaluator {
+ public:
+  /// Every run counts into `runs`; each bridging run uses `threads` threads.
+  Evaluator(const FitSettings& s, unsigned threads, std::atomic<int>& runs);
+
+  /// The model at `unit`, a point of the unit cube of the free inputs' bounds.
+  Trial evaluate(const std::vector<double>& unit);
+
+ private:
+  // A pullout test as the evaluator pulls it: the inputs it is read with, its
+  // fiber's length and inclination, and its slips.
+  struct PulloutTest {
+    FieldTexts texts;
+    ParameterSet params;
+    std::optional<Refusal> readRefusal;  // of its texts themselves
+    float lb = 0;                        // mm, single as the class table keeps it
+    double psi = 0;
+    std::vector<double> slips, loads;
+  };
+
+  const FitSettings& settings_;
+  std::vector<double> scales_;
+  std::vector<FieldTexts> texts_;
+  std::vector<double> widest_;
+  std::vector<PulloutTest> tests_;
+  std::optional<CurveRunner> runner_;
+  std::atomic<int>& runs_;
+};
+
+}  // namespace fb

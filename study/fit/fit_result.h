@@ -1,0 +1,62 @@
+#pragma once
+
+// What a fit found: the fitted inputs with their intervals, the differences
+// to the measured curves, the warnings, the basins and the log of every run.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/field_table.h"
+#include "engine/refusal.h"
+#include "study/fit/fit_warning.h"
+
+namespace fb {
+
+/// One evaluation of the model, for the fit log.
+struct FitEvaluation {
+  std::string phase;           // "start 0", "polish", "profile A", "errors"
+  std::vector<double> values;  // of the free inputs, as the model read them
+  std::optional<double> rms;   // MPa (N in a fit to pullout curves alone); empty when the model refused the inputs
+  std::string note;            // why it was refused
+};
+
+struct FittedInput {
+  Field field;
+  std::string text;  // the value, written so it reads back exactly
+  double value = 0;
+  double low = 0, high = 0;                      // the 95 % interval
+  bool lowOnBound = false, highOnBound = false;  // the interval reaches the search's bound
+  std::optional<double> standardError;           // from the Jacobian; empty where it cannot say
+};
+
+/// Where several starts ended: one basin of the sum of squares.
+struct FitBasin {
+  double rms = 0;  // MPa, the best of its starts
+  int starts = 0;
+  std::vector<double> values;  // of the free inputs
+};
+
+struct FitResult {
+  std::vector<FittedInput> inputs;
+  FieldTexts texts;                 // the base with the fitted values
+  std::optional<double> rmsBefore;  // MPa, of the given values (clamped into their bounds)
+  double rmsAfter = 0;              // MPa, over every measured point
+  // In a fit to pullout curves alone the two above are theirs, in N.
+  std::optional<double> pulloutRmsBefore;        // N, over the pullout curves' points
+  std::optional<double> pulloutRmsAfter;         // N
+  std::optional<double> chiSquarePerDof;         // with standard deviations
+  std::vector<std::vector<double>> correlation;  // of the estimates, where the Jacobian determines them
+  std::vector<std::string> notes;                // starting values moved into their bounds
+  std::vector<FitWarning> warnings;              // where the curves cannot decide
+  std::vector<FitBasin> basins;                  // best first; basins[0] holds the result
+  int startCount = 0;                            // starts searched
+  std::vector<std::vector<double>> bandValues;   // inputs at the interval ends: their curves bound the band
+  std::vector<FitEvaluation> log;                // every evaluation, in a fixed order
+  int runs = 0;                                  // runs of the model, every specimen counted
+  double seconds = 0;
+  std::optional<Refusal> refusal;  // no start gave a run the model accepts: the first refusal
+  bool stopped = false;
+};
+
+}  // namespace fb

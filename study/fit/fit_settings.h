@@ -1,0 +1,70 @@
+#pragma once
+
+// What a fit is asked: the inputs it varies and their bounds, the measured
+// curves, the pullout tests and how widely to search; and the checks that
+// refuse a fit that cannot be before any run.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/expected.h"
+#include "engine/field_table.h"
+#include "study/fit/pullout_test.h"
+#include "study/measured_curve.h"
+
+namespace fb {
+
+/// An input the fit varies, within its bounds.
+struct FreeInput {
+  Field field = Field::A;
+  double low = 0, high = 0;
+};
+
+/// One measured curve and the inputs that it alone sets.
+struct Specimen {
+  std::string name;  // its file, for messages
+  std::vector<SpecimenInput> inputs;
+  std::vector<MeasuredPoint> measured;
+};
+
+inline constexpr int kDefaultFitStarts = 16;
+inline constexpr std::size_t kMaxFreeInputs = 8;
+
+struct FitSettings {
+  FieldTexts base;                  // every input; a free one starts from its value here
+  std::vector<FreeInput> free;      // 1 to kMaxFreeInputs
+  std::vector<Specimen> specimens;  // one or more, together at least as many points as free inputs
+  int starts = kDefaultFitStarts;   // the given values, then a Latin hypercube
+  std::uint64_t seed = 1;           // of the Latin hypercube
+  unsigned jobs = 1;                // searches at a time
+  const std::atomic<bool>* stop = nullptr;
+  std::vector<PulloutSpecimen> pullouts = {};  // single-fiber pullout tests, fitted with the pullout law alone
+  /// Whether every point carries its standard deviation: the fit then
+  /// minimises chi-square instead of the plain sum of squares.
+  bool weighted() const;
+  std::size_t pointCount() const;
+  /// What each residual (bridging curves first, then pullout curves) is
+  /// divided by before it is squared: its standard deviation in a weighted
+  /// fit; in a joint fit without them, its curve's largest measured value,
+  /// so that loads (N) and stresses (MPa) count alike; else 1.
+  std::vector<double> residualScales() const;
+};
+
+/// "A=1:8": a free input and its bounds, or the reason it is not one.
+Expected<FreeInput> parseFreeInput(std::string_view text);
+
+/// Refuses what makes a fit impossible before any run: names, bounds, too few
+/// points, measured widths outside the crack widths of the given inputs.
+Expected<void> checkFitSettings(const FitSettings& settings);
+
+/// The texts of specimen `index`: the base, then the specimen's own inputs.
+FieldTexts specimenTexts(const FitSettings& settings, std::size_t index);
+
+/// The texts of pullout test `index`: the base, then the test's own inputs.
+FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index);
+
+}  // namespace fb

@@ -1,0 +1,45 @@
+#pragma once
+
+// A single-fiber pullout test as a fit uses it: the test, the checks that it
+// can be, and the warnings of a fitted pullout law that cannot describe a fiber.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/expected.h"
+#include "engine/field_table.h"
+#include "study/fit/fit_warning.h"
+#include "study/measured_curve.h"
+
+namespace fb {
+
+/// One single-fiber pullout test and the inputs that it alone sets.
+struct PulloutSpecimen {
+  std::string name;  // its file, for messages
+  std::vector<SpecimenInput> inputs;
+  double lb = 0;     // mm
+  double angle = 0;  // degrees
+  int lbLine = 0;    // where its file gives lb, for messages
+  std::vector<PulloutPoint> measured;
+};
+
+/// Refuses a pullout test's embedded length (mm), angle (degrees) or slip (mm)
+/// that cannot be, saying why. `previous` is the slip before, if any.
+Expected<void> checkPulloutLength(double lb);
+Expected<void> checkPulloutAngle(double angle);
+Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous);
+
+/// The inclination (rad) of a pullout test's angle in degrees, as the model converts angles.
+double pulloutInclination(double degrees);
+
+/// Refuses a pullout test of embedded length `lb` (mm) that lies outside the
+/// fibers of the model that `texts` give (beyond Lf/2), saying why.
+Expected<void> checkPulloutInsideFiber(double lb, const FieldTexts& texts);
+
+/// The warnings of a fitted tri-linear law that is not physical: its peak
+/// load below its first-point load, or its peak width below its first-point
+/// width, somewhere between the shortest and the longest embedded length.
+std::vector<FitWarning> lawWarnings(const FieldTexts& texts);
+
+}  // namespace fb

@@ -1,0 +1,148 @@
+// The intervals read off hand-made profiles and the basins of hand-made
+// search ends: no model runs, so every case is exact and quick.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/number_format.h"
+#include "study/fit/basins.h"
+#include "study/fit/profiles.h"
+
+namespace {
+
+using fb::Field;
+
+// A profile point of input 0 of two: the other input where the refit left it.
+fb::ProfilePoint at(double unit, double objective, double other = 0.5) {
+  return {unit, objective, {unit, other}, {10 * unit, other}};
+}
+
+// Input A in 0:10 and D in 0:1, the optimum at A = 5, D = 0.5; its
+// objective 0 and the threshold 1, so the margin is 1.
+const std::vector<fb::FreeInput> kFree{{Field::A, 0, 10}, {Field::D, 0, 1}};
+const fb::Optimum kOptimum{{0.5, 0.5}, 0, 1};
+
+fb::ProfileInterval intervalOf(const std::vector<fb::ProfilePoint>& down, const std::vector<fb::ProfilePoint>& up) {
+  return fb::profileInterval(down, up, kOptimum, 0, 5, kFree);
+}
+
+TEST(FitProfiles, each_side_ends_where_the_profile_crosses_the_threshold) {
+  struct Case {
+    const char* what;
+    std::vector<fb::ProfilePoint> down;
+    double low;
+  };
+  const std::vector<fb::ProfilePoint> up{at(0.75, 6.25), at(0.8, 9)};  // beyond at once: as a parabola, 0.6
+  const Case cases[] = {
+      // Before the first point the profile rises as a parabola from the
+      // optimum: a quarter of the way up is half the way out.
+      {"beyond at the first point", {at(0.3, 4), at(0.2, 9)}, 4},
+      // Past a point inside, linearly between it and the first beyond.
+      {"inside, then beyond", {at(0.4, 0.5), at(0.3, 2.5), at(0.2, 5)}, 3.75},
+      // One point beyond alone is a jump of the stress; the next two close it.
+      {"a jump, then beyond twice", {at(0.4, 2), at(0.3, 0.6), at(0.2, 4.6), at(0.1, 7)}, 2.9},
+  };
+  for (const Case& c : cases) {
+    const fb::ProfileInterval r = intervalOf(c.down, up);
+    EXPECT_NEAR(r.low, c.low, 1e-12) << c.what;
+    EXPECT_NEAR(r.high, 6, 1e-12) << c.what;
+    EXPECT_FALSE(r.lowOnBound || r.highOnBound) << c.what;
+    EXPECT_FALSE(fb::undecidedWarning(kFree[0], r)) << c.what;
+  }
+}
+
+TEST(FitProfiles, a_profile_inside_up_to_its_bound_names_the_inputs_that_moved_along) {
+  // Down to A = 0 inside the threshold, D following far; up it closes.
+  const fb::ProfileInterval r = intervalOf({at(0, 0.5, 0.8)}, {at(0.6, 0.5, 0.5), at(0.7, 5.5), at(0.8, 5)});
+  EXPECT_EQ(r.low, 0);
+  EXPECT_TRUE(r.lowOnBound);
+  EXPECT_FALSE(r.highOnBound);
+  EXPECT_EQ(r.partners, std::vector<Field>{Field::D});
+  ASSERT_EQ(r.band.size(), 2u);  // the furthest inside point of each side
+  EXPECT_EQ(r.band[0], (std::vector<double>{0, 0.8}));
+  EXPECT_EQ(r.band[1], (std::vector<double>{6, 0.5}));
+  const auto warning = fb::undecidedWarning(kFree[0], r);
+  ASSERT_TRUE(warning);
+  EXPECT_EQ(warning->text,
+            "A is not decided by the measured curve: its 95 % interval reaches its bound 0; it trades off with D");
+  EXPECT_EQ(warning->inputs, (std::vector<Field>{Field::A, Field::D}));
+  // D hardly moved: A alone is undecided.
+  const auto alone = fb::undecidedWarning(kFree[0], intervalOf({at(0, 0.5, 0.55)}, {at(0.7, 5.5), at(0.8, 5)}));
+  ASSERT_TRUE(alone);
+  EXPECT_EQ(alone->text, "A is not decided by the measured curve: its 95 % interval reaches its bound 0");
+}
+
+TEST(FitProfiles, the_smoothed_profile_widens_by_its_points_scatter_about_the_parabola) {
+  // Points on 100 x^2 about the optimum, moved by eps * (1, -4, 6, -4, 1):
+  // a change that no parabola follows, so the fit stays 100 x^2 and the
+  // points scatter about it by eps * sqrt(14).
+  for (const double eps : {0.0, 0.01}) {
+    const fb::Optimum optimum{{0.5, 0.5}, 6 * eps, 1 + 6 * eps};
+    std::vector<fb::ProfilePoint> points;
+    const double xs[] = {-0.1, -0.05, 0.05, 0.1}, moves[] = {1, -4, -4, 1};
+    for (int i = 0; i < 4; ++i) points.push_back(at(0.5 + xs[i], 100 * xs[i] * xs[i] + eps * moves[i]));
+    const auto smooth = fb::smoothedInterval(points, optimum, 0);
+    ASSERT_TRUE(smooth) << eps;
+    const double half = std::sqrt((1 + 2 * eps * std::sqrt(14.0)) / 100);
+    EXPECT_NEAR(smooth->first, 0.5 - half, 1e-9) << eps;
+    EXPECT_NEAR(smooth->second, 0.5 + half, 1e-9) << eps;
+    points.pop_back();
+    points.pop_back();
+    EXPECT_FALSE(fb::smoothedInterval(points, optimum, 0)) << "three points do not make a parabola";
+  }
+}
+
+// A search end: where it ended in the unit cube of A alone, and its objective.
+fb::Trial end(double unit, double objective) {
+  fb::Trial t;
+  t.unit = {unit};
+  t.values = {10 * unit};
+  t.objective = objective;
+  t.rms = std::sqrt(objective);
+  return t;
+}
+
+const std::vector<fb::FreeInput> kA{{Field::A, 0, 10}};
+
+std::vector<fb::FittedInput> interval(double low, double high) {
+  return {{Field::A, "5", 5, low, high, false, false, std::nullopt}};
+}
+
+TEST(FitBasins, the_best_basin_reaches_over_its_intervals_and_never_less_than_the_basin_radius) {
+  EXPECT_EQ(fb::bestBasinReach(kA, interval(2, 8)), std::vector<double>{0.6});
+  EXPECT_EQ(fb::bestBasinReach(kA, interval(4.9, 5)), std::vector<double>{0.05});
+}
+
+TEST(FitBasins, ends_group_into_the_best_basin_and_rivals_and_only_rivals_outside_the_intervals_warn) {
+  const fb::Trial best = end(0.5, 1);
+  // 0.75 lies beyond the basin radius of the best but inside its interval (3 to 7).
+  const std::vector<fb::Trial> ends{end(0.75, 1.02), end(0.05, 1.04), end(0.07, 1.03), end(0.95, 4), end(0.5, 1)};
+  const std::vector<fb::FitBasin> basins = fb::groupBasins(ends, {}, best, fb::bestBasinReach(kA, interval(3, 7)));
+  ASSERT_EQ(basins.size(), 3u);
+  EXPECT_EQ(basins[0].starts, 2);
+  EXPECT_EQ(basins[0].rms, 1);
+  EXPECT_EQ(basins[1].starts, 2);  // 0.05 and 0.07: one basin, its best end first
+  EXPECT_EQ(basins[1].values, end(0.07, 0).values);
+  EXPECT_EQ(basins[2].starts, 1);
+  EXPECT_EQ(basins[2].values, end(0.95, 0).values);
+
+  // The first rival fits within 5 % and lies outside A's interval; the
+  // second fits far worse.
+  const std::vector<fb::FitWarning> warnings = fb::rivalWarnings(basins, 1, kA, interval(3, 7), "MPa");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].inputs, std::vector<Field>{Field::A});
+  EXPECT_EQ(warnings[0].text, "the measured curve fits about as well (RMS " + fb::formatShortest(basins[1].rms) +
+                                  " MPa, 2 starts) with A = " + fb::formatShortest(basins[1].values[0]) +
+                                  ": it does not decide between the two answers");
+  EXPECT_TRUE(fb::rivalWarnings(basins, 1, kA, interval(0, 8), "MPa").empty()) << "inside the interval";
+}
+
+TEST(FitBasins, a_search_that_ended_where_a_polish_began_ended_where_the_polish_led) {
+  const fb::Trial best = end(0.5, 1);
+  const std::vector<fb::FitBasin> basins =
+      fb::groupBasins({end(0.2, 1.5), end(0.22, 1.6)}, {{end(0.21, 1.5), end(0.49, 1)}}, best, {0.05});
+  ASSERT_EQ(basins.size(), 1u);
+  EXPECT_EQ(basins[0].starts, 2);
+}
+
+}  // namespace
