@@ -253,10 +253,7 @@ int runFit(const CliOptions& o) {
   report(settings, result);
   if (!o.fit.report.empty()) ok = written(writeTextFile(o.fit.report, fitReportJson(settings, result))) && ok;
 
-  // The fitted run is the first specimen's, its own inputs included; with
-  // pullout tests alone, the given inputs' with the fitted law: its prediction.
-  FieldTexts fitted = settings.specimens.empty() ? settings.base : specimenTexts(settings, 0);
-  for (const FittedInput& in : result.inputs) fitted[in.field] = in.text;
+  FieldTexts fitted = fittedRunTexts(settings, result);
   fitted[Field::dataFile] = o.texts[Field::dataFile];
   if (o.matrix) reportFittedDesign(fitted, *o.matrix);
   if (!o.saveInputs.empty()) {

@@ -570,9 +570,11 @@ PYBIND11_MODULE(_native, m) {
         d["seconds"] = r.seconds;
         d["report"] = r.inputs.empty() ? std::string() : fitReportJson(s, r);
         d["refusal"] = refusalOf(r.refusal);
+        // The fitted run, as the command line runs and saves it.
+        const FieldTexts fitted = fittedRunTexts(s, r);
         TextMap texts;
         for (const FieldInfo& info : kFields)
-          if (info.isNumber()) texts[std::string(info.name)] = r.texts[info.field];
+          if (info.isNumber()) texts[std::string(info.name)] = fitted[info.field];
         d["texts"] = texts;
         return d;
       },

@@ -237,4 +237,10 @@ FitResult fitMeasuredCurves(const FitSettings& settings, const FitProgress& prog
   return Fit(settings, progress).run();
 }
 
+FieldTexts fittedRunTexts(const FitSettings& settings, const FitResult& result) {
+  FieldTexts fitted = settings.specimens.empty() ? settings.base : specimenTexts(settings, 0);
+  for (const FittedInput& in : result.inputs) fitted[in.field] = in.text;
+  return fitted;
+}
+
 }  // namespace fb

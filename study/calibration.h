@@ -24,4 +24,9 @@ namespace fb {
 /// any number of jobs and from call to call with the same seed.
 FitResult fitMeasuredCurves(const FitSettings& settings, const FitProgress& progress = {});
 
+/// The inputs of the fitted run: the first specimen's, its own inputs
+/// included, with the fitted values; with pullout tests alone, the given
+/// inputs with the fitted law, whose bridging curve is then its prediction.
+FieldTexts fittedRunTexts(const FitSettings& settings, const FitResult& result);
+
 }  // namespace fb

@@ -116,6 +116,8 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit():
     joint = fiberbridge.fit(curves=specimens, free={"A": (1, 8)}, base={"ruptureStrength": 2000, "division": 12,
                                                                          "D": 0.35}, starts=2)
     assert joint.inputs["A"] == pytest.approx(4.2, rel=2e-3) and joint.chi_square_per_dof is not None
+    # The fitted run is the first specimen's, as the command line runs and saves it.
+    assert joint.run.inputs["Vf"] == "0.01" and joint.run.rms(w, specimens[0]["sigma"]) < 0.05
     # Bounds below the truth: the fit ends on one, and a warning says so.
     low = fiberbridge.fit(w, sigma, free={"A": (2.5, 4)}, base={**truth, "A": 3}, starts=1)
     assert "A ended on its bound 4: the best fit may lie beyond it" in low.warnings, low.warnings
