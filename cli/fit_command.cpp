@@ -30,73 +30,11 @@ namespace {
 
 std::string name(Field f) { return std::string(fieldInfo(f).name); }
 
-std::string significant(double value, int digits) {
-  char buffer[64];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits).ptr;
-  return std::string(buffer, end);
-}
-
-std::string fitLogCsv(const FitSettings& settings, const FitResult& result) {
-  std::string out = "phase";
-  for (const FreeInput& f : settings.free) out += "," + name(f.field);
-  out += settings.specimens.empty() ? ",RMS difference to measured (N),note\n"
-                                    : ",RMS difference to measured (MPa),note\n";
-  for (const FitEvaluation& e : result.log) {
-    out += csvField(e.phase);
-    for (double v : e.values) out += "," + exactText(v);
-    out += "," + (e.rms ? exactText(*e.rms) : std::string()) + "," + csvField(e.note) + "\n";
-  }
-  return out;
-}
-
-void report(const FitSettings& settings, const FitResult& r) {
-  std::string names;
-  for (const FreeInput& f : settings.free) names += (names.empty() ? "" : ", ") + name(f.field);
-  const std::size_t curves = settings.specimens.size(), tests = settings.pullouts.size();
-  std::string of = curves > 1 ? " of " + std::to_string(curves) + " specimens" : "";
-  if (tests > 0)
-    of += (of.empty() ? curves > 0 ? " of a specimen and " : " of " : " and ") + std::to_string(tests) +
-          (tests == 1 ? " pullout test" : " pullout tests");
-  std::printf("fit of %s to %zu measured points%s: %d runs in %s s\n", names.c_str(), settings.pointCount(), of.c_str(),
-              r.runs, formatFixed(r.seconds, 2).c_str());
-  std::size_t widest = 0;
-  for (const FittedInput& in : r.inputs) widest = std::max(widest, name(in.field).size());
-  for (const FittedInput& in : r.inputs) {
-    const std::string unit(fieldInfo(in.field).unit);
-    std::string line = "  " + name(in.field) + std::string(widest - name(in.field).size(), ' ') + " = " +
-                       roundedToInterval(in.value, in.low, in.high) + (unit.empty() ? "" : " " + unit);
-    line += std::string(std::max<std::size_t>(2, 24 - std::min<std::size_t>(24, line.size())), ' ');
-    line += "95 % interval " + roundedToInterval(in.low, in.low, in.high) + " to " +
-            roundedToInterval(in.high, in.low, in.high);
-    if (in.lowOnBound || in.highOnBound) line += in.lowOnBound && in.highOnBound ? " (its bounds)" : " (to its bound)";
-    std::printf("%s\n", line.c_str());
-  }
-  for (std::size_t a = 0; a < r.inputs.size(); ++a)
-    for (std::size_t b = a + 1; b < r.inputs.size(); ++b)
-      if (a < r.correlation.size() && std::abs(r.correlation[a][b]) >= 0.8)
-        std::printf("correlation of %s and %s: %s\n", name(r.inputs[a].field).c_str(), name(r.inputs[b].field).c_str(),
-                    formatFixed(r.correlation[a][b], 2).c_str());
-  if (!r.basins.empty()) std::printf("starts: %d of %d ended in the best basin\n", r.basins[0].starts, r.startCount);
-  if (curves > 0)
-    std::printf("RMS difference to the measured curve: %s MPa before, %s MPa after",
-                r.rmsBefore ? significant(*r.rmsBefore, 4).c_str() : "(no run)", significant(r.rmsAfter, 4).c_str());
-  if (curves > 0 && tests > 0) std::printf("\n");
-  if (tests > 0)
-    std::printf("RMS difference to the pullout curves: %s N before, %s N after",
-                r.pulloutRmsBefore ? significant(*r.pulloutRmsBefore, 4).c_str() : "(no run)",
-                r.pulloutRmsAfter ? significant(*r.pulloutRmsAfter, 4).c_str() : "(no run)");
-  if (r.chiSquarePerDof)
-    std::printf(" (chi-square per degree of freedom %s)", formatFixed(*r.chiSquarePerDof, 2).c_str());
-  std::printf("\n");
-  for (const std::string& note : r.notes) std::printf("note: %s\n", note.c_str());
-  for (const FitWarning& warning : r.warnings) std::printf("warning: %s\n", warning.text.c_str());
-}
-
 // `unit`: of the RMS, MPa, or N in a fit to pullout tests alone.
 void showProgress(const FitProgressReport& p, const char* unit) {
   std::string line =
       "\r\033[Kfit: " + p.phase + ", " + std::to_string(p.runs) + " of at most " + std::to_string(p.planned) + " runs";
-  if (p.bestRms) line += ", best RMS " + significant(*p.bestRms, 4) + " " + unit;
+  if (p.bestRms) line += ", best RMS " + significantText(*p.bestRms, 4) + " " + unit;
   if (p.secondsLeft) line += ", at most " + formatFixed(std::ceil(*p.secondsLeft), 0) + " s left";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
@@ -250,7 +188,7 @@ int runFit(const CliOptions& o) {
                (result.refusal ? result.refusal->message : std::string("no run")));
     return kExitFailed;
   }
-  report(settings, result);
+  std::fputs(fitReportText(settings, result).c_str(), stdout);
   if (!o.fit.report.empty()) ok = written(writeTextFile(o.fit.report, fitReportJson(settings, result))) && ok;
 
   FieldTexts fitted = fittedRunTexts(settings, result);

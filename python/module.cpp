@@ -569,6 +569,7 @@ PYBIND11_MODULE(_native, m) {
         d["runs"] = r.runs;
         d["seconds"] = r.seconds;
         d["report"] = r.inputs.empty() ? std::string() : fitReportJson(s, r);
+        d["report_text"] = r.inputs.empty() ? std::string() : fitReportText(s, r);
         d["refusal"] = refusalOf(r.refusal);
         // The fitted run, as the command line runs and saves it.
         const FieldTexts fitted = fittedRunTexts(s, r);

@@ -1,10 +1,13 @@
 #include "study/fit_report.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "engine/number_format.h"
 #include "engine/number_text.h"
+#include "study/summaries.h"
 
 namespace fb {
 namespace {
@@ -102,6 +105,71 @@ std::string fitReportJson(const FitSettings& s, const FitResult& r) {
   }
   out += r.basins.empty() ? "]\n" : "\n  ]\n";
   return out + "}\n";
+}
+
+std::string significantText(double value, int digits) {
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits).ptr;
+  return std::string(buffer, end);
+}
+
+std::string fitReportText(const FitSettings& settings, const FitResult& r) {
+  const auto name = [](Field f) { return std::string(fieldInfo(f).name); };
+  std::string out, names;
+  for (const FreeInput& f : settings.free) names += (names.empty() ? "" : ", ") + name(f.field);
+  const std::size_t curves = settings.specimens.size(), tests = settings.pullouts.size();
+  std::string of = curves > 1 ? " of " + std::to_string(curves) + " specimens" : "";
+  if (tests > 0)
+    of += (of.empty() ? curves > 0 ? " of a specimen and " : " of " : " and ") + std::to_string(tests) +
+          (tests == 1 ? " pullout test" : " pullout tests");
+  out += "fit of " + names + " to " + std::to_string(settings.pointCount()) + " measured points" + of + ": " +
+         std::to_string(r.runs) + " runs in " + formatFixed(r.seconds, 2) + " s\n";
+  std::size_t widest = 0;
+  for (const FittedInput& in : r.inputs) widest = std::max(widest, name(in.field).size());
+  for (const FittedInput& in : r.inputs) {
+    const std::string unit(fieldInfo(in.field).unit);
+    std::string line = "  " + name(in.field) + std::string(widest - name(in.field).size(), ' ') + " = " +
+                       roundedToInterval(in.value, in.low, in.high) + (unit.empty() ? "" : " " + unit);
+    line += std::string(std::max<std::size_t>(2, 24 - std::min<std::size_t>(24, line.size())), ' ');
+    line += "95 % interval " + roundedToInterval(in.low, in.low, in.high) + " to " +
+            roundedToInterval(in.high, in.low, in.high);
+    if (in.lowOnBound || in.highOnBound) line += in.lowOnBound && in.highOnBound ? " (its bounds)" : " (to its bound)";
+    out += line + "\n";
+  }
+  for (std::size_t a = 0; a < r.inputs.size(); ++a)
+    for (std::size_t b = a + 1; b < r.inputs.size(); ++b)
+      if (a < r.correlation.size() && std::abs(r.correlation[a][b]) >= 0.8)
+        out += "correlation of " + name(r.inputs[a].field) + " and " + name(r.inputs[b].field) + ": " +
+               formatFixed(r.correlation[a][b], 2) + "\n";
+  if (!r.basins.empty())
+    out += "starts: " + std::to_string(r.basins[0].starts) + " of " + std::to_string(r.startCount) +
+           " ended in the best basin\n";
+  if (curves > 0)
+    out += "RMS difference to the measured curve: " + (r.rmsBefore ? significantText(*r.rmsBefore, 4) : "(no run)") +
+           " MPa before, " + significantText(r.rmsAfter, 4) + " MPa after";
+  if (curves > 0 && tests > 0) out += "\n";
+  if (tests > 0)
+    out += "RMS difference to the pullout curves: " +
+           (r.pulloutRmsBefore ? significantText(*r.pulloutRmsBefore, 4) : "(no run)") + " N before, " +
+           (r.pulloutRmsAfter ? significantText(*r.pulloutRmsAfter, 4) : "(no run)") + " N after";
+  if (r.chiSquarePerDof) out += " (chi-square per degree of freedom " + formatFixed(*r.chiSquarePerDof, 2) + ")";
+  out += "\n";
+  for (const std::string& note : r.notes) out += "note: " + note + "\n";
+  for (const FitWarning& warning : r.warnings) out += "warning: " + warning.text + "\n";
+  return out;
+}
+
+std::string fitLogCsv(const FitSettings& settings, const FitResult& result) {
+  std::string out = "phase";
+  for (const FreeInput& f : settings.free) out += "," + std::string(fieldInfo(f.field).name);
+  out += settings.specimens.empty() ? ",RMS difference to measured (N),note\n"
+                                    : ",RMS difference to measured (MPa),note\n";
+  for (const FitEvaluation& e : result.log) {
+    out += csvField(e.phase);
+    for (double v : e.values) out += "," + exactText(v);
+    out += "," + (e.rms ? exactText(*e.rms) : std::string()) + "," + csvField(e.note) + "\n";
+  }
+  return out;
 }
 
 }  // namespace fb

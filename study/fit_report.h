@@ -1,7 +1,8 @@
 #pragma once
 
-// What a fit found, for people and for scripts: the values rounded to the
-// digits their intervals support, and the whole result as JSON.
+// What a fit found, for people and for scripts: the report with the values
+// rounded to the digits their intervals support, the whole result as JSON,
+// and the log of its runs.
 
 #include <string>
 
@@ -18,5 +19,16 @@ std::string roundedToInterval(double value, double low, double high);
 /// seconds, starts, inputs (name, unit, value, low, high and whether each end
 /// reaches its bound), warnings (inputs, text) and basins (rms, starts, values).
 std::string fitReportJson(const FitSettings& settings, const FitResult& result);
+
+/// The fit as the command line reports it, line by line: the runs and time,
+/// each value rounded to its interval with the interval, strong correlations,
+/// the starts in the best basin, the RMS before and after, notes and warnings.
+std::string fitReportText(const FitSettings& settings, const FitResult& result);
+
+/// One CSV row per run of the fit: its phase, the free inputs, the RMS and a note.
+std::string fitLogCsv(const FitSettings& settings, const FitResult& result);
+
+/// `value` with `digits` significant digits in the shortest general form ("0.03169").
+std::string significantText(double value, int digits);
 
 }  // namespace fb

@@ -365,6 +365,14 @@ class FitResult:
         self.chi_square_per_dof = self.report["chi_square_per_dof"]
         self.texts = dict(result["texts"])
         self.run = run(self.texts)
+        self._report_text = result["report_text"]
+
+    def report_text(self) -> str:
+        """The report the command line prints for this fit, word for word."""
+        return self._report_text
+
+    def __str__(self) -> str:
+        return self._report_text or repr(self)
 
     def __repr__(self) -> str:
         fitted = ", ".join(f"{k}={v:.6g}" for k, v in self.inputs.items())

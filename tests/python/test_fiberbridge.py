@@ -88,7 +88,7 @@ def test_a_study_on_a_dask_cluster_gives_the_local_results_in_input_order():
     assert sum(not r.ok for r in remote) == 4
 
 
-def test_fit_recovers_known_inputs_like_the_command_lines_fit():
+def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
     truth = {"ruptureStrength": 2000, "division": 12, "A": 4.2, "D": 0.35}
     made = fiberbridge.run(truth)
     w = np.linspace(0.05, 2.5, 16)
@@ -121,6 +121,15 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit():
     # Bounds below the truth: the fit ends on one, and a warning says so.
     low = fiberbridge.fit(w, sigma, free={"A": (2.5, 4)}, base={**truth, "A": 3}, starts=1)
     assert "A ended on its bound 4: the best fit may lie beyond it" in low.warnings, low.warnings
+    # Its report is the command line's, word for word but the clock.
+    measured = tmp_path / "m.csv"
+    measured.write_text("".join(f"{x!r},{y!r}\n" for x, y in zip(w, sigma)))
+    cli = subprocess.run([CLI, "--measured", str(measured), "--fit", "A=2.5:4", "--fit-starts", "1",
+                          "--ruptureStrength", "2000", "--division", "12", "--A", "3", "--D", "0.35"],
+                         capture_output=True, text=True, check=True)
+    def without_clock(text):
+        return [line.split(" runs in ")[0] for line in text.splitlines()]
+    assert without_clock(low.report_text()) == without_clock(cli.stdout) and str(low) == low.report_text()
 
 
 def test_pullout_gives_the_laws_load_in_the_shape_of_the_slips_and_its_fit_recovers_the_law():
