@@ -179,11 +179,11 @@ int runFit(const CliOptions& o) {
     return kExitFailed;
   }
   if (progressShown) std::fputc('\n', stderr);
-  if (result.stopped)
+  if (result.outcome == FitOutcome::stopped)
     return interrupted("after " + std::to_string(result.runs) + " runs of the fit; nothing was written");
   bool ok = true;
   if (!o.fit.log.empty()) ok = written(writeTextFile(o.fit.log, fitLogCsv(settings, result)));
-  if (result.inputs.empty()) {
+  if (result.outcome == FitOutcome::noAcceptedStart) {
     printError("no start of the fit gave a run the model accepts: " +
                (result.refusal ? result.refusal->message : std::string("no run")));
     return kExitFailed;

@@ -568,8 +568,9 @@ PYBIND11_MODULE(_native, m) {
         d["notes"] = r.notes;
         d["runs"] = r.runs;
         d["seconds"] = r.seconds;
-        d["report"] = r.inputs.empty() ? std::string() : fitReportJson(s, r);
-        d["report_text"] = r.inputs.empty() ? std::string() : fitReportText(s, r);
+        const bool done = r.outcome == FitOutcome::fitted;
+        d["report"] = done ? fitReportJson(s, r) : std::string();
+        d["report_text"] = done ? fitReportText(s, r) : std::string();
         d["refusal"] = refusalOf(r.refusal);
         // The fitted run, as the command line runs and saves it.
         const FieldTexts fitted = fittedRunTexts(s, r);

@@ -144,7 +144,9 @@ FitResult Fit::run() {
   const int polishRuns = tuning_.polishRounds * 2 * tuning_.evaluationsPerPolish(n_) * perRun;
   const auto finish = [&] {
     result.runs = pool_.runs().load();
-    result.stopped = pool_.stopped();
+    result.outcome = pool_.stopped()         ? FitOutcome::stopped
+                     : result.inputs.empty() ? FitOutcome::noAcceptedStart
+                                             : FitOutcome::fitted;
     result.seconds = pool_.seconds();
     return result;
   };

@@ -37,7 +37,15 @@ struct FitBasin {
   std::vector<double> values;  // of the free inputs
 };
 
+/// How a fit ended.
+enum class FitOutcome {
+  fitted,           // the inputs, intervals and warnings below hold
+  noAcceptedStart,  // no start gave a run the model accepts: `refusal` says why
+  stopped,          // a stop came first: nothing below is a result
+};
+
 struct FitResult {
+  FitOutcome outcome = FitOutcome::fitted;
   std::vector<FittedInput> inputs;
   FieldTexts texts;                 // the base with the fitted values
   std::optional<double> rmsBefore;  // MPa, of the given values (clamped into their bounds)
@@ -56,7 +64,6 @@ struct FitResult {
   int runs = 0;                                  // runs of the model, every specimen counted
   double seconds = 0;
   std::optional<Refusal> refusal;  // no start gave a run the model accepts: the first refusal
-  bool stopped = false;
 };
 
 }  // namespace fb
