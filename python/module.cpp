@@ -507,9 +507,11 @@ PYBIND11_MODULE(_native, m) {
         FitSettings s;
         s.base = textsOf(given);
         for (const auto& [name, low, high] : free) {
-          const Expected<FreeInput> parsed = parseFreeInput(name + "=" + exactText(low) + ":" + exactText(high));
-          if (!parsed) throw py::value_error(parsed.error().substr(parsed.error().find(": ") + 2));
-          s.free.push_back(*parsed);
+          const auto field = fieldByName(name);
+          if (!field || *field == Field::dataFile) throw py::value_error("unknown input name " + quotedToken(name));
+          const Expected<FreeInput> checked = freeInput(*field, low, high);
+          if (!checked) throw py::value_error(checked.error());
+          s.free.push_back(*checked);
         }
         for (const auto& [name, w, sigma, sd, inputs] : curves) {
           Specimen specimen{name, {}, pointsOf(w, sigma, sd, name)};

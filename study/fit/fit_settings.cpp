@@ -83,6 +83,22 @@ FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index) {
   return texts;
 }
 
+Expected<FreeInput> freeInput(Field field, double low, double high) {
+  if (fieldInfo(field).precision() == Precision::int16)
+    return unexpected(name(field) + " is a count; it cannot be fitted");
+  if (!std::isfinite(low) || !std::isfinite(high)) return unexpected("LO and HI must be finite numbers");
+  if (!(low < high)) return unexpected("LO must be below HI");
+  if (!std::isfinite(high - low)) return unexpected("the range from LO to HI is not a finite number");
+  if (fieldInfo(field).precision() == Precision::single && (std::abs(low) > FLT_MAX || std::abs(high) > FLT_MAX))
+    return unexpected(name(field) + " is a single-precision input: LO and HI must lie within ±" +
+                      formatShortest(FLT_MAX));
+  const std::uint64_t fewest = kFitTuning.minRangeValues;
+  if (valuesWithin(fieldInfo(field).precision(), low, high) < fewest)
+    return unexpected("the range holds fewer than " + std::to_string(fewest) + " values of " + name(field) +
+                      "'s precision: its runs could not tell them apart");
+  return FreeInput{field, low, high};
+}
+
 Expected<FreeInput> parseFreeInput(std::string_view text) {
   const auto fail = [&](const std::string& reason) {
     return unexpected("--fit " + quotedToken(text, 60) + ": " + reason);
@@ -97,15 +113,9 @@ Expected<FreeInput> parseFreeInput(std::string_view text) {
   const auto low = strictNumber(trim(bounds.substr(0, colon)));
   const auto high = strictNumber(trim(bounds.substr(colon + 1)));
   if (!low || !high) return fail("LO and HI must be finite numbers");
-  if (!(*low < *high)) return fail("LO must be below HI");
-  if (!std::isfinite(*high - *low)) return fail("the range from LO to HI is not a finite number");
-  if (fieldInfo(field).precision() == Precision::single && (std::abs(*low) > FLT_MAX || std::abs(*high) > FLT_MAX))
-    return fail(name(field) + " is a single-precision input: LO and HI must lie within ±" + formatShortest(FLT_MAX));
-  const std::uint64_t fewest = kFitTuning.minRangeValues;
-  if (valuesWithin(fieldInfo(field).precision(), *low, *high) < fewest)
-    return fail("the range holds fewer than " + std::to_string(fewest) + " values of " + name(field) +
-                "'s precision: its runs could not tell them apart");
-  return FreeInput{field, *low, *high};
+  Expected<FreeInput> free = freeInput(field, *low, *high);
+  if (!free) return fail(free.error());
+  return free;
 }
 
 Expected<void> checkFitSettings(const FitSettings& s) {
