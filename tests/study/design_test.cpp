@@ -271,6 +271,12 @@ TEST_F(DesignCli, a_design_map_draws_the_indices_of_a_two_input_sweep) {
     EXPECT_NE(svg.find(text), std::string::npos) << text;
   EXPECT_TRUE(fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",yes") ||
               fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",no"));
+  // Each index's map draws the contour at its own margin.
+  const fbtest::Outcome strength = run({"--sweep", "Vf=0.01:0.03:3", "--sweep", "fp0=0.3:0.7:3", "--division", "6",
+                                        "--map", "strength-index", "--Jtip", "2", "--sigma-fc", "1", "--psh-margins",
+                                        "3,1.7", "--plot", "strength.svg", "--output-dir", "strength"});
+  ASSERT_EQ(strength.status, 0) << strength.err;
+  EXPECT_NE(fbtest::readFile(at("strength.svg")).find("; contour at 1.7</text>"), std::string::npos);
 
   // The cells come first, one polyline each, across then up: the peak stress
   // grows with Vf, so the darkest cell is in the first column and the brightest in the last.
