@@ -111,6 +111,8 @@ TEST_F(ScarceSystem, threads_follow_the_cpus_the_process_may_use) {
   const long one = threadsAsked("jobs1", "", {"--jobs", "1"});
   EXPECT_EQ(threadsAsked("taskset", "; taskset -p -c 0 $$ >/dev/null"), one);
   EXPECT_EQ(threadsAsked("slurm", "SLURM_CPUS_PER_TASK=1"), one);
+  // Slurm's count above the mask is not more CPUs than the mask gives.
+  EXPECT_EQ(threadsAsked("slurm-above", "SLURM_CPUS_PER_TASK=2; taskset -p -c 0 $$ >/dev/null"), one);
   const long all = threadsAsked("all", "");
   if (std::thread::hardware_concurrency() > 1) {
     EXPECT_GT(all, one);

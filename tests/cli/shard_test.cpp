@@ -127,7 +127,9 @@ TEST_F(Shards, a_study_holds_its_folder_against_other_studies_but_not_its_own_sh
                                      "--output-dir", "shared", "--shard", "1/2"});
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.err.find("shard 1 of 2 of this study is already writing"), std::string::npos) << again.err;
-  EXPECT_EQ(runStudy({"--output-dir", "shared", "--shard", "2/2"}).status, 1);  // another study
+  const fbtest::Outcome other = runStudy({"--output-dir", "shared", "--shard", "2/2"});
+  EXPECT_EQ(other.status, 1);  // kxy 0 would be refused too: the reason tells
+  EXPECT_NE(other.err.find("shared: another study is writing into this folder"), std::string::npos) << other.err;
   const fbtest::Outcome sibling = run({"-q", "--sweep", "kxy=0.5:2:20", "--division", "1500", "--jobs", "1",
                                        "--output-dir", "shared", "--shard", "2/2"});
   EXPECT_EQ(sibling.status, 0) << sibling.err;

@@ -218,6 +218,8 @@ TEST(Calibration, laws_that_are_not_physical_and_values_on_their_bounds_are_flag
   law[Field::A] = "1";
   law[Field::Aa] = "1";
   EXPECT_EQ(fb::lawWarnings(law).size(), 1u);
+  law[Field::Aa] = "0.3";  // crosses at lb = 0.09 mm, between Lf/200 and Lf/20
+  EXPECT_EQ(fb::lawWarnings(law).size(), 1u);
   law = fb::FieldTexts::defaults();
   law[Field::C] = "-0.1";  // the peak width falls below 0.2 mm for long embedded lengths
   ASSERT_EQ(fb::lawWarnings(law).size(), 1u);

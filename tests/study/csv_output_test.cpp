@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "study/summaries.h"
+#include "study/summary_parts.h"
 #include "tests/support/cli_folder.h"
 
 namespace {
@@ -58,13 +59,20 @@ TEST(CsvOutput, a_summary_field_with_quotes_commas_or_line_ends_stays_one_field)
   outcome.summary.dataFile = "/study/a,\"b\".p-d";
   outcome.message = "the disk is full\r\nwhen the run began";
   const std::vector<fb::RunOutcome> outcomes = {outcome};
-  const Records records = csvRecords(fb::studySummaryCsv({sweep}, {run}, outcomes, {}));
+  const std::string text = fb::studySummaryCsv({sweep}, {run}, outcomes, {});
+  const Records records = csvRecords(text);
   ASSERT_EQ(records.size(), 2u);
   ASSERT_EQ(records[1].size(), records[0].size());
   EXPECT_EQ(records[1].front(), "1,5");
   EXPECT_EQ(records[1][1], "a,\"b\".p-d");
   EXPECT_EQ(records[1][2], "failed");
   EXPECT_EQ(records[1][messageColumn(records[0])], "the disk is full\r\nwhen the run began");
+
+  // A merge of summary parts reads them back the same.
+  const auto merged = fb::csvRecords(text);
+  ASSERT_TRUE(merged) << merged.error();
+  ASSERT_EQ(merged->records.size(), records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(merged->records[i].fields, records[i]) << i;
 }
 
 using CsvFiles = fbtest::CliFolder;

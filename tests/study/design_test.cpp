@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include "engine/number_reader.h"
 #include "study/design_indices.h"
+#include "study/latin_hypercube.h"
 #include "study/metrics.h"
 #include "study/scatter.h"
 #include "study/summaries.h"
@@ -156,6 +158,17 @@ TEST(Scatter, samples_fill_every_cell_of_the_hypercube_once_and_repeat_with_thei
   EXPECT_EQ(samples[3].texts[fb::Field::Lf], base[fb::Field::Lf]);
   EXPECT_EQ(fb::scatterSamples(base, inputs, 16, 7)[5].texts[fb::Field::Vf], samples[5].texts[fb::Field::Vf]);
   EXPECT_NE(fb::scatterSamples(base, inputs, 16, 8)[5].texts[fb::Field::Vf], samples[5].texts[fb::Field::Vf]);
+
+  // Every order of the cells is as likely as another: 600 seeds give each of
+  // the 6 orders of 3 cells about 100 times.
+  std::map<std::vector<int>, int> orders;
+  for (std::uint64_t seed = 0; seed < 600; ++seed) {
+    std::vector<int> order;
+    for (const auto& point : fb::latinHypercube(3, 1, seed)) order.push_back(static_cast<int>(point[0] * 3));
+    ++orders[order];
+  }
+  EXPECT_EQ(orders.size(), 6u);
+  for (const auto& [order, count] : orders) EXPECT_GT(count, 60) << order[0] << order[1] << order[2];
 }
 
 TEST(Scatter, the_band_of_equal_curves_is_the_curve_and_ends_fall_to_zero) {
@@ -258,6 +271,12 @@ TEST_F(DesignCli, a_design_map_draws_the_indices_of_a_two_input_sweep) {
     EXPECT_NE(svg.find(text), std::string::npos) << text;
   EXPECT_TRUE(fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",yes") ||
               fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",no"));
+  // Each index's map draws the contour at its own margin.
+  const fbtest::Outcome strength = run({"--sweep", "Vf=0.01:0.03:3", "--sweep", "fp0=0.3:0.7:3", "--division", "6",
+                                        "--map", "strength-index", "--Jtip", "2", "--sigma-fc", "1", "--psh-margins",
+                                        "3,1.7", "--plot", "strength.svg", "--output-dir", "strength"});
+  ASSERT_EQ(strength.status, 0) << strength.err;
+  EXPECT_NE(fbtest::readFile(at("strength.svg")).find("; contour at 1.7</text>"), std::string::npos);
 
   // The cells come first, one polyline each, across then up: the peak stress
   // grows with Vf, so the darkest cell is in the first column and the brightest in the last.

@@ -7,6 +7,7 @@
 
 #include "engine/field_table.h"
 #include "engine/number_reader.h"
+#include "study/study_folder.h"
 #include "tests/support/cli_folder.h"
 #include "tests/support/reason.h"
 
@@ -93,6 +94,19 @@ TEST(Sweep, grid_puts_the_first_sweep_outermost_and_names_runs_safely) {
   ASSERT_TRUE(blanks) << blanks.error();
   const std::string clash = fbtest::reasonOf(fb::expandGrid(fb::FieldTexts::defaults(), {*blanks}));
   EXPECT_NE(clash.find("kxy=1_2"), std::string::npos) << clash;
+}
+
+// A study's name, the hash its messages show, tells how it is split, not only
+// its grid: a shard of the study in two parts is not one of it in three.
+TEST(Sweep, a_studys_name_tells_how_it_is_split) {
+  const std::vector<fb::FieldTexts> runs(2, fb::FieldTexts::defaults());
+  const auto name = [&](int parts) {
+    const std::string identity = fb::studyIdentity(runs, parts);
+    return identity.substr(0, identity.find(','));
+  };
+  EXPECT_EQ(name(2), name(2));
+  EXPECT_NE(name(2), name(3));
+  EXPECT_NE(name(1), name(2));
 }
 
 using SweepRuns = fbtest::CliFolder;
