@@ -8,19 +8,17 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <exception>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <span>
 #include <stdexcept>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
 #include "engine/cpu_allotment.h"
 #include "engine/inputs.h"
@@ -34,6 +32,7 @@
 #include "python/watched_call.h"
 #include "run/calculator.h"
 #include "run/curve_runner.h"
+#include "run/task_pool.h"
 #include "study/calibration.h"
 #include "study/design_indices.h"
 #include "study/fit_report.h"
@@ -246,58 +245,40 @@ PYBIND11_MODULE(_native, m) {
         std::size_t failedRun = 0;
         CurveRunner& callersRunner = threadRunner();
         const auto study = [&](Watch& watch) {
-          std::atomic<std::size_t> next{0};
-          const auto fail = [&](std::size_t run) {
+          TaskPoolSettings pool;
+          pool.jobs = jobsOr(jobs);
+          pool.stopped = [&watch] { return watch.stopped(); };
+          try {
+            runTasks(given.size(), pool, [&](unsigned threads) -> TaskRunner {
+              // Alone with the default jobs, the caller's runner and its tables serve again.
+              std::shared_ptr<CurveRunner> own;
+              if (jobs || threads < pool.jobs) own = std::make_shared<CurveRunner>(threads);
+              CurveRunner& runner = own ? *own : callersRunner;
+              return [&, own](std::size_t i) {
+                try {
+                  CurveRunner::Curve curve = calculate(runner, textsOf(given[i]), watch);
+                  if (watch.stopped()) return;  // cut short: not a result
+                  {
+                    std::lock_guard lock(mutex);
+                    ended.emplace_back(i, std::move(curve));
+                  }
+                  watch.nudge();
+                } catch (...) {
+                  std::lock_guard lock(mutex);
+                  if (!failure) {
+                    failure = std::current_exception();
+                    failedRun = i;
+                  }
+                  throw;  // the others take no further run
+                }
+              };
+            });
+          } catch (...) {
+            // A worker that could not be made: no run of its own to name.
             std::lock_guard lock(mutex);
             if (!failure) {
               failure = std::current_exception();
-              failedRun = run;
-            }
-            next = given.size();  // the others take no further run
-          };
-          // Whatever a worker throws is kept for the caller: an exception
-          // leaving a thread would end the interpreter.
-          const auto worker = [&](CurveRunner& runner) {
-            std::size_t i = given.size();
-            try {
-              while (!watch.stopped() && (i = next.fetch_add(1)) < given.size()) {
-                CurveRunner::Curve curve = calculate(runner, textsOf(given[i]), watch);
-                if (watch.stopped()) break;  // cut short: not a result
-                {
-                  std::lock_guard lock(mutex);
-                  ended.emplace_back(i, std::move(curve));
-                }
-                watch.nudge();
-              }
-            } catch (...) {
-              fail(i);
-            }
-          };
-          const unsigned threads =
-              std::max(1u, std::min<unsigned>(jobsOr(jobs), std::max<std::size_t>(given.size(), 1)));
-          std::vector<std::jthread> pool;
-          // The workers share the jobs' threads; each builds its tables on its share of them.
-          const unsigned share = std::max(1u, jobsOr(jobs) / threads);
-          for (unsigned t = 0; t < threads && threads > 1; ++t) {
-            try {
-              pool.emplace_back([&, share] {
-                try {
-                  CurveRunner runner(share);
-                  worker(runner);
-                } catch (...) {
-                  fail(given.size());
-                }
-              });
-            } catch (const std::system_error&) {
-              break;  // the system gives no more threads: those started take every run
-            }
-          }
-          if (pool.empty()) {
-            if (jobs) {
-              CurveRunner runner(*jobs);  // jobs=1 means one thread, also for the table
-              worker(runner);
-            } else {
-              worker(callersRunner);
+              failedRun = given.size();
             }
           }
           return true;

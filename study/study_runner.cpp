@@ -2,18 +2,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "engine/inputs.h"
 #include "output/data_file.h"
 #include "run/calculator.h"
+#include "run/task_pool.h"
 
 namespace fb {
 
@@ -114,22 +112,13 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
   long totalWork = 0;
   for (std::size_t i = 0; i < inputs.size(); ++i) totalWork += work[i] = runWork(inputs[i]);
 
-  const auto stopped = [&settings] { return settings.stop && settings.stop->load(); };
-  std::atomic<std::size_t> next{0};
   std::atomic<long> workDone{0};
   std::mutex mutex;
-  std::condition_variable runEnded;
   // Indices of ended runs the caller has not heard of, under `mutex`. Both
   // lists hold every run at most, so that ending a run never allocates.
   std::vector<std::size_t> ended, heard;
   ended.reserve(inputs.size());
   heard.reserve(inputs.size());
-  std::size_t workersLeft = 0;  // under `mutex`
-  bool onCallerThread = false;  // no worker thread started: the caller runs the study
-
-  const std::size_t threadCount = std::clamp<std::size_t>(settings.jobs, 1, std::max<std::size_t>(1, inputs.size()));
-  // The workers share the jobs' threads; each builds its tables on its share of them.
-  const unsigned buildThreads = std::max(1u, settings.jobs / static_cast<unsigned>(threadCount));
 
   // The caller hears of each ended run on its own thread; the mutex hands it the record whole.
   std::size_t runsDone = 0;
@@ -147,85 +136,45 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
       watch.progress({runsDone, inputs.size(), totalWork > 0 ? double(workDone.load()) / double(totalWork) : 1.0});
   };
 
-  const auto worker = [&] {
-    Calculator calculator(buildThreads);  // one class table per worker, reused for its runs
-    for (std::size_t i; !stopped() && (i = next.fetch_add(1)) < inputs.size();) {
-      RunRecord& record = records[i];
-      RunOutcome& outcome = record.outcome;
+  const auto run = [&](Calculator& calculator, std::size_t i) {
+    RunRecord& record = records[i];
+    RunOutcome& outcome = record.outcome;
+    try {
+      StudyRunView view(inputs[i], record, settings.keepGraphs, workDone, settings.stop);
+      if (inputs[i][Field::dataFile].empty()) {
+        NullDataFile nowhere;
+        outcome.summary = calculator.run(view, nowhere);
+      } else {
+        outcome.summary = calculator.run(view);
+      }
+      outcome.status = statusOf(outcome.summary.end);
+      // A large study keeps each run's few metrics, not its rows.
+      if (outcome.status == RunStatus::finished) outcome.metrics = runMetrics(record.steps, settings.measured);
+    } catch (...) {
+      // Most likely no memory for the fiber class table; the other runs go on.
+      outcome.status = RunStatus::failed;
       try {
-        StudyRunView view(inputs[i], record, settings.keepGraphs, workDone, settings.stop);
-        if (inputs[i][Field::dataFile].empty()) {
-          NullDataFile nowhere;
-          outcome.summary = calculator.run(view, nowhere);
-        } else {
-          outcome.summary = calculator.run(view);
-        }
-        outcome.status = statusOf(outcome.summary.end);
-        // A large study keeps each run's few metrics, not its rows.
-        if (outcome.status == RunStatus::finished) outcome.metrics = runMetrics(record.steps, settings.measured);
+        outcome.message = failureReason(std::current_exception());
       } catch (...) {
-        // Most likely no memory for the fiber class table; the other runs go on.
-        outcome.status = RunStatus::failed;
-        try {
-          outcome.message = failureReason(std::current_exception());
-        } catch (...) {
-          // Not even memory for the reason: the status says it failed.
-        }
+        // Not even memory for the reason: the status says it failed.
       }
-      // The steps a run did not reach count as done once it has ended.
-      workDone.fetch_add(std::max(0L, work[i] - static_cast<long>(record.steps.size())), std::memory_order_relaxed);
-      if (!settings.keepSteps || outcome.status != RunStatus::finished) std::vector<StepResult>().swap(record.steps);
-      {
-        std::lock_guard lock(mutex);
-        ended.push_back(i);
-      }
-      runEnded.notify_one();
-      if (onCallerThread) tell();
     }
-    {
-      std::lock_guard lock(mutex);
-      --workersLeft;
-    }
-    runEnded.notify_one();
+    // The steps a run did not reach count as done once it has ended.
+    workDone.fetch_add(std::max(0L, work[i] - static_cast<long>(record.steps.size())), std::memory_order_relaxed);
+    if (!settings.keepSteps || outcome.status != RunStatus::finished) std::vector<StepResult>().swap(record.steps);
+    std::lock_guard lock(mutex);
+    ended.push_back(i);
   };
 
-  std::vector<std::jthread> threads;
-  threads.reserve(threadCount);
-  {
-    std::lock_guard lock(mutex);
-    workersLeft = threadCount;
-  }
-  for (std::size_t t = 0; t < threadCount; ++t) {
-    try {
-      if (detail::beforeWorkerStart) detail::beforeWorkerStart(t);
-      threads.emplace_back(worker);
-    } catch (const std::system_error&) {
-      // The system gives no more threads: those started carry the study. They
-      // may have ended already, so only the workers that never came are taken off.
-      std::lock_guard lock(mutex);
-      workersLeft -= threadCount - t;
-      break;
-    }
-  }
-  if (threads.empty()) {
-    {
-      std::lock_guard lock(mutex);
-      workersLeft = 1;
-    }
-    onCallerThread = true;
-    worker();
-  }
-
-  for (bool finished = false; !finished;) {
-    {
-      std::unique_lock lock(mutex);
-      runEnded.wait_for(lock, std::chrono::milliseconds(100), [&] { return !ended.empty() || workersLeft == 0; });
-      // Every worker hands over its last run before it leaves, so nothing is left to hear after this.
-      finished = workersLeft == 0;
-    }
-    tell();
-  }
-  threads.clear();  // joins
+  TaskPoolSettings pool;
+  pool.jobs = settings.jobs;
+  pool.stopped = [&settings] { return settings.stop && settings.stop->load(); };
+  pool.waiting = tell;
+  runTasks(inputs.size(), pool, [&](unsigned threads) -> TaskRunner {
+    // One class table per worker, reused for its runs.
+    auto calculator = std::make_shared<Calculator>(threads);
+    return [calculator, &run](std::size_t i) { run(*calculator, i); };
+  });
 
   for (RunRecord& record : records)
     if (record.outcome.status == RunStatus::pending) record.outcome.status = RunStatus::notRun;

@@ -42,7 +42,7 @@ Estimates jacobianEstimates(const FitSettings& s, const Trial& best, const FitTu
   for (double& w : weight) w = 1 / w;
   std::vector<bool> known(n, true);
   std::atomic<int> runs{0};
-  Evaluator evaluator(s, 0, runs);
+  Evaluator evaluator(s, s.jobs, runs);  // on the caller's thread alone: all the jobs' threads
   Track track{"errors", {}, {}, {}, {}};
   for (std::size_t j = 0; j < n; ++j) {
     std::vector<double> up = best.unit, down = best.unit;

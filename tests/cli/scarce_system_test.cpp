@@ -120,4 +120,19 @@ TEST_F(ScarceSystem, threads_follow_the_cpus_the_process_may_use) {
   EXPECT_EQ(readFile(at("taskset/summary.csv")), readFile(at("all/summary.csv")));
 }
 
+// --jobs 1 holds for every step of a fit, its standard errors' too: on
+// every CPU it asks the threads it asks on one.
+TEST_F(ScarceSystem, a_fit_on_one_job_asks_the_threads_of_one_cpu) {
+  if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one CPU: nothing to tell apart";
+  fbtest::writeFile(at("m.csv"), "0.125,1.0\n0.25,1.8\n0.375,2.0\n0.75,1.35\n1.625,0.8\n2.875,0.35\n");
+  const auto threadsAsked = [&](const std::string& name, const std::string& settings) {
+    const fbtest::Outcome r = runScarce(
+        "FB_THREADS_COUNTED='" + at(name).string() + "' " + settings,
+        {"-q", "--division", "8", "--measured", "m.csv", "--fit", "A=0.5:4", "--fit-starts", "2", "--jobs", "1"});
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    return std::stol(readFile(at(name)));
+  };
+  EXPECT_EQ(threadsAsked("all.threads", ""), threadsAsked("one.threads", "; taskset -p -c 0 $$ >/dev/null"));
+}
+
 }  // namespace

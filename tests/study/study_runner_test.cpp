@@ -16,6 +16,7 @@
 #include <system_error>
 #include <thread>
 
+#include "run/task_pool.h"
 #include "tests/support/cli_folder.h"
 
 namespace {
@@ -120,7 +121,7 @@ TEST_F(StudyRunner, every_run_ends_on_the_threads_the_system_gives) {
     for (const auto& input : inputs) std::filesystem::remove(input[fb::Field::dataFile]);
     refusedFrom = started;
     awaited = {inputs[0][fb::Field::dataFile], inputs[1][fb::Field::dataFile], inputs[3][fb::Field::dataFile]};
-    fb::detail::beforeWorkerStart = refuseLateStarts;
+    fb::detail::beforeThreadStart = refuseLateStarts;
     std::vector<std::size_t> heard;
     fb::StudyWatch watch;
     watch.runEnded = [&](std::size_t i, const fb::RunOutcome&) { heard.push_back(i); };
@@ -130,7 +131,7 @@ TEST_F(StudyRunner, every_run_ends_on_the_threads_the_system_gives) {
       std::_Exit(1);  // its thread cannot be joined
     }
     const std::vector<fb::RunRecord> records = study.get();
-    fb::detail::beforeWorkerStart = nullptr;
+    fb::detail::beforeThreadStart = nullptr;
 
     std::sort(heard.begin(), heard.end());
     EXPECT_EQ(heard, (std::vector<std::size_t>{0, 1, 2, 3})) << "each run's end is heard once";
