@@ -61,6 +61,6 @@ std::string svgFitFigure(const FitFigure& figure);
 
 /// Writes the figure to `path`, SVG or PNG by its extension as writeFigure
 /// does; the whole file or none, else "path: reason".
-Expected<void> writeFitFigure(const std::string& path, const FitFigure& figure);
+[[nodiscard]] Expected<void> writeFitFigure(const std::string& path, const FitFigure& figure);
 
 }  // namespace fb

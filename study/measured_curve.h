@@ -44,8 +44,8 @@ struct MeasuredCurve {
 /// specimen (any input but the data file and the division); a comment that
 /// looks like one with an unknown NAME is refused, so a typo is not dropped.
 /// A curve that cannot be read gives "file:line: reason".
-Expected<MeasuredCurve> parseMeasuredCurve(std::string_view content, const std::string& fileName);
-Expected<MeasuredCurve> readMeasuredCurve(const std::string& path);
+[[nodiscard]] Expected<MeasuredCurve> parseMeasuredCurve(std::string_view content, const std::string& fileName);
+[[nodiscard]] Expected<MeasuredCurve> readMeasuredCurve(const std::string& path);
 
 /// A point of a single-fiber pullout test.
 struct PulloutPoint {
@@ -72,7 +72,7 @@ struct PulloutCurve {
 /// `# lb = 3` (mm, required) and `# angle = 30` (degrees, default 0) before
 /// the first point give the test's embedded length and inclination. Slips
 /// run from 0 to lb and never go back, as the test pulled.
-Expected<PulloutCurve> parsePulloutCurve(std::string_view content, const std::string& fileName);
-Expected<PulloutCurve> readPulloutCurve(const std::string& path);
+[[nodiscard]] Expected<PulloutCurve> parsePulloutCurve(std::string_view content, const std::string& fileName);
+[[nodiscard]] Expected<PulloutCurve> readPulloutCurve(const std::string& path);
 
 }  // namespace fb
