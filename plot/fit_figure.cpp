@@ -426,10 +426,6 @@ void drawFitFigure(const FitFigure& figure, Canvas& target) {
   drawLegend(target, legendEntries(figure), kPlainSize.width);
 }
 
-std::string svgFitFigure(const FitFigure& figure) {
-  return svgDocument(fitFigureSize(figure), [&](Canvas& c) { drawFitFigure(figure, c); });
-}
-
 Expected<void> writeFitFigure(const std::string& path, const FitFigure& figure) {
   return writePlotFile(path, fitFigureSize(figure), [&](Canvas& c) { drawFitFigure(figure, c); });
 }

@@ -159,14 +159,6 @@ using RowCheck = std::function<Expected<void>(const CurveRow& row)>;
 
 }  // namespace
 
-bool MeasuredCurve::weighted() const {
-  return !points.empty() && std::all_of(points.begin(), points.end(), [](const MeasuredPoint& p) { return p.sd > 0; });
-}
-
-bool PulloutCurve::weighted() const {
-  return !points.empty() && std::all_of(points.begin(), points.end(), [](const PulloutPoint& p) { return p.sd > 0; });
-}
-
 Expected<MeasuredCurve> parseMeasuredCurve(std::string_view text, const std::string& fileName) {
   MeasuredCurve out;
   SpecimenInputs specimen{out.inputs, {}, {}};

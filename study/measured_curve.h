@@ -28,9 +28,6 @@ struct SpecimenInput {
 struct MeasuredCurve {
   std::vector<MeasuredPoint> points;
   std::vector<SpecimenInput> inputs;  // "# NAME = VALUE" lines, in file order
-
-  /// Whether every point has its standard deviation.
-  bool weighted() const;
 };
 
 /// Reads a measured curve: crack width (mm), stress (MPa) and optionally the
@@ -63,8 +60,6 @@ struct PulloutCurve {
   int lbLine = 0;    // the line of `# lb =`, for messages
   std::vector<PulloutPoint> points;
   std::vector<SpecimenInput> inputs;
-
-  bool weighted() const;
 };
 
 /// Reads a pullout curve by the rules of a measured curve, with slip (mm),

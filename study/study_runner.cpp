@@ -14,8 +14,11 @@
 #include "engine/inputs.h"
 #include "output/data_file.h"
 #include "run/calculator.h"
+#include "study/study_runner_testing.h"
 
 namespace fb {
+
+void (*detail::beforeWorkerStart)(std::size_t) = nullptr;
 
 std::string statusWord(RunStatus status) {
   switch (status) {

@@ -71,11 +71,4 @@ struct StudyWatch {
 std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const StudySettings& settings,
                                 const StudyWatch& watch = {});
 
-namespace detail {
-/// Called on the calling thread before each worker of a study starts (0, 1,
-/// ...); a test throws std::system_error from it to act as a system that
-/// gives no more threads.
-inline void (*beforeWorkerStart)(std::size_t worker) = nullptr;
-}  // namespace detail
-
 }  // namespace fb

@@ -16,6 +16,7 @@
 #include <system_error>
 #include <thread>
 
+#include "study/study_runner_testing.h"
 #include "tests/support/cli_folder.h"
 
 namespace {
