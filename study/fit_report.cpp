@@ -3,8 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 
 namespace fb {
 namespace {

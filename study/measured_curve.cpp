@@ -8,9 +8,7 @@
 #include <optional>
 
 #include "engine/message_text.h"
-#include "engine/number_format.h"
 #include "engine/number_reader.h"
-#include "engine/number_text.h"
 #include "output/text_file.h"
 #include "study/fit/pullout_test.h"
 #include "study/input_set.h"

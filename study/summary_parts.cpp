@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "engine/message_text.h"
-#include "engine/number_text.h"
+#include "engine/number_reader.h"
 #include "output/text_file.h"
 #include "study/summaries.h"
 #include "study/summary_table.h"

@@ -5,8 +5,7 @@
 #include <random>
 
 #include "engine/inputs.h"
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "engine/pullout_law.h"
 #include "run/curve_runner.h"
 #include "study/calibration.h"
