@@ -6,6 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -36,7 +38,10 @@ Case prepare(const char* division) {
   const fb::ParameterSet p = fb::readParameterSet(t).params;
   const fb::RunConstants k = fb::deriveValues(p);
   Case c;
-  fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), c.table);
+  if (!fb::buildFiberClassTable(p, k, fb::prepareOrientation(p, k), c.table)) {
+    std::fprintf(stderr, "division %s: the inputs were refused\n", division);
+    std::exit(1);
+  }
   c.schedule = fb::StepSchedule::of(p, k);
   const int steps = c.schedule.lastStep() + 1;
   std::vector<double> widths(steps);

@@ -34,7 +34,10 @@ void runModel(benchmark::State& state, const Model& m) {
   fb::FiberClassTable table;
   const fb::StepSchedule schedule = fb::StepSchedule::of(m.p, m.k);
   for (auto _ : state) {
-    fb::buildFiberClassTable(m.p, m.k, m.o, table, {}, threads);
+    if (!fb::buildFiberClassTable(m.p, m.k, m.o, table, {}, threads)) {
+      state.SkipWithError("the inputs were refused");
+      break;
+    }
     fb::StepSequence steps(table, m.p, schedule, threads);
     double sum = 0;
     for (int s = 0; s <= schedule.lastStep(); ++s) sum += steps.evaluateStep(s).P;
@@ -51,7 +54,10 @@ BENCHMARK(BM_Division3000Run)->ArgName("threads")->Arg(1)->Arg(0)->Unit(benchmar
 void BM_TableBuild(benchmark::State& state, const Model& m) {
   fb::FiberClassTable table;
   for (auto _ : state) {
-    fb::buildFiberClassTable(m.p, m.k, m.o, table, {}, static_cast<unsigned>(state.range(0)));
+    if (!fb::buildFiberClassTable(m.p, m.k, m.o, table, {}, static_cast<unsigned>(state.range(0)))) {
+      state.SkipWithError("the inputs were refused");
+      break;
+    }
     benchmark::DoNotOptimize(table.active.data());
   }
   state.counters["crossing classes"] = static_cast<double>(table.active.size());
@@ -80,7 +86,10 @@ void BM_FirstBatch(benchmark::State& state, fb::detail::PassBatchFunction pass, 
   }
   const Model m = modelFor({});
   fb::FiberClassTable table;
-  fb::buildFiberClassTable(m.p, m.k, m.o, table);
+  if (!fb::buildFiberClassTable(m.p, m.k, m.o, table)) {
+    state.SkipWithError("the inputs were refused");
+    return;
+  }
   const fb::StepSchedule schedule = fb::StepSchedule::of(m.p, m.k);
   double widths[fb::kStepBatch];
   for (int j = 0; j < fb::kStepBatch; ++j) widths[j] = fb::stepWidth(schedule, j);

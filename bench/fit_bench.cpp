@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "output/text_file.h"
 #include "run/curve_runner.h"
 #include "study/metrics.h"

@@ -38,7 +38,7 @@ std::optional<std::uint64_t> wholeNumber64(std::string_view text) {
 
 // What every command shares, before the command is known: the threads, the
 // seed, the files' names, and the inputs with the sweeps and fits that vary them.
-Expected<void> readInputs(const CLI::App& app, GivenOptions& g) {
+[[nodiscard]] Expected<void> readInputs(const CLI::App& app, GivenOptions& g) {
   CliOptions& o = g.o;
   if (o.jobs < 1 || o.jobs > 4096) return unexpected("--jobs must lie between 1 and 4096");
   if (const auto seed = wholeNumber64(g.seedText))

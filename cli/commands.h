@@ -11,12 +11,12 @@ namespace fb {
 
 // Each command's checks of its own options, once the inputs are read, and
 // of the curves it read; see cli/command_table.h.
-Checked checkSingle(GivenOptions& given);
-Checked checkSweep(GivenOptions& given);
-Checked checkMerge(GivenOptions& given);
-Checked checkFit(GivenOptions& given);
-Checked checkFitCurves(const CliOptions& options);
-Checked checkScatter(GivenOptions& given);
+[[nodiscard]] Checked checkSingle(GivenOptions& given);
+[[nodiscard]] Checked checkSweep(GivenOptions& given);
+[[nodiscard]] Checked checkMerge(GivenOptions& given);
+[[nodiscard]] Checked checkFit(GivenOptions& given);
+[[nodiscard]] Checked checkFitCurves(const CliOptions& options);
+[[nodiscard]] Checked checkScatter(GivenOptions& given);
 
 /// One run: the data file, and as asked the saved inputs, the CSV rows and the
 /// plot; the summary line on standard output. Gives the exit status.

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "engine/message_text.h"
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_reader.h"
+#include "engine/number_writer.h"
 
 namespace fb {
 

@@ -10,18 +10,18 @@ namespace fb {
 
 /// The strain-hardening design options: the matrix and its margins, a design
 /// map, the scattered inputs and their samples.
-Checked readDesignOptions(GivenOptions& g);
+[[nodiscard]] Checked readDesignOptions(GivenOptions& g);
 
 /// --shard, which splits the grid of a sweep alone and cannot draw its plot.
-Checked readShard(GivenOptions& g);
+[[nodiscard]] Checked readShard(GivenOptions& g);
 
 /// The options of a fit, refused by a command that is none: pullout tests,
 /// the search's settings and reports, several measured curves. `seedTaken`:
 /// the command draws from --seed too.
-Checked refuseFitOptions(const GivenOptions& g, bool seedTaken);
+[[nodiscard]] Checked refuseFitOptions(const GivenOptions& g, bool seedTaken);
 
 /// A run, a sweep or a scatter compares with a curve of its own inputs; a
 /// curve that sets a specimen's inputs goes with a fit.
-Checked checkRunCurves(const CliOptions& o);
+[[nodiscard]] Checked checkRunCurves(const CliOptions& o);
 
 }  // namespace fb

@@ -26,20 +26,20 @@ struct NamedFile {
 /// data: a file written twice, or written over one that is read; or with an
 /// output that is a pipe, a socket or a study's folder lock. Devices such as
 /// /dev/null may be written twice.
-Expected<void> findFileClash(const std::vector<NamedFile>& files);
+[[nodiscard]] Expected<void> findFileClash(const std::vector<NamedFile>& files);
 
 /// The files of a single run, or those of a study but its data files.
 std::vector<NamedFile> namedFiles(const CliOptions& options);
 
 /// Fails when more than one of --inputs, --measured and --pullout reads standard input.
-Expected<void> oneReaderOfStandardInput(const CliOptions& options);
+[[nodiscard]] Expected<void> oneReaderOfStandardInput(const CliOptions& options);
 
 /// The --inputs file's values over the defaults, if one is named.
-Expected<void> readInputsFile(CliOptions& options);
+[[nodiscard]] Expected<void> readInputsFile(CliOptions& options);
 
 /// The --measured curves as specimens, the first one's points as the curve a
 /// run is compared with, and the --pullout tests; fails on a file that cannot
 /// be read and on a specimen or test given twice.
-Expected<void> readCurves(CliOptions& options);
+[[nodiscard]] Expected<void> readCurves(CliOptions& options);
 
 }  // namespace fb

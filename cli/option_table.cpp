@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "engine/cpu_allotment.h"
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 #include "engine/version.h"
 
 namespace fb {

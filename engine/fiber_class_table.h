@@ -153,8 +153,9 @@ enum class TableBuild { built, stopped };
 /// thread once per slice, in slice order, and the table is the same bit for
 /// bit whatever the number of threads. Refused for a crossing class whose law
 /// cannot be evaluated.
-Expected<TableBuild, Refusal> buildFiberClassTable(const ParameterSet& p, const RunConstants& k, const Orientation& o,
-                                                   FiberClassTable& table, const SliceProgress& progress = {},
-                                                   unsigned threads = 0);
+[[nodiscard]] Expected<TableBuild, Refusal> buildFiberClassTable(const ParameterSet& p, const RunConstants& k,
+                                                                 const Orientation& o, FiberClassTable& table,
+                                                                 const SliceProgress& progress = {},
+                                                                 unsigned threads = 0);
 
 }  // namespace fb

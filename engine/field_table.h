@@ -1,7 +1,7 @@
 #pragma once
 
-// What an input is: its name, its text box, its precision, its unit, its
-// meaning, its default text and the ParameterSet member it fills. Reading,
+// What an input is: its name, its precision, its unit, its meaning, its
+// default text and the ParameterSet member it fills. Reading,
 // checking, saving, sweeping and showing the inputs are loops over this one
 // table, so a new input is one new row (with its enumerator and member).
 
@@ -58,7 +58,6 @@ using FieldMember = std::variant<std::string ParameterSet::*, float ParameterSet
 struct FieldInfo {
   Field field;
   std::string_view name;         // as the command line and input sets spell it
-  std::string_view textBox;      // the window's text box
   std::string_view meaning;      // for messages: "Af (fiber sectional area) ..."
   std::string_view unit;         // "mm2", "1/mm", ...; empty for a plain number
   std::string_view defaultText;  // what the window shows when it opens
@@ -70,32 +69,32 @@ struct FieldInfo {
 
 // clang-format off
 inline constexpr std::array<FieldInfo, kFieldCount> kFields = {{
-    {Field::dataFile, "dataFile", "Text2", "data file", "", "", &ParameterSet::dataFile},
-    {Field::Am, "Am", "Text3", "matrix sectional area", "mm2", "2500", &ParameterSet::Am},
-    {Field::Vf, "Vf", "Text4", "fiber volume fraction", "", "0.02", &ParameterSet::Vf},
-    {Field::Af, "Af", "Text5", "fiber sectional area", "mm2", "0.007854", &ParameterSet::Af},
-    {Field::Lf, "Lf", "Text6", "fiber length", "mm", "12", &ParameterSet::Lf},
-    {Field::fp0, "fp0", "Text7", "snubbing coefficient for pullout load", "", "0.5", &ParameterSet::fp0},
-    {Field::fp1, "fp1", "Text24", "length term of the load snubbing coefficient", "1/mm", "0", &ParameterSet::fp1},
-    {Field::fd0, "fd0", "Text27", "snubbing coefficient for displacement", "", "0", &ParameterSet::fd0},
-    {Field::fd1, "fd1", "Text28", "length term of the displacement snubbing coefficient", "1/mm", "0", &ParameterSet::fd1},
-    {Field::strengthReduction, "strengthReduction", "Text8", "strength reduction", "", "0.3", &ParameterSet::strengthReduction},
-    {Field::ruptureStrength, "ruptureStrength", "Text9", "rupture strength", "MPa", "569", &ParameterSet::ruptureStrength},
-    {Field::crackAngleXY, "crackAngleXY", "Text25", "crack angle x-y", "degree", "0", &ParameterSet::crackAngleXY},
-    {Field::crackAngleZX, "crackAngleZX", "Text26", "crack angle z-x", "degree", "0", &ParameterSet::crackAngleZX},
-    {Field::kxy, "kxy", "Text10", "orientation intensity x-y", "", "1", &ParameterSet::kxy},
-    {Field::kzx, "kzx", "Text12", "orientation intensity z-x", "", "1", &ParameterSet::kzx},
-    {Field::thetaRxy, "thetaRxy", "Text11", "principal orientation angle x-y", "degree", "0", &ParameterSet::thetaRxy},
-    {Field::thetaRzx, "thetaRzx", "Text13", "principal orientation angle z-x", "degree", "0", &ParameterSet::thetaRzx},
-    {Field::division, "division", "Text20", "number of crack-width divisions", "", "30", &ParameterSet::division},
-    {Field::Aa, "Aa", "Text29", "first-point load factor", "N", "1", &ParameterSet::Aa},
-    {Field::Ba, "Ba", "Text30", "first-point load exponent", "", "0", &ParameterSet::Ba},
-    {Field::Ca, "Ca", "Text31", "first-point width factor", "mm/mm", "0", &ParameterSet::Ca},
-    {Field::Da, "Da", "Text32", "first-point width constant", "mm", "0.2", &ParameterSet::Da},
-    {Field::A, "A", "Text14", "peak load factor", "N", "3", &ParameterSet::A},
-    {Field::B, "B", "Text15", "peak load exponent", "", "0", &ParameterSet::B},
-    {Field::C, "C", "Text16", "peak width factor", "mm/mm", "0", &ParameterSet::C},
-    {Field::D, "D", "Text17", "peak width constant", "mm", "0.5", &ParameterSet::D},
+    {Field::dataFile, "dataFile", "data file", "", "", &ParameterSet::dataFile},
+    {Field::Am, "Am", "matrix sectional area", "mm2", "2500", &ParameterSet::Am},
+    {Field::Vf, "Vf", "fiber volume fraction", "", "0.02", &ParameterSet::Vf},
+    {Field::Af, "Af", "fiber sectional area", "mm2", "0.007854", &ParameterSet::Af},
+    {Field::Lf, "Lf", "fiber length", "mm", "12", &ParameterSet::Lf},
+    {Field::fp0, "fp0", "snubbing coefficient for pullout load", "", "0.5", &ParameterSet::fp0},
+    {Field::fp1, "fp1", "length term of the load snubbing coefficient", "1/mm", "0", &ParameterSet::fp1},
+    {Field::fd0, "fd0", "snubbing coefficient for displacement", "", "0", &ParameterSet::fd0},
+    {Field::fd1, "fd1", "length term of the displacement snubbing coefficient", "1/mm", "0", &ParameterSet::fd1},
+    {Field::strengthReduction, "strengthReduction", "strength reduction", "", "0.3", &ParameterSet::strengthReduction},
+    {Field::ruptureStrength, "ruptureStrength", "rupture strength", "MPa", "569", &ParameterSet::ruptureStrength},
+    {Field::crackAngleXY, "crackAngleXY", "crack angle x-y", "degree", "0", &ParameterSet::crackAngleXY},
+    {Field::crackAngleZX, "crackAngleZX", "crack angle z-x", "degree", "0", &ParameterSet::crackAngleZX},
+    {Field::kxy, "kxy", "orientation intensity x-y", "", "1", &ParameterSet::kxy},
+    {Field::kzx, "kzx", "orientation intensity z-x", "", "1", &ParameterSet::kzx},
+    {Field::thetaRxy, "thetaRxy", "principal orientation angle x-y", "degree", "0", &ParameterSet::thetaRxy},
+    {Field::thetaRzx, "thetaRzx", "principal orientation angle z-x", "degree", "0", &ParameterSet::thetaRzx},
+    {Field::division, "division", "number of crack-width divisions", "", "30", &ParameterSet::division},
+    {Field::Aa, "Aa", "first-point load factor", "N", "1", &ParameterSet::Aa},
+    {Field::Ba, "Ba", "first-point load exponent", "", "0", &ParameterSet::Ba},
+    {Field::Ca, "Ca", "first-point width factor", "mm/mm", "0", &ParameterSet::Ca},
+    {Field::Da, "Da", "first-point width constant", "mm", "0.2", &ParameterSet::Da},
+    {Field::A, "A", "peak load factor", "N", "3", &ParameterSet::A},
+    {Field::B, "B", "peak load exponent", "", "0", &ParameterSet::B},
+    {Field::C, "C", "peak width factor", "mm/mm", "0", &ParameterSet::C},
+    {Field::D, "D", "peak width constant", "mm", "0.5", &ParameterSet::D},
 }};
 // clang-format on
 

@@ -23,17 +23,18 @@ ReadOutcome readParameterSet(const FieldTexts& texts);
 /// Refuses the inputs a run cannot work with (non-positive areas, fractions,
 /// lengths or intensities, a fiber volume fraction above 1, 16-bit overflow,
 /// values that are not finite), the first one found.
-Expected<void, Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k);
+[[nodiscard]] Expected<void, Refusal> checkRunInputs(const ParameterSet& p, const RunConstants& k);
 
 /// Refuses a run's inputs, `read` from `texts`, for the reading's own refusal,
 /// else checkRunInputs's. When the refused field's text reads as 0 only because
 /// it holds no number ("nan", "inf", full-width digits), the message says so first.
-Expected<void, Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read, const RunConstants& k);
+[[nodiscard]] Expected<void, Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& read,
+                                                  const RunConstants& k);
 
 /// Refuses a negative division, which the window runs as a run without steps
 /// (its data file holds the header alone): a script or a study would take it
 /// for a result.
-Expected<void, Refusal> checkHasSteps(const ParameterSet& p);
+[[nodiscard]] Expected<void, Refusal> checkHasSteps(const ParameterSet& p);
 
 /// The decision of the fp1 check: true when fp0 + fp1*Lf/2 falls below 0,
 /// so that the fp1 box must be reset to "0" and shown in red.

@@ -2,6 +2,7 @@
 
 #include <locale.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -88,6 +89,28 @@ std::optional<std::int16_t> roundDivision(double value) {
   const double whole = std::nearbyint(value);  // default rounding: half to even
   if (!(whole >= -32768.0 && whole <= 32767.0)) return std::nullopt;
   return static_cast<std::int16_t>(whole);
+}
+
+std::optional<double> strictNumber(std::string_view text) {
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  double value = 0;
+  auto result = std::from_chars(first, last, value);
+  // Out of range is also a value too small for a double, such as 1e-400: that
+  // reads as the 0 it rounds to, while one too large stays no finite number.
+  if (result.ec == std::errc::result_out_of_range && result.ptr == last) {
+    value = numberReader(std::string_view(first, static_cast<std::size_t>(last - first)));
+    result.ec = std::errc{};
+  }
+  if (text.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+std::string_view trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 }  // namespace fb

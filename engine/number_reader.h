@@ -1,5 +1,8 @@
 #pragma once
 
+// Reading numbers: the window's rule for its boxes, and the strict rule for
+// files, where a typo must not pass as a prefix.
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -23,5 +26,13 @@ NumberReading readNumber(std::string_view text);
 /// Rounds a value read for `division` to the nearest whole number, a half
 /// going to the even neighbour; empty when it does not fit 16 bits.
 std::optional<std::int16_t> roundDivision(double value);
+
+/// `s` without the blanks and tabs around it.
+std::string_view trim(std::string_view s);
+
+/// The whole of `text` as a finite decimal number, or nothing: no prefix
+/// reading, unlike the number reader, so a typo in a file is caught. A value
+/// too small for a double reads as the 0 it rounds to.
+std::optional<double> strictNumber(std::string_view text);
 
 }  // namespace fb

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 
 namespace fb {
 namespace {

@@ -12,8 +12,8 @@
 #include <functional>
 
 #include "engine/field_table.h"
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_reader.h"
+#include "engine/number_writer.h"
 
 namespace fb {
 namespace {

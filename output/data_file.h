@@ -35,7 +35,7 @@ struct DataFileContent {
   std::vector<std::pair<std::string, std::string>> header;
   std::vector<StepResult> rows;
 };
-Expected<DataFileContent> parseDataFile(std::string_view text);
+[[nodiscard]] Expected<DataFileContent> parseDataFile(std::string_view text);
 
 /// Why a data file could not be opened or written, for a person: the
 /// system's reason, "another run is writing it" for a file a run holds, or

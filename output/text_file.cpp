@@ -25,7 +25,7 @@ std::string reason(int code) { return std::strerror(code != 0 ? code : EIO); }
 std::string tooLarge() { return "larger than " + std::to_string(kMaxReadBytes >> 20) + " MiB"; }
 
 // Reads what `fd` holds, up to one byte beyond the limit, so that an overlong file shows.
-Expected<std::string, ReadFailure> readAll(int fd) {
+[[nodiscard]] Expected<std::string, ReadFailure> readAll(int fd) {
   std::string text;
   std::array<char, 65536> buffer;
   for (;;) {
@@ -40,7 +40,7 @@ Expected<std::string, ReadFailure> readAll(int fd) {
   }
 }
 
-Expected<void> writeAll(int fd, std::string_view content) {
+[[nodiscard]] Expected<void> writeAll(int fd, std::string_view content) {
   while (!content.empty()) {
     const ssize_t n = ::write(fd, content.data(), content.size());
     if (n < 0 && errno == EINTR) continue;
@@ -50,7 +50,7 @@ Expected<void> writeAll(int fd, std::string_view content) {
   return {};
 }
 
-Expected<void> writeDirectly(const std::string& path, std::string_view content) {
+[[nodiscard]] Expected<void> writeDirectly(const std::string& path, std::string_view content) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return unexpected(reason(errno));
   Expected<void> written = writeAll(fd, content);

@@ -17,7 +17,7 @@ inline constexpr std::size_t kMaxReadBytes = 64u << 20;
 /// The whole content of a regular file, or standard input for "-", of at
 /// most kMaxReadBytes, or the reason it cannot be read ("path: reason");
 /// devices, folders and larger files are refused with the reason.
-Expected<std::string> readTextFile(const std::string& path);
+[[nodiscard]] Expected<std::string> readTextFile(const std::string& path);
 
 /// Why a file could not be read: the system's error number (EISDIR for a
 /// folder; 0 where the file's kind or size is at fault) and the reason,
@@ -29,7 +29,7 @@ struct ReadFailure {
 
 /// readTextFile for callers that name files only: "-" is a file of that name,
 /// never standard input, and a failure keeps the error number.
-Expected<std::string, ReadFailure> readNamedFile(const std::string& path);
+[[nodiscard]] Expected<std::string, ReadFailure> readNamedFile(const std::string& path);
 
 /// Writes `content` as the whole file, or leaves the file as it was and gives
 /// "path: reason". The content goes to a hidden temporary file in the target's
@@ -41,7 +41,7 @@ Expected<std::string, ReadFailure> readNamedFile(const std::string& path);
 /// would not need its permission, and so is a data file a run is writing
 /// (its lock is held), a pipe and a socket. Devices (/dev/null) are written
 /// directly.
-Expected<void> writeTextFile(const std::string& path, std::string_view content);
+[[nodiscard]] Expected<void> writeTextFile(const std::string& path, std::string_view content);
 
 /// The file a path ends at once its symbolic links are followed (also a link
 /// whose target does not exist yet); the path itself when it is no link.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 #include "plot/figure_parts.h"
 
 namespace fb {

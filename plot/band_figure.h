@@ -30,6 +30,6 @@ FigureSize bandFigureSize(const BandFigure& figure);
 void drawBandFigure(const BandFigure& figure, Canvas& target);
 
 /// Writes the figure to `path`, SVG or PNG by its extension; the whole file or none, else "path: reason".
-Expected<void> writeBandFigure(const std::string& path, const BandFigure& figure);
+[[nodiscard]] Expected<void> writeBandFigure(const std::string& path, const BandFigure& figure);
 
 }  // namespace fb

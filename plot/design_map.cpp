@@ -6,7 +6,7 @@
 #include <limits>
 #include <numeric>
 
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 #include "plot/figure_parts.h"
 
 namespace fb {

@@ -41,6 +41,6 @@ std::vector<std::pair<double, double>> contourSegments(const DesignMap& map, dou
 void drawDesignMap(const DesignMap& map, Canvas& target);
 
 /// Writes the map to `path`, SVG or PNG by its extension; the whole file or none, else "path: reason".
-Expected<void> writeDesignMap(const std::string& path, const DesignMap& map);
+[[nodiscard]] Expected<void> writeDesignMap(const std::string& path, const DesignMap& map);
 
 }  // namespace fb

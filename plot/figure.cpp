@@ -5,7 +5,7 @@
 #include <tuple>
 #include <utility>
 
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 #include "output/result_graphs.h"
 #include "output/segment_clip.h"
 #include "plot/figure_parts.h"

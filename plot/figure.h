@@ -43,14 +43,11 @@ FigureSize figureSize(const Figure& figure);
 /// of figureSize(figure), origin at the top left.
 void drawFigure(const Figure& figure, Canvas& target);
 
-/// The figure as an SVG document.
-std::string svgFigure(const Figure& figure);
-
 /// Writes the figure to `path`: SVG for ".svg", PNG for ".png" (through the
 /// painter module, when built with Qt). Gives the reason when the file cannot be written.
-Expected<void> writeFigure(const std::string& path, const Figure& figure);
+[[nodiscard]] Expected<void> writeFigure(const std::string& path, const Figure& figure);
 
 /// Refuses a `path` that names no kind of plot file this build writes, saying why.
-Expected<void> checkPlotPath(const std::string& path);
+[[nodiscard]] Expected<void> checkPlotPath(const std::string& path);
 
 }  // namespace fb

@@ -74,6 +74,6 @@ std::string svgDocument(FigureSize size, const DrawOn& draw);
 
 /// Writes the drawing to `path`: SVG for ".svg", PNG for ".png" (through the
 /// painter module); the whole file or none, else "path: reason".
-Expected<void> writePlotFile(const std::string& path, FigureSize size, const DrawOn& draw);
+[[nodiscard]] Expected<void> writePlotFile(const std::string& path, FigureSize size, const DrawOn& draw);
 
 }  // namespace fb::figure_parts

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 #include "output/result_graphs.h"
 #include "output/segment_clip.h"
 #include "plot/figure_parts.h"
@@ -424,10 +424,6 @@ void drawFitFigure(const FitFigure& figure, Canvas& target) {
   target.text(l, static_cast<float>(residual.top - 14), "Residual σ fitted − measured (MPa)", kTextColour, 0.0f);
 
   drawLegend(target, legendEntries(figure), kPlainSize.width);
-}
-
-std::string svgFitFigure(const FitFigure& figure) {
-  return svgDocument(fitFigureSize(figure), [&](Canvas& c) { drawFitFigure(figure, c); });
 }
 
 Expected<void> writeFitFigure(const std::string& path, const FitFigure& figure) {

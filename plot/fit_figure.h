@@ -56,11 +56,8 @@ FigureSize fitFigureSize(const FitFigure& figure);
 /// numbers are left out.
 void drawFitFigure(const FitFigure& figure, Canvas& target);
 
-/// The figure as an SVG document.
-std::string svgFitFigure(const FitFigure& figure);
-
 /// Writes the figure to `path`, SVG or PNG by its extension as writeFigure
 /// does; the whole file or none, else "path: reason".
-Expected<void> writeFitFigure(const std::string& path, const FitFigure& figure);
+[[nodiscard]] Expected<void> writeFitFigure(const std::string& path, const FitFigure& figure);
 
 }  // namespace fb

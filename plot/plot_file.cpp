@@ -35,10 +35,6 @@ Expected<void> figure_parts::writePlotFile(const std::string& path, FigureSize s
   return writeTextFile(path, svgDocument(size, draw));
 }
 
-std::string svgFigure(const Figure& figure) {
-  return figure_parts::svgDocument(figureSize(figure), [&](Canvas& c) { drawFigure(figure, c); });
-}
-
 Expected<void> checkPlotPath(const std::string& path) {
   if (endsWith(path, ".svg")) return {};
   if (endsWith(path, ".png")) {

@@ -77,7 +77,7 @@ std::string bits(unsigned char elfClass) {
 // Why the file cannot be this program's module, found before the loader maps
 // it: a cut-off or foreign file would crash the process inside the loader
 // (a mapped page beyond the file's end is a bus error), not give a reason.
-Expected<void> checkModuleFile(int fd) {
+[[nodiscard]] Expected<void> checkModuleFile(int fd) {
   struct stat status {};
   if (::fstat(fd, &status) != 0) return unexpected(std::strerror(errno));
   if (!S_ISREG(status.st_mode)) return unexpected("it is not a regular file");
@@ -130,7 +130,7 @@ Expected<void> checkModuleFile(int fd) {
 }
 
 // The module's encoder, or why there is none.
-Expected<FbPngEncode> loadModule() {
+[[nodiscard]] Expected<FbPngEncode> loadModule() {
   const std::vector<std::string> candidates = pngModuleCandidates();
   std::string looked;
   for (const std::string& path : candidates) {

@@ -13,7 +13,7 @@ namespace fb {
 /// loading it (and with it the window toolkit) on first use. Gives the reason,
 /// with the file's name, when the module is missing or cannot load or the file
 /// cannot be written.
-Expected<void> writePngFile(const std::string& path, FigureSize size, const figure_parts::DrawOn& draw);
+[[nodiscard]] Expected<void> writePngFile(const std::string& path, FigureSize size, const figure_parts::DrawOn& draw);
 
 /// Where the painter module is looked for, in order: beside the installed
 /// program, then, for a program that runs from the build tree, where the

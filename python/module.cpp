@@ -24,7 +24,7 @@
 #include "engine/inputs.h"
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "engine/pullout_law.h"
 #include "engine/version.h"
 #include "output/data_file.h"

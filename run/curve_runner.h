@@ -45,7 +45,8 @@ class CurveRunner {
   /// The whole run of `texts` into its data file, texts[Field::dataFile],
   /// as a single run writes it, without a display. A stopped run keeps the
   /// rows it wrote and says so.
-  Expected<void, FileFailure> writeDataFile(const FieldTexts& texts, const std::atomic<bool>* stop = nullptr);
+  [[nodiscard]] Expected<void, FileFailure> writeDataFile(const FieldTexts& texts,
+                                                          const std::atomic<bool>* stop = nullptr);
 
  private:
   Calculator calculator_;

@@ -4,7 +4,7 @@
 
 #include "engine/fiber_class_table.h"
 #include "engine/inputs.h"
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 #include "engine/orientation.h"
 #include "output/result_graphs.h"
 

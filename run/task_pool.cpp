@@ -10,7 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "run/task_pool_testing.h"
+
 namespace fb {
+
+void (*detail::beforeThreadStart)(std::size_t) = nullptr;
 
 void runTasks(std::size_t count, const TaskPoolSettings& settings,
               const std::function<TaskRunner(unsigned threadsPerTask)>& makeWorker) {

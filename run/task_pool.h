@@ -36,11 +36,4 @@ struct TaskPoolSettings {
 void runTasks(std::size_t count, const TaskPoolSettings& settings,
               const std::function<TaskRunner(unsigned threadsPerTask)>& makeWorker);
 
-namespace detail {
-/// Called on the calling thread before each worker thread starts (0, 1, ...);
-/// a test throws std::system_error from it to act as a system that gives no
-/// more threads.
-inline void (*beforeThreadStart)(std::size_t worker) = nullptr;
-}  // namespace detail
-
 }  // namespace fb

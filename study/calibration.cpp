@@ -5,9 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/number_format.h"
 #include "engine/number_reader.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "study/fit/basins.h"
 #include "study/fit/evaluator.h"
 #include "study/fit/fit_tuning.h"

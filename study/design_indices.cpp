@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_reader.h"
+#include "engine/number_writer.h"
 
 namespace fb {
 

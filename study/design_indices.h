@@ -51,6 +51,6 @@ PshIndices pshIndices(const CurveMetrics& curve, const MatrixProperties& matrix)
 std::string pshText(const PshIndices& indices, const PshMargins& margins);
 
 /// "ENERGY,STRENGTH", each a positive number; the reason when it is not.
-Expected<PshMargins> parsePshMargins(std::string_view text);
+[[nodiscard]] Expected<PshMargins> parsePshMargins(std::string_view text);
 
 }  // namespace fb

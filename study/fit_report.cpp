@@ -5,8 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "study/summaries.h"
 
 namespace fb {

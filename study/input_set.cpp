@@ -8,7 +8,7 @@
 #include "engine/field_table.h"
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "output/text_file.h"
 #include "study/line_reader.h"
 

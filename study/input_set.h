@@ -21,8 +21,8 @@ struct InputSet {
 };
 
 /// Reads an input set's text, or gives "file:line: reason"; `fileName` names it in the messages.
-Expected<InputSet> parseInputSet(std::string_view content, const std::string& fileName);
-Expected<InputSet> readInputSet(const std::string& path);
+[[nodiscard]] Expected<InputSet> parseInputSet(std::string_view content, const std::string& fileName);
+[[nodiscard]] Expected<InputSet> readInputSet(const std::string& path);
 
 /// "NAME=VALUE" as --sweep and --fit give it: the input it names and the
 /// value's text, trimmed, or why it is none (no '=', where `form` shows the
@@ -31,7 +31,7 @@ struct InputAssignment {
   Field field;
   std::string_view value;
 };
-Expected<InputAssignment> splitInputAssignment(std::string_view text, std::string_view form);
+[[nodiscard]] Expected<InputAssignment> splitInputAssignment(std::string_view text, std::string_view form);
 
 /// The text of a complete input set, every input but the data file, in the
 /// order of the window. `notes` become comment lines at the top.

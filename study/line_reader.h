@@ -15,6 +15,6 @@ using LineCheck = std::function<Expected<void>(std::string_view line, int lineNu
 /// UTF-8 byte-order mark is skipped and the line ends (LF, CR LF or CR) are
 /// cut off. The first reason `each` gives stops the reading and comes back as
 /// "file:line: reason", `fileName` naming the file.
-Expected<void> forEachLine(std::string_view content, const std::string& fileName, const LineCheck& each);
+[[nodiscard]] Expected<void> forEachLine(std::string_view content, const std::string& fileName, const LineCheck& each);
 
 }  // namespace fb

@@ -8,9 +8,7 @@
 #include <optional>
 
 #include "engine/message_text.h"
-#include "engine/number_format.h"
 #include "engine/number_reader.h"
-#include "engine/number_text.h"
 #include "output/text_file.h"
 #include "study/fit/pullout_test.h"
 #include "study/input_set.h"
@@ -71,7 +69,7 @@ struct SpecimenInputs {
   std::function<std::optional<Expected<void>>(std::string_view name, std::string_view value, int lineNumber)> own;
 
   // Fine for an ordinary comment or an input taken, else the reason the comment is refused.
-  Expected<void> read(std::string_view comment, int lineNumber, bool afterPoints) {
+  [[nodiscard]] Expected<void> read(std::string_view comment, int lineNumber, bool afterPoints) {
     const std::string_view body = trim(comment.substr(0, comment.find('#')));
     const auto equals = body.find('=');
     if (equals == std::string_view::npos) return {};
@@ -106,8 +104,9 @@ struct CurveRow {
 };
 using RowCheck = std::function<Expected<void>(const CurveRow& row)>;
 
-Expected<std::vector<CurveRow>> parseCurveRows(std::string_view text, const std::string& fileName, const Columns& names,
-                                               SpecimenInputs& specimen, const RowCheck& check) {
+[[nodiscard]] Expected<std::vector<CurveRow>> parseCurveRows(std::string_view text, const std::string& fileName,
+                                                             const Columns& names, SpecimenInputs& specimen,
+                                                             const RowCheck& check) {
   std::vector<CurveRow> rows;
   std::optional<char> separator;
   std::size_t columns = 0;  // 2, or 3 with the standard deviation; the first point decides
@@ -157,14 +156,6 @@ Expected<std::vector<CurveRow>> parseCurveRows(std::string_view text, const std:
 }
 
 }  // namespace
-
-bool MeasuredCurve::weighted() const {
-  return !points.empty() && std::all_of(points.begin(), points.end(), [](const MeasuredPoint& p) { return p.sd > 0; });
-}
-
-bool PulloutCurve::weighted() const {
-  return !points.empty() && std::all_of(points.begin(), points.end(), [](const PulloutPoint& p) { return p.sd > 0; });
-}
 
 Expected<MeasuredCurve> parseMeasuredCurve(std::string_view text, const std::string& fileName) {
   MeasuredCurve out;

@@ -28,9 +28,6 @@ struct SpecimenInput {
 struct MeasuredCurve {
   std::vector<MeasuredPoint> points;
   std::vector<SpecimenInput> inputs;  // "# NAME = VALUE" lines, in file order
-
-  /// Whether every point has its standard deviation.
-  bool weighted() const;
 };
 
 /// Reads a measured curve: crack width (mm), stress (MPa) and optionally the
@@ -44,8 +41,8 @@ struct MeasuredCurve {
 /// specimen (any input but the data file and the division); a comment that
 /// looks like one with an unknown NAME is refused, so a typo is not dropped.
 /// A curve that cannot be read gives "file:line: reason".
-Expected<MeasuredCurve> parseMeasuredCurve(std::string_view content, const std::string& fileName);
-Expected<MeasuredCurve> readMeasuredCurve(const std::string& path);
+[[nodiscard]] Expected<MeasuredCurve> parseMeasuredCurve(std::string_view content, const std::string& fileName);
+[[nodiscard]] Expected<MeasuredCurve> readMeasuredCurve(const std::string& path);
 
 /// A point of a single-fiber pullout test.
 struct PulloutPoint {
@@ -63,8 +60,6 @@ struct PulloutCurve {
   int lbLine = 0;    // the line of `# lb =`, for messages
   std::vector<PulloutPoint> points;
   std::vector<SpecimenInput> inputs;
-
-  bool weighted() const;
 };
 
 /// Reads a pullout curve by the rules of a measured curve, with slip (mm),
@@ -72,7 +67,7 @@ struct PulloutCurve {
 /// `# lb = 3` (mm, required) and `# angle = 30` (degrees, default 0) before
 /// the first point give the test's embedded length and inclination. Slips
 /// run from 0 to lb and never go back, as the test pulled.
-Expected<PulloutCurve> parsePulloutCurve(std::string_view content, const std::string& fileName);
-Expected<PulloutCurve> readPulloutCurve(const std::string& path);
+[[nodiscard]] Expected<PulloutCurve> parsePulloutCurve(std::string_view content, const std::string& fileName);
+[[nodiscard]] Expected<PulloutCurve> readPulloutCurve(const std::string& path);
 
 }  // namespace fb

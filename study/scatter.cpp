@@ -6,7 +6,8 @@
 #include <numbers>
 
 #include "engine/message_text.h"
-#include "engine/number_text.h"
+#include "engine/number_reader.h"
+#include "engine/number_writer.h"
 #include "study/input_set.h"
 #include "study/latin_hypercube.h"
 #include "study/metrics.h"

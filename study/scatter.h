@@ -30,7 +30,7 @@ struct ScatterInput {
 
 /// "NAME=normal:MEAN:SD", "NAME=lognormal:MEAN:SD" or "NAME=uniform:LO:HI",
 /// or "--scatter 'TEXT': reason".
-Expected<ScatterInput> parseScatter(std::string_view text);
+[[nodiscard]] Expected<ScatterInput> parseScatter(std::string_view text);
 
 /// The standard normal quantile at probability p in (0, 1).
 double normalQuantile(double p);

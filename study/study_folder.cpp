@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 
 namespace fb {
 namespace {

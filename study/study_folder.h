@@ -27,7 +27,7 @@ struct Shard {
 };
 
 /// "K/N", or the reason it is not one.
-Expected<Shard> parseShard(std::string_view text);
+[[nodiscard]] Expected<Shard> parseShard(std::string_view text);
 
 /// The shard of `count` that runs run `index` of the grid (from 0).
 inline Shard shardOfRun(std::size_t index, int count) {
@@ -60,8 +60,8 @@ class StudyFolderLock {
   /// shards of the same study. Else "DIR: another study is writing into this
   /// folder", or why the lock failed. A study that takes the folder from
   /// nobody passes `check` first, and records itself as the folder's study.
-  static Expected<StudyFolderLock> hold(const std::string& dir, const std::string& identity,
-                                        std::optional<Shard> shard = {}, const FolderCheck& check = {});
+  [[nodiscard]] static Expected<StudyFolderLock> hold(const std::string& dir, const std::string& identity,
+                                                      std::optional<Shard> shard = {}, const FolderCheck& check = {});
   ~StudyFolderLock();
   StudyFolderLock(StudyFolderLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   StudyFolderLock(const StudyFolderLock&) = delete;

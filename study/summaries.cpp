@@ -4,8 +4,7 @@
 #include <filesystem>
 
 #include "engine/field_table.h"
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "study/summary_table.h"
 
 namespace fb {

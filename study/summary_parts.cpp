@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "engine/message_text.h"
-#include "engine/number_text.h"
+#include "engine/number_reader.h"
 #include "output/text_file.h"
 #include "study/summaries.h"
 #include "study/summary_table.h"
@@ -151,7 +151,7 @@ std::string namesOf(const std::vector<std::string>& names) {
   return text;
 }
 
-Expected<void> noForeignParts(const std::string& dir, const std::string& identity) {
+[[nodiscard]] Expected<void> noForeignParts(const std::string& dir, const std::string& identity) {
   const std::vector<std::string> foreign = foreignParts(dir, identity);
   if (foreign.empty()) return {};
   return unexpected(dir + " holds summary parts of another study (" + namesOf(foreign) +

@@ -48,7 +48,7 @@ FolderCheck mergeFolderCheck(const std::string& dir, const std::string& identity
 struct SummaryParts {
   std::vector<SummaryPart> parts;
 };
-Expected<SummaryParts> findSummaryParts(const std::vector<std::string>& dirs);
+[[nodiscard]] Expected<SummaryParts> findSummaryParts(const std::vector<std::string>& dirs);
 
 /// One record of a CSV text: its text as written (with its line end), its
 /// fields and the line it starts on (from 1).
@@ -61,7 +61,7 @@ struct CsvRecord {
 struct CsvRecords {
   std::vector<CsvRecord> records;
 };
-Expected<CsvRecords> csvRecords(std::string_view text);
+[[nodiscard]] Expected<CsvRecords> csvRecords(std::string_view text);
 
 /// A run of the merged summary that did not finish, for the user.
 struct UnfinishedRun {
@@ -84,6 +84,7 @@ struct MergedSummary {
 /// it, a known status and numbers where numbers go; else "PART:LINE: reason".
 /// A data file in another folder is named by a path from `outputDir`. A run
 /// whose shard left no part is written "not run" and reported missing.
-Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts, const std::string& outputDir);
+[[nodiscard]] Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
+                                                        const std::string& outputDir);
 
 }  // namespace fb

@@ -7,7 +7,7 @@
 #include "engine/field_table.h"
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "study/input_set.h"
 
 namespace fb {

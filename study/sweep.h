@@ -24,7 +24,7 @@ struct Sweep {
 /// "NAME=V1,V2,...". A range's values are written as the shortest texts that
 /// read back to exactly the value the field stores. Every value must be a
 /// finite number, and a whole one for `division`; else "--sweep 'TEXT': reason".
-Expected<Sweep> parseSweep(std::string_view text);
+[[nodiscard]] Expected<Sweep> parseSweep(std::string_view text);
 
 /// The text of a range value for `field`: rounded to the field's precision
 /// and written so that it reads back exactly.
@@ -45,7 +45,7 @@ struct Grid {
 
 /// Every combination of the sweeps' values over `base`, the first sweep
 /// outermost; refused when there are too many or two runs would share a file name.
-Expected<Grid> expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps);
+[[nodiscard]] Expected<Grid> expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps);
 
 /// `text` with every character outside [A-Za-z0-9.+-] replaced by '_'.
 std::string fileSafe(std::string_view text);

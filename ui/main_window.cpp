@@ -223,7 +223,7 @@ void Form1::loadDefaults() {
 
 QLineEdit* Form1::box(const QString& name) const { return static_cast<QLineEdit*>(controls_.at(name)); }
 
-QLineEdit* Form1::box(Field field) const { return box(toQString(fieldInfo(field).textBox)); }
+QLineEdit* Form1::box(Field field) const { return box(toQString(fieldBox(field))); }
 
 QLineEdit* Form1::resultBox(int index) const { return box(kResultBoxes[index]); }
 

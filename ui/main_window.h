@@ -38,7 +38,6 @@ class Form1 : public QWidget, public RunView {
   /// Ends the program; by default it leaves the application's event loop.
   void setQuitRequest(std::function<void()> quit) { quit_ = std::move(quit); }
 
-  bool isRunning() const { return running_; }
   const RunSummary& lastRun() const { return lastRun_; }
 
   // The run's view.

@@ -91,7 +91,6 @@ class OpenSaveRules {
   const QString& drive() const { return drive_; }
   const QString& folder() const { return folder_; }
   const QList<FolderEntry>& folderEntries() const { return folderEntries_; }
-  const QString& fileFolder() const { return fileFolder_; }
   const QString& pattern() const { return pattern_; }
   const QStringList& files() const { return files_; }
   int selectedFile() const { return selectedFile_; }
@@ -106,6 +105,8 @@ class OpenSaveRules {
   unsigned filesRevision() const { return filesRevision_; }
 
  private:
+  friend struct OpenSaveRulesTesting;
+
   // Setting a value raises its change only when the value differs.
   void setFileName(const QString& text);
   void setDrive(const QString& drive, const QString& folderOnIt);

@@ -193,11 +193,6 @@ class Run(_Curve):
     def __repr__(self) -> str:
         if self.refusal:
             return f"<fiberbridge.Run refused: {self.refusal.reason}>"
-        return f"<fiberbridge.Run {len(self.step)} steps, peak stress {self.peak_stress:.4f} MPa>"
-
-    def __repr__(self) -> str:
-        if self.refusal:
-            return f"<fiberbridge.Run refused: {self.refusal.reason}>"
         if self.step is None:
             return f"<fiberbridge.Run without rows, peak stress {self.peak_stress:.4f} MPa>"
         return f"<fiberbridge.Run {len(self.step)} steps, peak stress {self.peak_stress:.4f} MPa>"

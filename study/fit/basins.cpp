@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 
 namespace fb {
 

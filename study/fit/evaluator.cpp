@@ -8,8 +8,8 @@
 #include <variant>
 
 #include "engine/inputs.h"
-#include "engine/number_format.h"
 #include "engine/number_reader.h"
+#include "engine/number_writer.h"
 #include "engine/pullout_law.h"
 #include "study/fit/fit_tuning.h"
 #include "study/fit/pullout_test.h"

@@ -9,8 +9,8 @@
 #include "engine/crack_steps.h"
 #include "engine/inputs.h"
 #include "engine/message_text.h"
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_reader.h"
+#include "engine/number_writer.h"
 #include "study/fit/fit_tuning.h"
 #include "study/input_set.h"
 

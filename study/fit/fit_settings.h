@@ -55,7 +55,7 @@ struct FitSettings {
 };
 
 /// "A=1:8": a free input and its bounds, or the reason it is not one.
-Expected<FreeInput> parseFreeInput(std::string_view text);
+[[nodiscard]] Expected<FreeInput> parseFreeInput(std::string_view text);
 
 /// The input `field` fitted within [low, high], or why it cannot be: a count,
 /// bounds not finite or not in order, or a range narrower than its precision.
@@ -63,7 +63,7 @@ Expected<FreeInput> freeInput(Field field, double low, double high);
 
 /// Refuses what makes a fit impossible before any run: names, bounds, too few
 /// points, measured widths outside the crack widths of the given inputs.
-Expected<void> checkFitSettings(const FitSettings& settings);
+[[nodiscard]] Expected<void> checkFitSettings(const FitSettings& settings);
 
 /// The texts of specimen `index`: the base, then the specimen's own inputs.
 FieldTexts specimenTexts(const FitSettings& settings, std::size_t index);

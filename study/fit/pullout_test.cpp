@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/inputs.h"
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 #include "engine/parameter_set.h"
 
 namespace fb {

@@ -26,16 +26,16 @@ struct PulloutSpecimen {
 
 /// Refuses a pullout test's embedded length (mm), angle (degrees) or slip (mm)
 /// that cannot be, saying why. `previous` is the slip before, if any.
-Expected<void> checkPulloutLength(double lb);
-Expected<void> checkPulloutAngle(double angle);
-Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous);
+[[nodiscard]] Expected<void> checkPulloutLength(double lb);
+[[nodiscard]] Expected<void> checkPulloutAngle(double angle);
+[[nodiscard]] Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous);
 
 /// The inclination (rad) of a pullout test's angle in degrees, as the model converts angles.
 double pulloutInclination(double degrees);
 
 /// Refuses a pullout test of embedded length `lb` (mm) that lies outside the
 /// fibers of the model that `texts` give (beyond Lf/2), saying why.
-Expected<void> checkPulloutInsideFiber(double lb, const FieldTexts& texts);
+[[nodiscard]] Expected<void> checkPulloutInsideFiber(double lb, const FieldTexts& texts);
 
 /// The warnings of a fitted tri-linear law that is not physical: its peak
 /// load below its first-point load, or its peak width below its first-point

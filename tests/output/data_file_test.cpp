@@ -13,7 +13,7 @@
 #include <tuple>
 
 #include "engine/inputs.h"
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "plot/figure.h"
 #include "plot/fit_figure.h"
 #include "tests/support/cli_folder.h"
+#include "tests/support/svg_figures.h"
 
 #ifdef FB_TEST_HAVE_QT_XML
 #include <QXmlStreamReader>
@@ -62,7 +63,7 @@ TEST(Figure, draws_every_run_and_the_measured_points_into_well_formed_svg) {
   draw(b, 16, 10, 3);
   fb::Figure figure{{{"kxy=0.5", &a.stress, &a.ratio}, {"odd <&\xff label", &b.stress, &b.ratio}},
                     {{1, 1.5}, {2, 1}, {50, 1}}};
-  const std::string svg = fb::svgFigure(figure);
+  const std::string svg = fbtest::svgFigure(figure);
   ASSERT_EQ(svg.rfind("<svg xmlns=\"http://www.w3.org/2000/svg\"", 0), 0u);
   std::string error;
   const auto count = elements(svg, &error);
@@ -290,7 +291,7 @@ fb::FitFigureSpecimen pvaLike() {
 }
 
 TEST(FitFigure, axes_fit_the_measured_data_with_a_symmetric_residual_panel) {
-  const std::string svg = fb::svgFitFigure({{pvaLike()}});
+  const std::string svg = fbtest::svgFitFigure({{pvaLike()}});
   const Axes a = axes(svg);
   ASSERT_GE(a.stress.size(), 3u);
   ASSERT_GE(a.residual.size(), 3u);
@@ -327,7 +328,7 @@ TEST(FitFigure, pullout_tests_get_a_panel_of_load_against_slip_below_the_bridgin
       "lb 3 mm, angle 30°", {{0, 0, 0}, {0.2, 1.1, 0}, {2, 0.5, 0}}, {{0, 0, 0}, {0.3, 1.2, 0}, {3, 0, 0}}};
   fb::FitFigure joint{{pvaLike()}};
   joint.pullouts = {test, test};
-  const std::string svg = fb::svgFitFigure(joint);
+  const std::string svg = fbtest::svgFitFigure(joint);
   EXPECT_EQ(frames(svg).size(), 3u);
   EXPECT_NE(svg.find(">Pullout load P (N)</text>"), std::string::npos);
   EXPECT_NE(svg.find(">Slip δ (mm)</text>"), std::string::npos);
@@ -335,7 +336,7 @@ TEST(FitFigure, pullout_tests_get_a_panel_of_load_against_slip_below_the_bridgin
   EXPECT_GT(fb::fitFigureSize(joint).height, fb::fitFigureSize({{pvaLike()}}).height);
 
   const fb::FitFigure alone{{}, false, {test}};
-  const std::string single = fb::svgFitFigure(alone);
+  const std::string single = fbtest::svgFitFigure(alone);
   const auto panels = frames(single);
   ASSERT_EQ(panels.size(), 1u);
   EXPECT_EQ(single.find("Bridging stress"), std::string::npos);
@@ -350,7 +351,7 @@ TEST(FitFigure, pullout_tests_get_a_panel_of_load_against_slip_below_the_bridgin
 
 TEST(FitFigure, the_band_shading_lies_between_its_edges_and_under_the_fitted_law) {
   const fb::FitFigureSpecimen s = pvaLike();
-  const std::string svg = fb::svgFitFigure({{s}});
+  const std::string svg = fbtest::svgFitFigure({{s}});
   const Axes a = axes(svg);
   const std::vector<SvgPolyline> lines = polylines(svg);
   std::map<std::string, std::size_t> points;  // the shading has the most
@@ -404,7 +405,7 @@ TEST(FitFigure, odd_data_gives_sane_axes_and_no_number_that_is_none) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string svg = fb::svgFitFigure(c.figure);
+    std::string svg = fbtest::svgFitFigure(c.figure);
     const Axes a = axes(svg);
     EXPECT_GE(a.stress.size(), 2u);
     EXPECT_GE(a.residual.size(), 2u);
@@ -432,7 +433,7 @@ using FitFigureFile = fbtest::CliFolder;
 TEST_F(FitFigureFile, writes_svg_or_png_by_the_extension) {
   const fb::FitFigure figure{{pvaLike()}, true};
   EXPECT_TRUE(fb::writeFitFigure(at("fit.svg").string(), figure));
-  EXPECT_EQ(fbtest::readFile(at("fit.svg")), fb::svgFitFigure(figure));
+  EXPECT_EQ(fbtest::readFile(at("fit.svg")), fbtest::svgFitFigure(figure));
   const fb::Expected<void> pdf = fb::writeFitFigure(at("fit.pdf").string(), figure);
   ASSERT_FALSE(pdf);
   EXPECT_NE(pdf.error().find("fit.pdf: a plot file must end in .svg or .png"), std::string::npos);

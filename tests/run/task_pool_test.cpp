@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "run/task_pool_testing.h"
+
 namespace {
 
 TEST(TaskPool, the_first_throw_comes_back_and_no_task_starts_after_it) {

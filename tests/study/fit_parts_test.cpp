@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "engine/number_format.h"
+#include "engine/number_writer.h"
 #include "study/fit/basins.h"
 #include "study/fit/profiles.h"
 

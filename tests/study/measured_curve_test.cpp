@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/cli_folder.h"
+#include "tests/support/curve_weights.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ TEST(MeasuredCurve, reads_comma_semicolon_and_tab_files_with_or_without_a_header
     EXPECT_EQ(curve.points[0].sigma, 1.5) << c.what;
     EXPECT_EQ(curve.points[1].Wcr, 0.5) << c.what;
     EXPECT_EQ(curve.points[1].sigma, 2.0) << c.what;
-    EXPECT_FALSE(curve.weighted()) << c.what;
+    EXPECT_FALSE(fbtest::weighted(curve)) << c.what;
   }
 }
 
@@ -53,7 +54,7 @@ TEST(MeasuredCurve, reads_a_specimens_inputs_and_the_standard_deviations) {
   ASSERT_EQ(curve.points.size(), 2u);
   EXPECT_EQ(curve.points[0].sd, 0.25);
   EXPECT_EQ(curve.points[1].sd, 0.1);
-  EXPECT_TRUE(curve.weighted());
+  EXPECT_TRUE(fbtest::weighted(curve));
 }
 
 TEST(MeasuredCurve, a_bad_line_names_the_file_and_line) {
@@ -111,7 +112,7 @@ TEST(PulloutCurve, reads_the_tests_length_angle_inputs_and_loads_by_the_measured
   ASSERT_EQ(curve.points.size(), 4u);
   EXPECT_EQ(curve.points[1].slip, 0.5);
   EXPECT_EQ(curve.points[2].load, 1.5);
-  EXPECT_TRUE(curve.weighted());
+  EXPECT_TRUE(fbtest::weighted(curve));
   EXPECT_EQ(fb::parsePulloutCurve("# lb = 2\n0.1,1\n", "p.csv").value().angle, 0.0);  // straight by default
 }
 

@@ -5,8 +5,7 @@
 #include <random>
 
 #include "engine/inputs.h"
-#include "engine/number_format.h"
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 #include "engine/parameter_set.h"
 #include "engine/pullout_law.h"
 #include "run/curve_runner.h"

@@ -16,7 +16,7 @@
 #include <system_error>
 #include <thread>
 
-#include "run/task_pool.h"
+#include "run/task_pool_testing.h"
 #include "tests/support/cli_folder.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "tests/ui/ui_test_support.h"
+#include "ui/open_save_rules_testing.h"
 
 namespace fb {
 namespace {
@@ -260,7 +261,7 @@ TEST_F(DialogTest, rules_move_between_volumes_and_land_in_the_folder_typed) {
   EXPECT_TRUE(rules.okPressed().isEmpty());
   EXPECT_EQ(rules.drive(), root_);
   EXPECT_EQ(rules.folder(), path("sub"));
-  EXPECT_EQ(rules.fileFolder(), path("sub"));
+  EXPECT_EQ(OpenSaveRulesTesting::fileFolder(rules), path("sub"));
   EXPECT_EQ(rules.fileName(), kDataFilePattern);
   EXPECT_EQ(QDir::currentPath(), path("sub"));
   EXPECT_FALSE(rules.accepted());

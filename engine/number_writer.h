@@ -1,5 +1,8 @@
 #pragma once
 
+// Writing numbers: the fixed and general texts of data files and tables, and
+// texts that read back exactly.
+
 #include <string>
 
 namespace fb {
@@ -16,5 +19,11 @@ std::string formatShortest(double value);
 /// `value` with exactly `decimals` digits after ".", at least one before it,
 /// no grouping: the "0.00", "0.0000" and "0.00000" patterns.
 std::string formatFixed(double value, int decimals);
+
+/// The shortest decimal text that the number reader reads back to exactly `value`
+/// ("0.1", "1e-05"); infinities become "1e999" and "-1e999".
+std::string exactText(double value);
+/// The same for a single-precision value, read back and rounded to single.
+std::string exactText(float value);
 
 }  // namespace fb

@@ -1,4 +1,4 @@
-#include "engine/number_text.h"
+#include "engine/number_writer.h"
 
 #include <array>
 #include <bit>
@@ -9,30 +9,20 @@
 #include "engine/number_reader.h"
 
 namespace fb {
-
-std::optional<double> strictNumber(std::string_view text) {
-  const char* first = text.data();
-  const char* last = text.data() + text.size();
-  if (first != last && *first == '+') ++first;
-  double value = 0;
-  auto result = std::from_chars(first, last, value);
-  // Out of range is also a value too small for a double, such as 1e-400: that
-  // reads as the 0 it rounds to, while one too large stays no finite number.
-  if (result.ec == std::errc::result_out_of_range && result.ptr == last) {
-    value = numberReader(std::string_view(first, static_cast<std::size_t>(last - first)));
-    result.ec = std::errc{};
-  }
-  if (text.empty() || result.ec != std::errc{} || result.ptr != last || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
-std::string_view trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 namespace {
+
+// std::to_chars ignores the locale, so a user's decimal comma never leaks
+// into the data file.
+std::string generalText(double value, int significantDigits) {
+  if (value == 0) return "0";  // also for -0
+  std::array<char, 64> buffer{};
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::general, significantDigits);
+  std::string text(buffer.data(), result.ptr);
+  for (char& c : text)
+    if (c == 'e') c = 'E';
+  return text;
+}
 
 template <typename T>
 std::string shortestText(T value) {
@@ -42,6 +32,18 @@ std::string shortestText(T value) {
 }
 
 }  // namespace
+
+std::string formatGeneral(float value) { return generalText(value, 7); }
+
+std::string formatShortest(double value) { return generalText(value, 15); }
+
+std::string formatFixed(double value, int decimals) {
+  if (value == 0) value = 0;  // -0 is written without its sign
+  std::array<char, 400> buffer{};
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
+  return std::string(buffer.data(), result.ptr);
+}
 
 std::string exactText(double value) {
   if (std::isinf(value)) return value > 0 ? "1e999" : "-1e999";
