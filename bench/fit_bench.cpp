@@ -17,7 +17,7 @@
 #include "engine/number_writer.h"
 #include "output/text_file.h"
 #include "run/curve_runner.h"
-#include "study/metrics.h"
+#include "study/studies/metrics.h"
 
 namespace {
 

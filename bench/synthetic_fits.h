@@ -12,8 +12,8 @@
 #include "engine/inputs.h"
 #include "engine/pullout_law.h"
 #include "run/curve_runner.h"
-#include "study/calibration.h"
-#include "study/metrics.h"
+#include "study/fit/calibration.h"
+#include "study/studies/metrics.h"
 
 namespace fbbench {
 

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "engine/field_table.h"
-#include "study/calibration.h"
-#include "study/design_indices.h"
-#include "study/measured_curve.h"
-#include "study/scatter.h"
-#include "study/study_folder.h"
-#include "study/summary_metrics.h"
-#include "study/sweep.h"
+#include "study/design/design_indices.h"
+#include "study/design/scatter.h"
+#include "study/fit/calibration.h"
+#include "study/inputs/measured_curve.h"
+#include "study/studies/study_folder.h"
+#include "study/studies/summary_metrics.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 

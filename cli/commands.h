@@ -5,7 +5,7 @@
 #include "cli/cli_options.h"
 #include "cli/option_table.h"
 #include "plot/design_map.h"
-#include "study/study_runner.h"
+#include "study/studies/study_runner.h"
 
 namespace fb {
 

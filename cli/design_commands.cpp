@@ -16,11 +16,11 @@
 #include "output/text_file.h"
 #include "plot/band_figure.h"
 #include "run/curve_runner.h"
-#include "study/input_set.h"
-#include "study/study_runner.h"
-#include "study/summaries.h"
-#include "study/summary_metrics.h"
-#include "study/summary_parts.h"
+#include "study/inputs/input_set.h"
+#include "study/studies/study_runner.h"
+#include "study/studies/summaries.h"
+#include "study/studies/summary_metrics.h"
+#include "study/studies/summary_parts.h"
 
 namespace fb {
 namespace {

@@ -17,12 +17,12 @@
 #include "plot/fit_figure.h"
 #include "run/calculator.h"
 #include "run/curve_runner.h"
-#include "study/calibration.h"
-#include "study/fit_report.h"
-#include "study/input_set.h"
-#include "study/metrics.h"
-#include "study/summaries.h"
-#include "study/sweep.h"
+#include "study/fit/calibration.h"
+#include "study/fit/fit_report.h"
+#include "study/inputs/input_set.h"
+#include "study/studies/metrics.h"
+#include "study/studies/summaries.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 namespace {

@@ -7,7 +7,8 @@
 #include <optional>
 
 #include "output/text_file.h"
-#include "study/input_set.h"
+#include "study/inputs/input_set.h"
+#include "study/inputs/pullout_curve.h"
 
 namespace fb {
 namespace {

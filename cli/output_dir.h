@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "study/study_folder.h"
-#include "study/sweep.h"
+#include "study/studies/study_folder.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 

@@ -8,7 +8,7 @@
 #include "engine/expected.h"
 #include "engine/field_table.h"
 #include "run/run_driver.h"
-#include "study/study_runner.h"
+#include "study/studies/study_runner.h"
 
 namespace fb {
 

@@ -12,8 +12,8 @@
 #include "engine/expected.h"
 #include "output/canvas.h"
 #include "plot/figure.h"
-#include "study/measured_curve.h"
-#include "study/scatter.h"
+#include "study/design/scatter.h"
+#include "study/inputs/measured_curve.h"
 
 namespace fb {
 

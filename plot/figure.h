@@ -13,7 +13,7 @@
 #include "engine/expected.h"
 #include "output/canvas.h"
 #include "output/recording_canvas.h"
-#include "study/measured_curve.h"
+#include "study/inputs/measured_curve.h"
 
 namespace fb {
 

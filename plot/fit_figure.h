@@ -15,7 +15,8 @@
 #include "engine/expected.h"
 #include "output/canvas.h"
 #include "plot/figure.h"
-#include "study/measured_curve.h"
+#include "study/inputs/measured_curve.h"
+#include "study/inputs/pullout_curve.h"
 
 namespace fb {
 

@@ -33,14 +33,15 @@
 #include "run/calculator.h"
 #include "run/curve_runner.h"
 #include "run/task_pool.h"
-#include "study/calibration.h"
-#include "study/design_indices.h"
-#include "study/fit_report.h"
-#include "study/input_set.h"
-#include "study/metrics.h"
-#include "study/scatter.h"
-#include "study/summaries.h"
-#include "study/sweep.h"
+#include "study/design/design_indices.h"
+#include "study/design/scatter.h"
+#include "study/fit/calibration.h"
+#include "study/fit/fit_report.h"
+#include "study/inputs/input_set.h"
+#include "study/inputs/pullout_curve.h"
+#include "study/studies/metrics.h"
+#include "study/studies/summaries.h"
+#include "study/studies/sweep.h"
 
 namespace py = pybind11;
 

@@ -13,8 +13,8 @@
 #include "engine/pullout_law.h"
 #include "study/fit/fit_tuning.h"
 #include "study/fit/pullout_test.h"
-#include "study/metrics.h"
-#include "study/sweep.h"
+#include "study/studies/metrics.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 namespace {

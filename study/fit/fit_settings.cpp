@@ -12,7 +12,7 @@
 #include "engine/number_reader.h"
 #include "engine/number_writer.h"
 #include "study/fit/fit_tuning.h"
-#include "study/input_set.h"
+#include "study/inputs/input_set.h"
 
 namespace fb {
 namespace {

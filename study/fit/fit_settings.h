@@ -14,7 +14,7 @@
 #include "engine/expected.h"
 #include "engine/field_table.h"
 #include "study/fit/pullout_test.h"
-#include "study/measured_curve.h"
+#include "study/inputs/measured_curve.h"
 
 namespace fb {
 

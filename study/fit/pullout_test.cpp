@@ -8,27 +8,6 @@
 
 namespace fb {
 
-Expected<void> checkPulloutLength(double lb) {
-  if (lb > 0 && std::isfinite(lb)) return {};
-  return unexpected("lb (embedded length) must be greater than 0 mm, not " + formatShortest(lb));
-}
-
-Expected<void> checkPulloutAngle(double angle) {
-  if (angle >= 0 && angle <= 90) return {};
-  return unexpected("angle (inclination) must lie from 0 to 90 degrees, not " + formatShortest(angle));
-}
-
-Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous) {
-  if (!std::isfinite(slip)) return unexpected("the slip is not a finite number");
-  if (slip < 0) return unexpected("slip " + formatShortest(slip) + " mm is below 0");
-  if (slip > lb)
-    return unexpected("slip " + formatShortest(slip) + " mm lies beyond lb = " + formatShortest(lb) + " mm");
-  if (previous && slip < *previous)
-    return unexpected("slip " + formatShortest(slip) + " mm goes back from " + formatShortest(*previous) +
-                      " mm: a pullout test's slip only grows");
-  return {};
-}
-
 double pulloutInclination(double degrees) { return degrees * kDegToRad; }
 
 Expected<void> checkPulloutInsideFiber(double lb, const FieldTexts& texts) {

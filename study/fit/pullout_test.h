@@ -1,7 +1,8 @@
 #pragma once
 
-// A single-fiber pullout test as a fit uses it: the test, the checks that it
-// can be, and the warnings of a fitted pullout law that cannot describe a fiber.
+// A single-fiber pullout test as a fit uses it: the specimen, its fit against
+// the model's fibers, and the warnings of a fitted pullout law that cannot
+// describe a fiber.
 
 #include <optional>
 #include <string>
@@ -10,7 +11,8 @@
 #include "engine/expected.h"
 #include "engine/field_table.h"
 #include "study/fit/fit_warning.h"
-#include "study/measured_curve.h"
+#include "study/inputs/measured_curve.h"
+#include "study/inputs/pullout_curve.h"
 
 namespace fb {
 
@@ -23,12 +25,6 @@ struct PulloutSpecimen {
   int lbLine = 0;    // where its file gives lb, for messages
   std::vector<PulloutPoint> measured;
 };
-
-/// Refuses a pullout test's embedded length (mm), angle (degrees) or slip (mm)
-/// that cannot be, saying why. `previous` is the slip before, if any.
-[[nodiscard]] Expected<void> checkPulloutLength(double lb);
-[[nodiscard]] Expected<void> checkPulloutAngle(double angle);
-[[nodiscard]] Expected<void> checkPulloutSlip(double slip, double lb, std::optional<double> previous);
 
 /// The inclination (rad) of a pullout test's angle in degrees, as the model converts angles.
 double pulloutInclination(double degrees);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <nlopt.hpp>
 
-#include "study/latin_hypercube.h"
+#include "study/design/latin_hypercube.h"
 
 namespace fb {
 

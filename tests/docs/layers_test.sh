@@ -25,10 +25,18 @@ for folder in engine output run study plot cli ui python; do
     fi
   done < <(cd "$root" && grep -rnE '^#include "[a-z_]+/' "$folder" --include='*.cpp' --include='*.h' || true)
 done
-# Inside study/, the parts of a fit in fit/ lie below the calibration that runs them.
-if inward=$(cd "$root" && grep -rn '^#include "study/calibration.h"' study/fit); then
-  echo "$inward: study/fit/ lies below study/calibration.h"
-  status=1
-fi
+# Inside study/: the inputs lie below everything; the fit lies above the
+# studies and the design; in fit/, the parts lie below the calibration that
+# runs them and the report that tells of it.
+inner() {
+  local found
+  if found=$(cd "$root" && grep -rnE "^#include \"study/$2" $1 --exclude=calibration.cpp --exclude='fit_report.*'); then
+    echo "$found: $3"
+    status=1
+  fi
+}
+inner study/inputs '(studies|design|fit)/' "study/inputs/ lies below the rest of study/"
+inner "study/studies study/design" 'fit/' "study/fit/ lies above the studies and the design"
+inner study/fit 'fit/calibration\.h' "study/fit/'s parts lie below the calibration"
 [ $status -eq 0 ] && echo "every folder includes only from itself and the folders below it"
 exit $status

@@ -1,5 +1,5 @@
 // Calibration: curves made by the model itself from known inputs, fitted back.
-#include "study/calibration.h"
+#include "study/fit/calibration.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 
 #include "engine/number_reader.h"
 #include "run/curve_runner.h"
-#include "study/fit_report.h"
-#include "study/metrics.h"
+#include "study/fit/fit_report.h"
+#include "study/studies/metrics.h"
 #include "tests/support/cli_folder.h"
 #include "tests/support/reason.h"
 

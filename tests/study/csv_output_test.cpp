@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "study/summaries.h"
-#include "study/summary_parts.h"
+#include "study/studies/summaries.h"
+#include "study/studies/summary_parts.h"
 #include "tests/support/cli_folder.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "engine/number_reader.h"
-#include "study/design_indices.h"
-#include "study/latin_hypercube.h"
-#include "study/metrics.h"
-#include "study/scatter.h"
-#include "study/summaries.h"
-#include "study/summary_metrics.h"
+#include "study/design/design_indices.h"
+#include "study/design/latin_hypercube.h"
+#include "study/design/scatter.h"
+#include "study/studies/metrics.h"
+#include "study/studies/summaries.h"
+#include "study/studies/summary_metrics.h"
 #include "tests/support/cli_folder.h"
 #include "tests/support/hand_curves.h"
 #include "tests/support/reason.h"

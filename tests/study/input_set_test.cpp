@@ -1,4 +1,4 @@
-#include "study/input_set.h"
+#include "study/inputs/input_set.h"
 
 #include <gtest/gtest.h>
 

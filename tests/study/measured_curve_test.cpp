@@ -1,7 +1,8 @@
-#include "study/measured_curve.h"
+#include "study/inputs/measured_curve.h"
 
 #include <gtest/gtest.h>
 
+#include "study/inputs/pullout_curve.h"
 #include "tests/support/cli_folder.h"
 #include "tests/support/curve_weights.h"
 

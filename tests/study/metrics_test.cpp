@@ -1,11 +1,11 @@
-#include "study/metrics.h"
+#include "study/studies/metrics.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "study/summaries.h"
+#include "study/studies/summaries.h"
 #include "tests/support/hand_curves.h"
 
 namespace {

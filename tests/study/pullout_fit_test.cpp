@@ -9,9 +9,9 @@
 #include "engine/parameter_set.h"
 #include "engine/pullout_law.h"
 #include "run/curve_runner.h"
-#include "study/calibration.h"
-#include "study/fit_report.h"
-#include "study/metrics.h"
+#include "study/fit/calibration.h"
+#include "study/fit/fit_report.h"
+#include "study/studies/metrics.h"
 #include "tests/support/cli_folder.h"
 #include "tests/support/reason.h"
 

@@ -1,6 +1,6 @@
 // The study runner in process, on several threads: each run's record lands in
 // its input's place, whatever order the runs end in.
-#include "study/study_runner.h"
+#include "study/studies/study_runner.h"
 
 #include <gtest/gtest.h>
 

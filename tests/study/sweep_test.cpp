@@ -1,4 +1,4 @@
-#include "study/sweep.h"
+#include "study/studies/sweep.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "engine/field_table.h"
 #include "engine/number_reader.h"
-#include "study/study_folder.h"
+#include "study/studies/study_folder.h"
 #include "tests/support/cli_folder.h"
 #include "tests/support/reason.h"
 

@@ -1,4 +1,4 @@
-#include "study/scatter.h"
+#include "study/design/scatter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,9 +8,9 @@
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
 #include "engine/number_writer.h"
-#include "study/input_set.h"
-#include "study/latin_hypercube.h"
-#include "study/metrics.h"
+#include "study/design/latin_hypercube.h"
+#include "study/inputs/input_set.h"
+#include "study/studies/metrics.h"
 
 namespace fb {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/expected.h"
-#include "study/study_folder.h"
+#include "study/studies/study_folder.h"
 
 namespace fb {
 

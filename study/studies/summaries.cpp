@@ -1,11 +1,11 @@
-#include "study/summaries.h"
+#include "study/studies/summaries.h"
 
 #include <cmath>
 #include <filesystem>
 
 #include "engine/field_table.h"
 #include "engine/number_writer.h"
-#include "study/summary_table.h"
+#include "study/studies/summary_table.h"
 
 namespace fb {
 namespace {

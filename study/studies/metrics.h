@@ -5,7 +5,7 @@
 
 #include "engine/crack_steps.h"
 #include "run/run_driver.h"
-#include "study/measured_curve.h"
+#include "study/inputs/measured_curve.h"
 
 namespace fb {
 

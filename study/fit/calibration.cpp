@@ -1,4 +1,4 @@
-#include "study/calibration.h"
+#include "study/fit/calibration.h"
 
 #include <algorithm>
 #include <string>
@@ -15,7 +15,7 @@
 #include "study/fit/task_pool.h"
 #include "study/fit/trial.h"
 #include "study/fit/uncertainty.h"
-#include "study/sweep.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 namespace {

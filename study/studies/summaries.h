@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "study/design_indices.h"
-#include "study/metrics.h"
-#include "study/study_runner.h"
-#include "study/sweep.h"
+#include "study/design/design_indices.h"
+#include "study/studies/metrics.h"
+#include "study/studies/study_runner.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 

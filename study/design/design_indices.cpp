@@ -1,4 +1,4 @@
-#include "study/design_indices.h"
+#include "study/design/design_indices.h"
 
 #include <cmath>
 

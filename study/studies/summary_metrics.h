@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "study/design_indices.h"
-#include "study/metrics.h"
-#include "study/summary_table.h"
+#include "study/design/design_indices.h"
+#include "study/studies/metrics.h"
+#include "study/studies/summary_table.h"
 
 namespace fb {
 

@@ -1,4 +1,4 @@
-#include "study/sweep.h"
+#include "study/studies/sweep.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
 #include "engine/number_writer.h"
-#include "study/input_set.h"
+#include "study/inputs/input_set.h"
 
 namespace fb {
 

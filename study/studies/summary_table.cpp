@@ -1,4 +1,4 @@
-#include "study/summary_table.h"
+#include "study/studies/summary_table.h"
 
 #include <algorithm>
 

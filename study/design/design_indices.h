@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "engine/expected.h"
-#include "study/metrics.h"
+#include "study/studies/metrics.h"
 
 namespace fb {
 

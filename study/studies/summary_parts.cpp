@@ -1,4 +1,4 @@
-#include "study/summary_parts.h"
+#include "study/studies/summary_parts.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,9 +7,9 @@
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
 #include "output/text_file.h"
-#include "study/summaries.h"
-#include "study/summary_table.h"
-#include "study/sweep.h"
+#include "study/studies/summaries.h"
+#include "study/studies/summary_table.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 namespace {

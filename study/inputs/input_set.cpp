@@ -1,4 +1,4 @@
-#include "study/input_set.h"
+#include "study/inputs/input_set.h"
 
 #include <bit>
 #include <cctype>
@@ -10,7 +10,7 @@
 #include "engine/number_reader.h"
 #include "engine/number_writer.h"
 #include "output/text_file.h"
-#include "study/line_reader.h"
+#include "study/inputs/line_reader.h"
 
 namespace fb {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "engine/expected.h"
 #include "engine/field_table.h"
-#include "study/design_indices.h"
-#include "study/measured_curve.h"
+#include "study/design/design_indices.h"
+#include "study/inputs/measured_curve.h"
 
 namespace fb {
 

@@ -44,30 +44,4 @@ struct MeasuredCurve {
 [[nodiscard]] Expected<MeasuredCurve> parseMeasuredCurve(std::string_view content, const std::string& fileName);
 [[nodiscard]] Expected<MeasuredCurve> readMeasuredCurve(const std::string& path);
 
-/// A point of a single-fiber pullout test.
-struct PulloutPoint {
-  double slip = 0;  // mm
-  double load = 0;  // N
-  double sd = 0;    // N, the point's standard deviation; 0 where the file gives none
-  bool operator==(const PulloutPoint&) const = default;
-};
-
-/// A single-fiber pullout test: the fiber's embedded length and inclination,
-/// the inputs that it alone sets, and its load against slip.
-struct PulloutCurve {
-  double lb = 0;     // mm
-  double angle = 0;  // degrees of inclination to the pulling direction
-  int lbLine = 0;    // the line of `# lb =`, for messages
-  std::vector<PulloutPoint> points;
-  std::vector<SpecimenInput> inputs;
-};
-
-/// Reads a pullout curve by the rules of a measured curve, with slip (mm),
-/// load (N) and optionally its standard deviation (N) per line. Comments
-/// `# lb = 3` (mm, required) and `# angle = 30` (degrees, default 0) before
-/// the first point give the test's embedded length and inclination. Slips
-/// run from 0 to lb and never go back, as the test pulled.
-[[nodiscard]] Expected<PulloutCurve> parsePulloutCurve(std::string_view content, const std::string& fileName);
-[[nodiscard]] Expected<PulloutCurve> readPulloutCurve(const std::string& path);
-
 }  // namespace fb

@@ -1,4 +1,4 @@
-#include "study/metrics.h"
+#include "study/studies/metrics.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "study/line_reader.h"
+#include "study/inputs/line_reader.h"
 
 namespace fb {
 

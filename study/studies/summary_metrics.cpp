@@ -1,4 +1,4 @@
-#include "study/summary_metrics.h"
+#include "study/studies/summary_metrics.h"
 
 namespace fb {
 

@@ -1,4 +1,4 @@
-#include "study/study_folder.h"
+#include "study/studies/study_folder.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "study/study_runner.h"
+#include "study/studies/study_runner.h"
 
 #include <algorithm>
 #include <atomic>

@@ -14,7 +14,7 @@
 #include "engine/crack_steps.h"
 #include "engine/expected.h"
 #include "engine/field_table.h"
-#include "study/sweep.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 

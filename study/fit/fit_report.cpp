@@ -1,4 +1,4 @@
-#include "study/fit_report.h"
+#include "study/fit/fit_report.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "engine/number_writer.h"
-#include "study/summaries.h"
+#include "study/studies/summaries.h"
 
 namespace fb {
 namespace {

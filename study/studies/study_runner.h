@@ -11,7 +11,7 @@
 #include "engine/field_table.h"
 #include "output/recording_canvas.h"
 #include "run/run_driver.h"
-#include "study/metrics.h"
+#include "study/studies/metrics.h"
 
 namespace fb {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "study/calibration.h"
+#include "study/fit/calibration.h"
 
 namespace fb {
 
