@@ -1,7 +1,5 @@
 // The fit command: calibrates the --fit inputs to the measured curves, reports
 // them with their intervals, and writes the fitted run as a single run would.
-#include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -9,25 +7,18 @@
 #include "cli/common_checks.h"
 #include "cli/interruptions.h"
 #include "cli/terminal_view.h"
-#include "engine/inputs.h"
-#include "engine/number_reader.h"
 #include "engine/number_writer.h"
-#include "engine/pullout_law.h"
 #include "output/text_file.h"
 #include "plot/fit_figure.h"
 #include "run/calculator.h"
-#include "run/curve_runner.h"
 #include "study/fit/calibration.h"
+#include "study/fit/fit_curves.h"
 #include "study/fit/fit_report.h"
 #include "study/inputs/input_set.h"
-#include "study/studies/metrics.h"
 #include "study/studies/summaries.h"
-#include "study/studies/sweep.h"
 
 namespace fb {
 namespace {
-
-std::string name(Field f) { return std::string(fieldInfo(f).name); }
 
 // `unit`: of the RMS, MPa, or N in a fit to pullout tests alone.
 void showProgress(const FitProgressReport& p, const char* unit) {
@@ -55,80 +46,6 @@ CurveRun runWhole(const FieldTexts& texts, bool quiet, unsigned jobs) {
     run.summary = calculator.run(view);
   }
   return run;
-}
-
-std::vector<CurvePoint> pointsOf(const std::vector<StepResult>& steps) {
-  std::vector<CurvePoint> points;
-  for (const StepResult& r : steps) points.push_back({r.Wcr, r.sigma});
-  return points;
-}
-
-// The figure of each specimen: its measured points, the curve of the starting
-// inputs, the fitted curve with the band that the inputs at the ends of their
-// intervals span, and the residuals.
-FitFigure fitFigure(const CliOptions& o, const FitSettings& s, const FitResult& r) {
-  FitFigure figure;
-  figure.logWidth = o.fit.logWidth;
-  CurveRunner runner;
-  for (std::size_t k = 0; k < s.specimens.size(); ++k) {
-    const Specimen& specimen = s.specimens[k];
-    FitFigureSpecimen out;
-    if (s.specimens.size() > 1) {
-      out.label = specimen.name;
-      for (const SpecimenInput& input : specimen.inputs)
-        out.label +=
-            (input.field == specimen.inputs.front().field ? ": " : ", ") + name(input.field) + "=" + input.value;
-    }
-    out.measured = specimen.measured;
-    double widest = 0;
-    for (const MeasuredPoint& m : specimen.measured) widest = std::max(widest, m.Wcr);
-    widest *= 1.05;
-    FieldTexts start = specimenTexts(s, k), fitted = start;
-    for (const FreeInput& f : s.free) {
-      const double value = numberReader(start[f.field]);
-      if (value < f.low || value > f.high) start[f.field] = rangeValueText(f.field, std::clamp(value, f.low, f.high));
-    }
-    for (const FittedInput& in : r.inputs) fitted[in.field] = in.text;
-    if (const auto curve = runner.run(start, widest); !curve.refusal) out.start = pointsOf(curve.steps);
-    const auto best = runner.run(fitted, widest);
-    out.fitted = pointsOf(best.steps);
-    for (const MeasuredPoint& m : specimen.measured)
-      if (const auto at = stressAt(best.steps, m.Wcr)) out.residuals.push_back({m.Wcr, *at - m.sigma});
-    out.bandLow = out.bandHigh = out.fitted;
-    for (const std::vector<double>& values : r.bandValues) {
-      FieldTexts member = fitted;
-      for (std::size_t j = 0; j < values.size(); ++j)
-        member[s.free[j].field] = rangeValueText(s.free[j].field, values[j]);
-      const auto curve = runner.run(member, widest);
-      if (curve.refusal) continue;
-      for (std::size_t i = 0; i < out.fitted.size(); ++i)
-        if (const auto at = stressAt(curve.steps, out.fitted[i].Wcr)) {
-          out.bandLow[i].sigma = std::min(out.bandLow[i].sigma, *at);
-          out.bandHigh[i].sigma = std::max(out.bandHigh[i].sigma, *at);
-        }
-    }
-    figure.specimens.push_back(std::move(out));
-  }
-  for (std::size_t k = 0; k < s.pullouts.size(); ++k) {
-    const PulloutSpecimen& test = s.pullouts[k];
-    FitFigurePullout out;
-    out.label = "lb " + formatShortest(test.lb) + " mm, angle " + formatShortest(test.angle) + "°";
-    out.measured = test.measured;
-    FieldTexts fitted = pulloutTexts(s, k);
-    for (const FittedInput& in : r.inputs) fitted[in.field] = in.text;
-    const PulloutFiber fiber =
-        pulloutFiber(readParameterSet(fitted).params, static_cast<float>(test.lb), pulloutInclination(test.angle));
-    // Close slips up to lb, with the law's corners, so that the line shows its kinks.
-    std::vector<double> slips{fiber.points.deltaA, fiber.points.deltaMax};
-    for (int i = 0; i <= 400; ++i) slips.push_back(test.lb * i / 400);
-    std::erase_if(slips, [&](double slip) { return !(slip >= 0 && slip <= test.lb); });
-    std::sort(slips.begin(), slips.end());
-    std::vector<double> loads(slips.size());
-    pulloutCurve(fiber, slips, loads);
-    for (std::size_t i = 0; i < slips.size(); ++i) out.fitted.push_back({slips[i], loads[i], 0});
-    figure.pullouts.push_back(std::move(out));
-  }
-  return figure;
 }
 
 int interrupted(const std::string& what) {
@@ -209,9 +126,9 @@ int runFit(const CliOptions& o) {
   if (run.summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
   if (!o.csv.empty()) ok = written(writeTextFile(o.csv, rowsCsv(run.record.steps))) && ok;
   if (!o.plot.empty()) {
-    const FitFigure figure = fitFigure(o, settings, result);
+    const FitCurves curves = fitCurves(settings, result, &stopRequested());
     if (stopRequested()) return interrupted("while drawing the fit's curves; " + o.plot + " was not written");
-    ok = written(writeFitFigure(o.plot, figure)) && ok;
+    ok = written(writeFitFigure(o.plot, {curves.specimens, o.fit.logWidth, curves.pullouts})) && ok;
   }
   return ok ? kExitDone : kExitFailed;
 }

@@ -105,10 +105,10 @@ WidthAxis widthAxis(const FitFigure& figure) {
   WidthAxis axis;
   axis.log = figure.logWidth;
   Extent e;
-  for (const FitFigureSpecimen& s : figure.specimens) includeWidths(e, axis, s.measured);
-  for (const FitFigureSpecimen& s : figure.specimens)
+  for (const SpecimenFitCurves& s : figure.specimens) includeWidths(e, axis, s.measured);
+  for (const SpecimenFitCurves& s : figure.specimens)
     if (e.empty()) includeWidths(e, axis, s.fitted);
-  for (const FitFigureSpecimen& s : figure.specimens) {
+  for (const SpecimenFitCurves& s : figure.specimens) {
     if (!e.empty()) break;
     for (const auto* series : {&s.start, &s.bandLow, &s.bandHigh, &s.residuals}) includeWidths(e, axis, *series);
   }
@@ -140,7 +140,7 @@ WidthAxis widthAxis(const FitFigure& figure) {
 std::pair<double, double> stressRange(const FitFigure& figure, const WidthAxis& axis) {
   Extent e;
   e.include(0);
-  for (const FitFigureSpecimen& s : figure.specimens) {
+  for (const SpecimenFitCurves& s : figure.specimens) {
     for (const MeasuredPoint& m : s.measured)
       if (axis.covers(m.Wcr)) e.include(m.sigma);
     for (const auto* series : {&s.fitted, &s.bandLow, &s.bandHigh})
@@ -157,7 +157,7 @@ std::pair<double, double> stressRange(const FitFigure& figure, const WidthAxis& 
 // axis's top when every residual is zero.
 double residualLimit(const FitFigure& figure, const WidthAxis& axis, double stressHigh) {
   double largest = 0;
-  for (const FitFigureSpecimen& s : figure.specimens)
+  for (const SpecimenFitCurves& s : figure.specimens)
     for (const CurvePoint& r : s.residuals)
       if (axis.covers(r.Wcr) && std::isfinite(r.sigma)) largest = std::max(largest, std::abs(r.sigma));
   const double limit = largest > 0 ? largest * 1.1 : stressHigh / 10;
@@ -237,7 +237,7 @@ void curve(Canvas& target, const Panel& panel, const std::vector<CurvePoint>& po
 }
 
 // The band's two edges share their widths, those of the lower edge.
-void shadeBand(Canvas& target, const Panel& panel, const FitFigureSpecimen& s, Rgb colour) {
+void shadeBand(Canvas& target, const Panel& panel, const SpecimenFitCurves& s, Rgb colour) {
   const std::size_t n = std::min(s.bandLow.size(), s.bandHigh.size());
   const ClipBox box = panel.box();
   ColumnFill fill(target, colour);
@@ -309,7 +309,7 @@ std::vector<LegendEntry> legendEntries(const FitFigure& figure) {
   const std::size_t n = figure.specimens.size();
   bool start = false, band = false;
   for (std::size_t i = 0; i < n; ++i) {
-    const FitFigureSpecimen& s = figure.specimens[i];
+    const SpecimenFitCurves& s = figure.specimens[i];
     std::string name = s.label;
     if (name.empty() && n > 1) name = "specimen " + std::to_string(i + 1);
     const std::string suffix = name.empty() ? "" : " (" + name + ")";
@@ -342,7 +342,7 @@ void drawPullouts(const FitFigure& figure, Canvas& target) {
   Extent slip, load;
   slip.include(0);
   load.include(0);
-  for (const FitFigurePullout& t : figure.pullouts)
+  for (const PulloutFitCurves& t : figure.pullouts)
     for (const auto* series : {&t.measured, &t.fitted})
       for (const PulloutPoint& p : *series)
         if (std::isfinite(p.load)) {
@@ -403,12 +403,12 @@ void drawFitFigure(const FitFigure& figure, Canvas& target) {
   for (std::size_t i = 0; i < n; ++i)
     shadeBand(target, stress, figure.specimens[i], tint(specimenColour(figure, i), kShadeKeep));
   for (std::size_t i = 0; i < n; ++i) {
-    const FitFigureSpecimen& s = figure.specimens[i];
+    const SpecimenFitCurves& s = figure.specimens[i];
     const Rgb edge = tint(specimenColour(figure, i), kBandEdgeKeep);
     curve(target, stress, s.bandLow, edge);
     curve(target, stress, s.bandHigh, edge);
   }
-  for (const FitFigureSpecimen& s : figure.specimens) curve(target, stress, s.start, kStartColour, true);
+  for (const SpecimenFitCurves& s : figure.specimens) curve(target, stress, s.start, kStartColour, true);
   for (std::size_t i = 0; i < n; ++i) curve(target, stress, figure.specimens[i].fitted, specimenColour(figure, i));
   for (std::size_t i = 0; i < n; ++i) {
     markers(target, stress, figure.specimens[i].measured, measuredColour(figure, i));

@@ -15,38 +15,14 @@
 #include "engine/expected.h"
 #include "output/canvas.h"
 #include "plot/figure.h"
-#include "study/inputs/measured_curve.h"
-#include "study/inputs/pullout_curve.h"
+#include "study/fit/fit_curves.h"
 
 namespace fb {
 
-/// A point of a computed bridging law.
-struct CurvePoint {
-  double Wcr = 0;    // mm
-  double sigma = 0;  // MPa
-};
-
-struct FitFigureSpecimen {
-  std::string label;                          // "specimen 1: Vf=0.01", or "" for a single curve
-  std::vector<MeasuredPoint> measured;        // only Wcr and sigma are drawn
-  std::vector<CurvePoint> start;              // the law of the starting inputs; may be empty
-  std::vector<CurvePoint> fitted;             // the fitted law, at the run's step widths
-  std::vector<CurvePoint> bandLow, bandHigh;  // lowest and highest stress at the same widths; may be empty
-  std::vector<CurvePoint> residuals;          // fitted minus measured (MPa) at each measured width
-};
-
-/// A single-fiber pullout test of a fit: its points and the fitted law's
-/// load against slip.
-struct FitFigurePullout {
-  std::string label;                   // "lb 3 mm, angle 30°"
-  std::vector<PulloutPoint> measured;  // only slip and load are drawn
-  std::vector<PulloutPoint> fitted;    // the fitted law at close slips
-};
-
 struct FitFigure {
-  std::vector<FitFigureSpecimen> specimens;
+  std::vector<SpecimenFitCurves> specimens;
   bool logWidth = false;                        // a logarithmic crack-width axis; widths <= 0 are left out
-  std::vector<FitFigurePullout> pullouts = {};  // drawn in a panel of their own, load against slip
+  std::vector<PulloutFitCurves> pullouts = {};  // drawn in a panel of their own, load against slip
 };
 
 /// The figure's size in pixels, wider with the legend beside the panels.

@@ -273,8 +273,8 @@ double pixelOf(const std::vector<std::pair<double, double>>& labels, double valu
 }
 
 // A PVA-like law peaking at 0.05 mm, computed out to 6 mm.
-fb::FitFigureSpecimen pvaLike() {
-  fb::FitFigureSpecimen s;
+fb::SpecimenFitCurves pvaLike() {
+  fb::SpecimenFitCurves s;
   const auto law = [](double w) { return w < 0.05 ? 26 * w : 1.3 * std::exp(-(w - 0.05) * 4); };
   for (double w : {0.0, 0.002, 0.01, 0.03, 0.05, 0.08, 0.12, 0.2, 0.3, 0.4}) s.measured.push_back({w, law(w) * 0.97});
   for (int i = 0; i <= 120; ++i) {
@@ -324,7 +324,7 @@ TEST(FitFigure, axes_fit_the_measured_data_with_a_symmetric_residual_panel) {
 }
 
 TEST(FitFigure, pullout_tests_get_a_panel_of_load_against_slip_below_the_bridging_panels_or_alone) {
-  fb::FitFigurePullout test{
+  fb::PulloutFitCurves test{
       "lb 3 mm, angle 30°", {{0, 0, 0}, {0.2, 1.1, 0}, {2, 0.5, 0}}, {{0, 0, 0}, {0.3, 1.2, 0}, {3, 0, 0}}};
   fb::FitFigure joint{{pvaLike()}};
   joint.pullouts = {test, test};
@@ -350,7 +350,7 @@ TEST(FitFigure, pullout_tests_get_a_panel_of_load_against_slip_below_the_bridgin
 }
 
 TEST(FitFigure, the_band_shading_lies_between_its_edges_and_under_the_fitted_law) {
-  const fb::FitFigureSpecimen s = pvaLike();
+  const fb::SpecimenFitCurves s = pvaLike();
   const std::string svg = fbtest::svgFitFigure({{s}});
   const Axes a = axes(svg);
   const std::vector<SvgPolyline> lines = polylines(svg);
@@ -388,14 +388,14 @@ TEST(FitFigure, the_band_shading_lies_between_its_edges_and_under_the_fitted_law
 
 TEST(FitFigure, odd_data_gives_sane_axes_and_no_number_that_is_none) {
   const double nan = std::nan(""), inf = HUGE_VAL;
-  fb::FitFigureSpecimen odd;
+  fb::SpecimenFitCurves odd;
   odd.measured = {{0, 0}, {0.002, 0.5}, {nan, 1}, {0.01, inf}, {0.03, 1.1}, {inf, 1}};
   odd.fitted = {{0, 0}, {0.002, 0.6}, {0.01, nan}, {0.03, 1}, {-1, 2}};
   odd.bandLow = {{0, 0}, {0.002, nan}, {0.03, 0.9}};
   odd.bandHigh = {{0, 0}, {0.002, 0.7}};
   odd.residuals = {{0.002, nan}, {0.03, -inf}, {0, 0.3}};
-  const fb::FitFigureSpecimen single{"single point", {{0.05, 1.2}}, {}, {{0.05, 1.2}}, {}, {}, {{0.05, 0}}};
-  const fb::FitFigureSpecimen flat{"", {{0.1, 0}, {0.2, 0}}, {}, {}, {}, {}, {}};
+  const fb::SpecimenFitCurves single{"single point", {{0.05, 1.2}}, {}, {{0.05, 1.2}}, {}, {}, {{0.05, 0}}};
+  const fb::SpecimenFitCurves flat{"", {{0.1, 0}, {0.2, 0}}, {}, {}, {}, {}, {}};
   const struct {
     std::string name;
     fb::FitFigure figure;
