@@ -24,7 +24,6 @@ text, and a text is read exactly as the window's box reads it ("12mm" is 12).
 """
 
 
-import json as _json
 import math as _math
 import numbers as _numbers
 import sys as _sys
@@ -329,122 +328,6 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
     return [Run({**defaults, **t}, r) for t, r in zip(given, results)]
 
 
-class FitResult:
-    """A calibration: the fitted inputs with their 95 % intervals (from each input's
-    profile), standard errors and correlations, the RMS difference before and after,
-    the warnings, the basins the starts ended in and the fitted Run. `report` holds
-    what `fiberbridge-cli --fit-report` writes: rms, rms_before, runs, seconds,
-    inputs (name, value, low, high), warnings (inputs, text) and basins. With pullout
-    tests, pullout_rms_before and pullout_rms_after (N) are theirs; without a
-    measured bridging curve rms_before and rms_after are None and the fitted Run is
-    the bridging curve the fitted law predicts."""
-
-    def __init__(self, result: dict):
-        self.inputs = dict(result["values"])
-        self.intervals = {name: tuple(bounds) for name, bounds in result["intervals"].items()}
-        self.standard_errors = dict(result["standard_errors"])
-        names = list(result["names"])
-        self.correlation = {(a, b): result["correlation"][i][j]
-                            for i, a in enumerate(names) for j, b in enumerate(names)
-                            if result["correlation"] and not _math.isnan(result["correlation"][i][j])}
-        self.rms_before = result["rms_before"]
-        self.rms_after = result["rms_after"]
-        self.pullout_rms_before = result["pullout_rms_before"]
-        self.pullout_rms_after = result["pullout_rms_after"]
-        self.warnings = list(result["warnings"])
-        self.notes = list(result["notes"])
-        self.runs = result["runs"]
-        self.seconds = result["seconds"]
-        self.report = _json.loads(result["report"])
-        self.basins = self.report["basins"]
-        self.chi_square_per_dof = self.report["chi_square_per_dof"]
-        self.texts = dict(result["texts"])
-        self.run = run(self.texts)
-        self._report_text = result["report_text"]
-
-    def report_text(self) -> str:
-        """The report the command line prints for this fit, word for word."""
-        return self._report_text
-
-    def __str__(self) -> str:
-        return self._report_text or repr(self)
-
-    def __repr__(self) -> str:
-        fitted = ", ".join(f"{k}={v:.6g}" for k, v in self.inputs.items())
-        if self.rms_after is None:
-            return f"<fiberbridge.FitResult {fitted}; pullout RMS {self.pullout_rms_after:.4f} N>"
-        return f"<fiberbridge.FitResult {fitted}; RMS {self.rms_after:.4f} MPa>"
-
-
-def _floats(values) -> list[float]:
-    # The module refuses NaN and infinity, naming the curve and the point.
-    return [float(v) for v in values]
-
-
-def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optional[_Sequence[float]] = None,
-        free: _Optional[_Mapping[str, tuple[float, float]]] = None, base: _Optional[_Mapping[str, _Any]] = None,
-        starts: _Optional[int] = None, seed: _Optional[int] = None, jobs: _Optional[int] = None,
-        measured_sd: _Optional[_Sequence[float]] = None,
-        curves: _Optional[_Sequence[_Mapping[str, _Any]]] = None,
-        pullouts: _Optional[_Sequence[_Mapping[str, _Any]]] = None) -> FitResult:
-    """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
-    as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
-    point's standard deviation (MPa): the fit then minimises chi-square. Several
-    specimens go in `curves`, each a mapping with "w", "sigma", optionally "sd", the
-    "inputs" that specimen alone sets (its Vf, say) and a "name"; the fitted inputs
-    are shared by all. Single-fiber pullout tests go in `pullouts`, each a mapping
-    with "lb" (mm), "angle" (degrees, default 0), "slip" (mm), "load" (N), optionally
-    "sd" (N), "inputs" and "name", as fiberbridge-cli --pullout reads them; they are
-    fitted with the pullout law alone, and with measured curves beside them the fit
-    is joint (see the README on how loads and stresses are weighed). Ctrl-C stops it."""
-    if not free:
-        raise TypeError("fit needs free={name: (low, high), ...}")
-    texts = _inputs.texts(base, {})
-    _inputs.check_names(free)
-    if curves is None and pullouts and measured_w is None and measured_sigma is None:
-        curves = []
-    elif curves is None:
-        if measured_w is None or measured_sigma is None:
-            raise TypeError("fit needs measured_w and measured_sigma, curves or pullouts")
-        curves = [{"w": measured_w, "sigma": measured_sigma, "sd": measured_sd}]
-    elif measured_w is not None or measured_sigma is not None:
-        raise TypeError("give measured_w and measured_sigma, or curves, not both")
-    native_curves = []
-    for k, curve in enumerate(curves):
-        name = str(curve.get("name", f"curve {k + 1}"))
-        inputs = _inputs.as_dict(curve.get("inputs"), f"{name}: inputs")
-        _inputs.check_names(inputs, f"{name}: ")
-        sd = curve.get("sd")
-        native_curves.append((name, _floats(curve["w"]), _floats(curve["sigma"]),
-                              [] if sd is None else _floats(sd),
-                              {key: _inputs.text(key, value) for key, value in inputs.items()}))
-    native_pullouts = []
-    for k, test in enumerate(pullouts or []):
-        test = _inputs.as_dict(test, f"pullout {k + 1}")
-        name = str(test.get("name", f"pullout {k + 1}"))
-        missing = [key for key in ("lb", "slip", "load") if key not in test]
-        if missing:
-            raise TypeError(f"{name}: a pullout test needs {', '.join(missing)}")
-        inputs = _inputs.as_dict(test.get("inputs"), f"{name}: inputs")
-        _inputs.check_names(inputs, f"{name}: ")
-        sd = test.get("sd")
-        native_pullouts.append((name, _inputs.real(f"{name}: lb", test["lb"]),
-                                _inputs.real(f"{name}: angle", test.get("angle", 0)), _floats(test["slip"]),
-                                _floats(test["load"]), [] if sd is None else _floats(sd),
-                                {key: _inputs.text(key, value) for key, value in inputs.items()}))
-    bounds = [(name, _inputs.real(f"{name}'s low bound", lo), _inputs.real(f"{name}'s high bound", hi))
-              for name, (lo, hi) in free.items()]
-    result = _native.fit(texts, bounds, native_curves,
-                         _native.default_fit_starts if starts is None
-                         else _inputs.whole("starts", starts, 1, _inputs.MOST_FIT_STARTS),
-                         1 if seed is None else _inputs.whole("seed", seed, 0, _inputs.MOST_SEED),
-                         None if jobs is None else _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS), native_pullouts)
-    if result["refusal"] is not None and not result["names"]:
-        field, reason = result["refusal"]
-        raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)
-    return FitResult(result)
-
-
 def read_data_file(path) -> DataFile:
     """A data file as the program writes it (Shift-JIS text with CR LF line
     ends): its rows and its header's inputs. The readers read as the command
@@ -482,108 +365,11 @@ def to_frame(results):
     return _tables.runs_frame(results)
 
 
-_SCATTER_METRICS = ("peak_force", "peak_stress", "peak_width", "energy", "half_peak_width", "complementary_energy")
+def _floats(values) -> list[float]:
+    # The module refuses NaN and infinity, naming the curve and the point.
+    return [float(v) for v in values]
 
 
-class ScatterResult:
-    """A scatter of some inputs: the band of the finished samples' bridging stress and
-    their metrics, as fiberbridge-cli --scatter gives them.
-
-    Wcr (mm) holds the band's 2 * division + 1 crack widths; mean, sd, p05, p50 and p95
-    (MPa) the stress there, each sample's curve linear between its steps and 0 beyond
-    its last width. `runs` holds every sample's Run in draw order (`labels` its drawn
-    values), `refused` how many the model refused: they are left out of the band and
-    the metrics. metrics[name] is a numpy array over the finished samples of each of
-    peak_force, peak_stress, peak_width, energy, half_peak_width (NaN where the stress
-    never halves) and complementary_energy."""
-
-    def __init__(self, runs: list[Run], labels: list[str], band: dict):
-        import numpy
-        self.runs = runs
-        self.labels = labels
-        finished = [r for r in runs if r.ok and r.peak_stress is not None]
-        self.refused = sum(1 for r in runs if not r.ok)
-        self.Wcr, self.mean, self.sd = band["Wcr"], band["mean"], band["sd"]
-        self.p05, self.p50, self.p95 = band["p05"], band["p50"], band["p95"]
-        self.metrics = {name: numpy.array([_math.nan if getattr(r, name) is None else getattr(r, name)
-                                           for r in finished], dtype=float)
-                        for name in _SCATTER_METRICS}
-
-    def distribution(self, metric: str) -> dict[str, float]:
-        """mean, sd, p05, p50 and p95 of a metric over the samples that have it."""
-        values = [v for v in self.metrics[metric].tolist() if not _math.isnan(v)]
-        return dict(zip(("mean", "sd", "p05", "p50", "p95"), _native.spread(values)))
-
-    def share_meeting_margins(self, Jtip: _Optional[float] = None, sigma_fc: _Optional[float] = None, *,
-                              Km: _Optional[float] = None, Em: _Optional[float] = None,
-                              margins: tuple[float, float] = None) -> float:
-        """The share of the finished samples whose PSH indices exceed both margins (see Run.psh)."""
-        finished = [r for r in self.runs if r.ok and r.peak_stress is not None]
-        meets = sum(1 for r in finished if r.psh(Jtip, sigma_fc, Km=Km, Em=Em, margins=margins).meets_margins)
-        return meets / len(finished)
-
-    def __repr__(self) -> str:
-        return f"<fiberbridge.ScatterResult {len(self.runs)} samples, {self.refused} refused>"
-
-
-def _distribution_text(name: str, value: _Any) -> str:
-    if isinstance(value, str):
-        return value
-    try:
-        kind, a, b = value
-    except (TypeError, ValueError):
-        raise TypeError(f"{name}: expected 'normal:MEAN:SD' or a tuple (kind, a, b), got {value!r}") from None
-    return f"{kind}:{_inputs.text(name, a)}:{_inputs.text(name, b)}"
-
-
-def scatter(inputs: _Optional[_Mapping[str, _Any]] = None, n: int = 64, seed: int = 1, client=None,
-            jobs: _Optional[int] = None, **distributions: _Any) -> ScatterResult:
-    """Draws the inputs named in `distributions` by a seeded Latin hypercube, every other
-    input from `inputs` (or its default), runs the `n` samples as study() does (local
-    threads, or a dask.distributed `client`) and gives their band and metrics.
-
-    Each distribution is a text or a tuple: "normal:MEAN:SD", "lognormal:MEAN:SD" (the
-    mean and standard deviation of the input itself) or "uniform:LO:HI", e.g.
-    scatter(n=64, Vf="normal:0.02:0.002", fp0=("uniform", 0.4, 0.6)). The samples are
-    those of fiberbridge-cli --scatter ... --samples n --seed seed. A sample the model
-    refuses is counted in `refused`; a distribution text that is wrong is a ValueError
-    naming the input."""
-    if not distributions:
-        raise TypeError("scatter needs at least one distribution, e.g. Vf='normal:0.02:0.002'")
-    inputs = _inputs.as_dict(inputs)
-    _inputs.check_names([*distributions, *inputs])
-    if isinstance(n, bool) or not isinstance(n, _numbers.Integral):
-        raise TypeError(f"n: expected a whole number, got {n!r}")
-    seed = _inputs.whole("seed", seed, 0, _inputs.MOST_SEED)
-    base = _inputs.texts(inputs, {})
-    drawn = [(name, _distribution_text(name, value)) for name, value in distributions.items()]
-    samples = _native.scatter_samples(base, drawn, int(n), int(seed))
-    runs = study([texts for texts, _ in samples], jobs=jobs, client=client)
-    finished = [(r.Wcr.tolist(), r.sigma.tolist()) for r in runs if r.ok and len(r.Wcr) > 0]
-    if not finished:
-        first = next((r.refusal for r in runs if r.refusal), None)
-        raise InputRefused(first.field if first else "", "no sample gave a run the model accepts" +
-                           (f": {first.reason}" if first else ""))
-    return ScatterResult(runs, [label for _, label in samples], _native.band(finished, base["division"]))
-
-
-def pullout(lb: float, angle: float, slip, **inputs: _Any):
-    """The pullout law's load (N) of one fiber of embedded length `lb` (mm) inclined
-    by `angle` (degrees) at each slip (mm) of `slip`, in order as a test pulls it:
-    a fiber pulled out or ruptured carries nothing after. The law is the one each
-    fiber class of a run follows, bit for bit; `inputs` set its coefficients (A, B,
-    ..., fp0, strengthReduction, Af, ...), the others keep their defaults. numpy in,
-    numpy out: the result has the shape of `slip`. `lb`, `angle` and `slip` take
-    numbers only: a text or a bool is a TypeError."""
-    import numpy as np
-
-    texts = _inputs.texts(None, inputs)
-    lb, angle = _inputs.real("lb", lb), _inputs.real("angle", angle)
-    given = np.asarray(slip) if isinstance(slip, np.ndarray) else np.asarray(slip, dtype=object)
-    # A text or a bool would pass as a number through numpy; a slip is a length.
-    if given.dtype.kind not in "iuf" and not all(isinstance(s, _numbers.Real) and not isinstance(s, bool)
-                                                  for s in given.ravel()):
-        raise TypeError(f"slip: expected a number or an array of numbers, got {slip!r:.60}")
-    slips = given.astype(float)
-    loads = _native.pullout(texts, lb, angle, slips.ravel().tolist())
-    return np.asarray(loads).reshape(slips.shape)
+# Defined apart, on the runs above.
+from ._fit import FitResult, fit, pullout  # noqa: E402
+from ._scatter import ScatterResult, scatter  # noqa: E402

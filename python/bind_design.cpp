@@ -1,0 +1,84 @@
+// The design figures of fiberbridge._native: the PSH indices, a scatter's
+// samples and the band and spread of what they give.
+#include <algorithm>
+#include <string_view>
+
+#include "engine/number_reader.h"
+#include "python/bindings.h"
+#include "python/native_values.h"
+#include "study/design/design_indices.h"
+#include "study/design/scatter.h"
+#include "study/studies/metrics.h"
+
+namespace fb {
+
+void bindDesign(py::module_& m) {
+  // The PSH indices of a curve's complementary energy (J/m2) and peak stress
+  // (MPa) against the matrix, with the verdict on the margins.
+  m.attr("psh_margins") = py::make_tuple(PshMargins{}.energy, PshMargins{}.strength);
+  m.attr("psh_margins_source") = std::string(kPshMarginsSource);
+  m.def("crack_tip_toughness", &crackTipToughness, py::arg("Km"), py::arg("Em"));
+  m.def("psh", [](double complementaryEnergy, double peakStress, double Jtip, double sigmaFc, double energyMargin,
+                  double strengthMargin) {
+    CurveMetrics curve;
+    curve.complementaryEnergy = complementaryEnergy;
+    curve.peak.sigma = peakStress;
+    const PshIndices psh = pshIndices(curve, {Jtip, sigmaFc, {energyMargin, strengthMargin}});
+    return py::make_tuple(psh.energy, psh.strength, psh.meetsMargins);
+  });
+
+  // A scatter's samples as the command line draws them: each one's texts and label.
+  m.def("scatter_samples", [](const TextMap& base, const std::vector<std::pair<std::string, std::string>>& drawn,
+                              int count, std::uint64_t seed) {
+    std::vector<ScatterInput> inputs;
+    for (const auto& [name, distribution] : drawn) {
+      const Expected<ScatterInput> parsed = parseScatter(name + "=" + distribution);
+      // Named as Python gives it, without the command line's option.
+      if (!parsed) throw py::value_error(parsed.error().substr(std::string_view("--scatter ").size()));
+      inputs.push_back(*parsed);
+    }
+    if (count < 1 || count > kMaxScatterSamples)
+      throw py::value_error("n must lie between 1 and " + std::to_string(kMaxScatterSamples));
+    py::list out;
+    for (const GridRun& sample : scatterSamples(textsOf(base), inputs, count, seed)) {
+      TextMap texts;
+      for (const FieldInfo& info : kFields)
+        if (info.isNumber()) texts[std::string(info.name)] = sample.texts[info.field];
+      out.append(py::make_tuple(texts, sample.label));
+    }
+    return out;
+  });
+
+  // The band of finished curves (Wcr, sigma) on the grid of the division's text.
+  m.def("band", [](const std::vector<std::pair<std::vector<double>, std::vector<double>>>& curves,
+                   const std::string& division) {
+    std::vector<std::vector<StepResult>> steps;
+    for (const auto& [w, sigma] : curves) {
+      std::vector<StepResult>& s = steps.emplace_back();
+      for (std::size_t i = 0; i < std::min(w.size(), sigma.size()); ++i) s.push_back({0, w[i], 0, sigma[i], 0});
+    }
+    if (steps.empty()) throw py::value_error("no finished sample to make a band of");
+    const Band band = scatterBand(steps, roundDivision(numberReader(division)).value_or(0));
+    std::vector<double> columns[5];
+    for (const Spread& s : band.sigma) {
+      columns[0].push_back(s.mean);
+      columns[1].push_back(s.sd);
+      columns[2].push_back(s.p05);
+      columns[3].push_back(s.p50);
+      columns[4].push_back(s.p95);
+    }
+    py::dict d;
+    d["Wcr"] = array(band.Wcr);
+    const char* names[] = {"mean", "sd", "p05", "p50", "p95"};
+    for (int k = 0; k < 5; ++k) d[names[k]] = array(columns[k]);
+    return d;
+  });
+
+  m.def("spread", [](const std::vector<double>& values) {
+    if (values.empty()) throw py::value_error("no values");
+    const Spread s = spreadOf(values);
+    return py::make_tuple(s.mean, s.sd, s.p05, s.p50, s.p95);
+  });
+}
+
+}  // namespace fb

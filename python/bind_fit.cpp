@@ -1,0 +1,180 @@
+// The fit of fiberbridge._native: measured curves and pullout tests as
+// Python gives them, checked as the command line checks its files, the fit,
+// and the pullout law itself.
+#include <cmath>
+#include <limits>
+#include <span>
+#include <tuple>
+
+#include "engine/inputs.h"
+#include "engine/message_text.h"
+#include "engine/parameter_set.h"
+#include "engine/pullout_law.h"
+#include "python/bindings.h"
+#include "python/native_values.h"
+#include "study/fit/calibration.h"
+#include "study/fit/fit_report.h"
+#include "study/fit/pullout_test.h"
+#include "study/inputs/pullout_curve.h"
+
+namespace fb {
+namespace {
+
+// A pullout test as Python gives it, checked as the command line checks a file.
+PulloutSpecimen pulloutOf(const std::string& name, double lb, double angle, const std::vector<double>& slip,
+                          const std::vector<double>& load, const std::vector<double>& sd) {
+  if (const auto fine = checkPulloutLength(lb); !fine) throw py::value_error(name + ": " + fine.error());
+  if (const auto fine = checkPulloutAngle(angle); !fine) throw py::value_error(name + ": " + fine.error());
+  if (slip.size() != load.size()) throw py::value_error(name + ": its slips and loads differ in length");
+  if (!sd.empty() && sd.size() != slip.size())
+    throw py::value_error(name + ": its standard deviations and slips differ in length");
+  PulloutSpecimen test{name, {}, lb, angle, 0, {}};
+  for (std::size_t i = 0; i < slip.size(); ++i) {
+    const auto refuse = [&](const std::string& what) {
+      throw py::value_error(name + ": point " + std::to_string(i) + ": " + what);
+    };
+    if (const auto fine = checkPulloutSlip(slip[i], lb, i > 0 ? std::optional(slip[i - 1]) : std::nullopt); !fine)
+      refuse(fine.error());
+    if (!std::isfinite(load[i])) refuse("the load is not a finite number");
+    if (!sd.empty() && !(std::isfinite(sd[i]) && sd[i] > 0)) refuse("the standard deviation is not a positive number");
+    test.measured.push_back({slip[i], load[i], sd.empty() ? 0.0 : sd[i]});
+  }
+  return test;
+}
+
+// The inputs a specimen alone sets, as Python names them.
+std::vector<SpecimenInput> specimenInputsOf(const std::string& specimen, const TextMap& inputs) {
+  std::vector<SpecimenInput> out;
+  for (const auto& [name, value] : inputs) {
+    const auto field = fieldByName(name);
+    if (!field) throw py::type_error(specimen + ": unknown input name " + name);
+    out.push_back({*field, value});
+  }
+  return out;
+}
+
+using FreeBounds = std::vector<std::tuple<std::string, double, double>>;
+using Curves =
+    std::vector<std::tuple<std::string, std::vector<double>, std::vector<double>, std::vector<double>, TextMap>>;
+using Pullouts = std::vector<
+    std::tuple<std::string, double, double, std::vector<double>, std::vector<double>, std::vector<double>, TextMap>>;
+
+FitSettings fitSettingsOf(const TextMap& given, const FreeBounds& free, const Curves& curves,
+                          const Pullouts& pullouts) {
+  FitSettings s;
+  s.base = textsOf(given);
+  for (const auto& [name, low, high] : free) {
+    const auto field = fieldByName(name);
+    if (!field || *field == Field::dataFile) throw py::value_error("unknown input name " + quotedToken(name));
+    const Expected<FreeInput> checked = freeInput(*field, low, high);
+    if (!checked) throw py::value_error(checked.error());
+    s.free.push_back(*checked);
+  }
+  for (const auto& [name, w, sigma, sd, inputs] : curves)
+    s.specimens.push_back({name, specimenInputsOf(name, inputs), pointsOf(w, sigma, sd, name)});
+  for (const auto& [name, lb, angle, slip, load, sd, inputs] : pullouts) {
+    PulloutSpecimen test = pulloutOf(name, lb, angle, slip, load, sd);
+    test.inputs = specimenInputsOf(name, inputs);
+    s.pullouts.push_back(std::move(test));
+  }
+  return s;
+}
+
+py::object optionalFloat(std::optional<double> value) {
+  return value ? py::object(py::float_(*value)) : py::object(py::none());
+}
+
+// The result as fiberbridge.FitResult takes it.
+py::dict fitResultDict(const FitSettings& s, const FitResult& r) {
+  py::dict d;
+  py::dict values, errors, intervals;
+  std::vector<std::string> names;
+  for (const FittedInput& input : r.inputs) {
+    const std::string name(fieldInfo(input.field).name);
+    names.push_back(name);
+    values[py::str(name)] = input.value;
+    errors[py::str(name)] = optionalFloat(input.standardError);
+    intervals[py::str(name)] = py::make_tuple(input.low, input.high);
+  }
+  d["names"] = names;
+  d["values"] = values;
+  d["standard_errors"] = errors;
+  d["intervals"] = intervals;
+  d["correlation"] = r.correlation;
+  // With pullout tests alone the RMS is theirs: the stress RMS is unknown.
+  const bool stresses = !s.specimens.empty();
+  d["rms_before"] = stresses ? optionalFloat(r.rmsBefore) : py::none();
+  d["rms_after"] = stresses ? optionalFloat(r.rmsAfter) : py::none();
+  d["pullout_rms_before"] = optionalFloat(r.pulloutRmsBefore);
+  d["pullout_rms_after"] = optionalFloat(r.pulloutRmsAfter);
+  std::vector<std::string> warnings;
+  for (const FitWarning& w : r.warnings) warnings.push_back(w.text);
+  d["warnings"] = warnings;
+  d["notes"] = r.notes;
+  py::list basins;
+  for (const FitBasin& basin : r.basins) {
+    py::dict at;
+    for (std::size_t j = 0; j < basin.values.size() && j < s.free.size(); ++j)
+      at[py::str(fieldInfo(s.free[j].field).name)] = basin.values[j];
+    basins.append(py::dict(py::arg("rms") = basin.rms, py::arg("starts") = basin.starts, py::arg("values") = at));
+  }
+  d["basins"] = basins;
+  d["chi_square_per_dof"] = optionalFloat(r.chiSquarePerDof);
+  d["runs"] = r.runs;
+  d["seconds"] = r.seconds;
+  const bool done = r.outcome == FitOutcome::fitted;
+  d["report"] = done ? fitReportJson(s, r) : std::string();
+  d["report_text"] = done ? fitReportText(s, r) : std::string();
+  d["refusal"] = refusalOf(r.refusal);
+  // The fitted run, as the command line runs and saves it.
+  const FieldTexts fitted = fittedRunTexts(s, r);
+  TextMap texts;
+  for (const FieldInfo& info : kFields)
+    if (info.isNumber()) texts[std::string(info.name)] = fitted[info.field];
+  d["texts"] = texts;
+  return d;
+}
+
+py::dict fit(const TextMap& given, const FreeBounds& free, const Curves& curves, int starts, std::uint64_t seed,
+             std::optional<unsigned> jobs, const Pullouts& pullouts) {
+  FitSettings s = fitSettingsOf(given, free, curves, pullouts);
+  s.starts = starts;
+  s.seed = seed;
+  s.jobs = jobsOr(jobs);
+  if (const auto possible = checkFitSettings(s); !possible) throw py::value_error(possible.error());
+  const FitResult r = watchedCall([&](const Watch& watch) {
+    FitSettings watched = s;
+    watched.stop = watch.stop();
+    return fitMeasuredCurves(watched);
+  });
+  return fitResultDict(s, r);
+}
+
+}  // namespace
+
+void bindFit(py::module_& m) {
+  m.attr("default_fit_starts") = kDefaultFitStarts;
+
+  // The pullout law's load at each slip of a test that pulls one fiber.
+  m.def("pullout", [](const TextMap& given, double lb, double angle, const std::vector<double>& slips) {
+    const FieldTexts texts = textsOf(given);
+    if (const auto fine = checkPulloutLength(lb); !fine) throw py::value_error(fine.error());
+    if (const auto fine = checkPulloutAngle(angle); !fine) throw py::value_error(fine.error());
+    if (const auto inside = checkPulloutInsideFiber(lb, texts); !inside) throw py::value_error(inside.error());
+    for (std::size_t i = 0; i < slips.size(); ++i)
+      if (const auto fine = checkPulloutSlip(slips[i], std::numeric_limits<double>::infinity(),
+                                             i > 0 ? std::optional(slips[i - 1]) : std::nullopt);
+          !fine)
+        throw py::value_error("slip " + std::to_string(i) + ": " + fine.error());
+    const PulloutFiber fiber =
+        pulloutFiber(readParameterSet(texts).params, static_cast<float>(lb), pulloutInclination(angle));
+    py::array_t<double> loads(static_cast<py::ssize_t>(slips.size()));
+    pulloutCurve(fiber, slips, std::span<double>(loads.mutable_data(), slips.size()));
+    return loads;
+  });
+
+  m.def("fit", &fit, py::arg("texts"), py::arg("free"), py::arg("curves"), py::arg("starts"), py::arg("seed"),
+        py::arg("jobs") = py::none(), py::arg("pullouts") = py::list());
+}
+
+}  // namespace fb

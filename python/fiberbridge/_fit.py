@@ -1,0 +1,145 @@
+"""fiberbridge's calibration: fits to measured curves and pullout tests, and the pullout law itself."""
+
+import json as _json
+import math as _math
+import numbers as _numbers
+from typing import Any as _Any, Mapping as _Mapping, Optional as _Optional, Sequence as _Sequence
+
+from . import InputRefused, _floats, _inputs, _native, run
+
+
+class FitResult:
+    """A calibration: the fitted inputs with their 95 % intervals (from each input's
+    profile), standard errors and correlations, the RMS difference before and after,
+    the warnings, the basins the starts ended in and the fitted Run. `report` holds
+    what `fiberbridge-cli --fit-report` writes: rms, rms_before, runs, seconds,
+    inputs (name, value, low, high), warnings (inputs, text) and basins. With pullout
+    tests, pullout_rms_before and pullout_rms_after (N) are theirs; without a
+    measured bridging curve rms_before and rms_after are None and the fitted Run is
+    the bridging curve the fitted law predicts."""
+
+    def __init__(self, result: dict):
+        self.inputs = dict(result["values"])
+        self.intervals = {name: tuple(bounds) for name, bounds in result["intervals"].items()}
+        self.standard_errors = dict(result["standard_errors"])
+        names = list(result["names"])
+        self.correlation = {(a, b): result["correlation"][i][j]
+                            for i, a in enumerate(names) for j, b in enumerate(names)
+                            if result["correlation"] and not _math.isnan(result["correlation"][i][j])}
+        self.rms_before = result["rms_before"]
+        self.rms_after = result["rms_after"]
+        self.pullout_rms_before = result["pullout_rms_before"]
+        self.pullout_rms_after = result["pullout_rms_after"]
+        self.warnings = list(result["warnings"])
+        self.notes = list(result["notes"])
+        self.runs = result["runs"]
+        self.seconds = result["seconds"]
+        self.basins = list(result["basins"])
+        self.chi_square_per_dof = result["chi_square_per_dof"]
+        self.report = _json.loads(result["report"])
+        self.texts = dict(result["texts"])
+        self.run = run(self.texts)
+        self._report_text = result["report_text"]
+
+    def report_text(self) -> str:
+        """The report the command line prints for this fit, word for word."""
+        return self._report_text
+
+    def __str__(self) -> str:
+        return self._report_text or repr(self)
+
+    def __repr__(self) -> str:
+        fitted = ", ".join(f"{k}={v:.6g}" for k, v in self.inputs.items())
+        if self.rms_after is None:
+            return f"<fiberbridge.FitResult {fitted}; pullout RMS {self.pullout_rms_after:.4f} N>"
+        return f"<fiberbridge.FitResult {fitted}; RMS {self.rms_after:.4f} MPa>"
+
+
+def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optional[_Sequence[float]] = None,
+        free: _Optional[_Mapping[str, tuple[float, float]]] = None, base: _Optional[_Mapping[str, _Any]] = None,
+        starts: _Optional[int] = None, seed: _Optional[int] = None, jobs: _Optional[int] = None,
+        measured_sd: _Optional[_Sequence[float]] = None,
+        curves: _Optional[_Sequence[_Mapping[str, _Any]]] = None,
+        pullouts: _Optional[_Sequence[_Mapping[str, _Any]]] = None) -> FitResult:
+    """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
+    as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
+    point's standard deviation (MPa): the fit then minimises chi-square. Several
+    specimens go in `curves`, each a mapping with "w", "sigma", optionally "sd", the
+    "inputs" that specimen alone sets (its Vf, say) and a "name"; the fitted inputs
+    are shared by all. Single-fiber pullout tests go in `pullouts`, each a mapping
+    with "lb" (mm), "angle" (degrees, default 0), "slip" (mm), "load" (N), optionally
+    "sd" (N), "inputs" and "name", as fiberbridge-cli --pullout reads them; they are
+    fitted with the pullout law alone, and with measured curves beside them the fit
+    is joint (see the README on how loads and stresses are weighed). Ctrl-C stops it."""
+    if not free:
+        raise TypeError("fit needs free={name: (low, high), ...}")
+    texts = _inputs.texts(base, {})
+    _inputs.check_names(free)
+    if curves is None and pullouts and measured_w is None and measured_sigma is None:
+        curves = []
+    elif curves is None:
+        if measured_w is None or measured_sigma is None:
+            raise TypeError("fit needs measured_w and measured_sigma, curves or pullouts")
+        curves = [{"w": measured_w, "sigma": measured_sigma, "sd": measured_sd}]
+    elif measured_w is not None or measured_sigma is not None:
+        raise TypeError("give measured_w and measured_sigma, or curves, not both")
+    native_curves = []
+    for k, curve in enumerate(curves):
+        name = str(curve.get("name", f"curve {k + 1}"))
+        inputs = _inputs.as_dict(curve.get("inputs"), f"{name}: inputs")
+        _inputs.check_names(inputs, f"{name}: ")
+        sd = curve.get("sd")
+        native_curves.append((name, _floats(curve["w"]), _floats(curve["sigma"]),
+                              [] if sd is None else _floats(sd),
+                              {key: _inputs.text(key, value) for key, value in inputs.items()}))
+    native_pullouts = []
+    for k, test in enumerate(pullouts or []):
+        test = _inputs.as_dict(test, f"pullout {k + 1}")
+        name = str(test.get("name", f"pullout {k + 1}"))
+        missing = [key for key in ("lb", "slip", "load") if key not in test]
+        if missing:
+            raise TypeError(f"{name}: a pullout test needs {', '.join(missing)}")
+        inputs = _inputs.as_dict(test.get("inputs"), f"{name}: inputs")
+        _inputs.check_names(inputs, f"{name}: ")
+        sd = test.get("sd")
+        native_pullouts.append((name, _inputs.real(f"{name}: lb", test["lb"]),
+                                _inputs.real(f"{name}: angle", test.get("angle", 0)), _floats(test["slip"]),
+                                _floats(test["load"]), [] if sd is None else _floats(sd),
+                                {key: _inputs.text(key, value) for key, value in inputs.items()}))
+    bounds = [(name, _inputs.real(f"{name}'s low bound", lo), _inputs.real(f"{name}'s high bound", hi))
+              for name, (lo, hi) in free.items()]
+    result = _native.fit(texts, bounds, native_curves,
+                         _native.default_fit_starts if starts is None
+                         else _inputs.whole("starts", starts, 1, _inputs.MOST_FIT_STARTS),
+                         1 if seed is None else _inputs.whole("seed", seed, 0, _inputs.MOST_SEED),
+                         None if jobs is None else _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS), native_pullouts)
+    if result["refusal"] is not None and not result["names"]:
+        field, reason = result["refusal"]
+        raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)
+    return FitResult(result)
+
+
+def pullout(lb: float, angle: float, slip, **inputs: _Any):
+    """The pullout law's load (N) of one fiber of embedded length `lb` (mm) inclined
+    by `angle` (degrees) at each slip (mm) of `slip`, in order as a test pulls it:
+    a fiber pulled out or ruptured carries nothing after. The law is the one each
+    fiber class of a run follows, bit for bit; `inputs` set its coefficients (A, B,
+    ..., fp0, strengthReduction, Af, ...), the others keep their defaults. numpy in,
+    numpy out: the result has the shape of `slip`. `lb`, `angle` and `slip` take
+    numbers only: a text or a bool is a TypeError."""
+    import numpy as np
+
+    texts = _inputs.texts(None, inputs)
+    lb, angle = _inputs.real("lb", lb), _inputs.real("angle", angle)
+    given = np.asarray(slip) if isinstance(slip, np.ndarray) else np.asarray(slip, dtype=object)
+    # A text or a bool would pass as a number through numpy; a slip is a length.
+    if given.dtype.kind not in "iuf" and not all(isinstance(s, _numbers.Real) and not isinstance(s, bool)
+                                                  for s in given.ravel()):
+        raise TypeError(f"slip: expected a number or an array of numbers, got {slip!r:.60}")
+    slips = given.astype(float)
+    loads = _native.pullout(texts, lb, angle, slips.ravel().tolist())
+    return np.asarray(loads).reshape(slips.shape)
+
+
+# Their home is the package, where the stub declares them and pickle finds them.
+FitResult.__module__ = fit.__module__ = pullout.__module__ = "fiberbridge"
