@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <tuple>
 
 #include "engine/inputs.h"
 #include "engine/message_text.h"
@@ -19,6 +20,7 @@
 #include "study/inputs/input_set.h"
 #include "study/studies/metrics.h"
 #include "study/studies/summaries.h"
+#include "study/studies/summary_table.h"
 #include "study/studies/sweep.h"
 
 namespace fb {
@@ -189,6 +191,14 @@ void bindRuns(py::module_& m) {
     if (!set) raise(PyExc_ValueError, set.error());
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& [field, text] : set->values) out.emplace_back(fieldInfo(field).name, text);
+    return out;
+  });
+
+  // summary.csv's columns after the varied inputs: (key, heading, unit), keys as Python names them.
+  m.def("summary_columns", [] {
+    std::vector<std::tuple<std::string, std::string, std::string>> out;
+    for (const SummaryColumnInfo& info : kSummaryColumns)
+      out.emplace_back(std::string(info.key), std::string(info.header), std::string(info.unit));
     return out;
   });
 

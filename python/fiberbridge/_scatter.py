@@ -4,10 +4,7 @@ import math as _math
 import numbers as _numbers
 from typing import Any as _Any, Mapping as _Mapping, Optional as _Optional
 
-from . import InputRefused, Run, _inputs, _native, study
-
-
-_SCATTER_METRICS = ("peak_force", "peak_stress", "peak_width", "energy", "half_peak_width", "complementary_energy")
+from . import InputRefused, Run, _inputs, _native, _tables, study
 
 
 class ScatterResult:
@@ -32,7 +29,7 @@ class ScatterResult:
         self.p05, self.p50, self.p95 = band["p05"], band["p50"], band["p95"]
         self.metrics = {name: numpy.array([_math.nan if getattr(r, name) is None else getattr(r, name)
                                            for r in finished], dtype=float)
-                        for name in _SCATTER_METRICS}
+                        for name in _tables.FIGURES}
 
     def distribution(self, metric: str) -> dict[str, float]:
         """mean, sd, p05, p50 and p95 of a metric over the samples that have it."""

@@ -10,7 +10,9 @@ from typing import Any, Optional
 from . import _native
 from ._inputs import path as _path
 
-# The figures of a curve, in the order of summary.csv.
+# summary.csv's headings by key, as the study library writes them.
+HEADINGS = {key: heading for key, heading, _ in _native.summary_columns()}
+# The figures of a curve, by their summary.csv keys, in its order.
 FIGURES = ("peak_force", "peak_stress", "peak_width", "energy", "half_peak_width", "complementary_energy")
 COLUMNS = ("step", "Wcr", "P", "sigma", "ratio")
 _INTEGER = re.compile(r"-?[0-9]+")
@@ -41,7 +43,7 @@ def read_summary(path) -> list[dict[str, Any]]:
     rows = []
     try:
         for row in reader:
-            if not rows and "status" not in row:
+            if not rows and HEADINGS["status"] not in row:
                 raise ValueError(f"{name}: not a summary: its header has no status column")
             if rows and len(row) != len(rows[0]):
                 raise ValueError(f"{name}:{reader.line_num + skipped}: {len(row)} fields under a header of "

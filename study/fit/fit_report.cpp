@@ -7,6 +7,7 @@
 
 #include "engine/number_writer.h"
 #include "study/studies/summaries.h"
+#include "study/studies/summary_table.h"
 
 namespace fb {
 namespace {
@@ -161,8 +162,10 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
 std::string fitLogCsv(const FitSettings& settings, const FitResult& result) {
   std::string out = "phase";
   for (const FreeInput& f : settings.free) out += "," + std::string(fieldInfo(f.field).name);
-  out += settings.specimens.empty() ? ",RMS difference to measured (N),note\n"
-                                    : ",RMS difference to measured (MPa),note\n";
+  // The RMS as summary.csv heads it; in N, of the loads, with pullout tests alone.
+  std::string rms(summaryColumnInfo(SummaryColumn::rms).header);
+  if (settings.specimens.empty()) rms.replace(rms.rfind("MPa"), 3, "N");
+  out += "," + rms + ",note\n";
   for (const FitEvaluation& e : result.log) {
     out += csvField(e.phase);
     for (double v : e.values) out += "," + exactText(v);
