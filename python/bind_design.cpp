@@ -27,6 +27,7 @@ void bindDesign(py::module_& m) {
     return py::make_tuple(psh.energy, psh.strength, psh.meetsMargins);
   });
 
+  m.attr("most_scatter_samples") = kMaxScatterSamples;
   // A scatter's samples as the command line draws them: each one's texts and label.
   m.def("scatter_samples", [](const TextMap& base, const std::vector<std::pair<std::string, std::string>>& drawn,
                               int count, std::uint64_t seed) {

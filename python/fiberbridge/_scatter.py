@@ -1,7 +1,6 @@
 """fiberbridge's scatter: inputs drawn from distributions, run as a study, and the band they give."""
 
 import math as _math
-import numbers as _numbers
 from typing import Any as _Any, Mapping as _Mapping, Optional as _Optional
 
 from . import InputRefused, Run, _inputs, _native, _tables, study
@@ -74,12 +73,11 @@ def scatter(inputs: _Optional[_Mapping[str, _Any]] = None, n: int = 64, seed: in
         raise TypeError("scatter needs at least one distribution, e.g. Vf='normal:0.02:0.002'")
     inputs = _inputs.as_dict(inputs)
     _inputs.check_names([*distributions, *inputs])
-    if isinstance(n, bool) or not isinstance(n, _numbers.Integral):
-        raise TypeError(f"n: expected a whole number, got {n!r}")
+    n = _inputs.whole("n", n, 1, _native.most_scatter_samples)
     seed = _inputs.whole("seed", seed, 0, _inputs.MOST_SEED)
     base = _inputs.texts(inputs, {})
     drawn = [(name, _distribution_text(name, value)) for name, value in distributions.items()]
-    samples = _native.scatter_samples(base, drawn, int(n), int(seed))
+    samples = _native.scatter_samples(base, drawn, n, seed)
     runs = study([texts for texts, _ in samples], jobs=jobs, client=client)
     finished = [(r.Wcr.tolist(), r.sigma.tolist()) for r in runs if r.ok and len(r.Wcr) > 0]
     if not finished:

@@ -48,6 +48,7 @@ def test_numbers_are_strict_where_python_gives_numbers(call, error):
     (lambda: fiberbridge.fit([0.1], [1.0], free={"A": (1, 8)}, seed=2**64), ValueError,
      "seed: .* 18446744073709551615"),
     (lambda: fiberbridge.scatter(seed=2**64, Vf="normal:0.02:0.002"), ValueError, "seed: "),
+    (lambda: fiberbridge.scatter(n=2**70, Vf="normal:0.02:0.002"), ValueError, "n: must lie between 1 and 10000"),
     (lambda: fiberbridge.pullout("3", 30, [0.1]), TypeError, "lb: "),
     (lambda: fiberbridge.pullout(3, True, [0.1]), TypeError, "angle: "),
     (lambda: fiberbridge.pullout(3, 30, ["0.1"]), TypeError, "slip: "),
