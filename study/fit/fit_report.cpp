@@ -141,9 +141,15 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
       if (a < r.correlation.size() && std::abs(r.correlation[a][b]) >= 0.8)
         out += "correlation of " + name(r.inputs[a].field) + " and " + name(r.inputs[b].field) + ": " +
                formatFixed(r.correlation[a][b], 2) + "\n";
-  if (!r.basins.empty())
+  // No start's search ends in the best basin when a profile walked past the
+  // searches' optimum into a lower valley: the optimum is the profiles'.
+  if (!r.basins.empty() && r.basins[0].starts > 0)
     out += "starts: " + std::to_string(r.basins[0].starts) + " of " + std::to_string(r.startCount) +
            " ended in the best basin\n";
+  else if (!r.basins.empty())
+    out += "starts: none of " + std::to_string(r.startCount) +
+           " ended in the best basin; the optimum came from the intervals' profiles, which found it below every "
+           "start's\n";
   if (curves > 0)
     out += "RMS difference to the measured curve: " + (r.rmsBefore ? significantText(*r.rmsBefore, 4) : "(no run)") +
            " MPa before, " + significantText(r.rmsAfter, 4) + " MPa after";

@@ -6,6 +6,7 @@
 
 #include "engine/number_writer.h"
 #include "study/fit/basins.h"
+#include "study/fit/fit_report.h"
 #include "study/fit/profiles.h"
 
 namespace {
@@ -146,3 +147,25 @@ TEST(FitBasins, a_search_that_ended_where_a_polish_began_ended_where_the_polish_
 }
 
 }  // namespace
+
+// The report's line on the starts: a count of those in the best basin, or,
+// when none is, that the profiles found the optimum, not a failure of the search.
+TEST(FitReport, says_how_many_starts_found_the_best_basin_or_that_the_profiles_did) {
+  fb::FitSettings settings;
+  settings.free = {kFree[0]};
+  settings.specimens.push_back({"curve", {}, {{0.1, 1, 0}, {0.2, 2, 0}}});
+  fb::FitResult result;
+  result.outcome = fb::FitOutcome::fitted;
+  result.inputs = {{Field::A, "5", 5, 4, 6, false, false, std::nullopt}};
+  result.startCount = 8;
+  const auto startsLine = [&](int inBest) {
+    result.basins = {{0.1, inBest, {5}}, {0.2, 8 - inBest, {9}}};
+    const std::string report = fb::fitReportText(settings, result);
+    const auto from = report.find("starts: ");
+    return from == std::string::npos ? report : report.substr(from, report.find('\n', from) - from);
+  };
+  EXPECT_EQ(startsLine(3), "starts: 3 of 8 ended in the best basin");
+  EXPECT_EQ(startsLine(0),
+            "starts: none of 8 ended in the best basin; the optimum came from the intervals' profiles, which found "
+            "it below every start's");
+}
