@@ -229,6 +229,7 @@ FitResult Fit::run() {
                                      s_.specimens.empty() ? "N" : "MPa", tuning_))
     result.warnings.push_back(std::move(w));
   for (FitWarning& w : lawWarnings(result.texts)) result.warnings.push_back(std::move(w));
+  for (std::string& note : lawNotes(result.texts)) result.notes.push_back(std::move(note));
   return finish();
 }
 

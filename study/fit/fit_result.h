@@ -55,7 +55,7 @@ struct FitResult {
   std::optional<double> pulloutRmsAfter;         // N
   std::optional<double> chiSquarePerDof;         // with standard deviations
   std::vector<std::vector<double>> correlation;  // of the estimates, where the Jacobian determines them
-  std::vector<std::string> notes;                // starting values moved into their bounds
+  std::vector<std::string> notes;                // starting values moved into their bounds; the law's load drop
   std::vector<FitWarning> warnings;              // where the curves cannot decide
   std::vector<FitBasin> basins;                  // best first; basins[0] holds the result
   int startCount = 0;                            // starts searched

@@ -33,9 +33,13 @@ double pulloutInclination(double degrees);
 /// fibers of the model that `texts` give (beyond Lf/2), saying why.
 [[nodiscard]] Expected<void> checkPulloutInsideFiber(double lb, const FieldTexts& texts);
 
-/// The warnings of a fitted tri-linear law that is not physical: its peak
-/// load below its first-point load, or its peak width below its first-point
-/// width, somewhere between the shortest and the longest embedded length.
+/// The warning of a fitted tri-linear law that is not physical: its peak
+/// width below its first-point width somewhere between the shortest and the
+/// longest embedded length.
 std::vector<FitWarning> lawWarnings(const FieldTexts& texts);
+
+/// What a fitted law's shape says without being a fault: a first-point load
+/// above the peak load is a load drop after full debonding.
+std::vector<std::string> lawNotes(const FieldTexts& texts);
 
 }  // namespace fb
