@@ -35,6 +35,23 @@ Checked readDesignOptions(GivenOptions& g) {
                              : crackTipToughness(positive("--Km", g.Km), positive("--Em", g.Em));
     m.sigmaFc = positive("--sigma-fc", g.sigmaFc);
     if (problem) return unexpected(*problem);
+    // A value no cementitious matrix has is most likely given in another unit.
+    if (!given("--allow-unusual-matrix")) {
+      struct Given {
+        const char* option;
+        std::string GivenOptions::*text;
+        MatrixQuantity quantity;
+      };
+      const Given matrix[] = {{"--Em", &GivenOptions::Em, MatrixQuantity::Em},
+                              {"--Km", &GivenOptions::Km, MatrixQuantity::Km},
+                              {"--Jtip", &GivenOptions::Jtip, MatrixQuantity::Jtip},
+                              {"--sigma-fc", &GivenOptions::sigmaFc, MatrixQuantity::sigmaFc}};
+      for (const Given& m : matrix)
+        if (given(m.option))
+          if (const auto plausible = checkMatrixPlausible(m.quantity, positive(m.option, g.*m.text), m.option);
+              !plausible)
+            return unexpected(plausible.error() + " (--allow-unusual-matrix takes it as given)");
+    }
     // Km^2/Em can round to 0 or overflow; so can the indices that divide by these.
     if (!std::isnormal(m.Jtip))
       return unexpected((given("--Jtip")
@@ -48,8 +65,10 @@ Checked readDesignOptions(GivenOptions& g) {
       m.margins = *margins;
     }
     o.matrix = m;
-  } else if (given("--psh-margins")) {
-    return unexpected("--psh-margins goes with the matrix: --Jtip (or --Km and --Em) and --sigma-fc");
+  } else {
+    for (const char* option : {"--psh-margins", "--allow-unusual-matrix"})
+      if (given(option))
+        return unexpected(std::string(option) + " goes with the matrix: --Jtip (or --Km and --Em) and --sigma-fc");
   }
 
   if (given("--map")) {

@@ -22,6 +22,11 @@ void addDesignOptions(CLI::App& app, GivenOptions& g) {
   app.add_option("--sigma-fc", g.sigmaFc, "first-crack strength (MPa), for the PSH strength index sigma0/sigma_fc")
       ->type_name("MPa")
       ->group(kGroup);
+  app.add_flag("--allow-unusual-matrix")
+      ->description(
+          "take a matrix outside Em 1-100 GPa, Km 0.05-5 MPa m^0.5, Jtip 0.5-500 J/m2 or sigma_fc 0.5-20 MPa, "
+          "which is refused as a likely slip of unit")
+      ->group(kGroup);
   const PshMargins margins;
   app.add_option("--psh-margins", g.margins,
                  "margins the energy and strength indices must exceed (default " + formatShortest(margins.energy) +

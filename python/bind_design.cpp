@@ -17,6 +17,17 @@ void bindDesign(py::module_& m) {
   // (MPa) against the matrix, with the verdict on the margins.
   m.attr("psh_margins") = py::make_tuple(PshMargins{}.energy, PshMargins{}.strength);
   m.attr("psh_margins_source") = std::string(kPshMarginsSource);
+  // Refuses, as a ValueError, a matrix property (Em, Km, Jtip or sigma_fc) that no cementitious matrix has.
+  m.def("check_matrix", [](const std::string& name, double value) {
+    const std::pair<const char*, MatrixQuantity> quantities[] = {{"Em", MatrixQuantity::Em},
+                                                                 {"Km", MatrixQuantity::Km},
+                                                                 {"Jtip", MatrixQuantity::Jtip},
+                                                                 {"sigma_fc", MatrixQuantity::sigmaFc}};
+    for (const auto& [known, quantity] : quantities)
+      if (name == known)
+        if (const auto plausible = checkMatrixPlausible(quantity, value, name); !plausible)
+          throw py::value_error(plausible.error() + " (allow_unusual_matrix=True takes it as given)");
+  });
   m.def("crack_tip_toughness", &crackTipToughness, py::arg("Km"), py::arg("Em"));
   m.def("psh", [](double complementaryEnergy, double peakStress, double Jtip, double sigmaFc, double energyMargin,
                   double strengthMargin) {

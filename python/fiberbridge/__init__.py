@@ -169,12 +169,14 @@ class Run(_Curve):
 
     def psh(self, Jtip: _Optional[float] = None, sigma_fc: _Optional[float] = None, *,
             Km: _Optional[float] = None, Em: _Optional[float] = None,
-            margins: tuple[float, float] = None) -> "PshIndices":
+            margins: tuple[float, float] = None, allow_unusual_matrix: bool = False) -> "PshIndices":
         """The pseudo strain-hardening indices of this curve against a matrix, as the
         command line's --Jtip (or --Km with --Em), --sigma-fc and --psh-margins give them:
         energy = J'b/Jtip with Jtip in J/m2 (or Km in MPa m^0.5 and Em in GPa, Jtip =
         Km^2/Em), strength = sigma0/sigma_fc with sigma_fc in MPa, and whether both
-        exceed `margins` (energy, strength; default PSH_MARGINS)."""
+        exceed `margins` (energy, strength; default PSH_MARGINS). A matrix outside Em
+        1-100 GPa, Km 0.05-5 MPa m^0.5, Jtip 0.5-500 J/m2 or sigma_fc 0.5-20 MPa is a
+        ValueError naming the likely slip of unit, unless allow_unusual_matrix."""
         if self.refusal:
             raise self.refusal
         if self.complementary_energy is None:
@@ -186,6 +188,11 @@ class Run(_Curve):
         for name, value in (("sigma_fc", sigma_fc), ("margins", energy_margin), ("margins", strength_margin)):
             _positive(name, value)
         _divisor("sigma_fc", float(sigma_fc))
+        if not allow_unusual_matrix:
+            given = {"Jtip": Jtip, "Km": Km, "Em": Em, "sigma_fc": sigma_fc}
+            for name, value in given.items():
+                if value is not None:
+                    _native.check_matrix(name, float(value))
         return PshIndices(*_native.psh(self.complementary_energy, self.peak_stress, jtip, float(sigma_fc),
                                        float(energy_margin), float(strength_margin)))
 

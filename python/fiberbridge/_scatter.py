@@ -37,10 +37,11 @@ class ScatterResult:
 
     def share_meeting_margins(self, Jtip: _Optional[float] = None, sigma_fc: _Optional[float] = None, *,
                               Km: _Optional[float] = None, Em: _Optional[float] = None,
-                              margins: tuple[float, float] = None) -> float:
+                              margins: tuple[float, float] = None, allow_unusual_matrix: bool = False) -> float:
         """The share of the finished samples whose PSH indices exceed both margins (see Run.psh)."""
         finished = [r for r in self.runs if r.ok and r.peak_stress is not None]
-        meets = sum(1 for r in finished if r.psh(Jtip, sigma_fc, Km=Km, Em=Em, margins=margins).meets_margins)
+        meets = sum(1 for r in finished if r.psh(Jtip, sigma_fc, Km=Km, Em=Em, margins=margins,
+                                                  allow_unusual_matrix=allow_unusual_matrix).meets_margins)
         return meets / len(finished)
 
     def __repr__(self) -> str:

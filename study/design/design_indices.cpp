@@ -12,6 +12,42 @@ double crackTipToughness(double Km, double Em) {
   return Km * Km / Em * 1000;
 }
 
+namespace {
+
+// Where a cementitious matrix lies, and the slip of unit that puts a value
+// above or below that.
+struct PlausibleRange {
+  MatrixQuantity quantity;
+  const char* unit;
+  double low, high;
+  const char* belowMeans;  // "" where no slip explains it
+  const char* aboveMeans;
+};
+
+constexpr PlausibleRange kPlausible[] = {
+    {MatrixQuantity::Em, "GPa", 1, 100, "", "MPa"},
+    {MatrixQuantity::Km, "MPa m^0.5", 0.05, 5, "", "MPa mm^0.5"},
+    {MatrixQuantity::Jtip, "J/m2", 0.5, 500, "kJ/m2 (N/mm)", ""},
+    {MatrixQuantity::sigmaFc, "MPa", 0.5, 20, "", "kPa"},
+};
+
+}  // namespace
+
+Expected<void> checkMatrixPlausible(MatrixQuantity quantity, double value, std::string_view name) {
+  for (const PlausibleRange& r : kPlausible) {
+    if (r.quantity != quantity) continue;
+    if (value >= r.low && value <= r.high) return {};
+    const std::string unit(r.unit);
+    std::string text = std::string(name) + " is in " + unit + ": " + formatShortest(value) + " " + unit +
+                       " is not a cementitious matrix, which lies within " + formatShortest(r.low) + " to " +
+                       formatShortest(r.high) + " " + unit;
+    const std::string likely = value < r.low ? r.belowMeans : r.aboveMeans;
+    if (!likely.empty()) text += "; did you give " + likely + "?";
+    return unexpected(text);
+  }
+  return {};
+}
+
 PshIndices pshIndices(const CurveMetrics& curve, const MatrixProperties& matrix) {
   PshIndices out;
   out.energy = curve.complementaryEnergy / matrix.Jtip;

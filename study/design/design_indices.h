@@ -39,6 +39,21 @@ struct MatrixProperties {
 /// toughness Km (MPa m^0.5) and the matrix modulus Em (GPa).
 double crackTipToughness(double Km, double Em);
 
+/// A property of the matrix as the user gives it, each in its own unit.
+enum class MatrixQuantity {
+  Em,       // GPa, the matrix modulus
+  Km,       // MPa m^0.5, the matrix fracture toughness
+  Jtip,     // J/m2, the crack-tip toughness
+  sigmaFc,  // MPa, the first-crack strength
+};
+
+/// Refuses a value that no cementitious matrix has (Em outside 1-100 GPa, Km
+/// outside 0.05-5 MPa m^0.5, Jtip outside 0.5-500 J/m2, sigma_fc outside
+/// 0.5-20 MPa), naming it as `name` with the unit expected and, where a
+/// common slip explains it, the unit it was likely given in: "Em is in GPa:
+/// 20000 GPa is not a cementitious matrix; did you give MPa?"
+[[nodiscard]] Expected<void> checkMatrixPlausible(MatrixQuantity quantity, double value, std::string_view name);
+
 struct PshIndices {
   double energy = 0;          // J'b / Jtip
   double strength = 0;        // sigma0 / sigma_fc

@@ -260,9 +260,20 @@ TEST_F(FileSafety, no_output_may_name_standard_input_a_pipe_or_a_study_lock_and_
       {{"-o", "a.p-d", "--save-inputs", "s/.fiberbridge-study.lock"}, "the lock file of a study's folder"},
       {with({"--measured", "sm.csv", "--measured", "copy.csv"}, fit), "sm.csv and --measured copy.csv hold the same"},
       {with({"--measured", "sm.csv", "--fit", "fp0=0.5:0.50001"}, fit), "fewer than 1000 values of fp0's precision"},
-      {{"-o", "a.p-d", "--Km", "1e-200", "--Em", "1e200", "--sigma-fc", "2"}, "Jtip = Km^2/Em = 0 J/m2, which is too"},
-      {{"-o", "a.p-d", "--Km", "1e200", "--Em", "1e-200", "--sigma-fc", "2"}, "too small or too large to divide by"},
+      {{"-o", "a.p-d", "--Km", "1e-200", "--Em", "1e200", "--sigma-fc", "2", "--allow-unusual-matrix"},
+       "Jtip = Km^2/Em = 0 J/m2, which is too"},
+      {{"-o", "a.p-d", "--Km", "1e200", "--Em", "1e-200", "--sigma-fc", "2", "--allow-unusual-matrix"},
+       "too small or too large to divide by"},
       {{"--scatter", "Vf=normal:0.02:0.002", "--Vf", "0.03"}, "--Vf and --scatter Vf both set Vf"},
+      // A matrix in the wrong unit: the unit expected, and the likely slip.
+      {{"-o", "a.p-d", "--Km", "0.5", "--Em", "20000", "--sigma-fc", "2"},
+       "--Em is in GPa: 20000 GPa is not a cementitious matrix, which lies within 1 to 100 GPa; did you give MPa? "
+       "(--allow-unusual-matrix takes it as given)"},
+      {{"-o", "a.p-d", "--Km", "15.8", "--Em", "20", "--sigma-fc", "2"}, "5 MPa m^0.5; did you give MPa mm^0.5?"},
+      {{"-o", "a.p-d", "--Jtip", "0.012", "--sigma-fc", "2"}, "500 J/m2; did you give kJ/m2 (N/mm)?"},
+      {{"-o", "a.p-d", "--Jtip", "10", "--sigma-fc", "2500"}, "--sigma-fc is in MPa: 2500 MPa is not a"},
+      {{"-o", "a.p-d", "--Jtip", "10", "--sigma-fc", "0.49"}, "0.5 to 20 MPa (--allow-unusual-matrix"},
+      {{"-o", "a.p-d", "--allow-unusual-matrix"}, "--allow-unusual-matrix goes with the matrix"},
   });
   EXPECT_EQ(readFile(at("sm.csv")), "0.1,1\n0.2,2\n");
   EXPECT_EQ(readFile(at("si.inputs")), "kxy = 2\n");

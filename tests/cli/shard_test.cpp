@@ -193,7 +193,7 @@ TEST_F(Shards, shards_whose_summary_rows_would_differ_are_not_one_study) {
     bool oneStudy;
   };
   const std::vector<Case> cases = {
-      {{"--measured", "same.csv", "--Km", "1", "--Em", "200", "--sigma-fc", "1"}, true},
+      {{"--measured", "same.csv", "--Km", "0.5", "--Em", "50", "--sigma-fc", "1"}, true},
       {{"--measured", "other.csv", "--Jtip", "5", "--sigma-fc", "1"}, false},
       {{"--Jtip", "5", "--sigma-fc", "1"}, false},
       {{"--measured", "m.csv"}, false},

@@ -210,6 +210,12 @@ def test_the_psh_indices_of_a_run_are_its_ratios_to_the_matrix():
         r.psh(sigma_fc=1)
     with pytest.raises(ValueError, match="Jtip"):
         r.psh(Jtip=-1, sigma_fc=1)
+    # A matrix at the ends of the plausible ranges is taken; beyond them, its unit is doubted.
+    r.psh(Jtip=0.5, sigma_fc=20)
+    r.psh(Km=5, Em=1, sigma_fc=0.5)
+    with pytest.raises(ValueError, match=r"Em is in GPa: 20000 GPa .*; did you give MPa\? \(allow_unusual_matrix"):
+        r.psh(Km=0.5, Em=20000, sigma_fc=1)
+    assert r.psh(Km=0.5, Em=20000, sigma_fc=1, allow_unusual_matrix=True).energy > 0
 
 
 def test_a_scatter_gives_the_command_lines_band_locally_and_on_a_dask_client(tmp_path):
@@ -222,7 +228,7 @@ def test_a_scatter_gives_the_command_lines_band_locally_and_on_a_dask_client(tmp
     s = fiberbridge.scatter({"division": 6}, n=12, seed=5, Vf="normal:0.002:0.004", fp0=("uniform", 0.4, 0.6))
     assert f"12 samples (seed 5): {12 - s.refused} finished, {s.refused} refused" in cli.stdout
     assert 0 < s.refused < 12 and len(s.metrics["peak_stress"]) == 12 - s.refused
-    assert s.share_meeting_margins(Jtip=1e-9, sigma_fc=1e-9) == 1  # of the finished samples, not of all
+    assert s.share_meeting_margins(Jtip=1e-9, sigma_fc=1e-9, allow_unusual_matrix=True) == 1  # of the finished samples, not of all
     for k, column in enumerate(("Wcr", "mean", "sd", "p05", "p50", "p95")):
         assert same_bits(rows[:, k], getattr(s, column)), column
     distributed = pytest.importorskip("distributed")
