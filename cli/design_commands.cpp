@@ -61,9 +61,9 @@ void reportDistributions(const CliOptions& o, const std::vector<RunRecord>& reco
     if (pshIndices(*r.outcome.metrics.curve, *o.matrix).meetsMargins) ++meets;
   }
   if (finished == 0) return;
-  std::printf("share meeting both PSH margins (%s and %s): %s (%zu of %zu finished samples)\n",
-              formatShortest(o.matrix->margins.energy).c_str(), formatShortest(o.matrix->margins.strength).c_str(),
-              formatFixed(double(meets) / double(finished), 3).c_str(), meets, finished);
+  std::printf("share meeting both PSH margins, %s: %s (%zu of %zu finished samples)\n",
+              pshMarginsText(o.matrix->margins).c_str(), formatFixed(double(meets) / double(finished), 3).c_str(),
+              meets, finished);
 }
 
 // How the samples ended, with the curves of those that finished.

@@ -59,8 +59,12 @@ PshIndices pshIndices(const CurveMetrics& curve, const MatrixProperties& matrix)
 std::string pshText(const PshIndices& indices, const PshMargins& margins) {
   const auto figure = [](double v) { return std::isfinite(v) ? formatFixed(v, 3) : std::string("(beyond range)"); };
   return "PSH energy index " + figure(indices.energy) + " and strength index " + figure(indices.strength) + ": " +
-         (indices.meetsMargins ? "meets" : "misses") + " the margins " + formatShortest(margins.energy) + " and " +
-         formatShortest(margins.strength);
+         (indices.meetsMargins ? "meets" : "misses") + " the margins " + pshMarginsText(margins);
+}
+
+std::string pshMarginsText(const PshMargins& margins) {
+  return formatShortest(margins.energy) + " and " + formatShortest(margins.strength) + " (" +
+         (margins == PshMargins{} ? std::string(kPshMarginsCitation) : std::string("as given")) + ")";
 }
 
 Expected<PshMargins> parsePshMargins(std::string_view text) {

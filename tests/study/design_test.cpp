@@ -59,9 +59,12 @@ TEST(DesignIndices, summary_line_and_csv_add_the_design_columns_at_the_end) {
   const fb::MatrixProperties matrix{500, 2, {3, 1.3}};
   EXPECT_NE(fb::summaryLine(s, f, false).find(", J'b 2000.000 J/m2; written to"), std::string::npos);
   EXPECT_NE(fb::summaryLine(s, f, false, matrix)
-                .find("PSH energy index 4.000 and strength index 2.000: meets the margins 3 and 1.3"),
+                .find("PSH energy index 4.000 and strength index 2.000: meets the margins 3 and 1.3 (as given)"),
             std::string::npos)
       << fb::summaryLine(s, f, false, matrix);
+  EXPECT_NE(fb::summaryLine(s, f, false, fb::MatrixProperties{500, 2, {}})
+                .find("meets the margins 2.7 and 1.3 (Kanda and Li 2006)"),
+            std::string::npos);
   // Each margin alone can fail the design, and a margin that is only reached is not exceeded.
   for (const fb::PshMargins margins : {fb::PshMargins{5, 1.3}, {3, 2.5}, {4, 1.3}, {3, 2}})
     EXPECT_FALSE(fb::pshIndices(*f.curve, {500, 2, margins}).meetsMargins) << margins.energy << " " << margins.strength;
@@ -217,7 +220,8 @@ TEST_F(DesignCli, a_scatter_writes_its_band_summary_and_plot_and_counts_refused_
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("over 12 samples (seed 1): 12 finished, 0 refused"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("PSH energy index J'b/Jtip: mean "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("share meeting both PSH margins (3 and 1.3): "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("share meeting both PSH margins, 2.7 and 1.3 (Kanda and Li 2006): "), std::string::npos)
+      << r.out;
   const auto band = fbtest::lines(fbtest::readFile(at("band.csv")));
   EXPECT_EQ(band.size(), 22u);
   const auto summary = fbtest::lines(fbtest::readFile(at("out/summary.csv")));
@@ -266,7 +270,7 @@ TEST_F(DesignCli, a_design_map_draws_the_indices_of_a_two_input_sweep) {
            "--Jtip", "2", "--sigma-fc", "1", "--plot", "map.svg", "--output-dir", "out"});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string svg = fbtest::readFile(at("map.svg"));
-  for (const char* text : {"PSH energy index J'b/Jtip; contour at 3", "Vf, fiber volume fraction",
+  for (const char* text : {"PSH energy index J'b/Jtip; contour at 2.7", "Vf, fiber volume fraction",
                            "↑ fp0, snubbing coefficient for pullout load"})
     EXPECT_NE(svg.find(text), std::string::npos) << text;
   EXPECT_TRUE(fbtest::lines(fbtest::readFile(at("out/summary.csv")))[1].ends_with(",yes") ||
