@@ -202,8 +202,7 @@ int runScatter(const CliOptions& o) {
   }
   reportDistributions(o, records);
 
-  const auto division = roundDivision(numberReader(o.texts[Field::division]));
-  const Band band = scatterBand(t.curves, division.value_or(0));
+  const Band band = scatterBand(t.curves);
   if (!o.scatter.band.empty()) {
     if (written(writeTextFile(o.scatter.band, bandCsv(band))))
       printLine("band of " + std::to_string(band.Wcr.size()) + " crack widths in " + o.scatter.band);

@@ -61,16 +61,15 @@ void bindDesign(py::module_& m) {
     return out;
   });
 
-  // The band of finished curves (Wcr, sigma) on the grid of the division's text.
-  m.def("band", [](const std::vector<std::pair<std::vector<double>, std::vector<double>>>& curves,
-                   const std::string& division) {
+  // The band of finished curves (Wcr, sigma) at the steps of the widest.
+  m.def("band", [](const std::vector<std::pair<std::vector<double>, std::vector<double>>>& curves) {
     std::vector<std::vector<StepResult>> steps;
     for (const auto& [w, sigma] : curves) {
       std::vector<StepResult>& s = steps.emplace_back();
       for (std::size_t i = 0; i < std::min(w.size(), sigma.size()); ++i) s.push_back({0, w[i], 0, sigma[i], 0});
     }
     if (steps.empty()) throw py::value_error("no finished sample to make a band of");
-    const Band band = scatterBand(steps, roundDivision(numberReader(division)).value_or(0));
+    const Band band = scatterBand(steps);
     std::vector<double> columns[5];
     for (const Spread& s : band.sigma) {
       columns[0].push_back(s.mean);

@@ -10,7 +10,7 @@ class ScatterResult:
     """A scatter of some inputs: the band of the finished samples' bridging stress and
     their metrics, as fiberbridge-cli --scatter gives them.
 
-    Wcr (mm) holds the band's 2 * division + 1 crack widths; mean, sd, p05, p50 and p95
+    Wcr (mm) holds the crack widths of the widest sample's steps; mean, sd, p05, p50 and p95
     (MPa) the stress there, each sample's curve linear between its steps and 0 beyond
     its last width. `runs` holds every sample's Run in draw order (`labels` its drawn
     values), `refused` how many the model refused: they are left out of the band and
@@ -85,7 +85,7 @@ def scatter(inputs: _Optional[_Mapping[str, _Any]] = None, n: int = 64, seed: in
         first = next((r.refusal for r in runs if r.refusal), None)
         raise InputRefused(first.field if first else "", "no sample gave a run the model accepts" +
                            (f": {first.reason}" if first else ""))
-    return ScatterResult(runs, [label for _, label in samples], _native.band(finished, base["division"]))
+    return ScatterResult(runs, [label for _, label in samples], _native.band(finished))
 
 
 # Their home is the package, where the stub declares them and pickle finds them.

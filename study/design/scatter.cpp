@@ -154,17 +154,42 @@ Spread spreadOf(std::vector<double> values) {
   return s;
 }
 
-Band scatterBand(std::span<const std::vector<StepResult>> curves, int division) {
-  Band band;
-  double widest = 0;
+namespace {
+
+// A curve read at rising crack widths: its own stress where it has a step
+// (so that a band on the run's steps is the run, bit for bit), linear between
+// its steps, 0 beyond its end.
+class RisingReader {
+ public:
+  explicit RisingReader(const std::vector<StepResult>& steps) : steps_(steps) {}
+  double at(double Wcr) {
+    while (next_ < steps_.size() && steps_[next_].Wcr < Wcr) ++next_;
+    if (next_ == steps_.size()) return 0;
+    const StepResult& b = steps_[next_];
+    if (b.Wcr == Wcr) return b.sigma;
+    if (next_ == 0) return 0;
+    const StepResult& a = steps_[next_ - 1];
+    return a.sigma + (Wcr - a.Wcr) * (b.sigma - a.sigma) / (b.Wcr - a.Wcr);
+  }
+
+ private:
+  const std::vector<StepResult>& steps_;
+  std::size_t next_ = 0;  // the first step not below the last width read
+};
+
+}  // namespace
+
+Band scatterBand(std::span<const std::vector<StepResult>> curves) {
+  const std::vector<StepResult>* widest = nullptr;
   for (const auto& steps : curves)
-    if (!steps.empty()) widest = std::max(widest, steps.back().Wcr);
-  const int count = 2 * std::max(division, 0) + 1;
+    if (!steps.empty() && (!widest || steps.back().Wcr > widest->back().Wcr)) widest = &steps;
+  Band band;
+  if (!widest) return band;
+  std::vector<RisingReader> readers(curves.begin(), curves.end());
   std::vector<double> at(curves.size());
-  for (int k = 0; k < count; ++k) {
-    const double w = count > 1 ? std::lerp(0.0, widest, static_cast<double>(k) / (count - 1)) : widest;
-    for (std::size_t i = 0; i < curves.size(); ++i) at[i] = stressAt(curves[i], w).value_or(0.0);
-    band.Wcr.push_back(w);
+  for (const StepResult& step : *widest) {
+    for (std::size_t i = 0; i < curves.size(); ++i) at[i] = readers[i].at(step.Wcr);
+    band.Wcr.push_back(step.Wcr);
     band.sigma.push_back(spreadOf(at));
   }
   return band;

@@ -55,14 +55,16 @@ struct Spread {
 /// At least one value.
 Spread spreadOf(std::vector<double> values);
 
-/// The band of the samples' stresses on 2 * division + 1 widths from 0 to the
-/// largest last width, each curve linear between its steps and 0 beyond its end.
+/// The band of the samples' stresses at the step widths of the sample that
+/// reaches widest (the first of equals): the runs' own two-zone schedule, fine
+/// where the peaks lie, so that a band of no spread is the run itself. Every
+/// curve is linear between its steps and 0 beyond its end.
 struct Band {
   std::vector<double> Wcr;  // mm
   std::vector<Spread> sigma;
 };
 /// At least one curve with at least one step.
-Band scatterBand(std::span<const std::vector<StepResult>> curves, int division);
+Band scatterBand(std::span<const std::vector<StepResult>> curves);
 
 /// The band as CSV: Wcr (mm),mean (MPa),sd (MPa),p05 (MPa),p50 (MPa),p95 (MPa).
 std::string bandCsv(const Band& band);

@@ -174,33 +174,31 @@ TEST(Scatter, samples_fill_every_cell_of_the_hypercube_once_and_repeat_with_thei
   for (const auto& [order, count] : orders) EXPECT_GT(count, 60) << order[0] << order[1] << order[2];
 }
 
-TEST(Scatter, the_band_of_equal_curves_is_the_curve_and_ends_fall_to_zero) {
-  const auto single = curve({{0, 0}, {0.3, 2.1}, {1, 1.3}, {6, 0}});
+TEST(Scatter, the_band_lies_on_the_widest_runs_steps_and_of_equal_curves_is_the_curve) {
+  const auto single = curve({{0, 0}, {0.01, 1.7}, {0.3, 2.1}, {1, 1.3}, {6, 0}});
   const std::vector<std::vector<fb::StepResult>> same(5, single);
-  const fb::Band band = fb::scatterBand(same, 20);
-  ASSERT_EQ(band.Wcr.size(), 41u);
-  EXPECT_EQ(band.Wcr.front(), 0);
-  EXPECT_EQ(band.Wcr.back(), 6);
-  for (std::size_t k = 0; k < band.Wcr.size(); ++k) {
-    const double expected = *fb::stressAt(single, band.Wcr[k]);
-    EXPECT_DOUBLE_EQ(band.sigma[k].mean, expected) << k;
-    EXPECT_DOUBLE_EQ(band.sigma[k].p05, expected) << k;
-    EXPECT_DOUBLE_EQ(band.sigma[k].p95, expected) << k;
+  const fb::Band band = fb::scatterBand(same);
+  ASSERT_EQ(band.Wcr.size(), single.size());
+  for (std::size_t k = 0; k < single.size(); ++k) {
+    EXPECT_EQ(band.Wcr[k], single[k].Wcr) << k;
+    for (double s : {band.sigma[k].mean, band.sigma[k].p05, band.sigma[k].p50, band.sigma[k].p95})
+      EXPECT_EQ(s, single[k].sigma) << k;
     EXPECT_EQ(band.sigma[k].sd, 0) << k;
   }
-  // A shorter curve counts as 0 beyond its end; the grid runs to the widest.
-  const std::vector<std::vector<fb::StepResult>> two{curve({{0, 0}, {1, 2}}), curve({{0, 0}, {2, 4}})};
-  const fb::Band b = fb::scatterBand(two, 2);
-  ASSERT_EQ(b.Wcr, (std::vector<double>{0, 0.5, 1, 1.5, 2}));
-  EXPECT_DOUBLE_EQ(b.sigma[2].mean, 2);    // both at 2 MPa
-  EXPECT_DOUBLE_EQ(b.sigma[3].mean, 1.5);  // 0 and 3
+  // A shorter curve is linear between its steps and 0 beyond its end; the widest sets the widths.
+  const std::vector<std::vector<fb::StepResult>> two{curve({{0, 0}, {0.5, 2}}),
+                                                     curve({{0, 0}, {1, 2}, {1.5, 3}, {2, 4}})};
+  const fb::Band b = fb::scatterBand(two);
+  ASSERT_EQ(b.Wcr, (std::vector<double>{0, 1, 1.5, 2}));
+  EXPECT_EQ(b.sigma[1].mean, 1);  // 0 and 2
+  EXPECT_EQ(b.sigma[3].mean, 2);  // 0 and 4
   EXPECT_EQ(fbtest::lines(fb::bandCsv(b))[0], "Wcr (mm),mean (MPa),sd (MPa),p05 (MPa),p50 (MPa),p95 (MPa)");
   const auto csv = fbtest::lines(fb::bandCsv(b));
-  ASSERT_EQ(csv.size(), 6u);
+  ASSERT_EQ(csv.size(), 5u);
   double row[6];
   ASSERT_EQ(
-      std::sscanf(csv[4].c_str(), "%lf,%lf,%lf,%lf,%lf,%lf", &row[0], &row[1], &row[2], &row[3], &row[4], &row[5]), 6);
-  const double expected[] = {1.5, 1.5, std::sqrt(4.5), 0.15, 1.5, 2.85};
+      std::sscanf(csv[3].c_str(), "%lf,%lf,%lf,%lf,%lf,%lf", &row[0], &row[1], &row[2], &row[3], &row[4], &row[5]), 6);
+  const double expected[] = {1.5, 1.5, std::sqrt(4.5), 0.15, 1.5, 2.85};  // 0 and 3
   for (int k = 0; k < 6; ++k) EXPECT_NEAR(row[k], expected[k], 1e-15) << k;
 }
 
