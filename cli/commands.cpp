@@ -14,6 +14,7 @@
 #include "output/text_file.h"
 #include "plot/figure.h"
 #include "run/calculator.h"
+#include "study/design/jb_resolution.h"
 #include "study/inputs/input_set.h"
 #include "study/studies/study_folder.h"
 #include "study/studies/study_runner.h"
@@ -90,7 +91,8 @@ int runSingle(const CliOptions& o) {
   }
   if (summary.end != RunEnd::finished) return kExitFailed;  // the view has said why
 
-  const RunMetrics metrics = runMetrics(record.steps, o.measured);
+  RunMetrics metrics = runMetrics(record.steps, o.measured);
+  if (metrics.curve) metrics.jb = checkJbResolution(o.texts, record.steps, calculator, &stopRequested());
   if (!o.csv.empty()) ok = written(writeTextFile(o.csv, rowsCsv(record.steps))) && ok;
   if (!o.plot.empty()) {
     Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
@@ -222,6 +224,12 @@ int runSweep(const CliOptions& o) {
                             : o.sweep.shard ? "summary part in " + summaryPath
                                             : "summary in " + summaryPath;
   printLine(std::to_string(finished) + " of " + runs + " finished; " + where);
+  if (o.sweep.map) {
+    JbTally jb;
+    for (std::size_t i : mine)
+      if (outcomes[i].status == RunStatus::finished && outcomes[i].metrics.jb) jb.add(*outcomes[i].metrics.jb);
+    if (const std::string unresolved = jb.text("finished runs of the map"); !unresolved.empty()) printLine(unresolved);
+  }
   reportForeignDataFiles(o.sweep.outputDir, own);
   if (interrupted) {
     printError("interrupted: " + std::to_string(finished) + " of " + runs + " finished" +

@@ -16,6 +16,7 @@
 #include "output/text_file.h"
 #include "plot/band_figure.h"
 #include "run/curve_runner.h"
+#include "study/design/jb_resolution.h"
 #include "study/inputs/input_set.h"
 #include "study/studies/study_runner.h"
 #include "study/studies/summaries.h"
@@ -53,6 +54,11 @@ void reportDistributions(const CliOptions& o, const std::vector<RunRecord>& reco
                 figure(s.mean).c_str(), figure(s.sd).c_str(), figure(s.p05).c_str(), figure(s.p95).c_str());
     std::printf(s.count < records.size() ? " (%zu samples)\n" : "\n", s.count);
   }
+  JbTally jb;
+  for (const RunRecord& r : records)
+    if (r.outcome.status == RunStatus::finished && r.outcome.metrics.jb) jb.add(*r.outcome.metrics.jb);
+  if (const std::string unresolved = jb.text("finished samples"); !unresolved.empty())
+    std::printf("%s\n", unresolved.c_str());
   if (!o.matrix) return;
   std::size_t meets = 0, finished = 0;
   for (const RunRecord& r : records) {

@@ -7,6 +7,7 @@
 #include "python/bindings.h"
 #include "python/native_values.h"
 #include "study/design/design_indices.h"
+#include "study/design/jb_resolution.h"
 #include "study/design/scatter.h"
 #include "study/studies/metrics.h"
 
@@ -28,6 +29,17 @@ void bindDesign(py::module_& m) {
         if (const auto plausible = checkMatrixPlausible(quantity, value, name); !plausible)
           throw py::value_error(plausible.error() + " (allow_unusual_matrix=True takes it as given)");
   });
+  // Whether a run's steps resolve its J'b: (resolved, "not resolved at division 10: ...; division 640 resolves it").
+  m.def("jb_resolution",
+        [](const TextMap& given, const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr,
+           const py::array_t<double>& P, const py::array_t<double>& sigma, const py::array_t<double>& ratio) {
+          const std::vector<StepResult> steps = stepsOf(step, Wcr, P, sigma, ratio);
+          const FieldTexts texts = textsOf(given);
+          CurveRunner& runner = threadRunner();
+          const JbResolution r = watchedCall(
+              [&](const Watch& watch) { return checkJbResolution(texts, steps, runner.calculator(), watch.stop()); });
+          return py::make_tuple(r.resolved, jbResolutionText(r));
+        });
   m.def("crack_tip_toughness", &crackTipToughness, py::arg("Km"), py::arg("Em"));
   m.def("psh", [](double complementaryEnergy, double peakStress, double Jtip, double sigmaFc, double energyMargin,
                   double strengthMargin) {

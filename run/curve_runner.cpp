@@ -77,12 +77,17 @@ Expected<void, CurveRunner::FileFailure> CurveRunner::writeDataFile(const FieldT
 }
 
 CurveRunner::Curve CurveRunner::run(const FieldTexts& texts, double width, const std::atomic<bool>* stop) {
+  return run(calculator_, texts, width, stop);
+}
+
+CurveRunner::Curve CurveRunner::run(Calculator& calculator, const FieldTexts& texts, double width,
+                                    const std::atomic<bool>* stop) {
   Curve curve;
   FieldTexts withoutFile = texts;
   withoutFile[Field::dataFile].clear();
   CurveView view(withoutFile, width, curve, stop);
   NullDataFile nowhere;
-  calculator_.run(view, nowhere);
+  calculator.run(view, nowhere);
   return curve;
 }
 

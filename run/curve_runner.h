@@ -33,6 +33,13 @@ class CurveRunner {
   /// steps so far kept.
   Curve run(const FieldTexts& texts, double width, const std::atomic<bool>* stop = nullptr);
 
+  /// The calculator whose class table the runs share.
+  Calculator& calculator() { return calculator_; }
+
+  /// The same on the class table of another calculator, for a worker that keeps one.
+  static Curve run(Calculator& calculator, const FieldTexts& texts, double width,
+                   const std::atomic<bool>* stop = nullptr);
+
   /// Why a data file was not written whole: inputs the model refused, or a
   /// failure of the file with the system's error number (0 when it has
   /// none, as for a step that is no number) and the reason.

@@ -27,6 +27,7 @@ text, and a text is read exactly as the window's box reads it ("12mm" is 12).
 import math as _math
 import numbers as _numbers
 import sys as _sys
+import warnings as _warnings
 from collections import namedtuple as _namedtuple
 from typing import Any as _Any, Callable as _Callable, Iterable as _Iterable, Mapping as _Mapping, \
     Optional as _Optional, Sequence as _Sequence
@@ -139,8 +140,10 @@ class Run(_Curve):
     energy (N/mm) and half_peak_width (mm, or None): as the command line's
     summary gives them. peak_stress and peak_width are the sigma0 and delta0
     of strain-hardening design, and complementary_energy (J/m2) its J'b;
-    psh() gives the indices. `inputs` holds the texts the run read. A refused
-    run of a study has `refusal` set and no rows.
+    psh() gives the indices; jb_resolved whether the steps resolve J'b (a peak
+    in the first three steps, or J'b moving by more than 2 % at twice the
+    division, does not) and jb_resolution which division does. `inputs` holds
+    the texts the run read. A refused run of a study has `refusal` set and no rows.
     """
 
     def __init__(self, inputs: dict[str, str], result: dict):
@@ -152,6 +155,27 @@ class Run(_Curve):
     @property
     def ok(self) -> bool:
         return self.refusal is None
+
+    def _jb_check(self):
+        # Runs the model again at finer divisions up to the peak, once.
+        if getattr(self, "_jb", None) is None:
+            if not self.ok or self.step is None or len(self.step) == 0:
+                return None
+            self._jb = _native.jb_resolution(self.inputs, self.step, self.Wcr, self.P, self.sigma, self.ratio)
+        return self._jb
+
+    @property
+    def jb_resolved(self) -> _Optional[bool]:
+        """Whether the steps resolve J'b; None without rows (a refused run, or keep_rows=False)."""
+        check = self._jb_check()
+        return None if check is None else check[0]
+
+    @property
+    def jb_resolution(self) -> _Optional[str]:
+        """"resolved at division 30", or "not resolved at division 10: the peak lies at step 1;
+        division 640 resolves it"; None without rows."""
+        check = self._jb_check()
+        return None if check is None else check[1]
 
     def write_data_file(self, path) -> None:
         """The data file, byte for byte as fiberbridge-cli writes it for these inputs (its clock line aside).
@@ -188,6 +212,8 @@ class Run(_Curve):
         for name, value in (("sigma_fc", sigma_fc), ("margins", energy_margin), ("margins", strength_margin)):
             _positive(name, value)
         _divisor("sigma_fc", float(sigma_fc))
+        if self.jb_resolved is False:
+            _warnings.warn(f"J'b {self.jb_resolution}: the energy index depends on the division", stacklevel=2)
         if not allow_unusual_matrix:
             given = {"Jtip": Jtip, "Km": Km, "Em": Em, "sigma_fc": sigma_fc}
             for name, value in given.items():

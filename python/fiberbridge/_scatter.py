@@ -1,6 +1,7 @@
 """fiberbridge's scatter: inputs drawn from distributions, run as a study, and the band they give."""
 
 import math as _math
+import warnings as _warnings
 from typing import Any as _Any, Mapping as _Mapping, Optional as _Optional
 
 from . import InputRefused, Run, _inputs, _native, _tables, study
@@ -38,10 +39,17 @@ class ScatterResult:
     def share_meeting_margins(self, Jtip: _Optional[float] = None, sigma_fc: _Optional[float] = None, *,
                               Km: _Optional[float] = None, Em: _Optional[float] = None,
                               margins: tuple[float, float] = None, allow_unusual_matrix: bool = False) -> float:
-        """The share of the finished samples whose PSH indices exceed both margins (see Run.psh)."""
+        """The share of the finished samples whose PSH indices exceed both margins (see Run.psh);
+        one warning counts the samples whose J'b the steps do not resolve."""
         finished = [r for r in self.runs if r.ok and r.peak_stress is not None]
-        meets = sum(1 for r in finished if r.psh(Jtip, sigma_fc, Km=Km, Em=Em, margins=margins,
-                                                  allow_unusual_matrix=allow_unusual_matrix).meets_margins)
+        with _warnings.catch_warnings():
+            _warnings.simplefilter("ignore")  # each sample's; counted below
+            meets = sum(1 for r in finished if r.psh(Jtip, sigma_fc, Km=Km, Em=Em, margins=margins,
+                                                      allow_unusual_matrix=allow_unusual_matrix).meets_margins)
+        unresolved = sum(1 for r in finished if r.jb_resolved is False)
+        if unresolved:
+            _warnings.warn(f"J'b is not resolved in {unresolved} of {len(finished)} finished samples: "
+                           "their energy indices depend on the division", stacklevel=2)
         return meets / len(finished)
 
     def __repr__(self) -> str:

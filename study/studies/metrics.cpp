@@ -20,6 +20,7 @@ CurveMetrics curveMetrics(std::span<const StepResult> steps) {
     areaToPeak += (steps[i].sigma + steps[i - 1].sigma) / 2 * (steps[i].Wcr - steps[i - 1].Wcr);
   // MPa times mm is N/mm, a thousand J/m2.
   d.complementaryEnergy = (d.peak.sigma * d.peak.Wcr - areaToPeak) * 1000;
+  d.peakIndex = peakIndex;
   const double half = d.peak.sigma / 2;
   if (!(half > 0)) return d;  // no tension peak to halve
   for (std::size_t i = peakIndex + 1; i < steps.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 
 #include "engine/crack_steps.h"
 #include "run/run_driver.h"
@@ -12,6 +13,7 @@ namespace fb {
 /// What a finished run's curve says beyond its rows.
 struct CurveMetrics {
   RunningMaximum peak;                // N, MPa and mm at the largest force
+  std::size_t peakIndex = 0;          // of the peak's step among the steps
   double energy = 0;                  // N/mm, area under sigma over Wcr, trapezoidal
   std::optional<double> halfPeakWcr;  // mm, where the stress first falls to half its peak after it
   /// J/m2, the complementary energy up to the peak, sigma0 * delta0 minus the
@@ -41,9 +43,19 @@ double rootMeanSquare(std::span<const double> differences);
 std::optional<MeasuredFit> compareMeasured(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured);
 
 /// A finished run's metrics, with the fit when a measured curve was given.
+/// Whether the steps resolve a run's J'b: not when its peak lies in the first
+/// three steps, or when twice the division changes J'b by more than 2 %.
+struct JbResolution {
+  bool resolved = true;
+  int division = 0;                      // the run's
+  std::string why;                       // when not: "the peak lies at step 1"
+  std::optional<int> resolvingDivision;  // when not: the least tried that resolves it
+};
+
 struct RunMetrics {
   std::optional<CurveMetrics> curve;  // empty for a run without steps
   std::optional<MeasuredFit> fit;
+  std::optional<JbResolution> jb;  // where it was checked
 };
 RunMetrics runMetrics(std::span<const StepResult> steps, std::span<const MeasuredPoint> measured);
 

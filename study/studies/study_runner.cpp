@@ -12,6 +12,7 @@
 #include "output/data_file.h"
 #include "run/calculator.h"
 #include "run/task_pool.h"
+#include "study/design/jb_resolution.h"
 
 namespace fb {
 
@@ -149,7 +150,11 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
       }
       outcome.status = statusOf(outcome.summary.end);
       // A large study keeps each run's few metrics, not its rows.
-      if (outcome.status == RunStatus::finished) outcome.metrics = runMetrics(record.steps, settings.measured);
+      if (outcome.status == RunStatus::finished) {
+        outcome.metrics = runMetrics(record.steps, settings.measured);
+        if (outcome.metrics.curve)
+          outcome.metrics.jb = checkJbResolution(inputs[i], record.steps, calculator, settings.stop);
+      }
     } catch (...) {
       // Most likely no memory for the fiber class table; the other runs go on.
       outcome.status = RunStatus::failed;

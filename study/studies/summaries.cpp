@@ -5,6 +5,7 @@
 
 #include "engine/field_table.h"
 #include "engine/number_writer.h"
+#include "study/design/jb_resolution.h"
 #include "study/studies/summary_table.h"
 
 namespace fb {
@@ -48,6 +49,7 @@ std::string summaryField(SummaryColumn column, const RunOutcome& o, const std::o
     case SummaryColumn::message: {
       std::string message = o.status == RunStatus::interrupted ? interruptedText(o.summary) : o.message;
       for (const std::string& warning : o.warnings) message += (message.empty() ? "" : "; ") + warning;
+      if (f.jb && !f.jb->resolved) message += (message.empty() ? "J'b " : "; J'b ") + jbResolutionText(*f.jb);
       return message;
     }
     case SummaryColumn::complementaryEnergy:
@@ -58,6 +60,8 @@ std::string summaryField(SummaryColumn column, const RunOutcome& o, const std::o
       return d && matrix ? numberField(psh().strength) : "";
     case SummaryColumn::meetsMargins:
       return d && matrix ? (psh().meetsMargins ? "yes" : "no") : "";
+    case SummaryColumn::jbResolved:
+      return d && f.jb ? (f.jb->resolved ? "yes" : "no") : "";
   }
   return "";
 }
@@ -81,6 +85,7 @@ std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredG
       line += ", no measured point within the computed crack widths";
   }
   line += ", J'b " + fixed(d.complementaryEnergy, 3) + " J/m2";
+  if (f.jb && !f.jb->resolved) line += " (" + jbResolutionText(*f.jb) + ")";
   if (matrix) line += ", " + pshText(pshIndices(d, *matrix), matrix->margins);
   return line + "; written to " + s.dataFile;
 }

@@ -102,13 +102,17 @@ std::optional<std::string> rowFault(const std::vector<std::string>& header, std:
   if (std::none_of(std::begin(kStatuses), std::end(kStatuses),
                    [&](RunStatus known) { return statusWord(known) == status; }))
     return "its status " + quotedToken(status) + " is not one a study writes";
-  const auto is = [&header](std::size_t c, SummaryColumn column) {
-    return header[c] == summaryColumnInfo(column).header;
+  // What each later column holds, found by its heading.
+  const auto valueOf = [&header](std::size_t c) {
+    for (const SummaryColumnInfo& info : kSummaryColumns)
+      if (header[c] == info.header) return info.value;
+    return SummaryValue::number;
   };
   for (std::size_t c = varied + 2; c < fields.size(); ++c) {
-    if (is(c, SummaryColumn::message) || fields[c].empty()) continue;
-    const bool fits = is(c, SummaryColumn::meetsMargins) ? fields[c] == "yes" || fields[c] == "no"
-                                                         : strictNumber(fields[c]).has_value();
+    const SummaryValue value = valueOf(c);
+    if (value == SummaryValue::words || fields[c].empty()) continue;
+    const bool fits =
+        value == SummaryValue::yesNo ? fields[c] == "yes" || fields[c] == "no" : strictNumber(fields[c]).has_value();
     if (!fits) return "its " + header[c] + " " + quotedToken(fields[c]) + " is not what that column holds";
   }
   return std::nullopt;

@@ -63,8 +63,8 @@ TEST_F(ScarceSystem, a_run_without_memory_for_its_class_table_fails_with_the_rea
   EXPECT_EQ(study.status, 1) << study.err;
   const auto rows = lines(readFile(at("s/summary.csv")));
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[1], "1,,failed,,,,,,the run stopped: not enough memory,,,,,,");
-  EXPECT_EQ(rows[2], "2,,failed,,,,,,the run stopped: not enough memory,,,,,,");
+  EXPECT_EQ(rows[1], "1,,failed,,,,,,the run stopped: not enough memory,,,,,,,");
+  EXPECT_EQ(rows[2], "2,,failed,,,,,,the run stopped: not enough memory,,,,,,,");
   EXPECT_NE(study.out.find("kxy=2: failed: the run stopped: not enough memory\n"), std::string::npos) << study.out;
 
   fbtest::writeFile(at("m.csv"), "0.1,1\n0.3,2\n");

@@ -84,7 +84,7 @@ TEST_F(Shards, merged_parts_give_the_whole_studys_summary_and_name_what_is_missi
   ASSERT_EQ(rows.size(), 9u);
   EXPECT_EQ(rows[2].substr(0, 20), "0,0.02,,not run,,,,,");
   // The reason in the message column; the design columns after it stay empty.
-  EXPECT_TRUE(rows[2].ends_with(",\"its shard, 2 of 3, left no summary part\",,,,,,")) << rows[2];
+  EXPECT_TRUE(rows[2].ends_with(",\"its shard, 2 of 3, left no summary part\",,,,,,,")) << rows[2];
 
   // Parts that do not belong together are refused before anything is written.
   runStudy({"--output-dir", "other", "--shard", "2/3", "--kzx", "2"});

@@ -75,7 +75,9 @@ def test_a_summary_reads_as_the_python_study_of_the_same_grid(tmp_path):
         # Every figure a Run has sits under the heading of its key, at full precision both ways.
         for key in fiberbridge._tables.FIGURES:
             assert row[fiberbridge._tables.HEADINGS[key]] == getattr(r, key), key
-        assert row["message"] == (None if r.ok else r.refusal.reason)
+        # The command line's word on J'b is Python's, and its message says which division resolves it.
+        assert row["J'b resolved"] == (None if not r.ok else "yes" if r.jb_resolved else "no")
+        assert row["message"] == (r.refusal.reason if not r.ok else None if r.jb_resolved else f"J'b {r.jb_resolution}")
 
 
 def test_a_studys_data_file_that_cannot_be_opened_names_its_path_and_reason(tmp_path):

@@ -4,13 +4,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <vector>
 
 #include "engine/number_reader.h"
+#include "run/curve_runner.h"
 #include "study/design/design_indices.h"
+#include "study/design/jb_resolution.h"
 #include "study/design/latin_hypercube.h"
 #include "study/design/scatter.h"
+#include "study/inputs/input_set.h"
 #include "study/studies/metrics.h"
 #include "study/studies/summaries.h"
 #include "study/studies/summary_metrics.h"
@@ -20,6 +24,7 @@
 
 namespace {
 
+using fb::Field;
 using fbtest::curve;
 
 TEST(DesignIndices, complementary_energy_of_hand_made_curves_counts_only_the_rise_to_the_peak) {
@@ -76,20 +81,72 @@ TEST(DesignIndices, summary_line_and_csv_add_the_design_columns_at_the_end) {
   outcomes[0].metrics = f;
   outcomes[0].summary = s;
   const auto without = fbtest::lines(fb::studySummaryCsv(sweeps, runs, outcomes, {}));
-  EXPECT_TRUE(without[0].ends_with(
-      ",message,sigma0 (MPa),delta0 (mm),J'b (J/m2),PSH energy index,PSH strength index,meets margins"))
+  EXPECT_TRUE(
+      without[0].ends_with(",message,sigma0 (MPa),delta0 (mm),J'b (J/m2),PSH energy index,PSH strength "
+                           "index,meets margins,J'b resolved"))
       << without[0];
-  EXPECT_TRUE(without[1].ends_with(",4,1,2000,,,")) << without[1];
+  EXPECT_TRUE(without[1].ends_with(",,4,1,2000,,,,")) << without[1];  // J'b not checked: no word on it
+  outcomes[0].metrics.jb = fb::JbResolution{true, 6, "", std::nullopt};
   const auto with = fbtest::lines(fb::studySummaryCsv(sweeps, runs, outcomes, {}, matrix));
-  EXPECT_TRUE(with[1].ends_with(",4,1,2000,4,2,yes")) << with[1];
+  EXPECT_TRUE(with[1].ends_with(",,4,1,2000,4,2,yes,yes")) << with[1];
+  // Not resolved: the column says no, and the message which division resolves it.
+  outcomes[0].metrics.jb = fb::JbResolution{false, 6, "the peak lies at step 2", 24};
   const auto missing = fbtest::lines(fb::studySummaryCsv(sweeps, runs, outcomes, {}, fb::MatrixProperties{500, 4, {}}));
-  EXPECT_TRUE(missing[1].ends_with(",4,1,2000,4,1,no")) << missing[1];
+  EXPECT_TRUE(missing[1].ends_with(
+      ",\"J'b not resolved at division 6: the peak lies at step 2; division 24 resolves it\",4,1,2000,4,1,no,no"))
+      << missing[1];
 
   EXPECT_EQ(fb::summaryMetricByName("J'b (J/m2)"), fb::SummaryMetric::complementaryEnergy);
   EXPECT_EQ(fb::summaryMetricByName("strength-index"), fb::SummaryMetric::strengthIndex);
   EXPECT_EQ(fb::summaryMetricValue(fb::SummaryMetric::energyIndex, f, matrix), 4.0);
   EXPECT_FALSE(fb::summaryMetricValue(fb::SummaryMetric::energyIndex, f, std::nullopt));
   EXPECT_FALSE(fb::summaryMetricValue(fb::SummaryMetric::rms, f, matrix));
+}
+
+// A law that peaks within a micrometre at short embedded lengths puts the
+// curve's peak in the first steps: J'b then follows the division. The
+// example sample's J'b settles at its own division.
+TEST(JbResolution, a_peak_within_a_micrometre_is_not_resolved_and_the_named_division_resolves_it) {
+  fb::Calculator calculator(1);
+  const auto check = [&](fb::FieldTexts texts, int division) {
+    texts[Field::division] = std::to_string(division);
+    const auto curve = fb::CurveRunner::run(calculator, texts, std::numeric_limits<double>::infinity());
+    EXPECT_FALSE(curve.refusal);
+    return fb::checkJbResolution(texts, curve.steps, calculator);
+  };
+  fb::FieldTexts sharp = fb::FieldTexts::defaults();
+  for (const auto& [field, text] : {std::pair{Field::Ca, "0"},
+                                    {Field::Da, "0.0001"},
+                                    {Field::C, "0.1"},
+                                    {Field::D, "0.001"},
+                                    {Field::A, "2"},
+                                    {Field::B, "0"}})
+    sharp[field] = text;
+  const fb::JbResolution coarse = check(sharp, 10);
+  EXPECT_FALSE(coarse.resolved);
+  EXPECT_EQ(coarse.why, "the peak lies at step 1");
+  ASSERT_TRUE(coarse.resolvingDivision);
+  EXPECT_GT(*coarse.resolvingDivision, 10);
+  EXPECT_EQ(fb::jbResolutionText(coarse), "not resolved at division 10: the peak lies at step 1; division " +
+                                              std::to_string(*coarse.resolvingDivision) + " resolves it");
+  // Past the first steps, it is J'b's move at twice the division that tells.
+  const fb::JbResolution middle = check(sharp, 100);
+  EXPECT_FALSE(middle.resolved);
+  EXPECT_EQ(middle.why.rfind("J'b moves by ", 0), 0u) << middle.why;
+  EXPECT_TRUE(check(sharp, *coarse.resolvingDivision).resolved);
+  EXPECT_EQ(check(sharp, 1000).why, "J'b moves by 4.7 % at division 2000");  // just beyond the 2 %
+
+  const fb::InputSet sample = fb::readInputSet(FB_SOURCE_DIR "/examples/sample.inputs").value();
+  fb::FieldTexts texts = fb::FieldTexts::defaults();
+  for (const auto& [field, text] : sample.values) texts[field] = text;
+  EXPECT_TRUE(check(texts, 40).resolved);
+  EXPECT_TRUE(check(fb::FieldTexts::defaults(), 30).resolved);
+
+  fb::JbTally tally;
+  for (const fb::JbResolution& r : {coarse, middle, fb::JbResolution{}}) tally.add(r);
+  EXPECT_EQ(tally.text("runs"), "J'b is not resolved in 2 of 3 runs; division " +
+                                    std::to_string(std::max(*coarse.resolvingDivision, *middle.resolvingDivision)) +
+                                    " resolves them all");
 }
 
 TEST(Scatter, distributions_quantiles_and_spreads_match_their_definitions) {
@@ -234,7 +291,8 @@ TEST_F(DesignCli, a_scatter_writes_its_band_summary_and_plot_and_counts_refused_
     double peak = 0;
     ASSERT_EQ(std::sscanf(summary[i].c_str(), "%*[^,],%*[^,],finished,%*[^,],%lf", &peak), 1) << summary[i];
     peakSum += peak;
-    meets += summary[i].ends_with(",yes");
+    // "meets margins" comes before the last column, "J'b resolved".
+    meets += summary[i].substr(0, summary[i].rfind(',')).ends_with(",yes");
   }
   double printedMean = 0;
   const auto peakLine = r.out.find("peak stress sigma0 (MPa): mean ");

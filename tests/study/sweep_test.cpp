@@ -132,7 +132,7 @@ TEST_F(SweepRuns, a_refused_combination_is_reported_and_the_others_still_run) {
   EXPECT_EQ(o.status, 1);
   const auto rows = fbtest::lines(fbtest::readFile(at("study/summary.csv")));
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[1], "0,,refused,,,,,,Af (fiber sectional area) must be positive,,,,,,");
+  EXPECT_EQ(rows[1], "0,,refused,,,,,,Af (fiber sectional area) must be positive,,,,,,,");
   EXPECT_EQ(rows[2].rfind("0.007854,Af=0.007854.p-d,finished,4.54", 0), 0u) << rows[2];
   EXPECT_FALSE(std::filesystem::exists(at("study/Af=0.p-d")));
   EXPECT_TRUE(std::filesystem::exists(at("study/Af=0.007854.p-d")));
