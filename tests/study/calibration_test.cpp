@@ -314,7 +314,10 @@ TEST_F(FitCommand, the_saved_fit_repeats_the_fitted_run_and_bad_requests_are_usa
       {{"--measured", "specimen.csv", "-o", "x.p-d"}, "sets Vf for its specimen"},
       {{"--measured", "specimen.csv", "--fit", "Vf=0.01:0.02"}, "sets Vf, which the fit varies"},
   });
+  // The reason is the given values' run's, where later starts are refused for another.
   expectRefused({{{"--measured", "m.csv", "--fit", "Af=-2:-1", "--fit-starts", "2"},
+                  "no start of the fit gave a run the model accepts: Af (fiber sectional area) must be positive"},
+                 {{"--measured", "m.csv", "--fit", "Vf=-1:0.01", "--Vf", "0.005", "--Af", "-1", "--fit-starts", "2"},
                   "no start of the fit gave a run the model accepts: Af (fiber sectional area) must be positive"}},
                 1);
 }
