@@ -105,6 +105,11 @@ TEST_F(Shards, shard_and_merge_usage_errors_exit_2) {
   EXPECT_EQ(run({"--merge", "a", "b"}).status, 2);  // several folders need --output-dir
   EXPECT_EQ(run({"--merge", "a", "--kxy", "2"}).status, 2);
   EXPECT_EQ(run({"--merge", "nothing-here"}).status, 2);
+  std::filesystem::create_directories(at("mixed"));
+  for (const char* part : {"summary-shard-1-of-2.csv", "summary-shard-2-of-3.csv"})
+    fbtest::writeFile(at(std::string("mixed/") + part), "");
+  const fbtest::Outcome mixed = run({"--merge", "mixed"});
+  EXPECT_NE(mixed.err.find("belong to splits into different numbers of parts"), std::string::npos) << mixed.err;
 }
 
 TEST_F(Shards, a_study_holds_its_folder_against_other_studies_but_not_its_own_shards) {

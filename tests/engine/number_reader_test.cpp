@@ -10,6 +10,8 @@
 #include <limits>
 #include <string>
 
+#include "engine/number_writer.h"
+
 namespace {
 
 struct ReadCase {
@@ -19,10 +21,10 @@ struct ReadCase {
 
 TEST(NumberReader, reads_the_longest_numeric_prefix_as_a_text_box_does) {
   const ReadCase cases[] = {
-      {"2500", 2500}, {"2 500", 2500}, {"\t4\n2", 42}, {"0,5", 0},   {"1e-3", 0.001},        {"12mm", 12},
-      {"", 0},        {"abc", 0},      {"-", 0},       {".5", 0.5},  {"-.5", -0.5},          {"+3", 3},
-      {"1.2.3", 1.2}, {"1e", 1},       {"1e+", 1},     {"2E2", 200}, {"1.5e+2x", 150},       {"&H1F", 31},
-      {"&hff", 255},  {"&O17", 15},    {"&o9", 0},     {"&H", 0},    {"0.007854", 0.007854},
+      {"2500", 2500}, {"2 500", 2500}, {"\t4\n2", 42}, {"0,5", 0},   {"1e-3", 0.001},  {"12mm", 12},
+      {"", 0},        {"abc", 0},      {"-", 0},       {".5", 0.5},  {"-.5", -0.5},    {"+3", 3},
+      {"1.2.3", 1.2}, {"1e", 1},       {"1e+", 1},     {"2E2", 200}, {"1.5e+2x", 150}, {"&H1F", 31},
+      {"&hff", 255},  {"&O17", 15},    {"&o9", 0},     {"&O18", 1},  {"&H", 0},        {"0.007854", 0.007854},
   };
   for (const ReadCase& c : cases) EXPECT_EQ(fb::numberReader(c.text), c.value) << '"' << c.text << '"';
 }
@@ -31,6 +33,12 @@ TEST(NumberReader, overflowing_exponents_read_as_infinite_for_the_input_check) {
   EXPECT_EQ(fb::numberReader("1e400"), std::numeric_limits<double>::infinity());
   EXPECT_EQ(fb::numberReader("-1e400"), -std::numeric_limits<double>::infinity());
   EXPECT_EQ(fb::numberReader("1e-400"), 0.0);
+  // The exact texts written for saved values read back to the same value, infinities too.
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  for (const double value : {inf, -inf, 0.1, -2.5e-300, std::numeric_limits<double>::denorm_min()})
+    EXPECT_EQ(fb::numberReader(fb::exactText(value)), value) << fb::exactText(value);
+  for (const float value : {0.1f, 3.4e38f, -std::numeric_limits<float>::denorm_min()})
+    EXPECT_EQ(static_cast<float>(fb::numberReader(fb::exactText(value))), value) << fb::exactText(value);
 }
 
 // The window's toolkit switches the C library to the user's locale. The test

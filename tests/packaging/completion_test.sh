@@ -44,6 +44,7 @@ mkdir study && touch run.inputs
 expect "a file" "run.inputs study " --inputs ''
 expect "a file after '='" "run.inputs study " --inputs = ''
 expect "a folder only" "study " --output-dir ''
+expect "a folder to merge from" "study " --merge ''
 expect "a sweep's input names" "kxy= kzx= " --sweep k
 expect "a value" "" --Vf 0.0
 

@@ -49,24 +49,27 @@ void refuseEveryStart(std::size_t) { throw std::system_error(EAGAIN, std::generi
 
 TEST(TaskPool, without_threads_the_caller_runs_every_task_with_all_the_jobs) {
   fb::detail::beforeThreadStart = refuseEveryStart;
-  fb::TaskPoolSettings settings;
-  settings.jobs = 4;
-  int waits = 0;
-  settings.waiting = [&] { ++waits; };
-  std::vector<std::size_t> ran;
-  std::vector<unsigned> shares;
-  const std::thread::id caller = std::this_thread::get_id();
-  fb::runTasks(8, settings, [&](unsigned threads) -> fb::TaskRunner {
-    shares.push_back(threads);
-    return [&](std::size_t k) {
-      EXPECT_EQ(std::this_thread::get_id(), caller);
-      ran.push_back(k);
-    };
-  });
+  for (const bool callerWaits : {true, false}) {
+    SCOPED_TRACE(callerWaits);
+    fb::TaskPoolSettings settings;
+    settings.jobs = 4;
+    int waits = 0;
+    if (callerWaits) settings.waiting = [&] { ++waits; };
+    std::vector<std::size_t> ran;
+    std::vector<unsigned> shares;
+    const std::thread::id caller = std::this_thread::get_id();
+    fb::runTasks(8, settings, [&](unsigned threads) -> fb::TaskRunner {
+      shares.push_back(threads);
+      return [&](std::size_t k) {
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        ran.push_back(k);
+      };
+    });
+    EXPECT_EQ(ran, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(shares, std::vector<unsigned>{4});
+    EXPECT_EQ(waits > 0, callerWaits) << "a waiting caller hears of the tasks' ends";
+  }
   fb::detail::beforeThreadStart = nullptr;
-  EXPECT_EQ(ran, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
-  EXPECT_EQ(shares, std::vector<unsigned>{4});
-  EXPECT_GT(waits, 0) << "the caller hears of the tasks' ends";
 }
 
 TEST(TaskPool, the_workers_share_the_jobs_threads) {

@@ -84,6 +84,10 @@ TEST(Calibration, recovers_known_inputs_inside_their_intervals_the_same_on_any_n
 
   ASSERT_EQ(one.inputs.size(), 2u);
   EXPECT_EQ(one.notes, std::vector<std::string>{"A = 9 lies outside its bounds 1:8; its search starts from 8"});
+  fb::FieldTexts given = s.base;
+  given[Field::A] = "8";
+  ASSERT_TRUE(one.rmsBefore);
+  EXPECT_NEAR(*one.rmsBefore, rmsOf(given, measured), 1e-9) << "the RMS before is that of the given values";
   for (std::size_t j = 0; j < 2; ++j) {
     const fb::FittedInput& fitted = one.inputs[j];
     expectInside(fitted, j == 0 ? 4.2 : 0.35);
@@ -224,6 +228,8 @@ TEST(Calibration, laws_that_are_not_physical_and_values_on_their_bounds_are_flag
   law[Field::Aa] = "0.3";  // crosses at lb = 0.09 mm, between Lf/200 and Lf/20
   EXPECT_EQ(fb::lawNotes(law).size(), 1u);
   law = fb::FieldTexts::defaults();
+  law[Field::Ca] = "0.01";  // the first-point width grows, yet stays under the peak width's 0.5 mm
+  EXPECT_TRUE(fb::lawWarnings(law).empty());
   law[Field::C] = "-0.1";  // the peak width falls below 0.2 mm for long embedded lengths
   ASSERT_EQ(fb::lawWarnings(law).size(), 1u);
   EXPECT_NE(fb::lawWarnings(law)[0].text.find("peak width"), std::string::npos);
@@ -235,6 +241,15 @@ TEST(Calibration, laws_that_are_not_physical_and_values_on_their_bounds_are_flag
       fb::fitMeasuredCurves(settingsFor(unbrokenFibers(), {{Field::A, 2.5, 4}}, measuredCurve(truth, 10, 0.002)));
   EXPECT_TRUE(warningNaming(r, Field::A, "ended on its bound 2.5"));
   EXPECT_TRUE(r.inputs[0].lowOnBound);
+}
+
+TEST(Calibration, a_fit_stopped_before_its_first_start_ended_is_stopped_and_not_refused) {
+  const std::atomic<bool> stop{true};
+  fb::FitSettings s = settingsFor(unbrokenFibers(), {{Field::A, 1, 8}}, measuredCurve(unbrokenFibers(), 6, 0));
+  s.stop = &stop;
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  EXPECT_EQ(r.outcome, fb::FitOutcome::stopped);
+  EXPECT_TRUE(r.inputs.empty());
 }
 
 TEST(Calibration, values_are_rounded_to_the_digits_their_interval_supports) {
@@ -302,7 +317,10 @@ TEST_F(FitCommand, the_saved_fit_repeats_the_fitted_run_and_bad_requests_are_usa
       {{"--measured", "specimen.csv", "-o", "x.p-d"}, "sets Vf for its specimen"},
       {{"--measured", "specimen.csv", "--fit", "Vf=0.01:0.02"}, "sets Vf, which the fit varies"},
   });
+  // The reason is the given values' run's, where later starts are refused for another.
   expectRefused({{{"--measured", "m.csv", "--fit", "Af=-2:-1", "--fit-starts", "2"},
+                  "no start of the fit gave a run the model accepts: Af (fiber sectional area) must be positive"},
+                 {{"--measured", "m.csv", "--fit", "Vf=-1:0.01", "--Vf", "0.005", "--Af", "-1", "--fit-starts", "2"},
                   "no start of the fit gave a run the model accepts: Af (fiber sectional area) must be positive"}},
                 1);
 }

@@ -57,7 +57,7 @@ TEST(CsvOutput, a_summary_field_with_quotes_commas_or_line_ends_stays_one_field)
   outcome.status = fb::RunStatus::failed;
   outcome.summary.headerWritten = true;
   outcome.summary.dataFile = "/study/a,\"b\".p-d";
-  outcome.message = "the disk is full\r\nwhen the run began";
+  outcome.message = "the disk is full;\twhen the run\r\nbegan";
   const std::vector<fb::RunOutcome> outcomes = {outcome};
   const std::string text = fb::studySummaryCsv({sweep}, {run}, outcomes, {});
   const Records records = csvRecords(text);
@@ -66,7 +66,9 @@ TEST(CsvOutput, a_summary_field_with_quotes_commas_or_line_ends_stays_one_field)
   EXPECT_EQ(records[1].front(), "1,5");
   EXPECT_EQ(records[1][1], "a,\"b\".p-d");
   EXPECT_EQ(records[1][2], "failed");
-  EXPECT_EQ(records[1][messageColumn(records[0])], "the disk is full\r\nwhen the run began");
+  EXPECT_EQ(records[1][messageColumn(records[0])], "the disk is full;\twhen the run\r\nbegan");
+  // A spreadsheet that splits at semicolons or tabs keeps it whole too.
+  EXPECT_NE(text.find(",\"the disk is full;\t"), std::string::npos) << text;
 
   // A merge of summary parts reads them back the same.
   const auto merged = fb::csvRecords(text);

@@ -394,6 +394,7 @@ TEST_F(DesignCli, wrong_design_options_are_usage_errors_that_name_the_option) {
       {{"--scatter", "Vf=normal:0.02:0.002", "-o", "x.p-d"}, "-o names a single run's file"},
       {{"--scatter", "Vf=normal:0.02:0.002", "--sweep", "fp0=0.4,0.5"}, "--scatter goes without --sweep"},
       {{"-o", "x.p-d", "--band", "b.csv"}, "--samples and --band go with --scatter"},
+      {{"-o", "x.p-d", "--samples", "10000"}, "--samples and --band go with --scatter"},  // the most samples
       {{"--scatter", "Vf=normal:0.02:0.002", "--band", "b.csv", "--plot", "b.csv"}, "a plot file must end in"},
   });
 }

@@ -7,7 +7,9 @@
 #include "engine/number_writer.h"
 #include "study/fit/basins.h"
 #include "study/fit/fit_report.h"
+#include "study/fit/fit_settings.h"
 #include "study/fit/profiles.h"
+#include "study/fit/search.h"
 
 namespace {
 
@@ -88,6 +90,7 @@ TEST(FitProfiles, the_smoothed_profile_widens_by_its_points_scatter_about_the_pa
     EXPECT_NEAR(smooth->first, 0.5 - half, 1e-9) << eps;
     EXPECT_NEAR(smooth->second, 0.5 + half, 1e-9) << eps;
     points.pop_back();
+    EXPECT_TRUE(fb::smoothedInterval(points, optimum, 0)) << "the optimum and three points make a parabola";
     points.pop_back();
     EXPECT_FALSE(fb::smoothedInterval(points, optimum, 0)) << "three points do not make a parabola";
   }
@@ -138,12 +141,81 @@ TEST(FitBasins, ends_group_into_the_best_basin_and_rivals_and_only_rivals_outsid
   EXPECT_TRUE(fb::rivalWarnings(basins, 1, kA, interval(0, 8), "MPa").empty()) << "inside the interval";
 }
 
+TEST(FitBasins, the_best_basins_within_reach_of_the_best_are_polished_once_each_best_first) {
+  std::vector<fb::Track> searches;
+  for (const auto& [unit, objective] : {std::pair{0.9, 2.0}, {0.52, 1.1}, {0.2, 1.2}, {0.5, 1.0}, {0.3, 1.05}}) {
+    searches.emplace_back();
+    searches.back().best = end(unit, objective);
+  }
+  searches.emplace_back();  // a start the model refused throughout
+  // 0.52 shares the basin of 0.5; 0.9 fits far worse; three at most.
+  std::vector<double> polished;
+  for (const fb::Trial& t : fb::polishStarts(searches, end(0.5, 1))) polished.push_back(t.unit[0]);
+  EXPECT_EQ(polished, (std::vector<double>{0.5, 0.3, 0.2}));
+}
+
 TEST(FitBasins, a_search_that_ended_where_a_polish_began_ended_where_the_polish_led) {
   const fb::Trial best = end(0.5, 1);
   const std::vector<fb::FitBasin> basins =
       fb::groupBasins({end(0.2, 1.5), end(0.22, 1.6)}, {{end(0.21, 1.5), end(0.49, 1)}}, best, {0.05});
   ASSERT_EQ(basins.size(), 1u);
   EXPECT_EQ(basins[0].starts, 2);
+}
+
+// Four measured points of a specimen, at widths the default run reaches.
+fb::FitSettings fourPoints() {
+  fb::FitSettings s;
+  s.base = fb::FieldTexts::defaults();
+  s.free = {{Field::A, 1, 8}};
+  s.specimens = {{"m.csv", {}, {{0.1, 1.2, 0}, {0.3, 1.9, 0}, {0.8, 1, 0}, {2, 0.3, 0}}}};
+  s.starts = 3;
+  return s;
+}
+
+TEST(FitSettingsCheck, starts_points_and_widths_are_held_to_what_a_fit_can_use) {
+  struct Case {
+    const char* what;
+    void (*change)(fb::FitSettings&);
+    const char* reason;  // empty: accepted
+  };
+  const Case cases[] = {
+      {"the most starts", [](fb::FitSettings& s) { s.starts = 1000; }, ""},
+      {"one start too many", [](fb::FitSettings& s) { s.starts = 1001; }, "--fit-starts must lie between 1 and 1000"},
+      {"as many points as inputs",
+       [](fb::FitSettings& s) {
+         s.free = {{Field::A, 1, 8}, {Field::B, 0, 1}, {Field::C, 0, 1}, {Field::D, 0.1, 1}};
+       },
+       ""},
+      {"a width below 0", [](fb::FitSettings& s) { s.specimens[0].measured[0].Wcr = -0.1; },
+       "--measured m.csv: the width -0.1 mm lies outside the run's crack widths"},
+  };
+  for (const Case& c : cases) {
+    fb::FitSettings s = fourPoints();
+    c.change(s);
+    const auto checked = fb::checkFitSettings(s);
+    if (*c.reason == 0)
+      EXPECT_TRUE(checked) << c.what << ": " << checked.error();
+    else
+      EXPECT_TRUE(!checked && checked.error().starts_with(c.reason))
+          << c.what << ": " << (checked ? "" : checked.error());
+  }
+}
+
+TEST(FitReport, each_interval_end_on_its_bound_and_strong_correlations_of_either_sign_are_reported) {
+  const fb::FitSettings s = fourPoints();
+  fb::FitResult r;
+  r.inputs = {{Field::A, "1", 1, 1, 3, true, false, std::nullopt}, {Field::D, "0.9", 0.9, 0.5, 1, false, true, 0.1}};
+  r.correlation = {{1, -0.9}, {-0.9, 1}};
+  const std::string json = fb::fitReportJson(s, r);
+  EXPECT_NE(json.find("\"name\": \"A\", \"unit\": \"N\", \"value\": 1, \"low\": 1, \"high\": 3, \"low_on_bound\": "
+                      "true, \"high_on_bound\": false}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"low_on_bound\": false, \"high_on_bound\": true}"), std::string::npos) << json;
+  const std::string text = fb::fitReportText(s, r);
+  EXPECT_NE(text.find("correlation of A and D: -0.90\n"), std::string::npos) << text;
+  r.correlation = {{1, 0.5}, {0.5, 1}};
+  EXPECT_EQ(fb::fitReportText(s, r).find("correlation"), std::string::npos);
 }
 
 }  // namespace

@@ -178,6 +178,8 @@ TEST(PulloutFit, a_test_beyond_the_models_fibers_or_setting_a_fitted_input_is_re
   s.free = {{Field::A, 0.1, 3}};
   s.pullouts = {pulloutTest(truthLaw(), 3, 0, 0, 1)};
   EXPECT_TRUE(fb::checkFitSettings(s));
+  s.base[Field::Lf] = "6";
+  EXPECT_TRUE(fb::checkFitSettings(s)) << "embedded by half the fiber, the most the model holds";
   s.base[Field::Lf] = "5";
   s.pullouts[0].name = "p.csv";
   s.pullouts[0].lbLine = 4;
@@ -263,12 +265,19 @@ TEST_F(PulloutCommand, the_predicted_bridging_curve_is_the_run_of_the_saved_inpu
 
   fbtest::writeFile(at("long.csv"), "# lb = 7\n0,0\n1,1\n");
   fbtest::writeFile(at("bad.csv"), "# lb = 2\n0,0\n2.5,1\n");
+  fbtest::writeFile(at("again.csv"), fbtest::readFile(at("p4.csv")));
+  fbtest::writeFile(at("inclined.csv"), "# angle = 30\n" + fbtest::readFile(at("p4.csv")));
   expectRefused({
       {{"--pullout", "p4.csv", "-o", "x.p-d"}, "--pullout goes with --fit"},
       {{"--pullout", "bad.csv", "--fit", "A=0.1:3"}, "bad.csv:3: slip 2.5 mm lies beyond lb = 2 mm"},
       {{"--pullout", "long.csv", "--fit", "A=0.1:3"}, "long.csv:1: lb = 7 mm lies beyond the longest embedded"},
       {{"--pullout", "p4.csv", "--pullout", "p4.csv", "--fit", "A=0.1:3", "--save-inputs", "p4.csv"},
        "name the same file"},
+      {{"--pullout", "p4.csv", "--pullout", "again.csv", "--fit", "A=0.1:3"},
+       "hold the same test; give each test once"},
+      // Inclined, the same points are another test: the fit goes on to the next check.
+      {{"--pullout", "p4.csv", "--pullout", "inclined.csv", "--pullout", "long.csv", "--fit", "A=0.1:3"},
+       "long.csv:1: lb = 7 mm lies beyond"},
   });
   EXPECT_FALSE(std::filesystem::exists(at("x.p-d")));
   // Inputs that a run refuses: the fit fails with the run's message.
