@@ -102,8 +102,8 @@ Expected<void> readCurves(CliOptions& o) {
     Expected<PulloutCurve> read = readPulloutCurve(path);
     if (!read) return unexpected(read.error());
     PulloutCurve& curve = *read;
-    o.fit.pullouts.push_back(
-        {curveName(path), std::move(curve.inputs), curve.lb, curve.angle, curve.lbLine, std::move(curve.points)});
+    o.fit.pullouts.push_back({curveName(path), std::move(curve.inputs), curve.lb, curve.angle, curve.lbLine,
+                              std::move(curve.points), curve.stretch});
   }
   // A specimen given twice would count its points twice and narrow the intervals.
   for (std::size_t i = 0; i < o.specimens.size(); ++i)
@@ -114,7 +114,8 @@ Expected<void> readCurves(CliOptions& o) {
   for (std::size_t i = 0; i < o.fit.pullouts.size(); ++i)
     for (std::size_t j = 0; j < i; ++j) {
       const PulloutSpecimen &a = o.fit.pullouts[j], &b = o.fit.pullouts[i];
-      if (a.measured == b.measured && a.inputs == b.inputs && a.lb == b.lb && a.angle == b.angle)
+      if (a.measured == b.measured && a.inputs == b.inputs && a.lb == b.lb && a.angle == b.angle &&
+          a.stretch == b.stretch)
         return unexpected("--pullout " + o.fit.pulloutPaths[j] + " and --pullout " + o.fit.pulloutPaths[i] +
                           " hold the same test; give each test once");
     }

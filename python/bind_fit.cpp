@@ -56,8 +56,8 @@ std::vector<SpecimenInput> specimenInputsOf(const std::string& specimen, const T
 using FreeBounds = std::vector<std::tuple<std::string, double, double>>;
 using Curves =
     std::vector<std::tuple<std::string, std::vector<double>, std::vector<double>, std::vector<double>, TextMap>>;
-using Pullouts = std::vector<
-    std::tuple<std::string, double, double, std::vector<double>, std::vector<double>, std::vector<double>, TextMap>>;
+using Pullouts = std::vector<std::tuple<std::string, double, double, std::vector<double>, std::vector<double>,
+                                        std::vector<double>, TextMap, std::tuple<double, double, double>>>;
 
 FitSettings fitSettingsOf(const TextMap& given, const FreeBounds& free, const Curves& curves,
                           const Pullouts& pullouts) {
@@ -72,9 +72,12 @@ FitSettings fitSettingsOf(const TextMap& given, const FreeBounds& free, const Cu
   }
   for (const auto& [name, w, sigma, sd, inputs] : curves)
     s.specimens.push_back({name, specimenInputsOf(name, inputs), pointsOf(w, sigma, sd, name)});
-  for (const auto& [name, lb, angle, slip, load, sd, inputs] : pullouts) {
+  for (const auto& [name, lb, angle, slip, load, sd, inputs, stretch] : pullouts) {
     PulloutSpecimen test = pulloutOf(name, lb, angle, slip, load, sd);
     test.inputs = specimenInputsOf(name, inputs);
+    const auto& [freeLength, Ef, compliance] = stretch;
+    test.stretch = {freeLength, Ef, compliance};
+    if (const auto fine = checkPulloutStretch(test.stretch); !fine) throw py::value_error(name + ": " + fine.error());
     s.pullouts.push_back(std::move(test));
   }
   return s;

@@ -68,7 +68,9 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
     "inputs" that specimen alone sets (its Vf, say) and a "name"; the fitted inputs
     are shared by all. Single-fiber pullout tests go in `pullouts`, each a mapping
     with "lb" (mm), "angle" (degrees, default 0), "slip" (mm), "load" (N), optionally
-    "sd" (N), "inputs" and "name", as fiberbridge-cli --pullout reads them; they are
+    "sd" (N), "inputs", "name", and what stretched besides the fiber's slip:
+    "free_length" (mm) with "Ef" (GPa), or "compliance" (mm/N), as fiberbridge-cli
+    --pullout reads them; they are
     fitted with the pullout law alone, and with measured curves beside them the fit
     is joint (see the README on how loads and stresses are weighed). Ctrl-C stops it."""
     if not free:
@@ -105,7 +107,9 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
         native_pullouts.append((name, _inputs.real(f"{name}: lb", test["lb"]),
                                 _inputs.real(f"{name}: angle", test.get("angle", 0)), _floats(test["slip"]),
                                 _floats(test["load"]), [] if sd is None else _floats(sd),
-                                {key: _inputs.text(key, value) for key, value in inputs.items()}))
+                                {key: _inputs.text(key, value) for key, value in inputs.items()},
+                                tuple(_inputs.real(f"{name}: {key}", test.get(key, 0))
+                                      for key in ("free_length", "Ef", "compliance"))))
     bounds = [(name, _inputs.real(f"{name}'s low bound", lo), _inputs.real(f"{name}'s high bound", hi))
               for name, (lo, hi) in free.items()]
     result = _native.fit(texts, bounds, native_curves,

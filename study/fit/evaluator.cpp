@@ -113,6 +113,11 @@ Trial Evaluator::evaluate(const std::vector<double>& unit) {
       t.refusedField = refusal.field;
       return t;
     }
+    // The fiber slips by the measured slip less the stretch of the load, which
+    // depends on the fiber's area the trial may have moved.
+    const PulloutSpecimen& specimen = settings_.pullouts[k];
+    if (specimen.stretch != PulloutStretch{})
+      test.slips = fiberSlips(specimen.measured, stretchPerNewton(specimen.stretch, p.Af));
     pulloutCurve(pulloutFiber(p, test.lb, test.psi), test.slips, test.loads);
     const std::vector<PulloutPoint>& measured = settings_.pullouts[k].measured;
     for (std::size_t m = 0; m < measured.size(); ++m) {

@@ -92,7 +92,9 @@ PulloutFitCurves pulloutCurves(const FitSettings& s, const FitResult& r, std::si
   std::sort(slips.begin(), slips.end());
   std::vector<double> loads(slips.size());
   pulloutCurve(fiber, slips, loads);
-  for (std::size_t i = 0; i < slips.size(); ++i) out.fitted.push_back({slips[i], loads[i], 0});
+  // Drawn against the slip the rig measures: the fiber's and its load's stretch.
+  const double perNewton = stretchPerNewton(test.stretch, readParameterSet(fitted).params.Af);
+  for (std::size_t i = 0; i < slips.size(); ++i) out.fitted.push_back({slips[i] + perNewton * loads[i], loads[i], 0});
   return out;
 }
 

@@ -24,6 +24,7 @@ struct PulloutSpecimen {
   double angle = 0;  // degrees
   int lbLine = 0;    // where its file gives lb, for messages
   std::vector<PulloutPoint> measured;
+  PulloutStretch stretch = {};  // what its measured slips hold besides the fiber's
 };
 
 /// The inclination (rad) of a pullout test's angle in degrees, as the model converts angles.

@@ -115,6 +115,16 @@ TEST(PulloutCurve, reads_the_tests_length_angle_inputs_and_loads_by_the_measured
   EXPECT_EQ(curve.points[2].load, 1.5);
   EXPECT_TRUE(fbtest::weighted(curve));
   EXPECT_EQ(fb::parsePulloutCurve("# lb = 2\n0.1,1\n", "p.csv").value().angle, 0.0);  // straight by default
+  // What stretched besides the fiber: its free length with its modulus, or the rig's compliance.
+  const auto free = fb::parsePulloutCurve("# lb = 2\n# free length = 10\n# Ef = 40\n0.1,1\n", "p.csv");
+  ASSERT_TRUE(free) << free.error();
+  EXPECT_EQ(free->stretch, (fb::PulloutStretch{10, 40, 0}));
+  EXPECT_DOUBLE_EQ(fb::stretchPerNewton(free->stretch, 0.0125), 10 / (40e3 * 0.0125));
+  EXPECT_EQ(fb::parsePulloutCurve("# lb = 2\n# compliance = 0.01\n0.1,1\n", "p.csv").value().stretch.compliance, 0.01);
+  // The fiber's slips: each less its load's stretch, never back, never below 0.
+  EXPECT_EQ(fb::fiberSlips({{0, 0, 0}, {0.5, 1, 0}, {1, 2, 0}, {1.5, 0.5, 0}}, 0.25),
+            (std::vector<double>{0, 0.25, 0.5, 1.375}));
+  EXPECT_EQ(fb::fiberSlips({{0.25, 2, 0}, {0.75, 2, 0}, {0.75, 4, 0}}, 0.25), (std::vector<double>{0, 0.25, 0.25}));
 }
 
 TEST(PulloutCurve, a_bad_test_names_the_file_and_line) {
@@ -138,6 +148,12 @@ TEST(PulloutCurve, a_bad_test_names_the_file_and_line) {
        "p.csv:2: expected 2 values (slip in mm, load in N) or 3 (and the standard deviation in N), found 4"},
       {"# lb = 3\n# Vff = 1\n0.1,1\n", "p.csv:2: unknown input name \"Vff\""},
       {"# lb = 3\n", "p.csv: no measured points (slip in mm, load in N)"},
+      {"# lb = 3\n# free length = 10\n0.1,1\n", "p.csv:2: a free length needs the fiber's modulus, Ef in GPa"},
+      {"# lb = 3\n# Ef = 40\n0.1,1\n", "p.csv:2: Ef goes with the free length, in mm"},
+      {"# lb = 3\n# free length = 10\n# Ef = 40\n# compliance = 0.01\n0.1,1\n",
+       "p.csv:4: give the free length with Ef, or the compliance, not both"},
+      {"# lb = 3\n# compliance = -0.01\n0.1,1\n", "p.csv:2: compliance: must be 0 or more, not -0.01"},
+      {"# lb = 3\n# Ef = 0\n0.1,1\n", "p.csv:2: Ef: must be greater than 0, not 0"},
   };
   for (const auto& c : cases) {
     const auto curve = fb::parsePulloutCurve(c.text, "p.csv");

@@ -100,6 +100,46 @@ TEST(PulloutFit, recovers_the_eight_law_coefficients_from_straight_tests_inside_
   EXPECT_NE(json.find("\"pullout_rms\": 0.0"), std::string::npos) << json;
 }
 
+// A rig that stretches by 0.02 mm/N adds that to every measured slip: told
+// so, the fit finds the law again; not told, it takes the stretch for the
+// fiber's and misses. A free fiber length with its modulus is the same stretch.
+TEST(PulloutFit, the_stretch_of_the_rig_or_the_free_fiber_is_taken_off_the_slips) {
+  constexpr double kCompliance = 0.02;  // mm/N
+  fb::FitSettings s;
+  s.base = truthLaw();
+  s.base[Field::A] = "1";
+  s.base[Field::D] = "0.5";
+  s.free = {{Field::A, 0.1, 3}, {Field::D, 0.02, 1}};
+  std::uint64_t seed = 3;
+  for (double lb : {1.0, 3.0, 6.0}) {
+    fb::PulloutSpecimen test = pulloutTest(truthLaw(), lb, 0, 0, seed++);
+    for (fb::PulloutPoint& m : test.measured) m.slip += kCompliance * m.load;
+    test.stretch.compliance = kCompliance;
+    s.pullouts.push_back(test);
+  }
+  s.starts = 4;
+  const auto fitted = [](const fb::FitSettings& settings) {
+    const fb::FitResult r = fb::fitMeasuredCurves(settings);
+    EXPECT_EQ(r.outcome, fb::FitOutcome::fitted);
+    return std::pair{r.inputs.at(0).value, r.inputs.at(1).value};
+  };
+  const auto [A, D] = fitted(s);
+  EXPECT_NEAR(A, truthOf(Field::A), 1e-3);
+  EXPECT_NEAR(D, truthOf(Field::D), 1e-3);
+
+  // The same stretch from 10 mm of free fiber of the truth's area.
+  fb::FitSettings free = s;
+  const double Ef = 10 / (kCompliance * 1000 * std::stod(truthLaw()[Field::Af]));  // GPa
+  for (fb::PulloutSpecimen& test : free.pullouts) test.stretch = {10, Ef, 0};
+  const auto [freeA, freeD] = fitted(free);
+  EXPECT_NEAR(freeA, A, 1e-6);
+  EXPECT_NEAR(freeD, D, 1e-6);
+
+  fb::FitSettings untold = s;
+  for (fb::PulloutSpecimen& test : untold.pullouts) test.stretch = {};
+  EXPECT_GT(fitted(untold).second, truthOf(Field::D) + 0.01);  // the stretch read as a later peak
+}
+
 TEST(PulloutFit, inclined_tests_recover_snubbing_and_strength_reduction) {
   fb::FitSettings s;
   s.base = truthLaw();
