@@ -15,6 +15,7 @@
 #include "study/fit/calibration.h"
 #include "study/fit/fit_report.h"
 #include "study/fit/pullout_test.h"
+#include "study/inputs/measured_curve.h"
 #include "study/inputs/pullout_curve.h"
 
 namespace fb {
@@ -81,6 +82,13 @@ FitSettings fitSettingsOf(const TextMap& given, const FreeBounds& free, const Cu
     s.pullouts.push_back(std::move(test));
   }
   return s;
+}
+
+// A specimen's inputs by name, in the file's order.
+std::vector<std::pair<std::string, std::string>> inputsOf(const std::vector<SpecimenInput>& inputs) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const SpecimenInput& input : inputs) out.emplace_back(fieldInfo(input.field).name, input.value);
+  return out;
 }
 
 py::object optionalFloat(std::optional<double> value) {
@@ -174,6 +182,38 @@ void bindFit(py::module_& m) {
     py::array_t<double> loads(static_cast<py::ssize_t>(slips.size()));
     pulloutCurve(fiber, slips, std::span<double>(loads.mutable_data(), slips.size()));
     return loads;
+  });
+
+  // A measured curve's file as the command line reads it: (widths, stresses, standard deviations or
+  // empty, the specimen's inputs).
+  m.def("read_measured", [](const std::string& path) {
+    const Expected<MeasuredCurve> curve = parseMeasuredCurve(readWhole(path), path);
+    if (!curve) raise(PyExc_ValueError, curve.error());
+    std::vector<double> w, sigma, sd;
+    for (const MeasuredPoint& p : curve->points) {
+      w.push_back(p.Wcr);
+      sigma.push_back(p.sigma);
+      if (p.sd > 0) sd.push_back(p.sd);
+    }
+    return py::make_tuple(array(w), array(sigma), sd.empty() ? py::object(py::none()) : py::object(array(sd)),
+                          inputsOf(curve->inputs));
+  });
+
+  // A pullout test's file as the command line reads it: (lb, angle, slips, loads, standard deviations or
+  // empty, the test's inputs, (free length, Ef, compliance)).
+  m.def("read_pullout", [](const std::string& path) {
+    const Expected<PulloutCurve> test = parsePulloutCurve(readWhole(path), path);
+    if (!test) raise(PyExc_ValueError, test.error());
+    std::vector<double> slip, load, sd;
+    for (const PulloutPoint& p : test->points) {
+      slip.push_back(p.slip);
+      load.push_back(p.load);
+      if (p.sd > 0) sd.push_back(p.sd);
+    }
+    const PulloutStretch& s = test->stretch;
+    return py::make_tuple(test->lb, test->angle, array(slip), array(load),
+                          sd.empty() ? py::object(py::none()) : py::object(array(sd)), inputsOf(test->inputs),
+                          py::make_tuple(s.freeLength, s.Ef, s.compliance));
   });
 
   m.def("fit", &fit, py::arg("texts"), py::arg("free"), py::arg("curves"), py::arg("starts"), py::arg("seed"),

@@ -145,5 +145,28 @@ def pullout(lb: float, angle: float, slip, **inputs: _Any):
     return np.asarray(loads).reshape(slips.shape)
 
 
+def read_measured(path) -> dict:
+    """A measured bridging curve's file, read as fiberbridge-cli --measured reads it
+    (separators, header, decimal commas, `# NAME = VALUE` specimen inputs, an
+    optional column of standard deviations): {"name", "w" (mm), "sigma" (MPa),
+    "sd" (MPa, or None), "inputs"}, ready to go into fit(curves=[...]). Read and
+    refused as read_data_file says, a wrong line as a ValueError naming file and line."""
+    name = _inputs.path(path)
+    w, sigma, sd, inputs = _native.read_measured(name)
+    return {"name": name, "w": w, "sigma": sigma, "sd": sd, "inputs": dict(inputs)}
+
+
+def read_pullout(path) -> dict:
+    """A single-fiber pullout test's file, read as fiberbridge-cli --pullout reads it:
+    {"name", "lb" (mm), "angle" (degrees), "slip" (mm), "load" (N), "sd" (N, or None),
+    "inputs", and "free_length" (mm), "Ef" (GPa) and "compliance" (mm/N), 0 where the
+    file gives none}, ready to go into fit(pullouts=[...]). Refused as read_measured."""
+    name = _inputs.path(path)
+    lb, angle, slip, load, sd, inputs, (free_length, Ef, compliance) = _native.read_pullout(name)
+    return {"name": name, "lb": lb, "angle": angle, "slip": slip, "load": load, "sd": sd, "inputs": dict(inputs),
+            "free_length": free_length, "Ef": Ef, "compliance": compliance}
+
+
 # Their home is the package, where the stub declares them and pickle finds them.
-FitResult.__module__ = fit.__module__ = pullout.__module__ = "fiberbridge"
+for _defined in (FitResult, fit, pullout, read_measured, read_pullout):
+    _defined.__module__ = "fiberbridge"

@@ -1,6 +1,7 @@
 """The readers give back what the program writes: data files, input sets and a study's summary.csv."""
 
 import os
+import pathlib
 import subprocess
 import sys
 import threading
@@ -11,6 +12,7 @@ import pytest
 import fiberbridge
 
 CLI = os.environ.get("FIBERBRIDGE_CLI", "fiberbridge-cli")
+PROJECT = pathlib.Path(__file__).resolve().parents[2]
 
 
 def test_a_data_file_reads_back_as_its_rows_and_header(tmp_path):
@@ -147,3 +149,30 @@ def test_a_file_named_dash_is_that_file_not_standard_input(tmp_path):
     child = subprocess.run([sys.executable, "-c", "import fiberbridge; print(fiberbridge.read_inputs('-')['Vf'])"],
                            cwd=tmp_path, input="Vf = 0.02\n", capture_output=True, text=True, timeout=60)
     assert child.stdout == "0.03\n", child.stderr
+
+
+def test_curve_files_read_as_the_command_line_reads_them_and_fit_as_given(tmp_path):
+    measured = tmp_path / "m.csv"
+    measured.write_text("crack width;stress;sd\n# Vf = 0.01\n0,1;1,5;0,25\n0,2;2;0,5\n")
+    curve = fiberbridge.read_measured(measured)
+    assert curve["name"] == str(measured) and curve["inputs"] == {"Vf": "0.01"}
+    assert curve["w"].tolist() == [0.1, 0.2] and curve["sigma"].tolist() == [1.5, 2.0]
+    assert curve["sd"].tolist() == [0.25, 0.5]
+    (tmp_path / "bad.csv").write_text("0.1,1\n0.2,x\n")
+    with pytest.raises(ValueError, match=f"{tmp_path / 'bad.csv'}:2: stress"):
+        fiberbridge.read_measured(tmp_path / "bad.csv")
+
+    test = tmp_path / "p.csv"
+    test.write_text("# lb = 3\n# angle = 30\n# free length = 10\n# Ef = 40\n# Af = 0.0012566\n0,0\n0.5,1.25\n")
+    read = fiberbridge.read_pullout(test)
+    assert (read["lb"], read["angle"], read["free_length"], read["Ef"], read["compliance"]) == (3, 30, 10, 40, 0)
+    assert read["slip"].tolist() == [0, 0.5] and read["load"].tolist() == [0, 1.25] and read["sd"] is None
+    assert read["inputs"] == {"Af": "0.0012566"}
+
+    # What a reader gives is what fit takes: the same fit as from the command line's file.
+    sample = PROJECT / "examples" / "sample-synthetic.csv"
+    by_reader = fiberbridge.fit(curves=[fiberbridge.read_measured(sample)], free={"A": (0.5, 4)}, starts=2)
+    cli = subprocess.run([CLI, "--measured", str(sample), "--fit", "A=0.5:4", "--fit-starts", "2", "-q"],
+                         capture_output=True, text=True)
+    assert cli.returncode == 0, cli.stderr
+    assert by_reader.report_text().split("\n")[1:] == cli.stdout.split("\n")[1:]  # the clock's line aside
