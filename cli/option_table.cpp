@@ -87,6 +87,11 @@ void addOptions(CLI::App& app, GivenOptions& g) {
   // What the two orientation intensities mean together, which their names alone do not say.
   const auto helpOf = [](const FieldInfo& info) {
     std::string help(info.meaning);
+    if (info.field == Field::orientation)
+      help +=
+          ": planar (random in the X-Y plane) or isotropic (uniform over the sphere), each in place of the "
+          "densities of kxy, kzx, thetaRxy and thetaRzx, which stay 1, 1, 0 and 0; empty (the default): those "
+          "densities";
     if (info.field == Field::kxy || info.field == Field::kzx)
       help +=
           " (kxy = kzx = 1: two independent uniform angles, not 3-D isotropic fibers; about 40.5 % of the "

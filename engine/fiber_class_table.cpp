@@ -119,9 +119,8 @@ void preparePairs(const ParameterSet& p, const RunConstants& k, const Orientatio
   TurnedAngle turnedXY[kAngleClassCount], turnedZX[kAngleClassCount];
   for (int i = 0; i < kAngleClassCount; ++i) {
     const int angle = classAngle(i + 1);
-    const double theta = angle * k.degToRad;
-    wXY[i] = orientationDensity(theta, o.xy) * k.angleClassWidth;
-    wZX[i] = orientationDensity(theta, o.zx) * k.angleClassWidth;
+    wXY[i] = classShare(o, false, angle, k);
+    wZX[i] = classShare(o, true, angle, k);
     cosine[i] = absCos(angle, k);
     turnedXY[i] = turnedAngle(angle, k.crackAngleXYRad, k.degToRad);
     turnedZX[i] = turnedAngle(angle, k.crackAngleZXRad, k.degToRad);

@@ -45,8 +45,9 @@ enum class Field {
   B,
   C,
   D,
+  orientation,
 };
-inline constexpr std::size_t kFieldCount = 26;
+inline constexpr std::size_t kFieldCount = 27;
 
 /// How an input is stored; the order is that of FieldMember's alternatives.
 enum class Precision { text, single, int16, double_ };
@@ -95,6 +96,7 @@ inline constexpr std::array<FieldInfo, kFieldCount> kFields = {{
     {Field::B, "B", "peak load exponent", "", "0", &ParameterSet::B},
     {Field::C, "C", "peak width factor", "mm/mm", "0", &ParameterSet::C},
     {Field::D, "D", "peak width constant", "mm", "0.5", &ParameterSet::D},
+    {Field::orientation, "orientation", "fiber orientation preset", "", "", &ParameterSet::orientation},
 }};
 // clang-format on
 

@@ -5,6 +5,8 @@
 
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
+#include "engine/number_writer.h"
+#include "engine/orientation.h"
 
 namespace fb {
 namespace {
@@ -66,6 +68,21 @@ Expected<void, Refusal> checkRunInputs(const ParameterSet& p, const RunConstants
     if (info.isNumber() && !std::isfinite(numericValue(p, info)))
       return unexpected(refuse(info.field, "must be a finite number (it is too large)"));
 
+  // A preset sets every direction's share itself: the densities must be left as they are.
+  const std::optional<OrientationPreset> preset = orientationPreset(p.orientation);
+  if (!preset)
+    return unexpected(
+        refuse(Field::orientation,
+               "must be planar, isotropic or empty (the kxy and kzx densities), not " + quotedToken(p.orientation)));
+  if (*preset != OrientationPreset::none) {
+    const std::pair<Field, float> neutral[] = {
+        {Field::kxy, 1}, {Field::kzx, 1}, {Field::thetaRxy, 0}, {Field::thetaRzx, 0}};
+    for (const auto& [field, value] : neutral)
+      if (numericValue(p, fieldInfo(field)) != value)
+        return unexpected(refuse(field, "must be " + formatGeneral(value) + " with the " + p.orientation +
+                                            " orientation, which sets the share of every direction itself"));
+  }
+
   // A negative area or fraction would give negative fiber counts, and a
   // positive stress from a negative force.
   for (const Field f : {Field::Am, Field::Vf, Field::Af, Field::Lf, Field::kxy, Field::kzx})
@@ -96,7 +113,7 @@ Expected<void, Refusal> checkInputs(const FieldTexts& texts, const ReadOutcome& 
       read.refusal ? Expected<void, Refusal>(unexpected(*read.refusal)) : checkRunInputs(read.params, k);
   if (usable) return usable;
   Refusal& refusal = usable.error();
-  if (const auto field = fieldByName(refusal.field)) {
+  if (const auto field = fieldByName(refusal.field); field && fieldInfo(*field).isNumber()) {
     const std::string& text = texts[*field];
     if (!readNumber(text).number && text.find_first_not_of(" \t\n") != std::string::npos)
       refusal.message = refusal.field + ": " + quotedToken(text) + " reads as 0; " + refusal.message;

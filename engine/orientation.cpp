@@ -20,11 +20,37 @@ PlaneOrientation planeOrientation(double k, double thetaR) {
 
 }  // namespace
 
+std::optional<OrientationPreset> orientationPreset(std::string_view text) {
+  if (text.empty()) return OrientationPreset::none;
+  if (text == "planar") return OrientationPreset::planar;
+  if (text == "isotropic") return OrientationPreset::isotropic;
+  return std::nullopt;
+}
+
 Orientation prepareOrientation(const ParameterSet& p, const RunConstants& k) {
   Orientation o;
   o.xy = planeOrientation(p.kxy, k.thetaRxyRad);
   o.zx = planeOrientation(p.kzx, k.thetaRzxRad);
+  o.preset = orientationPreset(p.orientation).value_or(OrientationPreset::none);
   return o;
+}
+
+double classShare(const Orientation& o, bool zx, int angle, const RunConstants& k) {
+  const double theta = angle * k.degToRad;
+  switch (o.preset) {
+    case OrientationPreset::none:
+      return orientationDensity(theta, zx ? o.zx : o.xy) * k.angleClassWidth;
+    case OrientationPreset::planar:
+      // Elevation 0 lies between the two classes at -1 and +1 degree: half each.
+      if (zx) return angle == -1 || angle == 1 ? 0.5 : 0.0;
+      return k.angleClassWidth / kPi;
+    case OrientationPreset::isotropic:
+      // Directions uniform over the sphere: cos(elevation) / (2 pi) per
+      // radian squared, uniform in azimuth.
+      if (zx) return std::cos(theta) / 2 * k.angleClassWidth;
+      return k.angleClassWidth / kPi;
+  }
+  return 0;
 }
 
 double classDensitySum(const PlaneOrientation& plane, const RunConstants& k) {
@@ -36,6 +62,7 @@ double classDensitySum(const PlaneOrientation& plane, const RunConstants& k) {
 
 std::vector<std::string> orientationWarnings(const ParameterSet& p, const RunConstants& k, const Orientation& o) {
   std::vector<std::string> warnings;
+  if (o.preset != OrientationPreset::none) return warnings;  // the preset's classes hold its fibers
   const struct {
     const char* name;
     const char* plane;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/parameter_set.h"
@@ -15,9 +17,23 @@ struct PlaneOrientation {
   double c3 = 1;  // norm coefficient 1/Q
 };
 
+/// A named orientation in place of the two elliptical densities. The model's
+/// two angles are a fiber's azimuth in the X-Y plane and its elevation towards
+/// Z, so a density in them is one over directions: a preset weighs the same
+/// classes by its own.
+enum class OrientationPreset {
+  none,       // the kxy and kzx densities
+  planar,     // random in the X-Y plane: uniform azimuth, elevation 0
+  isotropic,  // uniform over the sphere: uniform azimuth, elevation by its cosine
+};
+
+/// The preset a text names: "" none, "planar", "isotropic"; empty for any other text.
+std::optional<OrientationPreset> orientationPreset(std::string_view text);
+
 struct Orientation {
   PlaneOrientation xy;
   PlaneOrientation zx;
+  OrientationPreset preset = OrientationPreset::none;
 };
 
 /// The density coefficients of both planes, X-Y first.
@@ -25,6 +41,10 @@ Orientation prepareOrientation(const ParameterSet& p, const RunConstants& k);
 
 /// The fiber density per radian of one plane at angle `theta` (rad).
 double orientationDensity(double theta, const PlaneOrientation& plane);
+
+/// The share of the fibers in the angle class at `angle` (degrees) of the X-Y
+/// plane, or of the Z-X plane when `zx`: the density times the class width.
+double classShare(const Orientation& o, bool zx, int angle, const RunConstants& k);
 
 /// The share of a plane's fibers that its 90 angle classes hold: the sum of
 /// p(theta)*angleClassWidth over the class angles. It is 1 while the classes

@@ -20,10 +20,11 @@ struct ParameterSet {
   float kxy = 0, kzx = 0;                    // orientation intensities
   float thetaRxy = 0, thetaRzx = 0;          // principal orientation angles, degrees
   std::int16_t division = 0;
-  double Aa = 0, Ba = 0;  // first-point load Aa*lb^Ba (N)
-  double Ca = 0, Da = 0;  // first-point width Ca*lb + Da (mm)
-  double A = 0, B = 0;    // peak load A*lb^B (N)
-  double C = 0, D = 0;    // peak width C*lb + D (mm)
+  double Aa = 0, Ba = 0;    // first-point load Aa*lb^Ba (N)
+  double Ca = 0, Da = 0;    // first-point width Ca*lb + Da (mm)
+  double A = 0, B = 0;      // peak load A*lb^B (N)
+  double C = 0, D = 0;      // peak width C*lb + D (mm)
+  std::string orientation;  // a preset's name ("planar", "isotropic"), or empty for the kxy and kzx densities
 };
 
 /// Constants of a run derived from its inputs.

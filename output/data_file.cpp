@@ -44,7 +44,8 @@ constexpr std::string_view kHeaderTemplates[] = {
     "{ruptureStrength}",
     "    Af(mm2)={Af}, Lf(mm)={Lf},  Snubbing coef.={fp0}[+{fp1}*lb], {fd0}+{fd1}*lb, Strength degr.="
     "{strengthReduction}",
-    "  Orientation intensity, X-Y={kxy}, Z-X={kzx},  Principal orientation angle, X-Y={thetaRxy}, Z-X={thetaRzx}",
+    "  Orientation intensity, X-Y={kxy}, Z-X={kzx},  Principal orientation angle, X-Y={thetaRxy}, Z-X={thetaRzx}"
+    "[,  Orientation preset={orientation}]",
     "  Crack angle, X-Y={crackAngleXY}, Z-X={crackAngleZX}, Total fiber = {totalFiber}, Coefficient of fiber Number = "
     "{fiberNumberCoefficient}",
     " Step          Wcr(mm)      P(N)          \x83\xD0(MPa)       Effective fiber ratio",
@@ -105,7 +106,7 @@ std::string fillTemplate(std::string_view t, const std::function<std::optional<s
 }
 
 // How long the value of `slot` is at the start of `s`; 0 when none is there.
-// A general number ("0.02", "-1.5E-05"), or the clock's time and date.
+// A general number ("0.02", "-1.5E-05"), the clock's time and date, or a preset's name.
 std::size_t slotLength(std::string_view slot, std::string_view s) {
   std::size_t at = 0;
   const auto digits = [&](std::size_t least, std::size_t most) {
@@ -121,6 +122,10 @@ std::size_t slotLength(std::string_view slot, std::string_view s) {
   constexpr std::size_t many = std::string_view::npos;
   if (slot == "time") return digits(2, 2) && literal(":") && digits(2, 2) && literal(":") && digits(2, 2) ? at : 0;
   if (slot == "date") return digits(2, 2) && literal("-") && digits(2, 2) && literal("-") && digits(1, many) ? at : 0;
+  if (slot == "orientation") {  // a preset's name: a word
+    while (at < s.size() && s[at] >= 'a' && s[at] <= 'z') ++at;
+    return at;
+  }
   literal("-");
   if (!digits(1, many)) return 0;
   const std::size_t whole = at;
@@ -170,6 +175,8 @@ std::array<std::string, 6> headerLines(const ParameterSet& p, const RunConstants
     if (slot == "fiberNumberCoefficient") return formatGeneral(k.fiberNumberCoefficient);
     // A negative fp1 leaves the load snubbing at fp0 alone.
     if (slot == "fp1" && p.fp1 < 0) return std::nullopt;
+    // Only a preset is noted; the densities' line is the whole story otherwise.
+    if (slot == "orientation") return p.orientation.empty() ? std::nullopt : std::optional(p.orientation);
     return formatGeneral(static_cast<float>(numericValue(p, fieldInfo(*fieldByName(slot)))));
   };
   std::array<std::string, 6> lines;

@@ -67,7 +67,7 @@ void bindDesign(py::module_& m) {
     for (const GridRun& sample : scatterSamples(textsOf(base), inputs, count, seed)) {
       TextMap texts;
       for (const FieldInfo& info : kFields)
-        if (info.isNumber()) texts[std::string(info.name)] = sample.texts[info.field];
+        if (info.field != Field::dataFile) texts[std::string(info.name)] = sample.texts[info.field];
       out.append(py::make_tuple(texts, sample.label));
     }
     return out;

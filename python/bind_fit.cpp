@@ -141,7 +141,7 @@ py::dict fitResultDict(const FitSettings& s, const FitResult& r) {
   const FieldTexts fitted = fittedRunTexts(s, r);
   TextMap texts;
   for (const FieldInfo& info : kFields)
-    if (info.isNumber()) texts[std::string(info.name)] = fitted[info.field];
+    if (info.field != Field::dataFile) texts[std::string(info.name)] = fitted[info.field];
   d["texts"] = texts;
   return d;
 }

@@ -120,7 +120,7 @@ void bindRuns(py::module_& m) {
     static const char* const kPrecision[] = {"text", "single", "int16", "double"};
     py::list out;
     for (const FieldInfo& info : kFields)
-      if (info.isNumber())
+      if (info.field != Field::dataFile)
         out.append(py::make_tuple(std::string(info.name), std::string(info.unit),
                                   kPrecision[static_cast<int>(info.precision())], std::string(info.meaning),
                                   std::string(info.defaultText)));

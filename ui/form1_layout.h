@@ -52,7 +52,7 @@ std::span<const char* const> form1KeyboardOrder();
 /// The result boxes in the order the run writes them.
 inline constexpr const char* kResultBoxes[5] = {"Text18", "Text19", "Text21", "Text22", "Text23"};
 
-/// The text box of an input.
+/// The text box of an input; none for an input the window does not show.
 struct FieldBox {
   Field field;
   const char* box;
@@ -85,6 +85,7 @@ inline constexpr std::array<FieldBox, kFieldCount> kFieldBoxes = {{
     {Field::B, "Text15"},
     {Field::C, "Text16"},
     {Field::D, "Text17"},
+    {Field::orientation, nullptr},  // the window keeps the kxy and kzx densities
 }};
 
 consteval bool boxesFollowTheEnumeration() {

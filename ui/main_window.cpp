@@ -217,13 +217,17 @@ void Form1::setKeyboardOrder() {
 
 void Form1::loadDefaults() {
   status_->setText("");
-  for (const FieldInfo& info : kFields) box(info.field)->setText(toQString(info.defaultText));
+  for (const FieldInfo& info : kFields)
+    if (QLineEdit* b = box(info.field)) b->setText(toQString(info.defaultText));
   showResults(startResultTexts());
 }
 
 QLineEdit* Form1::box(const QString& name) const { return static_cast<QLineEdit*>(controls_.at(name)); }
 
-QLineEdit* Form1::box(Field field) const { return box(toQString(fieldBox(field))); }
+QLineEdit* Form1::box(Field field) const {
+  const char* name = fieldBox(field);
+  return name ? box(toQString(name)) : nullptr;
+}
 
 QLineEdit* Form1::resultBox(int index) const { return box(kResultBoxes[index]); }
 
@@ -239,7 +243,8 @@ void Form1::showEvent(QShowEvent* event) {
 
 FieldTexts Form1::fieldTexts() {
   FieldTexts texts;
-  for (const FieldInfo& info : kFields) texts[info.field] = box(info.field)->text().toStdString();
+  for (const FieldInfo& info : kFields)
+    if (const QLineEdit* b = box(info.field)) texts[info.field] = b->text().toStdString();
   // The run's choice of data file is the one the dialog starts from next time.
   dataFile_ = texts[Field::dataFile];
   return texts;
@@ -287,9 +292,10 @@ void Form1::showRefusal(const Refusal& refusal) {
 
   // Put the cursor where the correction goes ("fp0/fp1" points at fp0).
   if (const auto field = fieldByName(fieldToChange(refusal)); field && !exitRequested_) {
-    QLineEdit* b = box(*field);
-    b->setFocus(Qt::OtherFocusReason);
-    b->selectAll();
+    if (QLineEdit* b = box(*field)) {
+      b->setFocus(Qt::OtherFocusReason);
+      b->selectAll();
+    }
   }
 }
 

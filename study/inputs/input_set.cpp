@@ -98,6 +98,7 @@ std::string inputSetText(const FieldTexts& texts, const std::vector<std::string>
   }
   for (const FieldInfo& info : kFields) {
     if (info.field == Field::dataFile) continue;
+    if (info.field == Field::orientation && texts[info.field].empty()) continue;  // a preset only where one is used
     out +=
         std::string(info.name) + " = " + savedValueText(texts[info.field]) + "  # " + std::string(info.meaning) + "\n";
   }

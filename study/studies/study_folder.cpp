@@ -78,8 +78,11 @@ std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount, s
   };
   add(std::to_string(shardCount));
   for (const FieldTexts& run : runs)
-    for (const FieldInfo& info : kFields)
+    for (const FieldInfo& info : kFields) {
+      // Without a preset a study keeps the identity it had before presets were.
+      if (info.field == Field::orientation && run[info.field].empty()) continue;
       add(info.field == Field::dataFile ? std::filesystem::path(run[info.field]).filename().string() : run[info.field]);
+    }
   // Absent, they leave the identity of a study without them as it was.
   if (!measured.empty()) {
     add("measured");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <thread>
@@ -27,6 +28,66 @@ TEST(OrientationDensity, sums_to_one_over_the_classes_for_any_intensity_and_angl
         sum += fb::orientationDensity(fb::classAngle(i) * k.degToRad, o.xy) * k.angleClassWidth;
       EXPECT_NEAR(sum, 1.0, 1e-9) << "k " << intensity << " thetaR " << principal;
     }
+  }
+}
+
+// A preset weighs the classes by its own density over directions: planar puts
+// every fiber at elevation 0 (half in each class beside it), isotropic weighs
+// elevation by its cosine; both leave the azimuth uniform. Without one, the
+// shares are the densities', bit for bit.
+TEST(OrientationPreset, weighs_the_classes_by_its_density_and_leaves_the_design_alone) {
+  fb::ParameterSet p = fb::readParameterSet(fb::FieldTexts::defaults()).params;
+  p.kzx = 3;
+  p.thetaRzx = 20;
+  const fb::RunConstants k = fb::deriveValues(p);
+  const fb::Orientation design = fb::prepareOrientation(p, k);
+  for (int i = 1; i <= fb::kAngleClassCount; ++i) {
+    const int angle = fb::classAngle(i);
+    EXPECT_EQ(fb::classShare(design, true, angle, k),
+              fb::orientationDensity(angle * k.degToRad, design.zx) * k.angleClassWidth);
+  }
+  const auto shares = [&](const char* preset, bool zx) {
+    p.orientation = preset;
+    const fb::Orientation o = fb::prepareOrientation(p, k);
+    std::vector<double> out;
+    for (int i = 1; i <= fb::kAngleClassCount; ++i) out.push_back(fb::classShare(o, zx, fb::classAngle(i), k));
+    return out;
+  };
+  for (const char* preset : {"planar", "isotropic"})
+    for (double share : shares(preset, false)) EXPECT_DOUBLE_EQ(share, 1.0 / 90) << preset;
+  const std::vector<double> planar = shares("planar", true);
+  EXPECT_EQ(std::accumulate(planar.begin(), planar.end(), 0.0), 1.0);
+  EXPECT_EQ(planar[44], 0.5);  // -1 degree
+  EXPECT_EQ(planar[45], 0.5);  // +1 degree
+  const std::vector<double> isotropic = shares("isotropic", true);
+  EXPECT_NEAR(std::accumulate(isotropic.begin(), isotropic.end(), 0.0), 1.0, 1e-4);  // the midpoint rule's error
+  EXPECT_NEAR(isotropic[45] / isotropic[89], std::cos(k.degToRad) / std::cos(89 * k.degToRad), 1e-9);
+  EXPECT_EQ(fb::orientationPreset("sphere"), std::nullopt);
+  EXPECT_EQ(fb::orientationPreset(""), fb::OrientationPreset::none);
+}
+
+// A preset sets the shares itself: an intensity or principal angle beside it
+// would be ignored, so it is refused; a name no preset has is refused too.
+TEST(OrientationPreset, goes_with_the_densities_left_as_they_are_and_names_only_presets) {
+  const struct {
+    fb::Field field;
+    const char* text;
+    const char* preset;
+    const char* refused;  // the field refused, or "" where the run goes
+  } cases[] = {{fb::Field::kxy, "1", "isotropic", ""},
+               {fb::Field::kxy, "2", "isotropic", "kxy"},
+               {fb::Field::kzx, "0.5", "planar", "kzx"},
+               {fb::Field::thetaRxy, "10", "planar", "thetaRxy"},
+               {fb::Field::thetaRzx, "1", "isotropic", "thetaRzx"},
+               {fb::Field::kxy, "2", "", ""},
+               {fb::Field::kxy, "1", "Isotropic", "orientation"}};
+  for (const auto& c : cases) {
+    fb::FieldTexts t = fb::FieldTexts::defaults();
+    t[c.field] = c.text;
+    t[fb::Field::orientation] = c.preset;
+    const fb::ReadOutcome read = fb::readParameterSet(t);
+    const auto checked = fb::checkInputs(t, read, fb::deriveValues(read.params));
+    EXPECT_EQ(checked ? "" : checked.error().field, c.refused) << c.text << " " << c.preset;
   }
 }
 

@@ -71,6 +71,19 @@ TEST(DataFileReading, the_header_and_rows_read_back_as_written_and_a_foreign_lin
   EXPECT_EQ(std::tie(r.step, r.Wcr, r.P, r.sigma, r.effectiveFiberRatio),
             std::make_tuple(std::int16_t{3}, 0.125, 12345.25, -1.5, 0.75));
 
+  // A preset is noted at the end of the orientation line, and read back; without one the line is as it was.
+  fb::ParameterSet preset = p;
+  preset.orientation = "isotropic";
+  const std::string line = fb::headerLines(preset, fb::deriveValues(preset), {})[3];
+  const std::string without = fb::headerLines(p, fb::deriveValues(p), {})[3];
+  EXPECT_EQ(line, without + ",  Orientation preset=isotropic");
+  std::string noted = text;
+  noted.replace(noted.find(without), without.size(), line);
+  const auto withPreset = fb::parseDataFile(noted);
+  ASSERT_TRUE(withPreset) << withPreset.error();
+  const std::map<std::string, std::string> notedHeader(withPreset->header.begin(), withPreset->header.end());
+  EXPECT_EQ(notedHeader.at("orientation"), "isotropic");
+
   std::string foreign = text;
   foreign.replace(foreign.find("Z-X="), 4, "Z-Y=");
   EXPECT_EQ(fb::parseDataFile(foreign).error(), "line 4: not the header line of a FiberBridge data file");
