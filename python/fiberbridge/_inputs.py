@@ -12,7 +12,8 @@ from typing import Any, Optional
 from . import _native
 
 Field = namedtuple("Field", "name unit precision meaning default")
-Field.__doc__ = "An input: its name, unit, precision (single, int16, double), meaning and default text."
+Field.__doc__ = ("An input: its name, unit, precision (single, int16, double; text for the orientation preset), "
+                 "meaning and default text.")
 
 FIELDS = [Field(*f) for f in _native.fields()]
 NAMES = {f.name for f in FIELDS}
