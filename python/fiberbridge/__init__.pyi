@@ -1,6 +1,6 @@
 # The types of the fiberbridge package, for type checkers and editors.
 import os
-from typing import Any, Callable, Iterable, Mapping, NamedTuple, Optional, Sequence, Union
+from typing import Any, Callable, Iterable, Mapping, NamedTuple, Optional, Sequence, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -135,6 +135,9 @@ def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[S
         measured_sd: Optional[Sequence[float]] = None,
         curves: Optional[Sequence[Mapping[str, Any]]] = None,
         pullouts: Optional[Sequence[Mapping[str, Any]]] = None) -> FitResult: ...
+@overload
+def pullout(lb: float, angle: float, slip: float, **inputs: Any) -> float: ...
+@overload
 def pullout(lb: float, angle: float, slip: npt.ArrayLike, **inputs: Any) -> npt.NDArray[np.float64]: ...
 def read_data_file(path: _Path) -> DataFile: ...
 def read_inputs(path: _Path) -> dict[str, str]: ...

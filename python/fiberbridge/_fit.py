@@ -129,8 +129,9 @@ def pullout(lb: float, angle: float, slip, **inputs: _Any):
     a fiber pulled out or ruptured carries nothing after. The law is the one each
     fiber class of a run follows, bit for bit; `inputs` set its coefficients (A, B,
     ..., fp0, strengthReduction, Af, ...), the others keep their defaults. numpy in,
-    numpy out: the result has the shape of `slip`. `lb`, `angle` and `slip` take
-    numbers only: a text or a bool is a TypeError."""
+    numpy out: the result has the shape of `slip`; a single slip gives a float, and a
+    pandas Series a Series on its index. `lb`, `angle` and `slip` take numbers only:
+    a text or a bool is a TypeError."""
     import numpy as np
 
     texts = _inputs.texts(None, inputs)
@@ -141,8 +142,12 @@ def pullout(lb: float, angle: float, slip, **inputs: _Any):
                                                   for s in given.ravel()):
         raise TypeError(f"slip: expected a number or an array of numbers, got {slip!r:.60}")
     slips = given.astype(float)
-    loads = _native.pullout(texts, lb, angle, slips.ravel().tolist())
-    return np.asarray(loads).reshape(slips.shape)
+    loads = np.asarray(_native.pullout(texts, lb, angle, slips.ravel().tolist())).reshape(slips.shape)
+    if slips.ndim == 0:
+        return float(loads)
+    if hasattr(slip, "index") and hasattr(slip, "to_numpy") and getattr(slip, "ndim", 0) == 1:
+        return type(slip)(loads, index=slip.index, name="load (N)")  # a Series keeps its index
+    return loads
 
 
 def read_measured(path) -> dict:

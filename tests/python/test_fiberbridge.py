@@ -140,6 +140,15 @@ def test_pullout_gives_the_laws_load_in_the_shape_of_the_slips_and_its_fit_recov
     assert load.shape == (2, 3)
     assert load[0] == pytest.approx([0.5, 1, 3], rel=1e-6)
     assert load[1] == pytest.approx([1.5, 3 / 5.5, 0], rel=1e-5, abs=1e-9)
+    # One slip gives one load, a plain float; a Series keeps its index.
+    assert fiberbridge.pullout(6, 0, 0.5) == load[0][2] and type(fiberbridge.pullout(6, 0, 0.5)) is float
+    try:
+        import pandas as pd
+    except ImportError:  # pandas is optional
+        pd = None
+    if pd is not None:
+        series = fiberbridge.pullout(6, 0, pd.Series([0.1, 0.5], index=["a", "b"]))
+        assert list(series.index) == ["a", "b"] and series["b"] == load[0][2]
     # Inclined by 60 degrees the snubbed peak exceeds the reduced rupture load: out for good.
     assert fiberbridge.pullout(6, 60, [0.1, 0.5, 1.0])[1:].tolist() == [0, 0]
     with pytest.raises(ValueError, match="angle"):
