@@ -62,4 +62,10 @@ std::string exactText(float value) {
   return exactText(static_cast<double>(value));
 }
 
+std::string significantText(double value, int digits) {
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits).ptr;
+  return std::string(buffer, end);
+}
+
 }  // namespace fb

@@ -20,6 +20,9 @@ std::string formatShortest(double value);
 /// no grouping: the "0.00", "0.0000" and "0.00000" patterns.
 std::string formatFixed(double value, int decimals);
 
+/// `value` to `digits` significant digits, in exponent form where shorter ("0.0316", "2.1e-78").
+std::string significantText(double value, int digits);
+
 /// The shortest decimal text that the number reader reads back to exactly `value`
 /// ("0.1", "1e-05"); infinities become "1e999" and "-1e999".
 std::string exactText(double value);

@@ -117,6 +117,8 @@ class FitResult:
     report: dict[str, Any]
     basins: list[dict[str, Any]]
     chi_square_per_dof: Optional[float]
+    adequacy: Optional[dict[str, Any]]
+    outliers: list[dict[str, Any]]
     texts: dict[str, str]
     run: Run
     def __init__(self, result: dict[str, Any]) -> None: ...

@@ -16,7 +16,11 @@ class FitResult:
     inputs (name, value, low, high), warnings (inputs, text) and basins. With pullout
     tests, pullout_rms_before and pullout_rms_after (N) are theirs; without a
     measured bridging curve rms_before and rms_after are None and the fitted Run is
-    the bridging curve the fitted law predicts."""
+    the bridging curve the fitted law predicts. `adequacy` says whether the model
+    reproduces the curves within their noise (None with too few points): with standard
+    deviations chi-square and its p, else the runs test of the residuals' signs and
+    their RMS against the points' own noise; `outliers` lists the points the fit lies
+    too far from (file, line, point, x, y, t, threshold), the most extreme first."""
 
     def __init__(self, result: dict):
         self.inputs = dict(result["values"])
@@ -37,6 +41,8 @@ class FitResult:
         self.basins = list(result["basins"])
         self.chi_square_per_dof = result["chi_square_per_dof"]
         self.report = _json.loads(result["report"])
+        self.adequacy = self.report["adequacy"]
+        self.outliers = list(self.report["outliers"])
         self.texts = dict(result["texts"])
         self.run = run(self.texts)
         self._report_text = result["report_text"]

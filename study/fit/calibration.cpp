@@ -7,6 +7,7 @@
 
 #include "engine/number_reader.h"
 #include "engine/number_writer.h"
+#include "study/fit/adequacy.h"
 #include "study/fit/basins.h"
 #include "study/fit/evaluator.h"
 #include "study/fit/fit_tuning.h"
@@ -38,7 +39,7 @@ class Fit {
   void gather(const std::vector<Track>& tracks, FitResult& result);
   // Every input's profile from the optimum best_, to `threshold`.
   void walkProfiles(double threshold, int plannedRuns, const Estimates& estimates);
-  void intervals(const Optimum& optimum, FitResult& result);
+  void intervals(const Optimum& optimum, const Estimates& estimates, FitResult& result);
   // The best values as texts that read back exactly, and the warnings of those on a bound.
   void fittedValues(FitResult& result) const;
 
@@ -87,7 +88,7 @@ void Fit::walkProfiles(double threshold, int plannedRuns, const Estimates& estim
 
 // Each input's 95 % interval from its profile, the band's inputs, and the
 // warning where the interval reaches a bound.
-void Fit::intervals(const Optimum& optimum, FitResult& result) {
+void Fit::intervals(const Optimum& optimum, const Estimates& estimates, FitResult& result) {
   for (std::size_t j = 0; j < n_; ++j) {
     FittedInput& input = result.inputs[j];
     const ProfileInterval interval =
@@ -97,9 +98,16 @@ void Fit::intervals(const Optimum& optimum, FitResult& result) {
     input.lowOnBound = interval.lowOnBound;
     input.highOnBound = interval.highOnBound;
     result.bandValues.insert(result.bandValues.end(), interval.band.begin(), interval.band.end());
-    if (std::optional<FitWarning> warning = undecidedWarning(s_.free[j], interval))
+    // An input the differences saw no effect of, whose profile is flat
+    // across its bounds, has none; elsewhere the profile has the last word.
+    const bool seenNoEffect =
+        std::find(estimates.noEffect.begin(), estimates.noEffect.end(), j) != estimates.noEffect.end();
+    if (seenNoEffect && interval.lowOnBound && interval.highOnBound)
+      result.warnings.push_back(noEffectWarning(s_, j));
+    else if (std::optional<FitWarning> warning = undecidedWarning(s_.free[j], interval))
       result.warnings.push_back(std::move(*warning));
   }
+  tradeOffReports(s_, estimates, result.inputs, result.warnings, result.notes);
 }
 
 std::vector<double> Fit::givenValues(FitResult& result) const {
@@ -183,7 +191,6 @@ FitResult Fit::run() {
   result.log.insert(result.log.end(), estimates.log.begin(), estimates.log.end());
   result.correlation = estimates.correlation;
   for (std::size_t j = 0; j < n_; ++j) result.inputs[j].standardError = estimates.standardError[j];
-  result.warnings.insert(result.warnings.end(), estimates.warnings.begin(), estimates.warnings.end());
   const double points = static_cast<double>(best_->residuals.size());
   const double dof = points - static_cast<double>(n_);
   const auto varianceOf = [&](double objective) {
@@ -211,8 +218,10 @@ FitResult Fit::run() {
       if (pool_.stopped()) return finish();
     }
     for (std::size_t j = 0; j < n_; ++j) result.inputs[j].value = best_->values[j];
-    intervals({best_->unit, *best_->objective, thresholdOf(*best_->objective)}, result);
+    intervals({best_->unit, *best_->objective, thresholdOf(*best_->objective)}, estimates, result);
   } else {
+    for (std::size_t j : estimates.noEffect) result.warnings.push_back(noEffectWarning(s_, j));
+    tradeOffReports(s_, estimates, result.inputs, result.warnings, result.notes);
     result.warnings.push_back({{}, "as many measured points as fitted inputs: no interval can be given"});
   }
 
@@ -220,6 +229,17 @@ FitResult Fit::run() {
   result.pulloutRmsAfter = best_->pulloutRms;
   if (s_.weighted() && dof > 0) result.chiSquarePerDof = *best_->objective / dof;
   fittedValues(result);
+  result.adequacy = judgeAdequacy(s_, best_->residuals, n_);
+  if (result.adequacy)
+    if (std::optional<FitWarning> warning = adequacyWarning(*result.adequacy))
+      result.warnings.push_back(std::move(*warning));
+  result.outliers = findOutliers(s_, best_->residuals, n_);
+  for (std::size_t k = 0; k < result.outliers.size() && k < tuning_.outliersNamed; ++k)
+    result.warnings.push_back(outlierWarning(result.outliers[k], best_->residuals.size()));
+  if (result.outliers.size() > tuning_.outliersNamed)
+    result.warnings.push_back({{},
+                               std::to_string(result.outliers.size() - tuning_.outliersNamed) +
+                                   " more outliers: so many say more of the model than of the points"});
 
   std::vector<Trial> ends;
   for (const Track& t : searches_)

@@ -1,11 +1,11 @@
 #include "study/fit/fit_report.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "engine/number_writer.h"
+#include "study/fit/adequacy.h"
 #include "study/studies/summaries.h"
 #include "study/studies/summary_table.h"
 
@@ -50,6 +50,17 @@ std::string jsonNumber(const std::optional<double>& value) { return value ? json
 
 std::string fieldName(Field f) { return jsonString(fieldInfo(f).name); }
 
+std::string adequacyJson(const std::optional<FitAdequacy>& a) {
+  if (!a) return "null";
+  const auto count = [](const std::optional<int>& n) { return n ? std::to_string(*n) : std::string("null"); };
+  return "{\"adequate\": " + std::string(a->adequate ? "true" : "false") + ", \"p\": " + jsonNumber(a->p) +
+         ", \"points\": " + std::to_string(a->points) + ", \"dof\": " + std::to_string(a->dof) +
+         ", \"chi_square\": " + jsonNumber(a->chiSquare) + ", \"chi_square_p\": " + jsonNumber(a->chiSquareP) +
+         ", \"sign_runs\": " + count(a->runs) + ", \"sign_runs_expected\": " + jsonNumber(a->runsExpected) +
+         ", \"runs_z\": " + jsonNumber(a->runsZ) + ", \"runs_p\": " + jsonNumber(a->runsP) +
+         ", \"noise_ratio\": " + jsonNumber(a->noiseRatio) + ", \"noise_p\": " + jsonNumber(a->noiseP) + "}";
+}
+
 }  // namespace
 
 std::string roundedToInterval(double value, double low, double high) {
@@ -73,6 +84,16 @@ std::string fitReportJson(const FitSettings& s, const FitResult& r) {
   out += "  \"pullout_rms\": " + jsonNumber(r.pulloutRmsAfter) + ",\n";
   out += "  \"pullout_rms_before\": " + jsonNumber(r.pulloutRmsBefore) + ",\n";
   out += "  \"chi_square_per_dof\": " + jsonNumber(r.chiSquarePerDof) + ",\n";
+  out += "  \"adequacy\": " + adequacyJson(r.adequacy) + ",\n";
+  out += "  \"outliers\": [";
+  for (std::size_t k = 0; k < r.outliers.size(); ++k) {
+    const FitOutlier& o = r.outliers[k];
+    out += std::string(k == 0 ? "\n" : ",\n") + "    {\"file\": " + jsonString(o.file) +
+           ", \"line\": " + std::to_string(o.line) + ", \"point\": " + std::to_string(o.point) +
+           ", \"x\": " + jsonNumber(o.x) + ", \"y\": " + jsonNumber(o.y) + ", \"t\": " + jsonNumber(o.t) +
+           ", \"threshold\": " + jsonNumber(o.threshold) + "}";
+  }
+  out += r.outliers.empty() ? "],\n" : "\n  ],\n";
   out += "  \"runs\": " + std::to_string(r.runs) + ",\n";
   out += "  \"seconds\": " + jsonNumber(r.seconds) + ",\n";
   out += "  \"starts\": " + std::to_string(r.startCount) + ",\n";
@@ -105,12 +126,6 @@ std::string fitReportJson(const FitSettings& s, const FitResult& r) {
   }
   out += r.basins.empty() ? "]\n" : "\n  ]\n";
   return out + "}\n";
-}
-
-std::string significantText(double value, int digits) {
-  char buffer[64];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits).ptr;
-  return std::string(buffer, end);
 }
 
 std::string fitReportText(const FitSettings& settings, const FitResult& r) {
@@ -160,6 +175,7 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
            (r.pulloutRmsAfter ? significantText(*r.pulloutRmsAfter, 4) : "(no run)") + " N after";
   if (r.chiSquarePerDof) out += " (chi-square per degree of freedom " + formatFixed(*r.chiSquarePerDof, 2) + ")";
   out += "\n";
+  if (r.adequacy) out += "adequacy: " + adequacyText(*r.adequacy) + "\n";
   for (const std::string& note : r.notes) out += "note: " + note + "\n";
   for (const FitWarning& warning : r.warnings) out += "warning: " + warning.text + "\n";
   return out;

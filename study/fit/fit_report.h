@@ -15,8 +15,11 @@ namespace fb {
 std::string roundedToInterval(double value, double low, double high);
 
 /// The fit as a JSON document: rms, rms_before (MPa), pullout_rms,
-/// pullout_rms_before (N; each null without curves of its kind), chi_square_per_dof, runs,
-/// seconds, starts, inputs (name, unit, value, low, high and whether each end
+/// pullout_rms_before (N; each null without curves of its kind), chi_square_per_dof,
+/// adequacy (null where too few points: adequate, p, points, dof, chi_square and
+/// chi_square_p with standard deviations, else sign_runs, sign_runs_expected,
+/// runs_z, runs_p, noise_ratio, noise_p), outliers (file, line, point, x, y, t,
+/// threshold), runs, seconds, starts, inputs (name, unit, value, low, high and whether each end
 /// reaches its bound), warnings (inputs, text) and basins (rms, starts, values).
 std::string fitReportJson(const FitSettings& settings, const FitResult& result);
 
@@ -27,8 +30,5 @@ std::string fitReportText(const FitSettings& settings, const FitResult& result);
 
 /// One CSV row per run of the fit: its phase, the free inputs, the RMS and a note.
 std::string fitLogCsv(const FitSettings& settings, const FitResult& result);
-
-/// `value` with `digits` significant digits in the shortest general form ("0.03169").
-std::string significantText(double value, int digits);
 
 }  // namespace fb

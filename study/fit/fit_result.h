@@ -3,6 +3,7 @@
 // What a fit found: the fitted inputs with their intervals, the differences
 // to the measured curves, the warnings, the basins and the log of every run.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,33 @@ struct FitBasin {
   std::vector<double> values;  // of the free inputs
 };
 
+/// Whether the model reproduces the measured curves within their noise.
+struct FitAdequacy {
+  int points = 0, dof = 0;  // measured points; points less fitted inputs
+  // With standard deviations: chi-square and its upper tail.
+  std::optional<double> chiSquare, chiSquareP;
+  // Without them: the runs of the residuals' signs, curve by curve, against
+  // their expectation (too few runs means a pattern) ...
+  std::optional<int> runs;
+  std::optional<double> runsExpected, runsZ, runsP;
+  // ... and the residuals' RMS against the noise of the points themselves
+  // (each point's distance from the chord of its neighbours).
+  std::optional<double> noiseRatio, noiseP;
+  std::optional<double> p;  // the verdict's probability: chi-square's, or both tests' together (Fisher)
+  bool adequate = true;
+};
+
+/// A measured point the fit lies far from, beyond what its point count explains.
+struct FitOutlier {
+  std::string file;       // the curve's file or name
+  int line = 0;           // of that file; 0 where the point came from no file
+  std::size_t point = 0;  // 0-based, within its curve
+  double x = 0, y = 0;    // as measured: mm and MPa (or N for a pullout curve)
+  double t = 0;           // residual over the residuals' standard deviation without it
+  double threshold = 0;   // what |t| had to exceed
+  bool pullout = false;
+};
+
 /// How a fit ended.
 enum class FitOutcome {
   fitted,           // the inputs, intervals and warnings below hold
@@ -54,6 +82,8 @@ struct FitResult {
   std::optional<double> pulloutRmsBefore;        // N, over the pullout curves' points
   std::optional<double> pulloutRmsAfter;         // N
   std::optional<double> chiSquarePerDof;         // with standard deviations
+  std::optional<FitAdequacy> adequacy;           // where there are points enough to judge
+  std::vector<FitOutlier> outliers;              // the most extreme first
   std::vector<std::vector<double>> correlation;  // of the estimates, where the Jacobian determines them
   std::vector<std::string> notes;                // starting values moved into their bounds; the law's load drop
   std::vector<FitWarning> warnings;              // where the curves cannot decide

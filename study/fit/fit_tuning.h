@@ -83,6 +83,9 @@ struct FitTuning {
   double sameEffect = 0.95;
   double tradeOffCorrelation = 0.99;
 
+  // The report names this many outliers, the most extreme.
+  std::size_t outliersNamed = 5;
+
   // The fewest values a fitted range must hold for the search to tell its steps apart.
   std::uint64_t minRangeValues = 1000;
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/number_writer.h"
 #include "study/fit/evaluator.h"
 #include "study/fit/trial.h"
 
@@ -32,7 +33,6 @@ double studentT975(double dof) {
 Estimates jacobianEstimates(const FitSettings& s, const Trial& best, const FitTuning& tuning) {
   const std::size_t n = s.free.size();
   const std::size_t m = best.residuals.size();
-  const auto name = [&](std::size_t j) { return std::string(fieldInfo(s.free[j].field).name); };
   Estimates out;
   out.standardErrorUnit.assign(n, std::nullopt);
   out.standardError.assign(n, std::nullopt);
@@ -105,9 +105,7 @@ Estimates jacobianEstimates(const FitSettings& s, const Trial& best, const FitTu
     if (!known[j]) continue;
     const double norm = J.col(static_cast<Eigen::Index>(j)).norm();
     if (norm <= tuning.noEffect * largest || norm <= tuning.noEffect * std::sqrt(stresses)) {
-      out.warnings.push_back({{s.free[j].field},
-                              name(j) + (s.specimens.empty() ? " has no effect on the computed load: fix it"
-                                                             : " has no effect on the computed stress: fix it")});
+      out.noEffect.push_back(j);
       continue;
     }
     active.push_back(j);
@@ -118,10 +116,7 @@ Estimates jacobianEstimates(const FitSettings& s, const Trial& best, const FitTu
   for (Eigen::Index c = 0; c < k; ++c) A.col(c) = J.col(static_cast<Eigen::Index>(active[c]));
   const Eigen::JacobiSVD<Eigen::MatrixXd> svd(A);
   const auto& sv = svd.singularValues();
-  const auto tradeOff = [&](std::size_t a, std::size_t b) {
-    out.warnings.push_back({{s.free[a].field, s.free[b].field},
-                            name(a) + " and " + name(b) + " trade off on this curve: fix one of them"});
-  };
+  const auto tradeOff = [&](std::size_t a, std::size_t b) { out.tradeOffs.emplace_back(a, b); };
   if (sv(k - 1) <= tuning.singular * sv(0)) {
     // No unique optimum: inputs whose effects on the stress are (nearly) one.
     for (Eigen::Index a = 0; a < k; ++a)
@@ -146,6 +141,30 @@ Estimates jacobianEstimates(const FitSettings& s, const Trial& best, const FitTu
     }
   }
   return out;
+}
+
+FitWarning noEffectWarning(const FitSettings& s, std::size_t j) {
+  return {{s.free[j].field},
+          std::string(fieldInfo(s.free[j].field).name) + (s.specimens.empty()
+                                                              ? " has no effect on the computed load: fix it"
+                                                              : " has no effect on the computed stress: fix it")};
+}
+
+void tradeOffReports(const FitSettings& s, const Estimates& e, const std::vector<FittedInput>& inputs,
+                     std::vector<FitWarning>& warnings, std::vector<std::string>& notes) {
+  const auto undecided = [&](std::size_t j) { return inputs[j].lowOnBound || inputs[j].highOnBound; };
+  for (const auto& [a, b] : e.tradeOffs) {
+    const std::string pair =
+        std::string(fieldInfo(s.free[a].field).name) + " and " + std::string(fieldInfo(s.free[b].field).name);
+    if (undecided(a) || undecided(b)) {
+      warnings.push_back({{s.free[a].field, s.free[b].field}, pair + " trade off on this curve: fix one of them"});
+      continue;
+    }
+    const double rho = e.correlation[a][b];
+    notes.push_back(pair + " trade off on this curve" +
+                    (std::isfinite(rho) ? " (correlation " + formatFixed(rho, 3) + ")" : std::string()) +
+                    ", yet the profiles decide both within their intervals, which hold the trade-off");
+  }
 }
 
 }  // namespace fb

@@ -100,7 +100,7 @@ Expected<std::vector<CurveRow>> parseCurveRows(std::string_view text, const std:
     const auto y = measuredValue(fields[1], decimalComma);
     if (!x) return unexpected(std::string(names.x) + " " + quotedToken(fields[0]) + " is not a finite number");
     if (!y) return unexpected(std::string(names.y) + " " + quotedToken(fields[1]) + " is not a finite number");
-    CurveRow row{*x, *y, 0};
+    CurveRow row{*x, *y, 0, lineNumber};
     if (columns == 3) {
       const auto given = measuredValue(fields[2], decimalComma);
       if (!given) return unexpected("standard deviation " + quotedToken(fields[2]) + " is not a finite number");

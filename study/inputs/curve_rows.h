@@ -46,6 +46,7 @@ struct SpecimenInputs {
 // The rows of a curve file of either kind, each checked by `check`.
 struct CurveRow {
   double x = 0, y = 0, sd = 0;
+  int line = 0;
 };
 using RowCheck = std::function<Expected<void>(const CurveRow& row)>;
 

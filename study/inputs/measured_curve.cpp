@@ -15,7 +15,7 @@ Expected<MeasuredCurve> parseMeasuredCurve(std::string_view text, const std::str
   SpecimenInputs specimen{out.inputs, {}, {}};
   const Expected<std::vector<CurveRow>> rows = parseCurveRows(text, fileName, kBridging, specimen, {});
   if (!rows) return unexpected(rows.error());
-  for (const CurveRow& r : *rows) out.points.push_back({r.x, r.y, r.sd});
+  for (const CurveRow& r : *rows) out.points.push_back({r.x, r.y, r.sd, r.line});
   return out;
 }
 

@@ -14,6 +14,7 @@ struct MeasuredPoint {
   double Wcr = 0;    // mm
   double sigma = 0;  // MPa
   double sd = 0;     // MPa, the point's standard deviation; 0 where the file gives none
+  int line = 0;      // of its file, for messages; 0 where it came from no file
   bool operator==(const MeasuredPoint&) const = default;
 };
 

@@ -119,7 +119,7 @@ Expected<PulloutCurve> parsePulloutCurve(std::string_view text, const std::strin
   if (auto fine = checkPulloutStretch(out.stretch); !fine)
     return unexpected(fileName + ":" + std::to_string(std::max({owns[2].line, owns[3].line, owns[4].line})) + ": " +
                       fine.error());
-  for (const CurveRow& r : *rows) out.points.push_back({r.x, r.y, r.sd});
+  for (const CurveRow& r : *rows) out.points.push_back({r.x, r.y, r.sd, r.line});
   return out;
 }
 

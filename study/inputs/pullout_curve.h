@@ -17,6 +17,7 @@ struct PulloutPoint {
   double slip = 0;  // mm
   double load = 0;  // N
   double sd = 0;    // N, the point's standard deviation; 0 where the file gives none
+  int line = 0;     // of its file, for messages; 0 where it came from no file
   bool operator==(const PulloutPoint&) const = default;
 };
 

@@ -109,6 +109,14 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
             "name": name, "unit": {f.name: f.unit for f in fiberbridge.fields()}[name], "value": f.inputs[name], "low": low, "high": high,
             "low_on_bound": False, "high_on_bound": False}
     assert f.report["rms"] == f.rms_after and f.report["basins"][0]["starts"] >= 1
+    assert f.adequacy["adequate"] and f.adequacy["sign_runs"] > 0 and f.outliers == []
+    # One point far off is named by its place in the curve (arrays have no lines).
+    spiked = noisy.copy()
+    spiked[8] += 0.5 * sigma.max()
+    g = fiberbridge.fit(w, spiked, free={"A": (1, 8), "D": (0.1, 1.5)}, base={"ruptureStrength": 2000, "division": 12},
+                        starts=1)
+    assert [(o["point"], o["line"]) for o in g.outliers] == [(8, 0)], g.outliers
+    assert any(text.startswith("outlier: ") and " point 9 (" in text for text in g.warnings), g.warnings
 
     # Two specimens of other fiber contents share the fitted law.
     specimens = []

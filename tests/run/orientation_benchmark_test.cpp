@@ -42,7 +42,8 @@ double sliceExcess(bool planar, double f) {
     for (int xy = -89; xy <= 89; xy += 2) {
       const double zxShare =
           planar ? (zx == -1 || zx == 1 ? 0.5 : 0.0) : std::cos(zx * std::numbers::pi / 180) / 2 * width;
-      const double c = std::abs(std::cos(zx * std::numbers::pi / 180)) * std::abs(std::cos(xy * std::numbers::pi / 180));
+      const double c =
+          std::abs(std::cos(zx * std::numbers::pi / 180)) * std::abs(std::cos(xy * std::numbers::pi / 180));
       const double weight = zxShare * (width / std::numbers::pi) * std::exp(f * std::acos(c));
       for (int i = 0; i <= 100; ++i) {
         const double z = -kLf / 2 + i * (kLf / 200);

@@ -9,6 +9,7 @@
 #include "engine/parameter_set.h"
 #include "engine/pullout_law.h"
 #include "run/curve_runner.h"
+#include "study/fit/adequacy.h"
 #include "study/fit/calibration.h"
 #include "study/fit/fit_report.h"
 #include "study/studies/metrics.h"
@@ -157,6 +158,25 @@ TEST(PulloutFit, inclined_tests_recover_snubbing_and_strength_reduction) {
     EXPECT_GE(in.high, truthOf(in.field)) << in.text;
     EXPECT_LT(in.high - in.low, 0.2) << in.text;
   }
+  for (const fb::FitWarning& w : r.warnings) ADD_FAILURE() << w.text;
+  ASSERT_TRUE(r.adequacy);
+  EXPECT_TRUE(r.adequacy->adequate) << fb::adequacyText(*r.adequacy);
+}
+
+TEST(PulloutFit, an_input_the_differences_see_no_effect_of_is_judged_by_its_profile) {
+  // With these draws the Jacobian's step crosses no rupture, so its column of
+  // the strength reduction is nil; the profile finds the ruptures.
+  fb::FitSettings s;
+  s.base = truthLaw();
+  s.free = {{Field::fp0, 0, 1.5}, {Field::strengthReduction, 0, 1.5}};
+  std::uint64_t seed = 36;
+  for (double angle : {30.0, 45.0, 60.0}) s.pullouts.push_back(pulloutTest(truthLaw(), 3, angle, 0.01, seed++));
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_EQ(r.inputs.size(), 2u);
+  EXPECT_LE(r.inputs[1].low, 0.5);
+  EXPECT_GE(r.inputs[1].high, 0.5);
+  EXPECT_LT(r.inputs[1].high - r.inputs[1].low, 0.2);
+  for (const fb::FitWarning& w : r.warnings) ADD_FAILURE() << w.text;
 }
 
 TEST(PulloutFit, a_joint_fit_weighs_each_curve_by_its_own_scale_and_reports_both_differences) {
