@@ -38,7 +38,7 @@ std::vector<FitBasin> groupBasins(const std::vector<Trial>& searchEnds,
   }
   std::stable_sort(ends.begin(), ends.end(),
                    [](const Trial* a, const Trial* b) { return *a->objective < *b->objective; });
-  std::vector<FitBasin> basins{{best.rms, 0, best.values}};
+  std::vector<FitBasin> basins{{best.rms, 0, best.values, *best.objective}};
   std::vector<const Trial*> representatives{&best};
   for (const Trial* end : ends) {
     if (inBest(*end)) {
@@ -49,7 +49,7 @@ std::vector<FitBasin> groupBasins(const std::vector<Trial>& searchEnds,
     while (b < representatives.size() && chebyshev(end->unit, representatives[b]->unit) > tuning.basinRadius) ++b;
     if (b == representatives.size()) {
       representatives.push_back(end);
-      basins.push_back({end->rms, 0, end->values});
+      basins.push_back({end->rms, 0, end->values, *end->objective});
     }
     ++basins[b].starts;
   }
@@ -77,6 +77,20 @@ std::vector<FitWarning> rivalWarnings(const std::vector<FitBasin>& basins, doubl
                                      ": it does not decide between the two answers"});
   }
   return warnings;
+}
+
+void holdRivalAnswers(const std::vector<FitBasin>& basins, double threshold, std::vector<FittedInput>& inputs) {
+  for (std::size_t b = 1; b < basins.size(); ++b) {
+    if (!(basins[b].objective <= threshold)) continue;
+    for (std::size_t j = 0; j < inputs.size() && j < basins[b].values.size(); ++j) {
+      FittedInput& in = inputs[j];
+      const double v = basins[b].values[j];
+      if (v >= in.low && v <= in.high) continue;
+      in.low = std::min(in.low, v);
+      in.high = std::max(in.high, v);
+      in.spansAnswers = true;
+    }
+  }
 }
 
 }  // namespace fb

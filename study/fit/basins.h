@@ -36,4 +36,9 @@ std::vector<FitWarning> rivalWarnings(const std::vector<FitBasin>& basins, doubl
                                       const std::vector<FreeInput>& free, const std::vector<FittedInput>& inputs,
                                       const char* unit, const FitTuning& tuning = kFitTuning);
 
+/// Widens each interval to hold every rival basin whose sum of squares lies
+/// within `threshold`, the edge of the 95 % region: the curves cannot tell
+/// the answers apart, so neither may the interval. Marks what it widened.
+void holdRivalAnswers(const std::vector<FitBasin>& basins, double threshold, std::vector<FittedInput>& inputs);
+
 }  // namespace fb

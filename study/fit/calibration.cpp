@@ -196,6 +196,7 @@ FitResult Fit::run() {
   const auto varianceOf = [&](double objective) {
     return s_.weighted() ? std::max(1.0, objective / dof) : objective / dof;
   };
+  std::optional<double> threshold;  // the edge of the 95 % region, where intervals can be given
   if (dof > 0) {
     const double t975 = studentT975(dof);
     const auto thresholdOf = [&](double objective) { return objective + t975 * t975 * varianceOf(objective); };
@@ -218,7 +219,8 @@ FitResult Fit::run() {
       if (pool_.stopped()) return finish();
     }
     for (std::size_t j = 0; j < n_; ++j) result.inputs[j].value = best_->values[j];
-    intervals({best_->unit, *best_->objective, thresholdOf(*best_->objective)}, estimates, result);
+    threshold = thresholdOf(*best_->objective);
+    intervals({best_->unit, *best_->objective, *threshold}, estimates, result);
   } else {
     for (std::size_t j : estimates.noEffect) result.warnings.push_back(noEffectWarning(s_, j));
     tradeOffReports(s_, estimates, result.inputs, result.warnings, result.notes);
@@ -248,6 +250,7 @@ FitResult Fit::run() {
   for (FitWarning& w : rivalWarnings(result.basins, result.rmsAfter, s_.free, result.inputs,
                                      s_.specimens.empty() ? "N" : "MPa", tuning_))
     result.warnings.push_back(std::move(w));
+  if (threshold) holdRivalAnswers(result.basins, *threshold, result.inputs);
   for (FitWarning& w : lawWarnings(result.texts)) result.warnings.push_back(std::move(w));
   for (std::string& note : lawNotes(result.texts)) result.notes.push_back(std::move(note));
   return finish();

@@ -104,7 +104,8 @@ std::string fitReportJson(const FitSettings& s, const FitResult& r) {
            ", \"unit\": " + jsonString(fieldInfo(in.field).unit) + ", \"value\": " + jsonNumber(in.value) +
            ", \"low\": " + jsonNumber(in.low) + ", \"high\": " + jsonNumber(in.high) +
            ", \"low_on_bound\": " + (in.lowOnBound ? "true" : "false") +
-           ", \"high_on_bound\": " + (in.highOnBound ? "true" : "false") + "}";
+           ", \"high_on_bound\": " + (in.highOnBound ? "true" : "false") +
+           ", \"spans_answers\": " + (in.spansAnswers ? "true" : "false") + "}";
   }
   out += r.inputs.empty() ? "],\n" : "\n  ],\n";
   out += "  \"warnings\": [";
@@ -149,6 +150,7 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
     line += "95 % interval " + roundedToInterval(in.low, in.low, in.high) + " to " +
             roundedToInterval(in.high, in.low, in.high);
     if (in.lowOnBound || in.highOnBound) line += in.lowOnBound && in.highOnBound ? " (its bounds)" : " (to its bound)";
+    if (in.spansAnswers) line += " (spans two answers)";
     out += line + "\n";
   }
   for (std::size_t a = 0; a < r.inputs.size(); ++a)

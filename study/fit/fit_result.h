@@ -29,6 +29,7 @@ struct FittedInput {
   double low = 0, high = 0;                      // the 95 % interval
   bool lowOnBound = false, highOnBound = false;  // the interval reaches the search's bound
   std::optional<double> standardError;           // from the Jacobian; empty where it cannot say
+  bool spansAnswers = false;                     // widened to hold a rival basin that fits as well
 };
 
 /// Where several starts ended: one basin of the sum of squares.
@@ -36,6 +37,7 @@ struct FitBasin {
   double rms = 0;  // MPa, the best of its starts
   int starts = 0;
   std::vector<double> values;  // of the free inputs
+  double objective = 0;        // its sum of squares (chi-square), as the intervals' threshold reads it
 };
 
 /// Whether the model reproduces the measured curves within their noise.

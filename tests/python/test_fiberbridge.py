@@ -107,7 +107,7 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
         assert low <= truth_value <= high
         assert f.report["inputs"][list(f.inputs).index(name)] == {
             "name": name, "unit": {f.name: f.unit for f in fiberbridge.fields()}[name], "value": f.inputs[name], "low": low, "high": high,
-            "low_on_bound": False, "high_on_bound": False}
+            "low_on_bound": False, "high_on_bound": False, "spans_answers": False}
     assert f.report["rms"] == f.rms_after and f.report["basins"][0]["starts"] >= 1
     assert f.adequacy["adequate"] and f.adequacy["sign_runs"] > 0 and f.outliers == []
     # One point far off is named by its place in the curve (arrays have no lines).

@@ -146,6 +146,10 @@ TEST(Calibration, separate_basins_of_equal_fit_are_reported_with_a_warning) {
   EXPECT_NEAR(r.basins[1].values[0], -r.basins[0].values[0], 1);
   EXPECT_EQ(r.basins[0].starts + r.basins[1].starts <= 6, true);
   EXPECT_TRUE(warningNaming(r, Field::thetaRxy, "does not decide between the two answers"));
+  // Both fit within the 95 % region: the interval holds both answers.
+  EXPECT_TRUE(r.inputs[0].spansAnswers);
+  EXPECT_LT(r.inputs[0].low, -19);
+  EXPECT_GT(r.inputs[0].high, 19);
 }
 
 // With the stress proportional to Vf, the profile is a parabola: the interval

@@ -139,6 +139,18 @@ TEST(FitBasins, ends_group_into_the_best_basin_and_rivals_and_only_rivals_outsid
                                   " MPa, 2 starts) with A = " + fb::formatShortest(basins[1].values[0]) +
                                   ": it does not decide between the two answers");
   EXPECT_TRUE(fb::rivalWarnings(basins, 1, kA, interval(0, 8), "MPa").empty()) << "inside the interval";
+
+  // A rival inside the 95 % region's threshold widens the interval to hold
+  // it; one beyond the threshold does not.
+  std::vector<fb::FittedInput> held = interval(3, 7);
+  fb::holdRivalAnswers(basins, 1.035, held);
+  EXPECT_EQ(held[0].low, basins[1].values[0]);
+  EXPECT_EQ(held[0].high, 7);
+  EXPECT_TRUE(held[0].spansAnswers);
+  held = interval(3, 7);
+  fb::holdRivalAnswers(basins, 1.025, held);
+  EXPECT_EQ(held[0].low, 3);
+  EXPECT_FALSE(held[0].spansAnswers);
 }
 
 TEST(FitBasins, the_best_basins_within_reach_of_the_best_are_polished_once_each_best_first) {
@@ -201,18 +213,21 @@ TEST(FitSettingsCheck, starts_points_and_widths_are_held_to_what_a_fit_can_use) 
   }
 }
 
-TEST(FitReport, each_interval_end_on_its_bound_and_strong_correlations_of_either_sign_are_reported) {
+TEST(FitReport, each_interval_end_on_its_bound_two_answers_and_strong_correlations_of_either_sign_are_reported) {
   const fb::FitSettings s = fourPoints();
   fb::FitResult r;
-  r.inputs = {{Field::A, "1", 1, 1, 3, true, false, std::nullopt}, {Field::D, "0.9", 0.9, 0.5, 1, false, true, 0.1}};
+  r.inputs = {{Field::A, "1", 1, 1, 3, true, false, std::nullopt},
+              {Field::D, "0.9", 0.9, 0.5, 1, false, true, 0.1, true}};
   r.correlation = {{1, -0.9}, {-0.9, 1}};
   const std::string json = fb::fitReportJson(s, r);
   EXPECT_NE(json.find("\"name\": \"A\", \"unit\": \"N\", \"value\": 1, \"low\": 1, \"high\": 3, \"low_on_bound\": "
-                      "true, \"high_on_bound\": false}"),
+                      "true, \"high_on_bound\": false, \"spans_answers\": false}"),
             std::string::npos)
       << json;
-  EXPECT_NE(json.find("\"low_on_bound\": false, \"high_on_bound\": true}"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"low_on_bound\": false, \"high_on_bound\": true, \"spans_answers\": true}"), std::string::npos)
+      << json;
   const std::string text = fb::fitReportText(s, r);
+  EXPECT_NE(text.find("0.50 to 1.00 (to its bound) (spans two answers)\n"), std::string::npos) << text;
   EXPECT_NE(text.find("correlation of A and D: -0.90\n"), std::string::npos) << text;
   r.correlation = {{1, 0.5}, {0.5, 1}};
   EXPECT_EQ(fb::fitReportText(s, r).find("correlation"), std::string::npos);
