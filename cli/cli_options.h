@@ -25,6 +25,7 @@ inline constexpr int kExitUsage = 2;   // the command line or a file it names is
 struct CommonOptions {
   FieldTexts texts;  // the defaults, then --inputs, then the command line; dataFile is -o
   std::string inputsPath;
+  std::vector<std::string> savedWarnings;  // what the fit that saved the --inputs set warned of its values
   std::string saveInputs, csv, plot;
   std::vector<std::string> measuredPaths;  // one per specimen; several only for a fit
   std::vector<MeasuredPoint> measured;     // the first curve's points, for a run or a study

@@ -114,7 +114,11 @@ int runFit(const CliOptions& o) {
     std::string fittedTo = "fitted to";
     for (const std::string& path : o.measuredPaths) fittedTo += " " + path;
     for (const std::string& path : o.fit.pulloutPaths) fittedTo += " " + path;
-    ok = written(writeTextFile(o.saveInputs, inputSetText(fitted, {fittedTo}))) && ok;
+    std::vector<std::string> notes{fittedTo};
+    // The doubts about the fitted values travel with them.
+    for (const FitWarning& warning : result.warnings)
+      if (!warning.inputs.empty()) notes.push_back(std::string(kSavedWarning) + warning.text);
+    ok = written(writeTextFile(o.saveInputs, inputSetText(fitted, notes))) && ok;
   }
   if (o.texts[Field::dataFile].empty() && o.csv.empty() && o.plot.empty()) return ok ? kExitDone : kExitFailed;
 

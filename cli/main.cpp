@@ -19,6 +19,9 @@ int runCommand(int argc, char** argv) {
   const fb::CommandLine command = fb::parseCommandLine(argc, argv);
   if (!command.options) return command.exitCode;
   const fb::CliOptions& options = *command.options;
+  // A value a fit could not decide stays in doubt in every run made from it.
+  for (const std::string& warning : options.savedWarnings)
+    fb::printError("warning: " + warning + " (saved in " + options.inputsPath + ")");
   try {
     return options.command->run(options);
   } catch (const std::bad_alloc&) {

@@ -87,6 +87,7 @@ Expected<void> readInputsFile(CliOptions& o) {
   const Expected<InputSet> file = readInputSet(o.inputsPath);
   if (!file) return unexpected(file.error());
   for (const auto& [field, text] : file->values) o.texts[field] = text;
+  o.savedWarnings = file->warnings;
   return {};
 }
 

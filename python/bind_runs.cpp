@@ -185,13 +185,13 @@ void bindRuns(py::module_& m) {
   // A file's bytes under the readers' rules, for the readers written in Python.
   m.def("read_file", [](const std::string& path) { return py::bytes(readWhole(path)); });
 
-  // An input set's (name, text) pairs in the order of the file.
+  // An input set's (name, text) pairs in the order of the file, and the warnings a fit saved with them.
   m.def("read_inputs", [](const std::string& path) {
     const Expected<InputSet> set = parseInputSet(readWhole(path), path);
     if (!set) raise(PyExc_ValueError, set.error());
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& [field, text] : set->values) out.emplace_back(fieldInfo(field).name, text);
-    return out;
+    return py::make_tuple(out, set->warnings);
   });
 
   // summary.csv's columns after the varied inputs: (key, heading, unit), keys as Python names them.

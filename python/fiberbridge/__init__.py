@@ -376,8 +376,14 @@ def read_data_file(path) -> DataFile:
 def read_inputs(path) -> dict[str, str]:
     """An input set (`name = value` lines, as --save-inputs writes them): the
     texts by input name, in the file's order; pass it to run() or study().
-    Read and refused as read_data_file says."""
-    return dict(_native.read_inputs(_inputs.path(path)))
+    Read and refused as read_data_file says. A warning that the fit which
+    saved the set gave of its values ("# warning: ..." lines, such as an input
+    the curves did not decide) is repeated as a UserWarning."""
+    name = _inputs.path(path)
+    values, saved = _native.read_inputs(name)
+    for text in saved:
+        _warnings.warn(f"{text} (saved in {name})", stacklevel=2)
+    return dict(values)
 
 
 def read_summary(path) -> list[dict[str, _Any]]:

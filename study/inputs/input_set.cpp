@@ -43,6 +43,11 @@ Expected<InputSet> parseInputSet(std::string_view text, const std::string& fileN
   InputSet out;
   std::map<Field, int> seenOnLine;
   const Expected<void> read = forEachLine(text, fileName, [&](std::string_view line, int lineNumber) -> Expected<void> {
+    if (const std::string_view whole = trim(line); whole.starts_with('#')) {
+      if (const std::string_view comment = trim(whole.substr(1)); comment.starts_with(kSavedWarning))
+        out.warnings.emplace_back(trim(comment.substr(kSavedWarning.size())));
+      return {};
+    }
     const std::string_view body = content(line);
     if (body.empty()) return {};
     const auto equals = body.find('=');

@@ -16,8 +16,13 @@
 
 namespace fb {
 
+/// What begins a comment line that a fit saved about its values ("# warning:
+/// fp0 is not decided ..."): a run of the set repeats it.
+inline constexpr std::string_view kSavedWarning = "warning: ";
+
 struct InputSet {
   std::vector<std::pair<Field, std::string>> values;  // in the order of the file
+  std::vector<std::string> warnings;                  // the saved warnings, without their "# warning: "
 };
 
 /// Reads an input set's text, or gives "file:line: reason"; `fileName` names it in the messages.

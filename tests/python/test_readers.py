@@ -66,6 +66,10 @@ def test_an_input_set_saved_by_the_command_line_repeats_its_run(tmp_path):
     isotropic = fiberbridge.run(inputs)
     assert isotropic.sigma.tobytes() == fiberbridge.run(orientation="isotropic", division=9).sigma.tobytes()
     assert isotropic.peak_stress != fiberbridge.run(division=9).peak_stress
+    # A fit's doubt about a saved value comes back with the set.
+    saved.write_text("# warning: Am has no effect on the computed stress: fix it\n# a note\nVf = 0.01\n")
+    with pytest.warns(UserWarning, match=r"^Am has no effect on the computed stress: fix it \(saved in .*sample.inputs\)$"):
+        assert fiberbridge.read_inputs(saved) == {"Vf": "0.01"}
     saved.write_text("Vf = 0.01\nVff = 2\n")
     with pytest.raises(ValueError, match="sample.inputs:2"):
         fiberbridge.read_inputs(saved)

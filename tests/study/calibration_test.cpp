@@ -299,6 +299,21 @@ TEST_F(FitCommand, the_saved_fit_repeats_the_fitted_run_and_bad_requests_are_usa
                           "\"warnings\": [", "\"basins\": [", "\"values\": {\"A\": "})
     EXPECT_NE(json.find(key), std::string::npos) << key << " in " << json;
 
+  // A value the curve did not decide is saved with its warning, which every
+  // run of the set repeats.
+  ASSERT_EQ(run({"--measured", "m.csv", "--fit", "A=1:8", "--fit", "Am=1000:5000", "--fit-starts", "1", "--division",
+                 "6", "--save-inputs", "doubt.inputs"})
+                .status,
+            0);
+  EXPECT_NE(fbtest::readFile(at("doubt.inputs")).find("\n# warning: Am has no effect on the computed stress: fix it\n"),
+            std::string::npos)
+      << fbtest::readFile(at("doubt.inputs"));
+  const fbtest::Outcome doubtful = run({"--inputs", "doubt.inputs", "-o", "doubt.p-d"});
+  EXPECT_EQ(doubtful.status, 0);
+  EXPECT_NE(doubtful.err.find("warning: Am has no effect on the computed stress: fix it (saved in doubt.inputs)"),
+            std::string::npos)
+      << doubtful.err;
+
   fbtest::writeFile(at("specimen.csv"), "# Vf = 0.01\n0.1,1.2\n0.3,1.9\n");
   expectRefused({
       {{"--fit", "A=1:8"}, "--fit needs --measured"},
