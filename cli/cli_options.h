@@ -53,6 +53,7 @@ struct FitOptions {
   std::uint64_t seed = 1;
   std::string log, report;
   bool logWidth = false;  // the plot on a logarithmic width axis
+  bool robust = false;    // a soft-L1 loss instead of least squares
 };
 
 /// A scatter: the inputs drawn from distributions, its samples and its band.

@@ -125,9 +125,9 @@ Checked refuseFitOptions(const GivenOptions& g, bool seedTaken) {
   const CliOptions& o = g.o;
   if (!o.fit.pulloutPaths.empty())
     return unexpected("--pullout goes with --fit: a pullout test is fitted, then its law predicts a run");
-  if (!o.fit.log.empty() || !o.fit.report.empty() || o.fit.logWidth || g.given("--fit-starts") ||
+  if (!o.fit.log.empty() || !o.fit.report.empty() || o.fit.logWidth || o.fit.robust || g.given("--fit-starts") ||
       (g.given("--seed") && !seedTaken))
-    return unexpected("--fit-starts, --seed, --fit-log, --fit-report and --log-width go with --fit");
+    return unexpected("--fit-starts, --seed, --fit-log, --fit-report, --robust and --log-width go with --fit");
   if (o.measuredPaths.size() > 1)
     return unexpected("several --measured curves go with --fit; a run or a sweep compares with one");
   return {};

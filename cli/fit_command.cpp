@@ -76,8 +76,8 @@ Checked checkFitCurves(const CliOptions& o) {
 
 int runFit(const CliOptions& o) {
   catchInterruptions();
-  const FitSettings settings{o.texts,    o.fit.free, o.specimens,      o.fit.starts,
-                             o.fit.seed, o.jobs,     &stopRequested(), o.fit.pullouts};
+  const FitSettings settings{o.texts, o.fit.free,       o.specimens,    o.fit.starts, o.fit.seed,
+                             o.jobs,  &stopRequested(), o.fit.pullouts, o.fit.robust};
   const bool progressShown = !o.quiet && TerminalView::stderrIsTerminal();
   FitResult result;
   try {

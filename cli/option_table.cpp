@@ -151,6 +151,10 @@ void addOptions(CLI::App& app, GivenOptions& g) {
       ->group("Calibration")
       ->take_all()
       ->expected(1);
+  app.add_flag("--robust", o.fit.robust,
+               "fit with a soft-L1 loss: residuals beyond the points' own noise (or one standard deviation) count "
+               "less than their square, so a few bad points cannot pull the fit")
+      ->group("Calibration");
   app.add_option("--fit-starts", o.fit.starts, "local searches of a fit: the given values, then a Latin hypercube")
       ->capture_default_str()
       ->type_name("N")

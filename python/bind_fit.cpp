@@ -147,8 +147,9 @@ py::dict fitResultDict(const FitSettings& s, const FitResult& r) {
 }
 
 py::dict fit(const TextMap& given, const FreeBounds& free, const Curves& curves, int starts, std::uint64_t seed,
-             std::optional<unsigned> jobs, const Pullouts& pullouts) {
+             std::optional<unsigned> jobs, const Pullouts& pullouts, bool robust) {
   FitSettings s = fitSettingsOf(given, free, curves, pullouts);
+  s.robust = robust;
   s.starts = starts;
   s.seed = seed;
   s.jobs = jobsOr(jobs);
@@ -217,7 +218,7 @@ void bindFit(py::module_& m) {
   });
 
   m.def("fit", &fit, py::arg("texts"), py::arg("free"), py::arg("curves"), py::arg("starts"), py::arg("seed"),
-        py::arg("jobs") = py::none(), py::arg("pullouts") = py::list());
+        py::arg("jobs") = py::none(), py::arg("pullouts") = py::list(), py::arg("robust") = false);
 }
 
 }  // namespace fb

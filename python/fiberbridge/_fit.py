@@ -66,7 +66,7 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
         starts: _Optional[int] = None, seed: _Optional[int] = None, jobs: _Optional[int] = None,
         measured_sd: _Optional[_Sequence[float]] = None,
         curves: _Optional[_Sequence[_Mapping[str, _Any]]] = None,
-        pullouts: _Optional[_Sequence[_Mapping[str, _Any]]] = None) -> FitResult:
+        pullouts: _Optional[_Sequence[_Mapping[str, _Any]]] = None, robust: bool = False) -> FitResult:
     """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
     as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
     point's standard deviation (MPa): the fit then minimises chi-square. Several
@@ -78,7 +78,8 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
     "free_length" (mm) with "Ef" (GPa), or "compliance" (mm/N), as fiberbridge-cli
     --pullout reads them; they are
     fitted with the pullout law alone, and with measured curves beside them the fit
-    is joint (see the README on how loads and stresses are weighed). Ctrl-C stops it."""
+    is joint (see the README on how loads and stresses are weighed). `robust=True` fits
+    with a soft-L1 loss, as --robust does. Ctrl-C stops it."""
     if not free:
         raise TypeError("fit needs free={name: (low, high), ...}")
     texts = _inputs.texts(base, {})
@@ -122,7 +123,8 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
                          _native.default_fit_starts if starts is None
                          else _inputs.whole("starts", starts, 1, _inputs.MOST_FIT_STARTS),
                          1 if seed is None else _inputs.whole("seed", seed, 0, _inputs.MOST_SEED),
-                         None if jobs is None else _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS), native_pullouts)
+                         None if jobs is None else _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS), native_pullouts,
+                         bool(robust))
     if result["refusal"] is not None and not result["names"]:
         field, reason = result["refusal"]
         raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)

@@ -6,6 +6,7 @@
 
 #include "engine/number_writer.h"
 #include "study/fit/distributions.h"
+#include "study/fit/point_noise.h"
 
 namespace fb {
 namespace {
@@ -73,25 +74,15 @@ void runsTest(const std::vector<CurvePoints>& curves, const std::vector<double>&
   a.runsP = normalUpperTail(-*a.runsZ);
 }
 
-// The residuals' mean square against the points' own noise: each inner
-// point's distance from the chord of its neighbours, d, has the variance
-// sigma^2 (1 + wl^2 + wr^2) for the chord's weights wl, wr. The estimate's
-// degrees of freedom are about 18/35 of the triples' count (neighbouring
-// triples share points), the F test's second.
-void noiseTest(const std::vector<CurvePoints>& curves, const std::vector<double>& scaledResiduals,
-               const std::vector<double>& scales, int dof, FitAdequacy& a) {
-  double squares = 0, triples = 0;
-  for (const CurvePoints& c : curves)
-    for (std::size_t i = 1; i + 1 < c.x.size(); ++i) {
-      const double span = c.x[i + 1] - c.x[i - 1];
-      if (!(span > 0) || c.x[i] < c.x[i - 1] || c.x[i] > c.x[i + 1]) continue;
-      const double left = (c.x[i + 1] - c.x[i]) / span, right = 1 - left;
-      const std::size_t k = c.first + i;
-      const double d =
-          c.y[i] / scales[k] - (left * (c.y[i - 1] / scales[k - 1]) + right * (c.y[i + 1] / scales[k + 1]));
-      squares += d * d / (1 + left * left + right * right);
-      triples += 1;
-    }
+// The residuals' mean square against the points' own noise, an F test;
+// the chords' estimate has about 18/35 of their count as its degrees of
+// freedom (neighbouring chords share points).
+void noiseTest(const FitSettings& s, const std::vector<double>& scaledResiduals, int dof,
+               const std::vector<bool>& aside, FitAdequacy& a) {
+  const std::vector<double> chords = chordDeviations(s, aside);
+  double squares = 0;
+  for (double d : chords) squares += d * d;
+  const double triples = static_cast<double>(chords.size());
   if (triples < 3 || !(squares > 0)) return;
   double sum = 0;
   for (double e : scaledResiduals) sum += e * e;
@@ -102,13 +93,22 @@ void noiseTest(const std::vector<CurvePoints>& curves, const std::vector<double>
 
 }  // namespace
 
-std::optional<FitAdequacy> judgeAdequacy(const FitSettings& s, const std::vector<double>& residuals,
-                                         std::size_t fitted) {
+std::optional<FitAdequacy> judgeAdequacy(const FitSettings& s, std::vector<double> residuals, std::size_t fitted,
+                                         const std::vector<FitOutlier>& setAside) {
   const std::vector<double> scales = s.residualScales();
-  if (residuals.size() != scales.size() || residuals.size() <= fitted) return std::nullopt;
+  if (residuals.size() != scales.size() || residuals.size() <= fitted + setAside.size()) return std::nullopt;
   FitAdequacy a;
-  a.points = static_cast<int>(residuals.size());
+  a.points = static_cast<int>(residuals.size() - setAside.size());
   a.dof = a.points - static_cast<int>(fitted);
+  a.setAside = static_cast<int>(setAside.size());
+  // A point set aside counts in no test: its residual is taken as none, and
+  // no chord through it measures the noise.
+  std::vector<bool> aside(setAside.empty() ? 0 : residuals.size(), false);
+  for (const FitOutlier& o : setAside)
+    if (o.residual < residuals.size()) {
+      residuals[o.residual] = 0;
+      aside[o.residual] = true;
+    }
   std::vector<double> scaled(residuals.size());
   for (std::size_t i = 0; i < residuals.size(); ++i) scaled[i] = residuals[i] / scales[i];
   if (s.weighted()) {
@@ -121,11 +121,12 @@ std::optional<FitAdequacy> judgeAdequacy(const FitSettings& s, const std::vector
   }
   const std::vector<CurvePoints> curves = curvesOf(s);
   runsTest(curves, residuals, a);
-  noiseTest(curves, scaled, scales, a.dof, a);
+  noiseTest(s, scaled, a.dof, aside, a);
   if (!a.noiseRatio) return a.runsP ? std::optional(a) : std::nullopt;
   a.p = a.runsP ? chiSquareUpperTail(-2 * (std::log(*a.runsP) + std::log(*a.noiseP)), 4) : *a.noiseP;
   // Patterned residuals smaller than the points' own scatter are no misfit.
-  a.adequate = !(*a.p<kInadequateBelow&& * a.noiseRatio> 1);
+  const bool misfit = *a.p<kInadequateBelow&& * a.noiseRatio> 1;
+  a.adequate = !misfit;
   return a;
 }
 
@@ -169,7 +170,7 @@ std::vector<FitOutlier> findOutliers(const FitSettings& s, const std::vector<dou
     if (!worst || !(std::abs(worstT) > threshold)) break;
     const CurvePoints& c = *curveOf[*worst];
     const std::size_t i = *worst - c.first;
-    out.push_back({*c.file, c.lines[i], i, c.x[i], c.y[i], worstT, threshold, c.pullout});
+    out.push_back({*c.file, c.lines[i], i, *worst, c.x[i], c.y[i], worstT, threshold, c.pullout});
     aside[*worst] = true;
     sum -= e[*worst] * e[*worst];
   }
@@ -178,9 +179,12 @@ std::vector<FitOutlier> findOutliers(const FitSettings& s, const std::vector<dou
 
 std::string adequacyText(const FitAdequacy& a) {
   const auto p = [](double value) { return "p = " + significantText(value, 2); };
+  const std::string aside = a.setAside == 0   ? ""
+                            : a.setAside == 1 ? " (the outlier set aside)"
+                                              : " (the " + std::to_string(a.setAside) + " outliers set aside)";
   if (a.chiSquare)
     return "chi-square " + formatFixed(*a.chiSquare, 1) + " for " + std::to_string(a.dof) + " degrees of freedom (" +
-           p(*a.chiSquareP) + ")";
+           p(*a.chiSquareP) + ")" + aside;
   std::string out;
   if (a.runs)
     out += "the residuals change sign in " + std::to_string(*a.runs) + " runs where " +
@@ -190,7 +194,7 @@ std::string adequacyText(const FitAdequacy& a) {
     out += std::string(out.empty() ? "" : "; ") + "their RMS is " + formatFixed(*a.noiseRatio, 2) +
            " times the noise of the points themselves (" + p(*a.noiseP) + ")";
   if (a.runs && a.noiseRatio) out += "; together " + p(*a.p);
-  return out;
+  return out + aside;
 }
 
 std::optional<FitWarning> adequacyWarning(const FitAdequacy& a) {

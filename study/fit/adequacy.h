@@ -20,10 +20,11 @@ inline constexpr double kInadequateBelow = 0.001;
 inline constexpr double kOutlierFamilyRate = 0.05;
 
 /// The adequacy of the fit whose residuals (computed minus measured, in the
-/// order of FitSettings::residualScales) are `residuals`, with `fitted` inputs.
-/// Empty where there are too few points to say.
-std::optional<FitAdequacy> judgeAdequacy(const FitSettings& s, const std::vector<double>& residuals,
-                                         std::size_t fitted);
+/// order of FitSettings::residualScales) are `residuals`, with `fitted` inputs,
+/// the points `setAside` left out (the outliers of a robust fit, which did not
+/// pull it). Empty where there are too few points to say.
+std::optional<FitAdequacy> judgeAdequacy(const FitSettings& s, std::vector<double> residuals, std::size_t fitted,
+                                         const std::vector<FitOutlier>& setAside = {});
 
 /// The points whose standardised residual, against the residuals of the
 /// points not yet named, exceeds Student's t at a Bonferroni-corrected

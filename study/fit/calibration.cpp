@@ -11,6 +11,7 @@
 #include "study/fit/basins.h"
 #include "study/fit/evaluator.h"
 #include "study/fit/fit_tuning.h"
+#include "study/fit/point_noise.h"
 #include "study/fit/profiles.h"
 #include "study/fit/search.h"
 #include "study/fit/task_pool.h"
@@ -231,11 +232,14 @@ FitResult Fit::run() {
   result.pulloutRmsAfter = best_->pulloutRms;
   if (s_.weighted() && dof > 0) result.chiSquarePerDof = *best_->objective / dof;
   fittedValues(result);
-  result.adequacy = judgeAdequacy(s_, best_->residuals, n_);
+  result.softL1Scale = softL1Scale(s_);
+  result.outliers = findOutliers(s_, best_->residuals, n_);
+  // A robust fit's outliers did not pull it: the model is judged on the rest.
+  result.adequacy =
+      judgeAdequacy(s_, best_->residuals, n_, result.softL1Scale ? result.outliers : std::vector<FitOutlier>{});
   if (result.adequacy)
     if (std::optional<FitWarning> warning = adequacyWarning(*result.adequacy))
       result.warnings.push_back(std::move(*warning));
-  result.outliers = findOutliers(s_, best_->residuals, n_);
   for (std::size_t k = 0; k < result.outliers.size() && k < tuning_.outliersNamed; ++k)
     result.warnings.push_back(outlierWarning(result.outliers[k], best_->residuals.size()));
   if (result.outliers.size() > tuning_.outliersNamed)

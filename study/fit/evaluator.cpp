@@ -12,6 +12,7 @@
 #include "engine/number_writer.h"
 #include "engine/pullout_law.h"
 #include "study/fit/fit_tuning.h"
+#include "study/fit/point_noise.h"
 #include "study/fit/pullout_test.h"
 #include "study/studies/metrics.h"
 #include "study/studies/sweep.h"
@@ -35,7 +36,7 @@ void setInput(ParameterSet& p, Field field, double value) {
 }  // namespace
 
 Evaluator::Evaluator(const FitSettings& s, unsigned threads, std::atomic<int>& runs)
-    : settings_(s), scales_(s.residualScales()), runs_(runs) {
+    : settings_(s), scales_(s.residualScales()), softL1_(softL1Scale(s)), runs_(runs) {
   if (!s.specimens.empty()) runner_.emplace(threads);
   for (std::size_t k = 0; k < s.specimens.size(); ++k) {
     texts_.push_back(specimenTexts(s, k));
@@ -72,7 +73,13 @@ Trial Evaluator::evaluate(const std::vector<double>& unit) {
   const auto add = [&](double r) {
     t.residuals.push_back(r);
     const double scaled = r / scales_[i++];
-    objective += scaled * scaled;
+    // Soft L1: the square near zero, linear beyond the scale c.
+    if (softL1_) {
+      const double c = *softL1_, z = scaled / c;
+      objective += 2 * (c * c) * (std::sqrt(1 + z * z) - 1);
+    } else {
+      objective += scaled * scaled;
+    }
   };
   const std::size_t curves = texts_.size() + tests_.size();
   for (std::size_t k = 0; k < texts_.size(); ++k) {

@@ -38,6 +38,7 @@ class Evaluator {
 
   const FitSettings& settings_;
   std::vector<double> scales_;
+  std::optional<double> softL1_;  // the robust loss's scale; empty for least squares
   std::vector<FieldTexts> texts_;
   std::vector<double> widest_;
   std::vector<PulloutTest> tests_;

@@ -55,10 +55,22 @@ std::string adequacyJson(const std::optional<FitAdequacy>& a) {
   const auto count = [](const std::optional<int>& n) { return n ? std::to_string(*n) : std::string("null"); };
   return "{\"adequate\": " + std::string(a->adequate ? "true" : "false") + ", \"p\": " + jsonNumber(a->p) +
          ", \"points\": " + std::to_string(a->points) + ", \"dof\": " + std::to_string(a->dof) +
-         ", \"chi_square\": " + jsonNumber(a->chiSquare) + ", \"chi_square_p\": " + jsonNumber(a->chiSquareP) +
-         ", \"sign_runs\": " + count(a->runs) + ", \"sign_runs_expected\": " + jsonNumber(a->runsExpected) +
-         ", \"runs_z\": " + jsonNumber(a->runsZ) + ", \"runs_p\": " + jsonNumber(a->runsP) +
-         ", \"noise_ratio\": " + jsonNumber(a->noiseRatio) + ", \"noise_p\": " + jsonNumber(a->noiseP) + "}";
+         ", \"set_aside\": " + std::to_string(a->setAside) + ", \"chi_square\": " + jsonNumber(a->chiSquare) +
+         ", \"chi_square_p\": " + jsonNumber(a->chiSquareP) + ", \"sign_runs\": " + count(a->runs) +
+         ", \"sign_runs_expected\": " + jsonNumber(a->runsExpected) + ", \"runs_z\": " + jsonNumber(a->runsZ) +
+         ", \"runs_p\": " + jsonNumber(a->runsP) + ", \"noise_ratio\": " + jsonNumber(a->noiseRatio) +
+         ", \"noise_p\": " + jsonNumber(a->noiseP) + "}";
+}
+
+// What a robust fit's loss scale is, in the measured values' own units where they have one.
+std::string softL1Text(const FitSettings& s, double scale) {
+  const std::string loss = "a soft-L1 loss, residuals beyond ";
+  if (s.weighted()) return loss + "one standard deviation counting less than their square";
+  const std::string where =
+      significantText(scale, 3) + (!s.specimens.empty() && !s.pullouts.empty() ? " of each curve's largest value"
+                                   : s.specimens.empty()                       ? " N"
+                                                                               : " MPa");
+  return loss + where + " counting less than their square (the points' own noise, read robustly off their chords)";
 }
 
 }  // namespace
@@ -84,6 +96,7 @@ std::string fitReportJson(const FitSettings& s, const FitResult& r) {
   out += "  \"pullout_rms\": " + jsonNumber(r.pulloutRmsAfter) + ",\n";
   out += "  \"pullout_rms_before\": " + jsonNumber(r.pulloutRmsBefore) + ",\n";
   out += "  \"chi_square_per_dof\": " + jsonNumber(r.chiSquarePerDof) + ",\n";
+  out += "  \"robust_scale\": " + jsonNumber(r.softL1Scale) + ",\n";
   out += "  \"adequacy\": " + adequacyJson(r.adequacy) + ",\n";
   out += "  \"outliers\": [";
   for (std::size_t k = 0; k < r.outliers.size(); ++k) {
@@ -177,6 +190,9 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
            (r.pulloutRmsAfter ? significantText(*r.pulloutRmsAfter, 4) : "(no run)") + " N after";
   if (r.chiSquarePerDof) out += " (chi-square per degree of freedom " + formatFixed(*r.chiSquarePerDof, 2) + ")";
   out += "\n";
+  if (r.softL1Scale) out += "robust: " + softL1Text(settings, *r.softL1Scale) + "\n";
+  if (settings.robust && !r.softL1Scale)
+    out += "robust: the points give no noise to scale the soft-L1 loss by: a least-squares fit\n";
   if (r.adequacy) out += "adequacy: " + adequacyText(*r.adequacy) + "\n";
   for (const std::string& note : r.notes) out += "note: " + note + "\n";
   for (const FitWarning& warning : r.warnings) out += "warning: " + warning.text + "\n";

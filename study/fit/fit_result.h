@@ -42,7 +42,8 @@ struct FitBasin {
 
 /// Whether the model reproduces the measured curves within their noise.
 struct FitAdequacy {
-  int points = 0, dof = 0;  // measured points; points less fitted inputs
+  int points = 0, dof = 0;  // measured points judged; those less fitted inputs
+  int setAside = 0;         // outliers left out of the judgement
   // With standard deviations: chi-square and its upper tail.
   std::optional<double> chiSquare, chiSquareP;
   // Without them: the runs of the residuals' signs, curve by curve, against
@@ -58,12 +59,13 @@ struct FitAdequacy {
 
 /// A measured point the fit lies far from, beyond what its point count explains.
 struct FitOutlier {
-  std::string file;       // the curve's file or name
-  int line = 0;           // of that file; 0 where the point came from no file
-  std::size_t point = 0;  // 0-based, within its curve
-  double x = 0, y = 0;    // as measured: mm and MPa (or N for a pullout curve)
-  double t = 0;           // residual over the residuals' standard deviation without it
-  double threshold = 0;   // what |t| had to exceed
+  std::string file;          // the curve's file or name
+  int line = 0;              // of that file; 0 where the point came from no file
+  std::size_t point = 0;     // 0-based, within its curve
+  std::size_t residual = 0;  // its index among the fit's residuals
+  double x = 0, y = 0;       // as measured: mm and MPa (or N for a pullout curve)
+  double t = 0;              // residual over the residuals' standard deviation without it
+  double threshold = 0;      // what |t| had to exceed
   bool pullout = false;
 };
 
@@ -85,6 +87,7 @@ struct FitResult {
   std::optional<double> pulloutRmsAfter;         // N
   std::optional<double> chiSquarePerDof;         // with standard deviations
   std::optional<FitAdequacy> adequacy;           // where there are points enough to judge
+  std::optional<double> softL1Scale;             // a robust fit's loss scale, in the residuals' scaled units
   std::vector<FitOutlier> outliers;              // the most extreme first
   std::vector<std::vector<double>> correlation;  // of the estimates, where the Jacobian determines them
   std::vector<std::string> notes;                // starting values moved into their bounds; the law's load drop

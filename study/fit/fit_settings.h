@@ -43,6 +43,9 @@ struct FitSettings {
   unsigned jobs = 1;                // searches at a time
   const std::atomic<bool>* stop = nullptr;
   std::vector<PulloutSpecimen> pullouts = {};  // single-fiber pullout tests, fitted with the pullout law alone
+  /// Whether residuals beyond the points' noise count less than their square
+  /// (a soft-L1 loss), so that a few bad points cannot pull the fit.
+  bool robust = false;
   /// Whether every point carries its standard deviation: the fit then
   /// minimises chi-square instead of the plain sum of squares.
   bool weighted() const;

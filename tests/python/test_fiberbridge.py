@@ -117,6 +117,10 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
                         starts=1)
     assert [(o["point"], o["line"]) for o in g.outliers] == [(8, 0)], g.outliers
     assert any(text.startswith("outlier: ") and " point 9 (" in text for text in g.warnings), g.warnings
+    robust = fiberbridge.fit(w, spiked, free={"A": (1, 8), "D": (0.1, 1.5)},
+                             base={"ruptureStrength": 2000, "division": 12}, starts=1, robust=True)
+    assert robust.report["robust_scale"] > 0 and robust.adequacy["set_aside"] == 1
+    assert abs(robust.inputs["A"] - 4.2) < abs(g.inputs["A"] - 4.2), (robust.inputs, g.inputs)
 
     # Two specimens of other fiber contents share the fitted law.
     specimens = []

@@ -7,6 +7,7 @@
 
 #include "engine/number_reader.h"
 #include "run/curve_runner.h"
+#include "study/fit/adequacy.h"
 #include "study/fit/fit_report.h"
 #include "study/studies/metrics.h"
 #include "tests/support/cli_folder.h"
@@ -107,6 +108,37 @@ TEST(Calibration, recovers_known_inputs_inside_their_intervals_the_same_on_any_n
   EXPECT_GE(one.basins[0].starts, 1);
   EXPECT_TRUE(one.warnings.empty()) << one.warnings.front().text;
   EXPECT_FALSE(one.bandValues.empty());
+}
+
+TEST(Calibration, a_robust_fit_is_not_pulled_by_a_gross_outlier_and_names_it_alone) {
+  fb::FieldTexts truth = unbrokenFibers();
+  truth[Field::A] = "4.2";
+  truth[Field::D] = "0.35";
+  std::vector<fb::MeasuredPoint> measured = measuredCurve(truth, 24, 0.01);
+  measured[5].sigma += 1.5;  // far off near the peak, on line 9 of its file
+  measured[5].line = 9;
+  fb::FitSettings s = settingsFor(unbrokenFibers(), {{Field::A, 1, 8}, {Field::D, 0.1, 1.5}}, measured);
+  s.starts = 2;
+  const fb::FitResult plain = fb::fitMeasuredCurves(s);
+  s.robust = true;
+  const fb::FitResult robust = fb::fitMeasuredCurves(s);
+  ASSERT_TRUE(robust.softL1Scale);
+  // The loss's scale is the points' noise, read past the outlier: uniform
+  // noise of 1 % of the peak has the standard deviation 0.01 peak / sqrt(3).
+  double peak = 0;
+  for (const fb::MeasuredPoint& p : measuredCurve(truth, 24, 0)) peak = std::max(peak, p.sigma);
+  EXPECT_NEAR(*robust.softL1Scale / (0.01 * peak / std::sqrt(3.0)), 1, 0.35) << *robust.softL1Scale;
+  expectInside(robust.inputs[0], 4.2);
+  expectInside(robust.inputs[1], 0.35);
+  EXPECT_LT(std::abs(robust.inputs[0].value - 4.2), std::abs(plain.inputs[0].value - 4.2) / 3)
+      << plain.inputs[0].text << " " << robust.inputs[0].text;
+  ASSERT_EQ(robust.outliers.size(), 1u);
+  EXPECT_EQ(robust.outliers[0].line, 9);
+  ASSERT_TRUE(robust.adequacy);
+  EXPECT_EQ(robust.adequacy->setAside, 1);
+  EXPECT_TRUE(robust.adequacy->adequate) << fb::adequacyText(*robust.adequacy);
+  EXPECT_GT(plain.outliers.size(), 0u);
+  EXPECT_EQ(plain.adequacy->setAside, 0) << "a least-squares fit was pulled by every point";
 }
 
 TEST(Calibration, inputs_the_curve_cannot_decide_get_intervals_to_their_bounds_and_warnings_that_name_them) {
