@@ -141,6 +141,29 @@ TEST(Calibration, a_robust_fit_is_not_pulled_by_a_gross_outlier_and_names_it_alo
   EXPECT_EQ(plain.adequacy->setAside, 0) << "a least-squares fit was pulled by every point";
 }
 
+TEST(Calibration, an_optimum_a_profile_moved_is_polished_again) {
+  // A curve of kxy 2 fitted with kxy 1.5: its sum of squares is a staircase on
+  // which a profile steps below the searches' optimum.
+  fb::FieldTexts truth = unbrokenFibers();
+  truth[Field::kxy] = "2";
+  truth[Field::B] = "0.5";
+  fb::FieldTexts base = unbrokenFibers();
+  base[Field::kxy] = "1.5";
+  fb::FitSettings s = settingsFor(base, {{Field::A, 0.5, 8}, {Field::D, 0.1, 1.5}, {Field::B, 0, 1}},
+                                  measuredCurve(truth, 20, 0.01, 1));
+  s.starts = 2;
+  s.jobs = 2;
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  bool profiled = false, polishedAfter = false, bestPolished = false;
+  for (const fb::FitEvaluation& e : r.log) {
+    profiled = profiled || e.phase.starts_with("profile");
+    polishedAfter = polishedAfter || (profiled && e.phase == "polish");
+    bestPolished = bestPolished || (e.phase == "polish" && e.rms == r.rmsAfter);
+  }
+  EXPECT_TRUE(polishedAfter);
+  EXPECT_TRUE(bestPolished) << "the optimum is a polish's, not a profile point's";
+}
+
 TEST(Calibration, inputs_the_curve_cannot_decide_get_intervals_to_their_bounds_and_warnings_that_name_them) {
   const fb::FieldTexts truth = unbrokenFibers();
   const auto measured = measuredCurve(truth, 16, 0.002);

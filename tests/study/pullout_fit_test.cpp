@@ -99,6 +99,16 @@ TEST(PulloutFit, recovers_the_eight_law_coefficients_from_straight_tests_inside_
   for (const char* stress : {"\"rms\": null", "\"rms_before\": null"})  // no bridging stress to compare
     EXPECT_NE(json.find(stress), std::string::npos) << json;
   EXPECT_NE(json.find("\"pullout_rms\": 0.0"), std::string::npos) << json;
+  // The law's coefficients correlate strongly (A and B about -0.95), yet
+  // only a pair beyond 0.99 is said to trade off.
+  for (std::size_t a = 0; a < r.inputs.size(); ++a)
+    for (std::size_t b = a + 1; b < r.inputs.size(); ++b) {
+      if (std::abs(r.correlation[a][b]) > 0.99) continue;
+      const std::string pair = std::string(fb::fieldInfo(r.inputs[a].field).name) + " and " +
+                               std::string(fb::fieldInfo(r.inputs[b].field).name) + " trade off";
+      for (const std::string& note : r.notes) EXPECT_EQ(note.find(pair), std::string::npos) << note;
+      for (const fb::FitWarning& w : r.warnings) EXPECT_EQ(w.text.find(pair), std::string::npos) << w.text;
+    }
 }
 
 // A rig that stretches by 0.02 mm/N adds that to every measured slip: told
@@ -163,6 +173,29 @@ TEST(PulloutFit, inclined_tests_recover_snubbing_and_strength_reduction) {
   EXPECT_TRUE(r.adequacy->adequate) << fb::adequacyText(*r.adequacy);
 }
 
+TEST(PulloutFit, standard_deviations_given_too_large_widen_the_intervals_and_never_narrow_them) {
+  // chi-square per degree of freedom far below 1 says the deviations were
+  // overstated; the intervals then keep the deviations' own width rather
+  // than shrink with the fit's scatter.
+  fb::FitSettings s;
+  s.base = truthLaw();
+  s.free = {{Field::fp0, 0, 1.5}, {Field::fd0, -0.5, 1}};
+  std::uint64_t seed = 30;
+  for (double angle : {30.0, 45.0}) s.pullouts.push_back(pulloutTest(truthLaw(), 3, angle, 0.01, seed++));
+  const auto widthWith = [&](double sdOfPeak) {
+    fb::FitSettings weighted = s;
+    for (fb::PulloutSpecimen& test : weighted.pullouts) {
+      double peak = 0;
+      for (const fb::PulloutPoint& p : test.measured) peak = std::max(peak, p.load);
+      for (fb::PulloutPoint& p : test.measured) p.sd = sdOfPeak * peak;
+    }
+    const fb::FitResult r = fb::fitMeasuredCurves(weighted);
+    return r.inputs.at(0).high - r.inputs.at(0).low;
+  };
+  const double right = widthWith(0.01), tenfold = widthWith(0.1);
+  EXPECT_GT(tenfold, 5 * right) << right << " " << tenfold;
+}
+
 TEST(PulloutFit, an_input_the_differences_see_no_effect_of_is_judged_by_its_profile) {
   // With these draws the Jacobian's step crosses no rupture, so its column of
   // the strength reduction is nil; the profile finds the ruptures.
@@ -218,6 +251,8 @@ TEST(PulloutFit, a_joint_fit_weighs_each_curve_by_its_own_scale_and_reports_both
   ASSERT_TRUE(r.pulloutRmsAfter);
   EXPECT_NE(r.rmsAfter, *r.pulloutRmsAfter);  // the stress RMS (MPa) and the load RMS (N) apart
   EXPECT_LT(r.rmsAfter, 0.05 * peakStress);
+  EXPECT_EQ(r.rmsAfter, fb::compareMeasured(runner.run(fb::fittedRunTexts(s, r), 1.5).steps, measured)->rms)
+      << "the stresses' RMS alone, as a run of the fitted inputs reports it";
 }
 
 // A fiber across the crack plane is a test the model knows; its angle turns
@@ -280,6 +315,22 @@ TEST(PulloutFit, inputs_a_run_refuses_refuse_the_fit_with_the_runs_message) {
     EXPECT_EQ(r.refusal->message, (c.ownInput ? s.pullouts[1].name : s.pullouts[0].name) + ": " + run.refusal->message);
     EXPECT_EQ(r.refusal->field, run.refusal->field);
   }
+}
+
+TEST(PulloutFit, starts_the_model_refuses_leave_no_refusal_on_a_fit_that_found_its_answer) {
+  fb::FitSettings s;
+  s.base = truthLaw();
+  // Half the fiber areas the hypercube draws are negative: those starts are refused.
+  s.free = {{Field::A, 0.1, 3}, {Field::Af, -0.0025, 0.0025}};
+  s.pullouts = {pulloutTest(truthLaw(), 3, 0, 0, 1), pulloutTest(truthLaw(), 2, 0, 0, 2)};
+  s.starts = 6;
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_EQ(r.outcome, fb::FitOutcome::fitted);
+  EXPECT_FALSE(r.inputs.empty());
+  EXPECT_FALSE(r.refusal) << r.refusal->message;
+  bool refusedStart = false;
+  for (const fb::FitEvaluation& e : r.log) refusedStart = refusedStart || (e.phase.starts_with("start") && !e.rms);
+  EXPECT_TRUE(refusedStart) << "some start was refused";
 }
 
 using PulloutCommand = fbtest::CliFolder;
