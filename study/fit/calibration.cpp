@@ -13,6 +13,7 @@
 #include "study/fit/fit_tuning.h"
 #include "study/fit/point_noise.h"
 #include "study/fit/profiles.h"
+#include "study/fit/regime.h"
 #include "study/fit/search.h"
 #include "study/fit/task_pool.h"
 #include "study/fit/trial.h"
@@ -35,6 +36,8 @@ class Fit {
  private:
   // The given values in the unit cube, moved into their bounds where they lie outside.
   std::vector<double> givenValues(FitResult& result) const;
+  // Searches from the other side of the rupture load where no search ended there.
+  void searchOtherRegime(FitResult& result, int perRun);
   // Polishes the basins of polishFrom_ into polishes_.
   void polishBasins(int plannedRuns);
   void gather(const std::vector<Track>& tracks, FitResult& result);
@@ -63,6 +66,24 @@ void Fit::gather(const std::vector<Track>& tracks, FitResult& result) {
     result.log.insert(result.log.end(), t.log.begin(), t.log.end());
     if (t.best && better(*t.best, best_)) best_ = t.best;
   }
+}
+
+void Fit::searchOtherRegime(FitResult& result, int perRun) {
+  const std::vector<bool> regime = ruptureRegime(s_, best_->values);
+  if (regime.empty()) return;
+  for (const Track& t : searches_)
+    if (t.best && ruptureRegime(s_, t.best->values) != regime) return;  // that side was searched
+  const std::vector<std::vector<double>> starts =
+      otherRegimeStarts(s_, regime, tuning_.regimeCandidates, tuning_.regimeStarts, s_.seed + 1);
+  if (starts.empty()) return;  // the bounds hold one regime only
+  std::vector<Track> tracks(starts.size());
+  for (std::size_t k = 0; k < starts.size(); ++k)
+    tracks[k].phase = "start " + std::to_string(searches_.size() + k) + " (other regime)";
+  pool_.run(starts.size(), "search", static_cast<int>(starts.size()) * tuning_.evaluationsPerStart(n_) * perRun,
+            [&](Evaluator& e, std::size_t k) { searchFrom(e, tracks[k], starts[k], pool_.shared(), tuning_); });
+  gather(tracks, result);
+  searches_.insert(searches_.end(), tracks.begin(), tracks.end());
+  result.startCount += static_cast<int>(starts.size());
 }
 
 void Fit::polishBasins(int plannedRuns) {
@@ -174,6 +195,8 @@ FitResult Fit::run() {
   gather(searches_, result);
   if (pool_.stopped() || !best_) return finish();
   result.refusal.reset();
+  searchOtherRegime(result, perRun);
+  if (pool_.stopped()) return finish();
 
   // The best basins polished.
   polishFrom_ = polishStarts(searches_, *best_, tuning_);

@@ -83,6 +83,11 @@ struct FitTuning {
   double sameEffect = 0.95;
   double tradeOffCorrelation = 0.99;
 
+  // Where no search ended on the other side of the rupture load from the
+  // best (fibers that rupture before their peak, or pull out), this many more
+  // start there, the first such of this many points of a second hypercube.
+  int regimeStarts = 2, regimeCandidates = 64;
+
   // The report names this many outliers, the most extreme.
   std::size_t outliersNamed = 5;
 

@@ -12,6 +12,7 @@
 #include "study/fit/adequacy.h"
 #include "study/fit/calibration.h"
 #include "study/fit/fit_report.h"
+#include "study/fit/regime.h"
 #include "study/studies/metrics.h"
 #include "tests/support/cli_folder.h"
 #include "tests/support/reason.h"
@@ -331,6 +332,35 @@ TEST(PulloutFit, starts_the_model_refuses_leave_no_refusal_on_a_fit_that_found_i
   bool refusedStart = false;
   for (const fb::FitEvaluation& e : r.log) refusedStart = refusedStart || (e.phase.starts_with("start") && !e.rms);
   EXPECT_TRUE(refusedStart) << "some start was refused";
+}
+
+TEST(PulloutFit, a_search_that_ends_with_rupturing_fibers_is_joined_by_starts_where_they_pull_out) {
+  // The law's fiber of 3 mm pulls out below its rupture load of 1.76 N
+  // (1400 MPa on 0.0012566 mm2) for A up to about 1.0; the one start given
+  // lies far above, where it ruptures.
+  fb::FitSettings s;
+  s.base = truthLaw();
+  s.base[Field::A] = "2.8";
+  s.free = {{Field::A, 0.1, 3}};
+  s.pullouts = {pulloutTest(truthLaw(), 3, 0, 0.01, 3)};
+  s.starts = 1;
+  const std::vector<bool> pulls = fb::ruptureRegime(s, {0.5}), ruptures = fb::ruptureRegime(s, {2.8});
+  EXPECT_EQ(pulls, std::vector<bool>{false});
+  EXPECT_EQ(ruptures, std::vector<bool>{true});
+  const auto starts = fb::otherRegimeStarts(s, ruptures, 64, 2, 9);
+  ASSERT_EQ(starts.size(), 2u);
+  for (const auto& u : starts) EXPECT_EQ(fb::ruptureRegime(s, {0.1 + u[0] * 2.9}), pulls) << u[0];
+  EXPECT_TRUE(fb::otherRegimeStarts(s, pulls, 64, 2, 9).size() == 2u);
+
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_EQ(r.inputs.size(), 1u);
+  EXPECT_LE(r.inputs[0].low, 0.5);
+  EXPECT_GE(r.inputs[0].high, 0.5);
+  // Whichever side the given start ended on, the other was searched too.
+  bool searchedBoth = false;
+  for (const fb::FitEvaluation& e : r.log) searchedBoth = searchedBoth || e.phase.ends_with("(other regime)");
+  EXPECT_TRUE(searchedBoth);
+  EXPECT_EQ(r.startCount, 3);
 }
 
 using PulloutCommand = fbtest::CliFolder;
