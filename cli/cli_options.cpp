@@ -1,10 +1,14 @@
 #include "cli/cli_options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <limits>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "cli/command_table.h"
 #include "cli/named_files.h"
@@ -21,10 +25,56 @@ CommandLine usageError(const std::string& message) {
   return {std::nullopt, kExitUsage};
 }
 
-CommandLine refused(const CLI::App& app, const UsageProblem& problem) {
-  if (!problem.missingOption) return usageError(problem.reason);
-  app.exit(CLI::RequiredError(problem.reason));
+// CLI11's own words after the program's name, with the way to the help.
+CommandLine parseFailure(const std::string& message) {
+  printError(message);
+  std::fputs("Run with --help for more information.\n", stderr);
   return {std::nullopt, kExitUsage};
+}
+
+CommandLine refused(const UsageProblem& problem) {
+  if (!problem.missingOption) return usageError(problem.reason);
+  return parseFailure(CLI::RequiredError(problem.reason).what());
+}
+
+// How many single-letter edits, letters compared without case, turn `a` into `b`.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const bool same =
+          std::tolower(static_cast<unsigned char>(a[i - 1])) == std::tolower(static_cast<unsigned char>(b[j - 1]));
+      const std::size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = row[j];
+      row[j] = next;
+    }
+  }
+  return row[b.size()];
+}
+
+// " (did you mean --Vf?)" for the first long option of the command line that
+// the program does not know and that lies within a few edits of one it does.
+std::string nearestOptionHint(const CLI::App& app, int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    if (!arg.starts_with("--") || arg.size() < 3) continue;
+    const std::string name(arg.substr(2, arg.find('=') == std::string_view::npos ? arg.npos : arg.find('=') - 2));
+    if (app.get_option_no_throw("--" + name)) continue;
+    std::string best;
+    std::size_t closest = std::max<std::size_t>(1, name.size() / 3) + 1;
+    for (const CLI::Option* option : app.get_options())
+      for (const std::string& known : option->get_lnames())
+        if (const std::size_t d = editDistance(name, known); d < closest) {
+          closest = d;
+          best = known;
+        }
+    if (!best.empty()) return " (did you mean --" + best + "?)";
+  }
+  return "";
 }
 
 // The whole text as a number from 0 to 2^64 - 1, digits only.
@@ -97,20 +147,19 @@ CommandLine parseCommandLine(int argc, char** argv) {
     std::fputs(help.str().c_str(), stdout);
     return {std::nullopt, status};
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return {std::nullopt, kExitUsage};
+    return parseFailure(e.what() + nearestOptionHint(app, argc, argv));
   }
 
   if (const auto read = readInputs(app, g); !read) return usageError(read.error());
   o.command = &askedCommand(g);
-  if (const auto checked = o.command->check(g); !checked) return refused(app, checked.error());
+  if (const auto checked = o.command->check(g); !checked) return refused(checked.error());
   if (!o.command->checkCurves) return {std::move(o), kExitDone};
 
   if (const auto plot = checkPlotPath(o.plot); !o.plot.empty() && !plot)
     return usageError("--plot " + o.plot + ": " + plot.error());
   if (const auto apart = findFileClash(namedFiles(o)); !apart) return usageError(apart.error());
   if (const auto read = readCurves(o); !read) return usageError(read.error());
-  if (const auto checked = o.command->checkCurves(o); !checked) return refused(app, checked.error());
+  if (const auto checked = o.command->checkCurves(o); !checked) return refused(checked.error());
   return {std::move(o), kExitDone};
 }
 

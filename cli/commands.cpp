@@ -210,7 +210,9 @@ int runSweep(const CliOptions& o) {
       own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
     if (r.status == RunStatus::finished) {
       ++finished;
-      printLine(grid.runs[i].label + ": " + summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix));
+      // Quiet keeps the lines of runs that did not finish, and the summary line.
+      if (!o.quiet)
+        printLine(grid.runs[i].label + ": " + summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix));
     } else {
       const std::string why = r.status == RunStatus::interrupted ? interruptedText(r.summary) : r.message;
       printLine(grid.runs[i].label + ": " + statusWord(r.status) + (why.empty() ? "" : ": " + why));

@@ -78,7 +78,7 @@ std::vector<std::string> GivenOptions::givenNames() const {
 // The whole option table, one option per input of the field table; what the
 // command line gives lands in `g`.
 void addOptions(CLI::App& app, GivenOptions& g) {
-  app.set_version_flag("--version", std::string(kVersion));
+  app.set_version_flag("--version", "fiberbridge-cli " + std::string(kVersion));
   app.get_formatter()->column_width(32);
 
   CliOptions& o = g.o;
@@ -109,7 +109,9 @@ void addOptions(CLI::App& app, GivenOptions& g) {
                  "the data file to write (a single run); every output named by a symbolic link is written to "
                  "the file the link points to")
       ->type_name("FILE");
-  app.add_flag("-q,--quiet", o.quiet, "no progress on standard error");
+  app.add_flag("-q,--quiet", o.quiet,
+               "no progress on standard error, and in a sweep no line for each run that finished (those that did "
+               "not, and the summary line, stay)");
 
   app.add_option("--inputs", o.inputsPath,
                  "read inputs from FILE ('name = value' lines; - reads standard input); options given here override "

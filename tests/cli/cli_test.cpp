@@ -25,6 +25,15 @@ TEST_F(Cli, default_inputs_give_one_summary_line_and_no_progress_without_a_termi
             "1.4679 N/mm, half the peak stress at Wcr 0.43573 mm, J'b 272.066 J/m2; written to bridging.p-d\n");
 }
 
+TEST_F(Cli, a_quiet_sweep_says_only_what_did_not_finish_and_its_summary) {
+  const fbtest::Outcome r = run({"-q", "--sweep", "Vf=0.01,-1,0.02", "--division", "2", "--output-dir", "q"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "Vf=-1: refused: Vf (fiber volume fraction) must be positive\n"
+            "2 of 3 runs finished; summary in q/summary.csv\n");
+  EXPECT_EQ(fbtest::lines(run({"--sweep", "Vf=0.01,0.02", "--division", "2", "--output-dir", "loud"}).out).size(), 3u);
+}
+
 TEST_F(Cli, option_texts_are_read_as_the_window_reads_its_boxes) {
   const fbtest::Outcome r =
       run({"-o", "a.p-d", "--Am=2 500", "--fp1", "-0.01", "--Vf", "0.02mix", "--division", "1.5"});
@@ -65,10 +74,17 @@ TEST_F(Cli, refused_inputs_exit_1_name_the_field_and_leave_no_file) {
 TEST_F(Cli, usage_errors_exit_2) {
   EXPECT_EQ(run({"--division", "3"}).status, 2);  // no --output
   EXPECT_EQ(run({"-o", "x.p-d", "--bogus", "1"}).status, 2);
+  // A misspelt option is named after the program, with the nearest one.
+  const fbtest::Outcome misspelt = run({"-o", "x.p-d", "--vf", "0.01"});
+  EXPECT_EQ(misspelt.status, 2);
+  EXPECT_TRUE(misspelt.err.starts_with("fiberbridge-cli: ")) << misspelt.err;
+  EXPECT_NE(misspelt.err.find("(did you mean --Vf?)"), std::string::npos) << misspelt.err;
+  EXPECT_NE(run({"-o", "x.p-d", "--divison", "9"}).err.find("(did you mean --division?)"), std::string::npos);
+  EXPECT_EQ(run({"-o", "x.p-d", "--bogus", "1"}).err.find("did you mean"), std::string::npos) << "nothing near";
   EXPECT_EQ(run({"-o", "x.p-d", "--Am"}).status, 2);
   const fbtest::Outcome version = run({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, std::string(fb::kVersion) + "\n");
+  EXPECT_EQ(version.out, "fiberbridge-cli " + std::string(fb::kVersion) + "\n");
 }
 
 TEST_F(Cli, a_seed_is_a_whole_number_that_fits_64_bits) {

@@ -108,7 +108,7 @@ def test_the_namespace_holds_the_public_names_the_version_and_the_stub():
     public = {n for n in dir(fiberbridge) if not n.startswith("_")}
     assert public == set(fiberbridge.__all__)
     cli = subprocess.run([CLI, "--version"], capture_output=True, text=True, check=True)
-    assert fiberbridge.__version__ == cli.stdout.strip()
+    assert cli.stdout == f"fiberbridge-cli {fiberbridge.__version__}\n"
 
     package = pathlib.Path(fiberbridge.__file__).parent
     assert (package / "py.typed").exists()
