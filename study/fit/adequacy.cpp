@@ -11,46 +11,11 @@
 namespace fb {
 namespace {
 
-// One measured curve's points as the residuals see them.
-struct CurvePoints {
-  const std::string* file;
-  bool pullout = false;
-  std::size_t first = 0;  // its first residual
-  std::vector<double> x, y;
-  std::vector<int> lines;
-};
-
-std::vector<CurvePoints> curvesOf(const FitSettings& s) {
-  std::vector<CurvePoints> curves;
-  std::size_t first = 0;
-  for (const Specimen& specimen : s.specimens) {
-    CurvePoints c{&specimen.name, false, first, {}, {}, {}};
-    for (const MeasuredPoint& p : specimen.measured) {
-      c.x.push_back(p.Wcr);
-      c.y.push_back(p.sigma);
-      c.lines.push_back(p.line);
-    }
-    first += c.x.size();
-    curves.push_back(std::move(c));
-  }
-  for (const PulloutSpecimen& test : s.pullouts) {
-    CurvePoints c{&test.name, true, first, {}, {}, {}};
-    for (const PulloutPoint& p : test.measured) {
-      c.x.push_back(p.slip);
-      c.y.push_back(p.load);
-      c.lines.push_back(p.line);
-    }
-    first += c.x.size();
-    curves.push_back(std::move(c));
-  }
-  return curves;
-}
-
 // The runs test of the residuals' signs, curve by curve (zeros skipped),
 // summed over the curves: too few runs means the residuals follow a pattern.
-void runsTest(const std::vector<CurvePoints>& curves, const std::vector<double>& residuals, FitAdequacy& a) {
+void runsTest(const std::vector<MeasuredCurvePoints>& curves, const std::vector<double>& residuals, FitAdequacy& a) {
   double runs = 0, expected = 0, variance = 0;
-  for (const CurvePoints& c : curves) {
+  for (const MeasuredCurvePoints& c : curves) {
     double positive = 0, negative = 0, curveRuns = 0;
     int last = 0;
     for (std::size_t i = 0; i < c.x.size(); ++i) {
@@ -119,7 +84,7 @@ std::optional<FitAdequacy> judgeAdequacy(const FitSettings& s, std::vector<doubl
     a.adequate = !(*a.p < kInadequateBelow);
     return a;
   }
-  const std::vector<CurvePoints> curves = curvesOf(s);
+  const std::vector<MeasuredCurvePoints> curves = measuredCurvesOf(s);
   runsTest(curves, residuals, a);
   noiseTest(s, scaled, a.dof, aside, a);
   if (!a.noiseRatio) return a.runsP ? std::optional(a) : std::nullopt;
@@ -145,9 +110,9 @@ std::vector<FitOutlier> findOutliers(const FitSettings& s, const std::vector<dou
   // at 1, as the intervals'); estimated ones, Student's t.
   const double tail = kOutlierFamilyRate / (2 * n);
   const double threshold = s.weighted() ? normalUpperQuantile(tail) : studentTUpperQuantile(tail, dof);
-  std::vector<const CurvePoints*> curveOf(residuals.size());
-  const std::vector<CurvePoints> curves = curvesOf(s);
-  for (const CurvePoints& c : curves)
+  std::vector<const MeasuredCurvePoints*> curveOf(residuals.size());
+  const std::vector<MeasuredCurvePoints> curves = measuredCurvesOf(s);
+  for (const MeasuredCurvePoints& c : curves)
     for (std::size_t i = 0; i < c.x.size(); ++i) curveOf[c.first + i] = &c;
   // The most extreme point against the others, set aside while it exceeds the
   // threshold, so that a gross outlier does not hide a lesser one.
@@ -168,7 +133,7 @@ std::vector<FitOutlier> findOutliers(const FitSettings& s, const std::vector<dou
       }
     }
     if (!worst || !(std::abs(worstT) > threshold)) break;
-    const CurvePoints& c = *curveOf[*worst];
+    const MeasuredCurvePoints& c = *curveOf[*worst];
     const std::size_t i = *worst - c.first;
     out.push_back({*c.file, c.lines[i], i, *worst, c.x[i], c.y[i], worstT, threshold, c.pullout});
     aside[*worst] = true;

@@ -21,32 +21,38 @@ void addCurve(const std::vector<double>& x, const std::vector<double>& y, const 
 
 }  // namespace
 
+std::vector<MeasuredCurvePoints> measuredCurvesOf(const FitSettings& s) {
+  std::vector<MeasuredCurvePoints> curves;
+  std::size_t first = 0;
+  const auto add = [&](const std::string& file, bool pullout, const auto& points, auto x, auto y) {
+    MeasuredCurvePoints c{&file, pullout, first, {}, {}, {}};
+    for (const auto& p : points) {
+      c.x.push_back(x(p));
+      c.y.push_back(y(p));
+      c.lines.push_back(p.line);
+    }
+    first += c.x.size();
+    curves.push_back(std::move(c));
+  };
+  for (const Specimen& specimen : s.specimens)
+    add(
+        specimen.name, false, specimen.measured, [](const MeasuredPoint& p) { return p.Wcr; },
+        [](const MeasuredPoint& p) { return p.sigma; });
+  for (const PulloutSpecimen& test : s.pullouts)
+    add(
+        test.name, true, test.measured, [](const PulloutPoint& p) { return p.slip; },
+        [](const PulloutPoint& p) { return p.load; });
+  return curves;
+}
+
 std::vector<double> chordDeviations(const FitSettings& s, const std::vector<bool>& aside) {
   const std::vector<double> scales = s.residualScales();
   // std::vector<bool> has no data(): a plain copy to point into.
   const std::unique_ptr<bool[]> marks = aside.empty() ? nullptr : std::make_unique<bool[]>(scales.size());
   for (std::size_t i = 0; i < aside.size() && i < scales.size(); ++i) marks[i] = aside[i];
-  const auto marked = [&](std::size_t first) { return marks ? marks.get() + first : nullptr; };
   std::vector<double> out;
-  std::size_t first = 0;
-  for (const Specimen& specimen : s.specimens) {
-    std::vector<double> x, y;
-    for (const MeasuredPoint& p : specimen.measured) {
-      x.push_back(p.Wcr);
-      y.push_back(p.sigma);
-    }
-    addCurve(x, y, scales.data() + first, marked(first), out);
-    first += x.size();
-  }
-  for (const PulloutSpecimen& test : s.pullouts) {
-    std::vector<double> x, y;
-    for (const PulloutPoint& p : test.measured) {
-      x.push_back(p.slip);
-      y.push_back(p.load);
-    }
-    addCurve(x, y, scales.data() + first, marked(first), out);
-    first += x.size();
-  }
+  for (const MeasuredCurvePoints& c : measuredCurvesOf(s))
+    addCurve(c.x, c.y, scales.data() + c.first, marks ? marks.get() + c.first : nullptr, out);
   return out;
 }
 

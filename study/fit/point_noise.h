@@ -5,12 +5,27 @@
 // every point that distance has the variance sigma^2 (1 + wl^2 + wr^2), wl and
 // wr the chord's weights, so divided by that root it estimates sigma.
 
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "study/fit/fit_settings.h"
 
 namespace fb {
+
+/// One measured curve's points as the fit's residuals see them: bridging
+/// curves first (width, stress), then pullout tests (slip, load).
+struct MeasuredCurvePoints {
+  const std::string* file;
+  bool pullout = false;
+  std::size_t first = 0;  // its first residual
+  std::vector<double> x, y;
+  std::vector<int> lines;
+};
+
+/// Every curve of a fit, in the order of its residuals.
+std::vector<MeasuredCurvePoints> measuredCurvesOf(const FitSettings& s);
 
 /// The chord distances of every curve's inner points, each over its root, in
 /// the units the fit's residuals are scaled to (FitSettings::residualScales).
