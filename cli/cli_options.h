@@ -42,6 +42,8 @@ struct SweepOptions {
   std::optional<Shard> shard;        // the part of the grid this process runs
   std::optional<SummaryMetric> map;  // a sweep of two inputs drawn as a design map
   std::optional<double> mapLevel;    // its contour line, else the margin of an index
+  bool allowLarge = false;           // a grid beyond kLargeStudyRuns is meant
+  bool resume = false;               // keep the finished runs an earlier attempt left
 };
 
 /// A fit: the inputs it varies, the pullout tests beside the curves, its search and its reports.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "cli/common_checks.h"
@@ -16,6 +18,7 @@
 #include "run/calculator.h"
 #include "study/design/jb_resolution.h"
 #include "study/inputs/input_set.h"
+#include "study/studies/resume.h"
 #include "study/studies/study_folder.h"
 #include "study/studies/study_runner.h"
 #include "study/studies/summaries.h"
@@ -35,14 +38,14 @@ void drawStudyProgress(const StudyProgress& p) {
 // Names the data files in the study's folder that this study did not write
 // (nor, for a shard, may write in another shard): left by an earlier study,
 // they must not pass for its results.
-void reportForeignDataFiles(const std::string& dir, const std::set<std::string>& own) {
+void reportForeignDataFiles(const std::string& dir, const std::function<bool(const std::string&)>& isOwn) {
   namespace fs = std::filesystem;
   std::vector<std::string> foreign;
   std::error_code ec;
   for (fs::directory_iterator entry(dir, ec), end; !ec && entry != end; entry.increment(ec)) {
     const std::string name = entry->path().filename().string();
     std::error_code kindUnknown;
-    if (name.ends_with(".p-d") && !own.contains(name) && !entry->is_directory(kindUnknown)) foreign.push_back(name);
+    if (name.ends_with(".p-d") && !isOwn(name) && !entry->is_directory(kindUnknown)) foreign.push_back(name);
   }
   if (foreign.empty()) return;
   std::sort(foreign.begin(), foreign.end());
@@ -116,28 +119,28 @@ Checked checkSweep(GivenOptions& g) {
 }
 
 int runSweep(const CliOptions& o) {
-  Expected<Grid> expanded = expandGrid(o.texts, o.sweep.sweeps);
-  if (!expanded) {
-    printError(expanded.error());
+  const Expected<Grid> made = makeGrid(o.texts, o.sweep.sweeps, o.sweep.allowLarge ? SIZE_MAX : kLargeStudyRuns);
+  if (!made) {
+    printError(made.error() + (o.sweep.allowLarge ? "" : " (give --allow-large if you mean them)"));
     return kExitUsage;
   }
-  Grid& grid = *expanded;
+  const Grid& grid = *made;
+  const Shard shard = o.sweep.shard.value_or(Shard{1, 1});
+  // This process makes its own runs only: a shard of a huge grid costs what its share does.
+  std::vector<GridRun> runs;
+  for (std::size_t i = static_cast<std::size_t>(shard.number - 1); i < grid.size();
+       i += static_cast<std::size_t>(shard.count))
+    runs.push_back(grid.run(i));
   const std::filesystem::path dir(o.sweep.outputDir);
-  if (!placeDataFiles(o, o.sweep.outputDir, grid.runs)) return kExitUsage;
-  std::vector<FieldTexts> everyRun;
-  for (const GridRun& run : grid.runs) everyRun.push_back(run.texts);
-  // A shard runs its part of the grid; its summary part still lists every run.
-  std::vector<std::size_t> mine;
-  std::vector<FieldTexts> inputs;
-  for (std::size_t i = 0; i < everyRun.size(); ++i)
-    if (!o.sweep.shard || inShard(i, *o.sweep.shard)) {
-      mine.push_back(i);
-      inputs.push_back(everyRun[i]);
-    }
+  if (!placeDataFiles(o, o.sweep.outputDir, runs)) return kExitUsage;
 
-  const std::string identity = studyIdentity(everyRun, o.sweep.shard ? o.sweep.shard->count : 1, o.measured, o.matrix);
-  const auto hold = holdOutputDir(o.sweep.outputDir, identity, o.sweep.shard,
-                                  foreignPartsCheck(o.sweep.outputDir, o.sweep.shard ? identity : std::string()));
+  const std::string identity = studyIdentity(grid, shard.count, o.measured, o.matrix);
+  std::string recorded;  // the study that last held the folder, when this one takes it from nobody
+  const FolderCheck parts = foreignPartsCheck(o.sweep.outputDir, o.sweep.shard ? identity : std::string());
+  const auto hold = holdOutputDir(o.sweep.outputDir, identity, o.sweep.shard, [&](const std::string& last) {
+    recorded = last;
+    return parts(last);
+  });
   if (!hold) return kExitFailed;
   catchInterruptions();
 
@@ -148,40 +151,68 @@ int runSweep(const CliOptions& o) {
     ok = written(writeTextFile(o.saveInputs, inputSetText(o.texts, notes)));
   }
 
+  const std::string summaryPath = (dir / (o.sweep.shard ? summaryPartName(shard) : "summary.csv")).string();
+  const std::string preamble = o.sweep.shard ? summaryPartPreamble(identity, shard, o.sweep.sweeps) : "";
+  const std::string header = summaryHeader(o.sweep.sweeps, !o.measured.empty());
+  KeptRuns kept;
+  kept.rows.resize(runs.size());
+  if (o.sweep.resume) {
+    // The folder's summary.csv may be another study's; a part names its own.
+    Expected<KeptRuns> earlier = o.sweep.shard || recorded == identity
+                                     ? keptRuns(summaryPath, preamble, header, runs)
+                                     : Expected<KeptRuns>(unexpected(summaryPath + ": not this study's summary; every "
+                                                                                   "run runs again"));
+    if (earlier)
+      kept = std::move(*earlier);
+    else if (std::filesystem::exists(summaryPath))
+      printError("--resume: " + earlier.error());
+  }
+
   // summary.csv stays true whenever the process ends: it is written before any
-  // data file is touched, every run "pending", and replaced whole as runs end.
-  const std::string summaryPath = (dir / (o.sweep.shard ? summaryPartName(*o.sweep.shard) : "summary.csv")).string();
-  std::vector<RunOutcome> outcomes(everyRun.size());
-  if (o.sweep.shard)
-    for (std::size_t i = 0; i < outcomes.size(); ++i)
-      if (!inShard(i, *o.sweep.shard)) {
-        outcomes[i].status = RunStatus::notRun;
-        outcomes[i].message = otherShardText(shardOfRun(i, o.sweep.shard->count));
-      }
+  // data file is touched, every run not kept "pending", and replaced whole as runs end.
+  std::vector<RunOutcome> outcomes(runs.size());
   const auto writeSummary = [&] {
-    const std::string csv = studySummaryCsv(o.sweep.sweeps, grid.runs, outcomes, o.measured, o.matrix);
-    return writeTextFile(summaryPath, o.sweep.shard ? summaryPartText(identity, csv) : csv);
+    return writeMadeTextFile(summaryPath, [&](const TextPut& put) -> Expected<void> {
+      if (!put(preamble) || !put(header)) return {};
+      for (std::size_t k = 0; k < runs.size(); ++k)
+        if (!put(kept.rows[k] ? *kept.rows[k] : summaryRow(runs[k].values, outcomes[k], !o.measured.empty(), o.matrix)))
+          return {};
+      return {};
+    });
   };
   if (const auto first = writeSummary(); !first) {
     printError(first.error() + " (the study needs its summary.csv; no run started)");
     return kExitFailed;
   }
+  // A large summary is rewritten less often, so that writing it never takes
+  // more than a tenth of the study's time.
   auto lastWrite = std::chrono::steady_clock::now();
+  auto writeInterval = std::chrono::milliseconds(500);
+
+  std::vector<std::size_t> toRun;  // the runs not kept, by their place in `runs`
+  std::vector<FieldTexts> inputs;
+  for (std::size_t k = 0; k < runs.size(); ++k)
+    if (!kept.rows[k]) {
+      toRun.push_back(k);
+      inputs.push_back(runs[k].texts);
+    }
 
   const bool showProgress = !o.quiet && TerminalView::stderrIsTerminal();
   StudyWatch watch;
   watch.runEnded = [&](std::size_t i, const RunOutcome& outcome) {
-    outcomes[mine[i]] = outcome;
+    outcomes[toRun[i]] = outcome;
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastWrite < std::chrono::milliseconds(500)) return;
-    lastWrite = now;
+    if (now - lastWrite < writeInterval) return;
     writeSummary();  // a failure here shows in the last write
+    lastWrite = std::chrono::steady_clock::now();
+    writeInterval =
+        std::max(writeInterval, std::chrono::duration_cast<std::chrono::milliseconds>(10 * (lastWrite - now)));
   };
   if (showProgress) watch.progress = drawStudyProgress;
   const std::vector<RunRecord> records =
       runStudy(inputs, {o.jobs, o.measured, !o.plot.empty(), &stopRequested()}, watch);
   if (showProgress) std::fputc('\n', stderr);
-  for (std::size_t i = 0; i < records.size(); ++i) outcomes[mine[i]] = records[i].outcome;
+  for (std::size_t i = 0; i < records.size(); ++i) outcomes[toRun[i]] = records[i].outcome;
 
   const bool summaryWritten = written(writeSummary());
   // A signal that came once every run had ended cut nothing short.
@@ -192,56 +223,63 @@ int runSweep(const CliOptions& o) {
     ok = written(writeDesignMap(o.plot, designMapOf(o, outcomes))) && ok;
   } else if (!o.plot.empty() && !interrupted) {
     Figure figure{{}, o.measured};
-    for (std::size_t k = 0; k < records.size(); ++k)
-      if (records[k].outcome.status == RunStatus::finished)
-        figure.curves.push_back({grid.runs[mine[k]].label, &records[k].stress, &records[k].ratio});
+    for (std::size_t i = 0; i < records.size(); ++i)
+      if (records[i].outcome.status == RunStatus::finished)
+        figure.curves.push_back({runs[toRun[i]].label, &records[i].stress, &records[i].ratio});
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
 
-  std::size_t finished = 0;
+  std::size_t finished = kept.count;
   std::set<std::string> own;
-  for (std::size_t i = 0; i < everyRun.size(); ++i)
-    if (o.sweep.shard && !inShard(i, *o.sweep.shard))
-      own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
-  for (std::size_t i : mine) {
-    const RunOutcome& r = outcomes[i];
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    const std::string file = std::filesystem::path(runs[k].texts[Field::dataFile]).filename().string();
+    if (kept.rows[k]) {
+      own.insert(file);
+      continue;
+    }
+    const RunOutcome& r = outcomes[k];
     // A run that reached its data file made it its own, even if the header could not be written.
-    if (r.summary.headerWritten || r.summary.end == RunEnd::openFailed)
-      own.insert(std::filesystem::path(everyRun[i][Field::dataFile]).filename().string());
+    if (r.summary.headerWritten || r.summary.end == RunEnd::openFailed) own.insert(file);
     if (r.status == RunStatus::finished) {
       ++finished;
       // Quiet keeps the lines of runs that did not finish, and the summary line.
-      if (!o.quiet)
-        printLine(grid.runs[i].label + ": " + summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix));
+      if (!o.quiet) printLine(runs[k].label + ": " + summaryLine(r.summary, r.metrics, !o.measured.empty(), o.matrix));
     } else {
       const std::string why = r.status == RunStatus::interrupted ? interruptedText(r.summary) : r.message;
-      printLine(grid.runs[i].label + ": " + statusWord(r.status) + (why.empty() ? "" : ": " + why));
+      printLine(runs[k].label + ": " + statusWord(r.status) + (why.empty() ? "" : ": " + why));
     }
   }
-  const std::string runs = std::to_string(mine.size()) + " runs" +
-                           (o.sweep.shard ? " of shard " + std::to_string(o.sweep.shard->number) + " of " +
-                                                std::to_string(o.sweep.shard->count)
-                                          : "");
+  const std::string runsText =
+      std::to_string(runs.size()) + " runs" +
+      (o.sweep.shard ? " of shard " + std::to_string(shard.number) + " of " + std::to_string(shard.count) : "");
+  const std::string keptText =
+      kept.count > 0 ? " (" + std::to_string(kept.count) + " kept from the earlier attempt)" : std::string();
   const std::string where = !summaryWritten ? summaryPath + " could not be written"
                             : o.sweep.shard ? "summary part in " + summaryPath
                                             : "summary in " + summaryPath;
-  printLine(std::to_string(finished) + " of " + runs + " finished; " + where);
+  printLine(std::to_string(finished) + " of " + runsText + " finished" + keptText + "; " + where);
   if (o.sweep.map) {
     JbTally jb;
-    for (std::size_t i : mine)
-      if (outcomes[i].status == RunStatus::finished && outcomes[i].metrics.jb) jb.add(*outcomes[i].metrics.jb);
+    for (const RunOutcome& outcome : outcomes)
+      if (outcome.status == RunStatus::finished && outcome.metrics.jb) jb.add(*outcome.metrics.jb);
     if (const std::string unresolved = jb.text("finished runs of the map"); !unresolved.empty()) printLine(unresolved);
   }
-  reportForeignDataFiles(o.sweep.outputDir, own);
+  // Another shard's data files belong to the study too.
+  reportForeignDataFiles(o.sweep.outputDir, [&](const std::string& name) {
+    if (own.contains(name)) return true;
+    const std::optional<std::size_t> index =
+        name.ends_with(".p-d") ? grid.find(name.substr(0, name.size() - 4)) : std::nullopt;
+    return index && o.sweep.shard && shardOfRun(*index, shard.count).number != shard.number;
+  });
   if (interrupted) {
-    printError("interrupted: " + std::to_string(finished) + " of " + runs + " finished" +
+    printError("interrupted: " + std::to_string(finished) + " of " + runsText + " finished" +
                (summaryWritten ? "; " + summaryPath + " gives each run's status" : ""));
     return 128 + caughtSignal();
   }
-  if (finished < mine.size())
-    printError(std::to_string(mine.size() - finished) + " of " + runs + " refused or failed" +
+  if (finished < runs.size())
+    printError(std::to_string(runs.size() - finished) + " of " + runsText + " refused or failed" +
                (summaryWritten ? "; their reasons are in " + summaryPath : ""));
-  return ok && summaryWritten && finished == mine.size() ? kExitDone : kExitFailed;
+  return ok && summaryWritten && finished == runs.size() ? kExitDone : kExitFailed;
 }
 
 Checked checkMerge(GivenOptions& g) {
@@ -260,36 +298,55 @@ Checked checkMerge(GivenOptions& g) {
 }
 
 int runMerge(const CliOptions& o) {
-  const Expected<MergedSummary> merging = findSummaryParts(o.merge.dirs).and_then([&o](const SummaryParts& found) {
-    return mergeSummaryParts(found.parts, o.merge.outputDir);
-  });
-  if (!merging) {
-    printError(merging.error());
+  const Expected<SummaryParts> found = findSummaryParts(o.merge.dirs);
+  const Expected<std::string> identity = found.and_then([](const SummaryParts& f) { return partsIdentity(f.parts); });
+  if (!identity) {
+    printError(identity.error());
     return kExitUsage;
   }
-  const MergedSummary& merged = *merging;
   // A study still writing into the folder would replace the merged summary;
   // held, the folder records the merged study as its own.
-  const auto hold = holdOutputDir(o.merge.outputDir, merged.identity, std::nullopt,
-                                  mergeFolderCheck(o.merge.outputDir, merged.identity));
+  const auto hold =
+      holdOutputDir(o.merge.outputDir, *identity, std::nullopt, mergeFolderCheck(o.merge.outputDir, *identity));
   if (!hold) return kExitFailed;
   const std::string summaryPath = (std::filesystem::path(o.merge.outputDir) / "summary.csv").string();
-  if (!written(writeTextFile(summaryPath, merged.csv))) return kExitFailed;
+  // The parts are read as the summary is written: a fault in one leaves no summary.
+  std::optional<std::string> partFault;
+  MergedSummary merged;
+  const Expected<void> writing = writeMadeTextFile(summaryPath, [&](const TextPut& put) -> Expected<void> {
+    Expected<MergedSummary> merging = mergeSummaryParts(found->parts, o.merge.outputDir, put);
+    if (!merging) {
+      partFault = merging.error();
+      return unexpected(merging.error());
+    }
+    merged = std::move(*merging);
+    return {};
+  });
+  if (partFault) {
+    printError(*partFault);
+    return kExitUsage;
+  }
+  if (!written(writing)) return kExitFailed;
 
   for (const UnfinishedRun& run : merged.unfinished)
     printLine(run.label + ": " + run.status + (run.reason.empty() ? "" : ": " + run.reason));
+  if (merged.unfinishedRuns > merged.unfinished.size())
+    printLine("and " + std::to_string(merged.unfinishedRuns - merged.unfinished.size()) +
+              " more runs that did not finish, named in " + summaryPath);
+  for (const MissingShard& missing : merged.missing)
+    printLine("shard " + std::to_string(missing.shard.number) + " of " + std::to_string(missing.shard.count) +
+              " left no summary part: its " + std::to_string(missing.runs) + " runs are missing (run it with --shard " +
+              std::to_string(missing.shard.number) + "/" + std::to_string(missing.shard.count) + ")");
   printLine(std::to_string(merged.finished) + " of " + std::to_string(merged.runs) + " runs finished; summary in " +
             summaryPath);
-  const std::size_t missing =
-      static_cast<std::size_t>(std::count_if(merged.unfinished.begin(), merged.unfinished.end(),
-                                             [](const UnfinishedRun& r) { return r.status == "missing"; }));
-  if (missing > 0)
-    printError(std::to_string(missing) + " of " + std::to_string(merged.runs) +
-               " runs are missing: their shards left no summary part");
-  if (merged.unfinished.size() > missing)
-    printError(std::to_string(merged.unfinished.size() - missing) + " of " + std::to_string(merged.runs) +
+  if (merged.missingRuns > 0)
+    printError(std::to_string(merged.missingRuns) + " of " + std::to_string(merged.runs) +
+               " runs are missing: " + std::to_string(merged.missing.size()) +
+               (merged.missing.size() == 1 ? " shard" : " shards") + " left no summary part");
+  if (merged.unfinishedRuns > 0)
+    printError(std::to_string(merged.unfinishedRuns) + " of " + std::to_string(merged.runs) +
                " runs did not finish; their reasons are in " + summaryPath);
-  return merged.unfinished.empty() ? kExitDone : kExitFailed;
+  return merged.unfinishedRuns == 0 && merged.missingRuns == 0 ? kExitDone : kExitFailed;
 }
 
 }  // namespace fb

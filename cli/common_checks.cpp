@@ -112,6 +112,10 @@ Checked readDesignOptions(GivenOptions& g) {
 }
 
 Checked readShard(GivenOptions& g) {
+  for (const char* option : {"--resume", "--allow-large"})
+    if (g.given(option) && g.o.sweep.sweeps.empty()) return unexpected(std::string(option) + " goes with --sweep");
+  if (g.given("--resume") && !g.o.plot.empty())
+    return unexpected("--resume keeps the rows of finished runs, not their curves, which --plot draws");
   if (!g.given("--shard")) return {};
   const Expected<Shard> shard = parseShard(g.shardText);
   if (!shard) return unexpected(shard.error());

@@ -183,6 +183,15 @@ void addOptions(CLI::App& app, GivenOptions& g) {
                  "summary-shard-K-of-N.csv into --output-dir, for --merge")
       ->type_name("K/N")
       ->group("Studies");
+  app.add_flag("--resume", o.sweep.resume,
+               "run again only what an earlier attempt at the same study (or shard) in --output-dir left "
+               "unfinished: a run whose summary row says finished and whose data file is complete is kept")
+      ->group("Studies");
+  app.add_flag("--allow-large", o.sweep.allowLarge,
+               "let a sweep's grid have more than " + std::to_string(kLargeStudyRuns) +
+                   " runs (a larger grid is refused as a likely typo; a shard runs its share with memory "
+                   "independent of the grid's size)")
+      ->group("Studies");
   app.add_option("--merge", o.merge.dirs,
                  "merge the summary parts of a sharded sweep found in DIR... into summary.csv in --output-dir "
                  "(default: the one DIR given)")

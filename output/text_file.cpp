@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "output/data_file.h"
@@ -50,11 +51,55 @@ std::string tooLarge() { return "larger than " + std::to_string(kMaxReadBytes >>
   return {};
 }
 
-[[nodiscard]] Expected<void> writeDirectly(const std::string& path, std::string_view content) {
+// Gathers a made text's pieces and writes them in large blocks; after the
+// first failed write it keeps the reason and takes no more.
+class BlockWriter {
+ public:
+  explicit BlockWriter(int fd) : fd_(fd) {}
+  bool put(std::string_view piece) {
+    if (failure_) return false;
+    block_.append(piece);
+    if (block_.size() >= kBlock) flush();
+    return !failure_;
+  }
+  // The text made, or the reason; the maker's own failure first.
+  Expected<void> finish(const Expected<void>& made) {
+    if (!made) return made;
+    flush();
+    if (failure_) return unexpected(*failure_);
+    return {};
+  }
+  // A write's failure, without the path.
+  const std::optional<std::string>& failure() const { return failure_; }
+
+ private:
+  static constexpr std::size_t kBlock = 1 << 20;
+  void flush() {
+    if (failure_ || block_.empty()) return;
+    if (auto written = writeAll(fd_, block_); !written) failure_ = written.error();
+    block_.clear();
+  }
+  int fd_;
+  std::string block_;
+  std::optional<std::string> failure_;
+};
+
+// Whether a failure came from writing (the path's reason) or from the maker (its own).
+Expected<void> makeInto(int fd, const TextMaker& make, bool& writeFailed) {
+  BlockWriter writer(fd);
+  const Expected<void> made = make([&writer](std::string_view piece) { return writer.put(piece); });
+  const Expected<void> finished = writer.finish(made);
+  writeFailed = made && !finished;
+  return finished;
+}
+
+[[nodiscard]] Expected<void> writeDirectly(const std::string& path, const TextMaker& make) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return unexpected(reason(errno));
-  Expected<void> written = writeAll(fd, content);
-  if (::close(fd) != 0 && written) written = unexpected(reason(errno));
+  if (fd < 0) return unexpected(path + ": " + reason(errno));
+  bool writeFailed = false;
+  Expected<void> written = makeInto(fd, make, writeFailed);
+  if (::close(fd) != 0 && written) written = unexpected(reason(errno)), writeFailed = true;
+  if (!written && writeFailed) return unexpected(path + ": " + written.error());
   return written;
 }
 
@@ -167,6 +212,13 @@ int createTemporary(std::string& path) {
 }  // namespace
 
 Expected<void> writeTextFile(const std::string& path, std::string_view content) {
+  return writeMadeTextFile(path, [content](const TextPut& put) -> Expected<void> {
+    put(content);
+    return {};
+  });
+}
+
+Expected<void> writeMadeTextFile(const std::string& path, const TextMaker& make) {
   if (path.empty()) return unexpected("no file name was given");
   // The system would end the name at the NUL and write another file.
   if (path.find('\0') != std::string::npos) return unexpected(kNulInName);
@@ -182,7 +234,7 @@ Expected<void> writeTextFile(const std::string& path, std::string_view content) 
   // A pipe or socket would wait for a reader that may never come.
   if (exists && (S_ISFIFO(existing.st_mode) || S_ISSOCK(existing.st_mode)))
     return unexpected(path + ": " + dataFileProblem(ENXIO));
-  if (exists && !S_ISREG(existing.st_mode)) return writeDirectly(target, content).map_error(naming(path));
+  if (exists && !S_ISREG(existing.st_mode)) return writeDirectly(path, make);
 
   // A run writing its data file here holds its lock: the file is kept, and
   // held until it is replaced, so that no run starts on it meanwhile.
@@ -209,7 +261,7 @@ Expected<void> writeTextFile(const std::string& path, std::string_view content) 
     release();
     return unexpected(path + ": " + reason(code));
   }
-  std::optional<std::string> error;
+  std::optional<std::string> error, makerError;
   // A replaced file keeps its permissions; a new one gets the usual ones.
   mode_t mode = existing.st_mode & 07777;
   if (!exists) {
@@ -218,14 +270,18 @@ Expected<void> writeTextFile(const std::string& path, std::string_view content) 
     mode = 0666 & ~mode;
   }
   if (::fchmod(fd, mode) != 0) error = reason(errno);
-  if (!error)
-    if (auto written = writeAll(fd, content); !written) error = written.error();
-  if (!error && ::fsync(fd) != 0) error = reason(errno);
-  if (!error && ::rename(temporary.c_str(), target.c_str()) != 0) error = reason(errno);
-  if (error) ::unlink(temporary.c_str());
+  if (!error) {
+    bool writeFailed = false;
+    if (const Expected<void> made = makeInto(fd, make, writeFailed); !made)
+      (writeFailed ? error : makerError) = made.error();
+  }
+  if (!error && !makerError && ::fsync(fd) != 0) error = reason(errno);
+  if (!error && !makerError && ::rename(temporary.c_str(), target.c_str()) != 0) error = reason(errno);
+  if (error || makerError) ::unlink(temporary.c_str());
   // Closed only now: the temporary's lock tells a later writer it is no leftover.
-  if (::close(fd) != 0 && !error) error = reason(errno);
+  if (::close(fd) != 0 && !error && !makerError) error = reason(errno);
   release();
+  if (makerError) return unexpected(*makerError);
   if (!error) return {};
   return unexpected(path + ": " + *error);
 }

@@ -4,6 +4,7 @@
 // kind and size, a file written is complete or left as it was.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,17 @@ struct ReadFailure {
 /// (its lock is held), a pipe and a socket. Devices (/dev/null) are written
 /// directly.
 [[nodiscard]] Expected<void> writeTextFile(const std::string& path, std::string_view content);
+
+/// Hands a piece of a made text on; false once writing has failed, when the
+/// maker should stop.
+using TextPut = std::function<bool(std::string_view piece)>;
+/// Makes a text piece by piece, or says why it could not.
+using TextMaker = std::function<Expected<void>(const TextPut& put)>;
+
+/// writeTextFile for a text too large to hold whole, made piece by piece:
+/// written whole, or the file is left as it was, with the maker's reason
+/// as it gave it, or "path: reason" for a failed write.
+[[nodiscard]] Expected<void> writeMadeTextFile(const std::string& path, const TextMaker& make);
 
 /// The file a path ends at once its symbolic links are followed (also a link
 /// whose target does not exist yet); the path itself when it is no link.

@@ -1,6 +1,7 @@
 // The runs of fiberbridge._native: one, many on the task pool, a grid's
 // picks, and the data files and tables a run reads and writes.
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -136,27 +137,32 @@ void bindRuns(py::module_& m) {
   m.def("run_many", &runMany, py::arg("texts"), py::arg("jobs") = py::none(), py::arg("on_ended") = py::none(),
         py::arg("keep_rows") = true);
 
-  // The study library's grid: its order, its limit on runs and its check
-  // that no two runs share a file name. Gives each run's picks of the values.
-  m.def("grid", [](const TextMap& base, const std::vector<std::pair<std::string, std::vector<std::string>>>& sweeps) {
-    std::vector<Sweep> all;
-    for (const auto& [name, values] : sweeps) {
-      const auto field = fieldByName(name);
-      if (!field) throw py::type_error("unknown input name " + name);
-      if (values.empty()) throw py::value_error(name + " has no values to sweep");
-      // As --sweep refuses it: rounded, a fraction would run a division twice or one not asked for.
-      if (*field == Field::division)
-        for (const std::string& value : values)
-          if (const double read = readNumber(value).value; read != std::floor(read))
-            throw py::value_error("division: " + quotedToken(value) + " is not a whole number, which division takes");
-      all.push_back({*field, name, values});
-    }
-    const Expected<Grid> grid = expandGrid(textsOf(base), all);
-    if (!grid) throw py::value_error(grid.error());
-    std::vector<std::vector<std::size_t>> picks;
-    for (const GridRun& run : grid->runs) picks.push_back(run.picks);
-    return picks;
-  });
+  // The study library's grid: its limit on runs and its check that no two
+  // runs share a file name. Gives the number of runs; Python makes each run
+  // from its index in the same order, so the grid is never held whole.
+  m.def(
+      "grid",
+      [](const TextMap& base, const std::vector<std::pair<std::string, std::vector<std::string>>>& sweeps,
+         bool allowLarge) {
+        std::vector<Sweep> all;
+        for (const auto& [name, values] : sweeps) {
+          const auto field = fieldByName(name);
+          if (!field) throw py::type_error("unknown input name " + name);
+          if (values.empty()) throw py::value_error(name + " has no values to sweep");
+          // As --sweep refuses it: rounded, a fraction would run a division twice or one not asked for.
+          if (*field == Field::division)
+            for (const std::string& value : values)
+              if (const double read = readNumber(value).value; read != std::floor(read))
+                throw py::value_error("division: " + quotedToken(value) +
+                                      " is not a whole number, which division takes");
+          all.push_back({*field, name, values});
+        }
+        const Expected<Grid> grid = makeGrid(textsOf(base), all, allowLarge ? SIZE_MAX : kLargeStudyRuns);
+        if (!grid)
+          throw py::value_error(grid.error() + (allowLarge ? "" : " (pass allow_large=True if you mean them)"));
+        return grid->size();
+      },
+      py::arg("base"), py::arg("sweeps"), py::arg("allow_large") = false);
 
   // Through the run driver, as every data file is written: the same run again
   // gives the same rows, bit for bit.

@@ -32,7 +32,7 @@ from collections import namedtuple as _namedtuple
 from typing import Any as _Any, Callable as _Callable, Iterable as _Iterable, Mapping as _Mapping, \
     Optional as _Optional, Sequence as _Sequence
 
-from . import _inputs, _native, _study, _tables
+from . import _grid, _inputs, _native, _study, _tables
 from ._inputs import Field
 
 __version__: str = _native.version
@@ -303,17 +303,20 @@ def run(inputs: _Optional[_Mapping[str, _Any]] = None, **fields: _Any) -> Run:
     return result
 
 
-def grid(base: _Optional[_Mapping[str, _Any]] = None, **sweeps: _Iterable[_Any]) -> list[dict[str, _Any]]:
+def grid(base: _Optional[_Mapping[str, _Any]] = None, *, allow_large: bool = False,
+         **sweeps: _Iterable[_Any]) -> _grid.Grid:
     """Every combination of the swept values over `base`, the first keyword varying slowest,
-    as the command line's --sweep options make them (at most as many runs, no two with
-    one data file name). Each sweep is a sequence; a text or a single number raises
-    TypeError (a fixed value goes in `base`)."""
+    as the command line's --sweep options make them (no two runs with one data file name).
+    Each sweep is a sequence; a text or a single number raises TypeError (a fixed value goes
+    in `base`). The grid is a sequence whose runs are made as they are asked for, so it holds
+    only its sweeps; more than 10,000,000 runs need allow_large=True, as a likely typo."""
     base = _inputs.as_dict(base, "base")
     names = list(sweeps)
     _inputs.check_names([*names, *base])
     values = {n: _inputs.sweep_values(n, sweeps[n]) for n in names}
-    picks = _native.grid(_inputs.texts(base, {}), [(n, [_inputs.text(n, v) for v in values[n]]) for n in names])
-    return [{**base, **{n: values[n][i] for n, i in zip(names, pick)}} for pick in picks]
+    size = _native.grid(_inputs.texts(base, {}), [(n, [_inputs.text(n, v) for v in values[n]]) for n in names],
+                        allow_large)
+    return _grid.Grid(base, values, size)
 
 
 def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, client=None, *,
@@ -389,8 +392,8 @@ def read_inputs(path) -> dict[str, str]:
 def read_summary(path) -> list[dict[str, _Any]]:
     """The rows of a study's summary.csv, one dict per run under the file's
     column names; numbers as int or float, an empty field as None. A shard's
-    part (summary-shard-K-of-N.csv) reads the same, its first line, naming the
-    study, left out: the runs of other shards are "not run". Read and refused
+    part (summary-shard-K-of-N.csv) reads the same, its lines naming the study,
+    the shard and the sweeps left out: it holds the shard's own runs. Read and refused
     as read_data_file says; a file that is no summary is a ValueError naming it."""
     return _tables.read_summary(path)
 

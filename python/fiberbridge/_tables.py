@@ -37,8 +37,8 @@ def read_summary(path) -> list[dict[str, Any]]:
     except UnicodeDecodeError as e:
         raise ValueError(f"{name}: not a summary: byte {e.start} is not UTF-8 text") from None
     skipped = 0
-    if text.startswith("# "):  # a shard's part: its first line names the study
-        text, skipped = text[text.find("\n") + 1:] if "\n" in text else "", 1
+    while text.startswith("# "):  # a shard's part: its lines of the study, the shard and the sweeps
+        text, skipped = text[text.find("\n") + 1:] if "\n" in text else "", skipped + 1
     reader = csv.reader(io.StringIO(text, newline=""))
     rows = []
     try:

@@ -38,8 +38,8 @@ double normalQuantile(double p);
 /// The input's value at probability p in (0, 1) of its distribution.
 double drawnValue(const ScatterInput& input, double p);
 
-/// Most samples a scatter may have, as many as a study's runs.
-inline constexpr int kMaxScatterSamples = static_cast<int>(kMaxStudyRuns);
+/// Most samples a scatter may have: it keeps every sample's rows for its band.
+inline constexpr int kMaxScatterSamples = 10000;
 
 /// `count` samples over `base` from a Latin hypercube of `seed`, each with
 /// its drawn values written as the field's texts, named "sample-0001" and so on.

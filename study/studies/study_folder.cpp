@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -66,38 +67,80 @@ Expected<Shard> parseShard(std::string_view text) {
   return Shard{*number, *count};
 }
 
+namespace {
+
+// FNV-1a over a study's texts: equal studies give equal identities however
+// they were spelt, and wherever their shards were started from.
+class IdentityHash {
+ public:
+  void add(std::string_view text) {
+    for (unsigned char c : text) hash_ = (hash_ ^ c) * 1099511628211ull;
+    hash_ = (hash_ ^ 0xffu) * 1099511628211ull;  // ends each text
+  }
+  // The measured curve counts by its points, not by the file that held them;
+  // absent, it and the matrix leave the identity of a study without them as it was.
+  void addCurveAndMatrix(std::span<const MeasuredPoint> measured, const std::optional<MatrixProperties>& matrix) {
+    if (!measured.empty()) {
+      add("measured");
+      for (const MeasuredPoint& point : measured)
+        for (double value : {point.Wcr, point.sigma}) add(exactText(value));  // the RMS weighs no point by its sd
+    }
+    if (matrix) {
+      add("matrix");
+      for (double value : {matrix->Jtip, matrix->sigmaFc, matrix->margins.energy, matrix->margins.strength})
+        add(exactText(value));
+    }
+  }
+  std::string identity(std::size_t runs, int shardCount) const {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash_));
+    return "study " + std::string(hex) + ", " + std::to_string(runs) + " runs in " + std::to_string(shardCount) +
+           (shardCount == 1 ? " part\n" : " parts\n");
+  }
+
+ private:
+  std::uint64_t hash_ = 14695981039346656037ull;
+};
+
+}  // namespace
+
 std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount, std::span<const MeasuredPoint> measured,
                           const std::optional<MatrixProperties>& matrix) {
-  // FNV-1a over every run's texts: equal grids give equal identities however
-  // they were spelt, and wherever the shards were started from. The measured
-  // curve counts by its points, not by the file that held them.
-  std::uint64_t hash = 14695981039346656037ull;
-  const auto add = [&hash](std::string_view text) {
-    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-    hash = (hash ^ 0xffu) * 1099511628211ull;  // ends each text
-  };
-  add(std::to_string(shardCount));
+  IdentityHash hash;
+  hash.add(std::to_string(shardCount));
   for (const FieldTexts& run : runs)
     for (const FieldInfo& info : kFields) {
       // Without a preset a study keeps the identity it had before presets were.
       if (info.field == Field::orientation && run[info.field].empty()) continue;
-      add(info.field == Field::dataFile ? std::filesystem::path(run[info.field]).filename().string() : run[info.field]);
+      hash.add(info.field == Field::dataFile ? std::filesystem::path(run[info.field]).filename().string()
+                                             : run[info.field]);
     }
-  // Absent, they leave the identity of a study without them as it was.
-  if (!measured.empty()) {
-    add("measured");
-    for (const MeasuredPoint& point : measured)
-      for (double value : {point.Wcr, point.sigma}) add(exactText(value));  // the RMS weighs no point by its sd
+  hash.addCurveAndMatrix(measured, matrix);
+  return hash.identity(runs.size(), shardCount);
+}
+
+std::string studyIdentity(const Grid& grid, int shardCount, std::span<const MeasuredPoint> measured,
+                          const std::optional<MatrixProperties>& matrix) {
+  // The base inputs and each sweep's values in order decide every run, its
+  // data file's name included, without the grid's millions of runs hashed.
+  const FieldTexts& base = grid.base();
+  IdentityHash hash;
+  hash.add("grid");
+  hash.add(std::to_string(shardCount));
+  for (const FieldInfo& info : kFields) {
+    const bool swept =
+        std::any_of(grid.sweeps().begin(), grid.sweeps().end(), [&](const Sweep& s) { return s.field == info.field; });
+    if (swept || info.field == Field::dataFile) continue;
+    if (info.field == Field::orientation && base[info.field].empty()) continue;
+    hash.add(base[info.field]);
   }
-  if (matrix) {
-    add("matrix");
-    for (double value : {matrix->Jtip, matrix->sigmaFc, matrix->margins.energy, matrix->margins.strength})
-      add(exactText(value));
+  for (const Sweep& sweep : grid.sweeps()) {
+    hash.add(fieldInfo(sweep.field).name);
+    hash.add(std::to_string(sweep.values.size()));
+    for (const std::string& value : sweep.values) hash.add(value);
   }
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  return "study " + std::string(hex) + ", " + std::to_string(runs.size()) + " runs in " + std::to_string(shardCount) +
-         (shardCount == 1 ? " part\n" : " parts\n");
+  hash.addCurveAndMatrix(measured, matrix);
+  return hash.identity(grid.size(), shardCount);
 }
 
 Expected<StudyFolderLock> StudyFolderLock::hold(const std::string& dir, const std::string& identity,

@@ -16,6 +16,7 @@
 #include "engine/field_table.h"
 #include "study/design/design_indices.h"
 #include "study/inputs/measured_curve.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 
@@ -44,6 +45,10 @@ inline bool inShard(std::size_t index, const Shard& shard) {
 /// margins) and how it is split.
 std::string studyIdentity(const std::vector<FieldTexts>& runs, int shardCount,
                           std::span<const MeasuredPoint> measured = {},
+                          const std::optional<MatrixProperties>& matrix = std::nullopt);
+
+/// The same for a sweep's grid, from the sweeps rather than every run.
+std::string studyIdentity(const Grid& grid, int shardCount, std::span<const MeasuredPoint> measured = {},
                           const std::optional<MatrixProperties>& matrix = std::nullopt);
 
 /// Whether a study may take a folder that the study `recorded` wrote last

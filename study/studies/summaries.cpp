@@ -98,21 +98,31 @@ std::string rowsCsv(std::span<const StepResult> steps) {
   return out;
 }
 
-std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<GridRun>& runs,
-                            std::span<const RunOutcome> outcomes, std::span<const MeasuredPoint> measured,
-                            const std::optional<MatrixProperties>& matrix) {
-  const std::vector<SummaryColumn> columns = summaryColumns(!measured.empty());
+std::string summaryHeader(const std::vector<Sweep>& sweeps, bool measured) {
+  const std::vector<SummaryColumn> columns = summaryColumns(measured);
   std::string out;
   for (const Sweep& s : sweeps) out += csvField(fieldInfo(s.field).name) + ",";
   for (std::size_t c = 0; c < columns.size(); ++c)
     out += (c ? "," : "") + csvField(summaryColumnInfo(columns[c]).header);
-  out += "\n";
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    for (const std::string& value : runs[i].values) out += csvField(value) + ",";
-    for (std::size_t c = 0; c < columns.size(); ++c)
-      out += (c ? "," : "") + csvField(summaryField(columns[c], outcomes[i], matrix));
-    out += "\n";
-  }
+  return out + "\n";
+}
+
+std::string summaryRow(const std::vector<std::string>& values, const RunOutcome& outcome, bool measured,
+                       const std::optional<MatrixProperties>& matrix) {
+  const std::vector<SummaryColumn> columns = summaryColumns(measured);
+  std::string out;
+  for (const std::string& value : values) out += csvField(value) + ",";
+  for (std::size_t c = 0; c < columns.size(); ++c)
+    out += (c ? "," : "") + csvField(summaryField(columns[c], outcome, matrix));
+  return out + "\n";
+}
+
+std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<GridRun>& runs,
+                            std::span<const RunOutcome> outcomes, std::span<const MeasuredPoint> measured,
+                            const std::optional<MatrixProperties>& matrix) {
+  std::string out = summaryHeader(sweeps, !measured.empty());
+  for (std::size_t i = 0; i < runs.size(); ++i)
+    out += summaryRow(runs[i].values, outcomes[i], !measured.empty(), matrix);
   return out;
 }
 

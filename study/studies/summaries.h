@@ -33,6 +33,13 @@ std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<
                             std::span<const RunOutcome> outcomes, std::span<const MeasuredPoint> measured,
                             const std::optional<MatrixProperties>& matrix = std::nullopt);
 
+/// summary.csv's header line: the varied inputs' names, then the columns.
+std::string summaryHeader(const std::vector<Sweep>& sweeps, bool measured);
+
+/// summary.csv's line of one run with the varied inputs' `values`.
+std::string summaryRow(const std::vector<std::string>& values, const RunOutcome& outcome, bool measured,
+                       const std::optional<MatrixProperties>& matrix = std::nullopt);
+
 /// What an interrupted run leaves: "interrupted at step 12; FILE keeps steps 0 to 11".
 std::string interruptedText(const RunSummary& summary);
 

@@ -1,12 +1,24 @@
 #include "study/studies/summary_parts.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
 #include "output/text_file.h"
+#include "study/studies/csv_file_reader.h"
 #include "study/studies/summaries.h"
 #include "study/studies/summary_table.h"
 #include "study/studies/sweep.h"
@@ -38,6 +50,35 @@ std::optional<Shard> partShard(std::string_view name) {
 
 std::string shardText(const Shard& s) { return "shard " + std::to_string(s.number) + " of " + std::to_string(s.count); }
 
+// A part's second line, after the mark: which runs of the grid it holds.
+std::string shardLine(const Shard& s) {
+  const auto nth = [&s](int k) { return std::to_string(s.number + k * s.count); };
+  return shardText(s) + ": runs " + nth(0) + ", " + nth(1) + ", " + nth(2) + ", ... of the grid (counted from 1)";
+}
+
+// Marks a part's line of one sweep: the input's name, then its values.
+constexpr std::string_view kSweepMark = "sweep ";
+
+// The first line of a file, with its end, or "" when it cannot be read.
+std::string firstLine(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return "";
+  struct stat status {};
+  std::string line;
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+    char buffer[512];
+    for (off_t at = 0; line.find('\n') == std::string::npos && line.size() < 4096;) {
+      const ssize_t got = ::pread(fd, buffer, sizeof buffer, at);
+      if (got <= 0) break;
+      line.append(buffer, static_cast<std::size_t>(got));
+      at += got;
+    }
+  }
+  ::close(fd);
+  const std::size_t end = line.find('\n');
+  return end == std::string::npos ? "" : line.substr(0, end + 1);
+}
+
 std::string csvLine(const std::vector<std::string>& fields) {
   std::string text;
   for (std::size_t c = 0; c < fields.size(); ++c) text += (c ? "," : "") + csvField(fields[c]);
@@ -66,34 +107,10 @@ std::size_t identityRuns(std::string_view identity) {
   return r.ec == std::errc{} && std::string_view(r.ptr, rest.data() + rest.size()).starts_with(" runs") ? runs : 0;
 }
 
-// The first run whose inputs are not those of its place in the grid, or the
-// number of rows when every one is: the grid of each column's values in the
-// order they first appear, the last column varying fastest, as a study runs it.
-std::size_t firstRowOffGrid(const std::vector<CsvRecord>& table, std::size_t varied) {
-  std::vector<std::vector<std::string>> values(varied);
-  for (std::size_t row = 1; row < table.size(); ++row)
-    for (std::size_t c = 0; c < varied; ++c)
-      if (std::find(values[c].begin(), values[c].end(), table[row].fields[c]) == values[c].end())
-        values[c].push_back(table[row].fields[c]);
-  std::size_t grid = 1;
-  for (const auto& v : values) grid = std::min(grid * v.size(), table.size());
-  for (std::size_t row = 1; row < table.size(); ++row) {
-    if (row > grid) return row;  // a place of the grid taken twice
-    std::size_t rest = row - 1;
-    for (std::size_t c = varied; c-- > 0;) {
-      if (table[row].fields[c] != values[c][rest % values[c].size()]) return row;
-      rest /= values[c].size();
-    }
-  }
-  return grid == table.size() - 1 ? table.size() : table.size() - 1;  // a place of the grid left out
-}
-
-// Why a run's row is not what the study writes for that run, if it is not.
+// Why a run's row is not what the study writes for that run, if it is not:
+// `name` is the study's data file for it.
 std::optional<std::string> rowFault(const std::vector<std::string>& header, std::size_t varied,
-                                    const std::vector<std::string>& fields) {
-  std::string name;
-  for (std::size_t c = 0; c < varied; ++c) name += (c ? "_" : "") + header[c] + "=" + fileSafe(fields[c]);
-  name += ".p-d";
+                                    const std::vector<std::string>& fields, const std::string& name) {
   if (!fields[varied].empty() && fields[varied] != name)
     return "its data file " + quotedToken(fields[varied]) + " is not " + name + ", the study's for this run";
   const std::string& status = fields[varied + 1];
@@ -140,8 +157,7 @@ std::vector<std::string> foreignParts(const std::string& dir, const std::string&
   for (fs::directory_iterator entry(dir, ec), end; !ec && entry != end; entry.increment(ec)) {
     const std::string name = entry->path().filename().string();
     if (!partShard(name)) continue;
-    const Expected<std::string> text = readTextFile(entry->path().string());
-    if (identity.empty() || !text || !text->starts_with(kPartMark + identity)) foreign.push_back(name);
+    if (identity.empty() || firstLine(entry->path().string()) != kPartMark + identity) foreign.push_back(name);
   }
   std::sort(foreign.begin(), foreign.end());
   return foreign;
@@ -170,11 +186,16 @@ std::string summaryPartName(const Shard& shard) {
          std::string(kPartEnd);
 }
 
-std::string summaryPartText(const std::string& identity, const std::string& summaryCsv) {
-  return kPartMark + identity + summaryCsv;
+std::string summaryPartPreamble(const std::string& identity, const Shard& shard, const std::vector<Sweep>& sweeps) {
+  std::string text = kPartMark + identity;
+  text += kPartMark + shardLine(shard) + "\n";
+  for (const Sweep& sweep : sweeps) {
+    std::vector<std::string> fields{std::string(fieldInfo(sweep.field).name)};
+    fields.insert(fields.end(), sweep.values.begin(), sweep.values.end());
+    text += kPartMark + std::string(kSweepMark) + csvLine(fields);
+  }
+  return text;
 }
-
-std::string otherShardText(const Shard& owner) { return "in " + shardText(owner); }
 
 FolderCheck foreignPartsCheck(const std::string& dir, const std::string& partsIdentity) {
   return [dir, partsIdentity](const std::string&) { return noForeignParts(dir, partsIdentity); };
@@ -274,102 +295,211 @@ Expected<CsvRecords> csvRecords(std::string_view text) {
   return out;
 }
 
-Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts, const std::string& outputDir) {
-  MergedSummary merged;
-  if (parts.empty()) return merged;
-  const int count = parts.front().shard.count;
-  std::vector<std::vector<CsvRecord>> tables;
-  std::string identity;  // the first part's first line
+namespace {
+
+// What a part says of itself before its summary rows.
+struct PartPreamble {
+  std::string identity;                 // its first line, without the mark
+  std::vector<std::string> sweepLines;  // as written
+  std::vector<Sweep> sweeps;
+  CsvRecord header;
+};
+
+[[nodiscard]] Expected<PartPreamble> readPreamble(CsvFileReader& reader, const Shard& shard) {
+  PartPreamble preamble;
+  const auto notPart = [&](const std::string& why) {
+    return unexpected(reader.path() + ": not a summary part (" + why + ")");
+  };
+  const std::optional<std::string> first = reader.nextLine();
+  if (!first || !first->starts_with(kPartMark) || !first->ends_with("\n"))
+    return notPart("its first line does not name its study");
+  preamble.identity = first->substr(std::string_view(kPartMark).size());
+  const std::optional<std::string> second = reader.nextLine();
+  if (!second || !second->starts_with(kPartMark + std::string("shard ")))
+    return unexpected(reader.at(2) +
+                      "it lists every run of the grid, as parts written before parts held their own runs only; run "
+                      "its shard again to merge it");
+  if (*second != kPartMark + shardLine(shard) + "\n")
+    return unexpected(reader.at(2) + "its file name says " + shardText(shard) + ", its text " +
+                      quotedToken(second->substr(2, second->size() - 3), 60));
+  for (;;) {
+    const std::size_t line = reader.line() + 1;
+    Expected<std::optional<CsvRecord>> record = reader.nextRecord();
+    if (!record) return unexpected(record.error());
+    if (!*record) return unexpected(reader.at(line) + "no header line after the study's sweeps");
+    const std::string sweepMark = kPartMark + std::string(kSweepMark);
+    if (!(*record)->text.starts_with(sweepMark)) {
+      preamble.header = std::move(**record);
+      return preamble;
+    }
+    Expected<CsvRecords> fields = csvRecords(std::string_view((*record)->text).substr(sweepMark.size()));
+    const std::optional<Field> field =
+        fields && fields->records.size() == 1 ? fieldByName(fields->records[0].fields[0]) : std::nullopt;
+    if (!field || fields->records[0].fields.size() < 2) return unexpected(reader.at(line) + "not a sweep of an input");
+    std::vector<std::string>& values = fields->records[0].fields;
+    preamble.sweeps.push_back({*field, (*record)->text, std::vector<std::string>(values.begin() + 1, values.end())});
+    preamble.sweepLines.push_back((*record)->text);
+  }
+}
+
+// Runs of `count` parts that shard `number` holds, of a grid of `runs`.
+std::size_t shardRuns(std::size_t runs, int number, int count) {
+  const auto first = static_cast<std::size_t>(number - 1), step = static_cast<std::size_t>(count);
+  return first < runs ? (runs - first + step - 1) / step : 0;
+}
+
+// Lets a merge open as many parts as the system allows: 1,000 shards need
+// more files open at once than the usual first limit of 1,024 leaves room for.
+void allowOpenFiles(std::size_t parts) {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= parts + 64) return;
+  limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? parts + 64 : std::min<rlim_t>(limit.rlim_max, parts + 64);
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+}  // namespace
+
+Expected<std::string> partsIdentity(const std::vector<SummaryPart>& parts) {
+  std::string identity;
   for (const SummaryPart& part : parts) {
-    const Expected<std::string> text = readTextFile(part.path);
-    if (!text) return unexpected(text.error());
-    const std::size_t firstLineEnd = text->find('\n');
-    if (!text->starts_with(kPartMark) || firstLineEnd == std::string::npos)
+    CsvFileReader reader(part.path);
+    if (const Expected<void> opened = reader.open(); !opened) return unexpected(opened.error());
+    const std::optional<std::string> first = reader.nextLine();
+    if (!first || !first->starts_with(kPartMark) || !first->ends_with("\n"))
       return unexpected(part.path + ": not a summary part (its first line does not name its study)");
-    const std::string study = text->substr(0, firstLineEnd);
+    const std::string study = first->substr(std::string_view(kPartMark).size());
     if (identity.empty()) identity = study;
     if (study != identity)
       return unexpected(parts.front().path + " and " + part.path + " are not parts of one study: they name " +
-                        identity.substr(2) + " and " + study.substr(2));
-    Expected<CsvRecords> read = csvRecords(std::string_view(*text).substr(firstLineEnd + 1));
-    if (!read) return unexpected(part.path + ": " + read.error());
-    for (CsvRecord& record : read->records) ++record.line;  // after the line naming the study
-    tables.push_back(std::move(read->records));
+                        identity.substr(0, identity.size() - 1) + " and " + study.substr(0, study.size() - 1));
   }
-  merged.identity = identity.substr(std::string_view(kPartMark).size()) + "\n";
+  return identity;
+}
 
-  const std::vector<CsvRecord>& first = tables.front();
+Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts, const std::string& outputDir,
+                                          const TextPut& put) {
+  MergedSummary merged;
+  if (parts.empty()) return merged;
+  const int count = parts.front().shard.count;
+  allowOpenFiles(parts.size());
+  std::vector<CsvFileReader> readers;
+  std::vector<PartPreamble> preambles;
+  readers.reserve(parts.size());
+  for (const SummaryPart& part : parts) {
+    CsvFileReader& reader = readers.emplace_back(part.path);
+    if (const Expected<void> opened = reader.open(); !opened) {
+      if (errno == EMFILE || errno == ENFILE)
+        return unexpected(opened.error() + " (" + std::to_string(parts.size()) +
+                          " parts are more files than this process may open at once: raise ulimit -n)");
+      return unexpected(opened.error());
+    }
+    Expected<PartPreamble> preamble = readPreamble(reader, part.shard);
+    if (!preamble) return unexpected(preamble.error());
+    preambles.push_back(std::move(*preamble));
+  }
+
+  const PartPreamble& first = preambles.front();
   const auto notOneStudy = [&](std::size_t k, const std::string& how) {
     return unexpected(parts.front().path + " and " + parts[k].path + " are not parts of one study: " + how);
   };
-  const auto at = [&](std::size_t k, std::size_t row) {
-    return parts[k].path + ":" + std::to_string(tables[k][row].line) + ": ";
-  };
-  if (first.empty()) return unexpected(parts.front().path + ": empty, not a summary part");
-  const std::vector<std::string>& header = first.front().fields;
-  const auto dataColumn = findSummaryColumn(header, SummaryColumn::dataFile);
-  const std::size_t varied = dataColumn.value_or(header.size());
-  if (!isSummaryTail(header, varied)) return unexpected(at(0, 0) + "not the header of a study's summary");
+  for (std::size_t k = 1; k < parts.size(); ++k) {
+    const PartPreamble& other = preambles[k];
+    const auto name = [](const std::string& identity) { return identity.substr(0, identity.size() - 1); };
+    if (other.identity != first.identity)
+      return notOneStudy(k, "they name " + name(first.identity) + " and " + name(other.identity));
+    if (other.sweepLines != first.sweepLines) return notOneStudy(k, "their sweeps differ");
+    if (other.header.text != first.header.text) return notOneStudy(k, "their columns differ");
+  }
+  merged.identity = first.identity;
+
+  const std::vector<std::string>& header = first.header.fields;
+  const std::size_t varied = first.sweeps.size();
+  const auto headerAt = [&] { return readers.front().at(first.header.line); };
+  bool namesSweeps = header.size() > varied;
+  for (std::size_t c = 0; namesSweeps && c < varied; ++c)
+    namesSweeps = header[c] == fieldInfo(first.sweeps[c].field).name;
+  if (!namesSweeps || !isSummaryTail(header, varied))
+    return unexpected(headerAt() + "not the header of a study's summary");
   const std::size_t status = *findSummaryColumn(header, SummaryColumn::status);
   const std::size_t message = *findSummaryColumn(header, SummaryColumn::message);
-  const std::string split = " in " + std::to_string(count) + (count == 1 ? " part" : " parts");
-  if (identityRuns(identity) != first.size() - 1 || !identity.ends_with(split))
-    return unexpected(parts.front().path + ": it names " + identity.substr(2) + ", but holds " +
-                      std::to_string(first.size() - 1) + " runs as " + shardText(parts.front().shard));
-  for (std::size_t k = 1; k < tables.size(); ++k) {
-    if (tables[k].empty() || tables[k].front().text != first.front().text)
-      return notOneStudy(k, "their columns differ");
-    if (tables[k].size() != first.size())
-      return notOneStudy(k,
-                         std::to_string(first.size() - 1) + " and " + std::to_string(tables[k].size() - 1) + " runs");
-  }
-  for (std::size_t k = 0; k < tables.size(); ++k)
-    for (std::size_t row = 1; row < first.size(); ++row) {
-      if (tables[k][row].fields.size() != header.size())
-        return unexpected(at(k, row) + "run " + std::to_string(row) + " has " +
-                          std::to_string(tables[k][row].fields.size()) + " fields, the header " +
-                          std::to_string(header.size()));
-      if (!std::equal(first[row].fields.begin(), first[row].fields.begin() + static_cast<std::ptrdiff_t>(varied),
-                      tables[k][row].fields.begin()))
-        return notOneStudy(k, "run " + std::to_string(row) + " has other inputs");
-    }
-  if (const std::size_t off = firstRowOffGrid(first, varied); off < first.size())
-    return unexpected(at(0, off) + "run " + std::to_string(off) +
-                      "'s inputs are not those of its place in the grid that the rows give");
 
-  merged.csv = first.front().text;
-  merged.runs = first.size() - 1;
-  for (std::size_t row = 1; row < first.size(); ++row) {
-    const Shard owner = shardOfRun(row - 1, count);
-    const auto part =
-        std::find_if(parts.begin(), parts.end(), [&](const SummaryPart& p) { return p.shard.number == owner.number; });
+  const Expected<Grid> grid = makeGrid(FieldTexts::defaults(), first.sweeps, SIZE_MAX);
+  if (!grid) return unexpected(parts.front().path + ": " + grid.error());
+  const std::string split = " in " + std::to_string(count) + (count == 1 ? " part\n" : " parts\n");
+  if (identityRuns(first.identity) != grid->size() || !first.identity.ends_with(split))
+    return unexpected(parts.front().path + ": it names " + first.identity.substr(0, first.identity.size() - 1) +
+                      ", but its sweeps make " + std::to_string(grid->size()) + " runs, split as " +
+                      shardText(parts.front().shard));
+
+  // Which reader holds each shard's runs; -1 for a shard that left no part.
+  std::vector<int> readerOf(static_cast<std::size_t>(count), -1);
+  for (std::size_t k = 0; k < parts.size(); ++k) readerOf[static_cast<std::size_t>(parts[k].shard.number - 1)] = int(k);
+  std::vector<std::string> folders;
+  for (const SummaryPart& part : parts) folders.push_back(folderFrom(part.path, outputDir));
+
+  merged.runs = grid->size();
+  if (!put(first.header.text)) return merged;
+  std::string text;
+  for (std::size_t i = 0; i < grid->size(); ++i) {
+    const Shard owner = shardOfRun(i, count);
+    const std::vector<std::string> values = grid->values(i);
     std::string label;
-    for (std::size_t c = 0; c < varied; ++c) label += (c ? ", " : "") + header[c] + "=" + first[row].fields[c];
-    if (part == parts.end()) {
-      std::vector<std::string> fields = first[row].fields;
+    for (std::size_t c = 0; c < varied; ++c) label += (c ? ", " : "") + header[c] + "=" + values[c];
+    const int k = readerOf[static_cast<std::size_t>(owner.number - 1)];
+    const auto unfinished = [&](const std::string& state, const std::string& reason) {
+      if (merged.unfinished.size() < kNamedUnfinished) merged.unfinished.push_back({label, state, reason});
+      ++merged.unfinishedRuns;
+    };
+    if (k < 0) {
+      std::vector<std::string> fields = values;
+      fields.resize(header.size());
       fields[status] = "not run";
       fields[message] =
           "its shard, " + std::to_string(owner.number) + " of " + std::to_string(count) + ", left no summary part";
-      merged.csv += csvLine(fields);
-      merged.unfinished.push_back({label, "missing", fields[message]});
+      text = csvLine(fields);
+      if (merged.missing.empty() || merged.missing.back().shard.number != owner.number)
+        merged.missing.push_back({owner, shardRuns(grid->size(), owner.number, count)});
+      ++merged.missingRuns;
+      if (!put(text)) return merged;
       continue;
     }
-    const std::size_t k = static_cast<std::size_t>(part - parts.begin());
-    const CsvRecord& record = tables[k][row];
-    if (const auto fault = rowFault(header, varied, record.fields)) return unexpected(at(k, row) + *fault);
+    CsvFileReader& reader = readers[static_cast<std::size_t>(k)];
+    const std::size_t line = reader.line() + 1;
+    Expected<std::optional<CsvRecord>> next = reader.nextRecord();
+    if (!next) return unexpected(next.error());
+    if (!*next)
+      return unexpected(reader.at(line) + "ends after " + std::to_string(i / static_cast<std::size_t>(count)) +
+                        " of the " + std::to_string(shardRuns(grid->size(), owner.number, count)) + " runs of " +
+                        shardText(owner) + ": run the shard again");
+    const CsvRecord& record = **next;
+    const std::string where = reader.at(record.line);
+    if (record.fields.size() != header.size())
+      return unexpected(where + "run " + std::to_string(i + 1) + " has " + std::to_string(record.fields.size()) +
+                        " fields, the header " + std::to_string(header.size()));
+    if (!std::equal(values.begin(), values.end(), record.fields.begin()))
+      return unexpected(where + "run " + std::to_string(i + 1) + "'s inputs are not those of its place in the grid");
+    if (const auto fault = rowFault(header, varied, record.fields, grid->name(i) + ".p-d"))
+      return unexpected(where + *fault);
     // The data file lies beside the part; the merged summary names it from where it lies.
-    const std::string from = folderFrom(part->path, outputDir);
+    const std::string& from = folders[static_cast<std::size_t>(k)];
     if (from.empty() || record.fields[varied].empty()) {
-      merged.csv += record.text;
+      text = record.text;
     } else {
       std::vector<std::string> fields = record.fields;
       fields[varied] = from + "/" + fields[varied];
-      merged.csv += csvLine(fields);
+      text = csvLine(fields);
     }
     if (record.fields[status] == "finished")
       ++merged.finished;
     else
-      merged.unfinished.push_back({label, record.fields[status], record.fields[message]});
+      unfinished(record.fields[status], record.fields[message]);
+    if (!put(text)) return merged;
+  }
+  for (CsvFileReader& reader : readers) {
+    const std::size_t line = reader.line() + 1;
+    Expected<std::optional<CsvRecord>> extra = reader.nextRecord();
+    if (!extra) return unexpected(extra.error());
+    if (*extra) return unexpected(reader.at(line) + "more runs than its shard has in the grid");
   }
   return merged;
 }

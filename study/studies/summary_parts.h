@@ -2,8 +2,8 @@
 
 // A study split into shards writes one summary part per shard; merged, the
 // parts give the summary.csv the whole study writes, line for line. Each part
-// names its study and holds every run of the grid in grid order, those of
-// other shards as "not run", so that parts of other studies are refused.
+// names its study (so that parts of other studies are refused), its shard and
+// the sweeps that make the grid, then holds its own runs only, in grid order.
 
 #include <optional>
 #include <string>
@@ -11,19 +11,19 @@
 #include <vector>
 
 #include "engine/expected.h"
+#include "output/text_file.h"
 #include "study/studies/study_folder.h"
+#include "study/studies/sweep.h"
 
 namespace fb {
 
 /// "summary-shard-K-of-N.csv".
 std::string summaryPartName(const Shard& shard);
 
-/// A part's text: a line naming the study (its identity), then the summary
-/// with every run of the grid, those of other shards "not run".
-std::string summaryPartText(const std::string& identity, const std::string& summaryCsv);
-
-/// The message of a run in another shard's part: "in shard K of N".
-std::string otherShardText(const Shard& owner);
+/// What a part holds before its summary: a line naming the study (its
+/// identity), one naming the shard and its runs, and one per sweep with its
+/// values, from which a merge makes the grid again.
+std::string summaryPartPreamble(const std::string& identity, const Shard& shard, const std::vector<Sweep>& sweeps);
 
 /// A summary part found on disk.
 struct SummaryPart {
@@ -66,25 +66,42 @@ struct CsvRecords {
 /// A run of the merged summary that did not finish, for the user.
 struct UnfinishedRun {
   std::string label;   // "kxy=0.5, Vf=0.01"
-  std::string status;  // as in the summary, or "missing"
+  std::string status;  // as in the summary
   std::string reason;
 };
 
-struct MergedSummary {
-  std::string identity;  // the study's, as studyIdentity gives it
-  std::string csv;       // the summary.csv of the whole study
-  std::size_t runs = 0, finished = 0;
-  std::vector<UnfinishedRun> unfinished;  // in grid order
+/// A shard that left no summary part, and how many runs it holds.
+struct MissingShard {
+  Shard shard;
+  std::size_t runs = 0;
 };
 
-/// Merges the parts of one study (as findSummaryParts gives them) into a
-/// summary in `outputDir`, or says why they do not belong together or one
-/// cannot be read. Each run's row must be what the study writes for it: its
-/// inputs those of its place in the grid, its data file the study's name for
-/// it, a known status and numbers where numbers go; else "PART:LINE: reason".
-/// A data file in another folder is named by a path from `outputDir`. A run
-/// whose shard left no part is written "not run" and reported missing.
+/// Unfinished runs a merge names one by one; summary.csv names them all.
+inline constexpr std::size_t kNamedUnfinished = 20;
+
+struct MergedSummary {
+  std::string identity;  // the study's, as studyIdentity gives it
+  std::size_t runs = 0, finished = 0;
+  std::vector<UnfinishedRun> unfinished;  // the first kNamedUnfinished in grid order
+  std::size_t unfinishedRuns = 0;         // all of them, missing runs aside
+  std::vector<MissingShard> missing;      // in shard order
+  std::size_t missingRuns = 0;
+};
+
+/// The study the parts name on their first lines, or why they are not parts of one study.
+[[nodiscard]] Expected<std::string> partsIdentity(const std::vector<SummaryPart>& parts);
+
+/// Merges the parts of one study (as findSummaryParts gives them) into the
+/// summary.csv of the whole study, handed to `put` line by line in grid order
+/// while the parts are read side by side, so that a merge of a million runs
+/// holds one run of each part at a time. Or says why the parts do not belong
+/// together or one cannot be read (what was put is then no summary). Each
+/// run's row must be what the study writes for it: its inputs those of its
+/// place in the grid, its data file the study's name for it, a known status
+/// and numbers where numbers go; else "PART:LINE: reason". A data file in
+/// another folder is named by a path from `outputDir`. The runs of a shard
+/// that left no part are written "not run" and reported missing.
 [[nodiscard]] Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
-                                                        const std::string& outputDir);
+                                                        const std::string& outputDir, const TextPut& put);
 
 }  // namespace fb

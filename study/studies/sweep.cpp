@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <set>
 
 #include "engine/field_table.h"
@@ -48,8 +49,8 @@ Expected<Sweep> parseSweep(std::string_view text) {
     const auto count = strictNumber(trim(values.substr(c2 + 1)));
     if (!from) return fail("FROM is not a number");
     if (!to) return fail("TO is not a number");
-    if (!count || *count != std::floor(*count) || *count < 2 || *count > double(kMaxStudyRuns))
-      return fail("COUNT must be a whole number from 2 to " + std::to_string(kMaxStudyRuns) +
+    if (!count || *count != std::floor(*count) || *count < 2 || *count > double(kLargeStudyRuns))
+      return fail("COUNT must be a whole number from 2 to " + std::to_string(kLargeStudyRuns) +
                   " (both ends are included)");
     const int n = static_cast<int>(*count);
     for (int i = 0; i < n; ++i) {
@@ -92,38 +93,90 @@ std::string fileSafe(std::string_view text) {
   return safe;
 }
 
-Expected<Grid> expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps) {
-  Grid grid;
-  std::size_t total = 1;
-  for (const Sweep& s : sweeps) {
-    total *= s.values.size();
-    if (total > kMaxStudyRuns)
-      return unexpected("the sweeps make more than " + std::to_string(kMaxStudyRuns) + " runs");
+std::vector<std::size_t> Grid::picks(std::size_t index) const {
+  std::vector<std::size_t> picks(sweeps_.size());
+  // The last sweep varies fastest.
+  for (std::size_t s = sweeps_.size(); s-- > 0;) {
+    picks[s] = index % sweeps_[s].values.size();
+    index /= sweeps_[s].values.size();
   }
-  std::set<std::string> names;
-  for (std::size_t index = 0; index < total; ++index) {
-    GridRun run;
-    run.texts = base;
-    // The last sweep varies fastest.
-    std::size_t rest = index;
-    std::vector<std::size_t> picks(sweeps.size());
-    for (std::size_t s = sweeps.size(); s-- > 0;) {
-      picks[s] = rest % sweeps[s].values.size();
-      rest /= sweeps[s].values.size();
-    }
-    for (std::size_t s = 0; s < sweeps.size(); ++s) {
-      const std::string& value = sweeps[s].values[picks[s]];
-      const std::string name(fieldInfo(sweeps[s].field).name);
-      run.values.push_back(value);
-      run.texts[sweeps[s].field] = value;
-      run.name += (s ? "_" : "") + name + "=" + fileSafe(value);
-      run.label += (s ? ", " : "") + name + "=" + value;
-    }
-    run.picks = std::move(picks);
-    if (!names.insert(run.name).second)
-      return unexpected("two runs would both be named " + run.name +
+  return picks;
+}
+
+std::vector<std::string> Grid::values(std::size_t index) const {
+  const std::vector<std::size_t> picked = picks(index);
+  std::vector<std::string> values;
+  values.reserve(sweeps_.size());
+  for (std::size_t s = 0; s < sweeps_.size(); ++s) values.push_back(sweeps_[s].values[picked[s]]);
+  return values;
+}
+
+std::string Grid::name(std::size_t index) const {
+  const std::vector<std::size_t> picked = picks(index);
+  std::string name;
+  for (std::size_t s = 0; s < sweeps_.size(); ++s)
+    name +=
+        (s ? "_" : "") + std::string(fieldInfo(sweeps_[s].field).name) + "=" + fileSafe(sweeps_[s].values[picked[s]]);
+  return name;
+}
+
+std::optional<std::size_t> Grid::find(std::string_view name) const {
+  std::size_t index = 0;
+  for (std::size_t s = 0; s < sweeps_.size(); ++s) {
+    const std::string prefix = (s ? "_" : "") + std::string(fieldInfo(sweeps_[s].field).name) + "=";
+    if (!name.starts_with(prefix)) return std::nullopt;
+    name.remove_prefix(prefix.size());
+    // A safe value holds no "=", so the next sweep's name ends this value.
+    const std::size_t end =
+        s + 1 < sweeps_.size() ? name.find("_" + std::string(fieldInfo(sweeps_[s + 1].field).name) + "=") : name.size();
+    if (end == std::string_view::npos) return std::nullopt;
+    const auto pick = picksBySafeValue_[s].find(name.substr(0, end));
+    if (pick == picksBySafeValue_[s].end()) return std::nullopt;
+    index = index * sweeps_[s].values.size() + pick->second;
+    name.remove_prefix(end);
+  }
+  return name.empty() ? std::optional(index) : std::nullopt;
+}
+
+GridRun Grid::run(std::size_t index) const {
+  GridRun run;
+  run.texts = base_;
+  run.picks = picks(index);
+  for (std::size_t s = 0; s < sweeps_.size(); ++s) {
+    const std::string& value = sweeps_[s].values[run.picks[s]];
+    const std::string name(fieldInfo(sweeps_[s].field).name);
+    run.values.push_back(value);
+    run.texts[sweeps_[s].field] = value;
+    run.name += (s ? "_" : "") + name + "=" + fileSafe(value);
+    run.label += (s ? ", " : "") + name + "=" + value;
+  }
+  return run;
+}
+
+Expected<Grid> makeGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps, std::size_t mostRuns) {
+  Grid grid;
+  grid.base_ = base;
+  grid.sweeps_ = sweeps;
+  for (const Sweep& s : sweeps) {
+    if (s.values.empty()) return unexpected("--sweep " + s.text + " has no values");
+    if (grid.size_ > mostRuns / s.values.size())
+      return unexpected(mostRuns == SIZE_MAX ? std::string("the sweeps make more runs than can be counted")
+                                             : "the sweeps make more than " + std::to_string(mostRuns) + " runs");
+    grid.size_ *= s.values.size();
+  }
+  // A run's name is its sweeps' names and safe values joined by "_", and a
+  // safe value holds no "=": two runs share a name exactly when one sweep has
+  // two values that are the same once made safe.
+  for (std::size_t s = 0; s < sweeps.size(); ++s) {
+    auto& seen = grid.picksBySafeValue_.emplace_back();
+    for (std::size_t v = 0; v < sweeps[s].values.size(); ++v) {
+      if (seen.emplace(fileSafe(sweeps[s].values[v]), v).second) continue;
+      // The first run that takes the repeated value.
+      std::size_t index = 0;
+      for (std::size_t t = 0; t < sweeps.size(); ++t) index = index * sweeps[t].values.size() + (t == s ? v : 0);
+      return unexpected("two runs would both be named " + grid.name(index) +
                         " (a value is repeated or differs only in symbols)");
-    grid.runs.push_back(std::move(run));
+    }
   }
   return grid;
 }

@@ -4,6 +4,8 @@
 // several sweeps form a grid whose first sweep varies slowest.
 
 #include <cstddef>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,18 +41,44 @@ struct GridRun {
   FieldTexts texts;                 // the base texts with the varied values in
 };
 
-struct Grid {
-  std::vector<GridRun> runs;  // in grid order
+/// Runs a study may have without --allow-large: a larger grid is more often
+/// a typo in a COUNT than a study someone means to run.
+inline constexpr std::size_t kLargeStudyRuns = 10'000'000;
+
+/// The runs of a study: every combination of the sweeps' values over the base
+/// inputs, the first sweep outermost. Run i is made from i alone (a mixed-radix
+/// number whose last digit is the last sweep's pick), so a grid of millions of
+/// runs costs the memory of its sweeps, and a shard makes only its own runs.
+class Grid {
+ public:
+  Grid() = default;
+  std::size_t size() const { return size_; }
+  const std::vector<Sweep>& sweeps() const { return sweeps_; }
+  const FieldTexts& base() const { return base_; }
+  /// Run `index` (from 0) whole: values, picks, name, label and texts.
+  GridRun run(std::size_t index) const;
+  /// Which of each sweep's values run `index` takes.
+  std::vector<std::size_t> picks(std::size_t index) const;
+  /// Run `index`'s values, one per sweep, and its file name (without ".p-d").
+  std::vector<std::string> values(std::size_t index) const;
+  std::string name(std::size_t index) const;
+  /// The run named `name` (as name() gives it), if the grid has one.
+  std::optional<std::size_t> find(std::string_view name) const;
+
+ private:
+  friend Expected<Grid> makeGrid(const FieldTexts&, const std::vector<Sweep>&, std::size_t);
+  FieldTexts base_;
+  std::vector<Sweep> sweeps_;
+  std::vector<std::map<std::string, std::size_t, std::less<>>> picksBySafeValue_;  // per sweep
+  std::size_t size_ = 1;
 };
 
-/// Every combination of the sweeps' values over `base`, the first sweep
-/// outermost; refused when there are too many or two runs would share a file name.
-[[nodiscard]] Expected<Grid> expandGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps);
+/// The grid of the sweeps over `base`; refused when it would have more than
+/// `mostRuns` runs or two runs would share a file name.
+[[nodiscard]] Expected<Grid> makeGrid(const FieldTexts& base, const std::vector<Sweep>& sweeps,
+                                      std::size_t mostRuns = kLargeStudyRuns);
 
 /// `text` with every character outside [A-Za-z0-9.+-] replaced by '_'.
 std::string fileSafe(std::string_view text);
-
-/// Most runs a study may have.
-inline constexpr std::size_t kMaxStudyRuns = 10000;
 
 }  // namespace fb

@@ -77,7 +77,8 @@ TEST_F(Shards, merged_parts_give_the_whole_studys_summary_and_name_what_is_missi
   // A shard that left no part: its runs are named and the merge fails.
   const fbtest::Outcome partial = run({"--merge", "own1", "own3", "--output-dir", "partial"});
   EXPECT_EQ(partial.status, 1);
-  EXPECT_NE(partial.out.find("kxy=0, Vf=0.02: missing: its shard, 2 of 3, left no summary part"), std::string::npos)
+  EXPECT_NE(partial.out.find("shard 2 of 3 left no summary part: its 3 runs are missing (run it with --shard 2/3)"),
+            std::string::npos)
       << partial.out;
   EXPECT_NE(partial.err.find("3 of 8 runs are missing"), std::string::npos) << partial.err;
   const auto rows = fbtest::lines(readFile(at("partial/summary.csv")));
@@ -220,19 +221,29 @@ TEST_F(Shards, shards_whose_summary_rows_would_differ_are_not_one_study) {
 
 TEST_F(Shards, a_merge_refuses_a_row_that_is_not_what_the_study_wrote) {
   for (const char* k : {"1/3", "2/3", "3/3"}) runStudy({"--output-dir", "good", "--shard", k});
-  // Shard 1 of 3 ran runs 1, 4 and 7; run 4 (kxy=0.5, Vf=0.02) is line 6 of its part.
+  // Shard 1 of 3 ran runs 1, 4 and 7; run 4 (kxy=0.5, Vf=0.02) is line 7 of its part,
+  // after the study's, the shard's and the two sweeps' lines and the header.
   struct Plant {
     std::string from, to;
     bool everyPart;  // so that the parts still agree with one another
     std::string says;
   };
   const std::vector<Plant> plants = {
-      {",kxy=0.5_Vf=0.02.p-d,", ",../../x,", false, "summary-shard-1-of-3.csv:6: its data file \"../../x\""},
-      {"kxy=0.5_Vf=0.02.p-d,finished,", "kxy=0.5_Vf=0.02.p-d,done,", false, "-1-of-3.csv:6: its status \"done\""},
-      {"kxy=0.5_Vf=0.02.p-d,finished,", "kxy=0.5_Vf=0.02.p-d,finished,x", false, "-1-of-3.csv:6: its peak force (kN)"},
-      {"\n0.5,0.02,", "\n0.5,0.01,", true, "-1-of-3.csv:6: run 4's inputs are not those of its place in the grid"},
-      {"peak force (kN)", "peak force (N)", true, "-1-of-3.csv:2: not the header of a study's summary"},
+      {",kxy=0.5_Vf=0.02.p-d,", ",../../x,", false, "summary-shard-1-of-3.csv:7: its data file \"../../x\""},
+      {"kxy=0.5_Vf=0.02.p-d,finished,", "kxy=0.5_Vf=0.02.p-d,done,", false, "-1-of-3.csv:7: its status \"done\""},
+      {"kxy=0.5_Vf=0.02.p-d,finished,", "kxy=0.5_Vf=0.02.p-d,finished,x", false, "-1-of-3.csv:7: its peak force (kN)"},
+      {"\n0.5,0.02,", "\n0.5,0.01,", false, "-1-of-3.csv:7: run 4's inputs are not those of its place in the grid"},
+      {"peak force (kN)", "peak force (N)", true, "-1-of-3.csv:5: not the header of a study's summary"},
       {" runs in 3 parts", " runs in 2 parts", true, "-1-of-3.csv: it names study "},
+      {"# sweep Vf,0.01,0.02", "# sweep Vf,0.01,0.03", false, "are not parts of one study: their sweeps differ"},
+      {"# shard 1 of 3", "# shard 2 of 3", false, "-1-of-3.csv:2: its file name says shard 1 of 3"},
+      {"# shard 1 of 3: runs 1, 4, 7, ... of the grid (counted from 1)\n# sweep kxy,0,0.5,1,2\n# sweep Vf,0.01,0.02\n",
+       "", false, "-1-of-3.csv:2: it lists every run of the grid"},
+      // A run's row twice: the next run's place holds another run's inputs.
+      {"\n0,0.01,,refused,,,,,,kxy (orientation intensity x-y) must be positive,,,,,,,\n",
+       "\n0,0.01,,refused,,,,,,kxy (orientation intensity x-y) must be positive,,,,,,,\n"
+       "0,0.01,,refused,,,,,,kxy (orientation intensity x-y) must be positive,,,,,,,\n",
+       false, "-1-of-3.csv:7: run 4's inputs are not those"},
   };
   for (const Plant& plant : plants) {
     std::filesystem::remove_all(at("bad"));
@@ -247,9 +258,83 @@ TEST_F(Shards, a_merge_refuses_a_row_that_is_not_what_the_study_wrote) {
     }
     const fbtest::Outcome merge = run({"--merge", "bad"});
     EXPECT_EQ(merge.status, 2) << plant.says;
-    EXPECT_NE(merge.err.find(plant.says), std::string::npos) << merge.err;
+    EXPECT_NE(merge.err.find(plant.says), std::string::npos) << plant.says << " / " << merge.err;
     EXPECT_FALSE(std::filesystem::exists(at("bad/summary.csv")));
   }
+  // A part that lost its last run (a shard cut short), or holds one run too many.
+  for (const bool cut : {true, false}) {
+    std::filesystem::remove_all(at("bad"));
+    std::filesystem::copy(at("good"), at("bad"));
+    std::string text = readFile(at("bad/summary-shard-1-of-3.csv"));
+    const std::size_t last = text.rfind('\n', text.size() - 2) + 1;
+    fbtest::writeFile(at("bad/summary-shard-1-of-3.csv"), cut ? text.substr(0, last) : text + text.substr(last));
+    const fbtest::Outcome merge = run({"--merge", "bad"});
+    EXPECT_EQ(merge.status, 2);
+    EXPECT_NE(merge.err.find(cut ? "-1-of-3.csv:8: ends after 2 of the 3 runs of shard 1 of 3"
+                                 : "-1-of-3.csv:9: more runs than its shard has in the grid"),
+              std::string::npos)
+        << merge.err;
+    EXPECT_FALSE(std::filesystem::exists(at("bad/summary.csv")));
+  }
+}
+
+// A shard killed by its time limit and run again with --resume does only
+// what was left, and ends with the files a clean run writes.
+TEST_F(Shards, a_killed_shard_resumed_finishes_only_what_was_left) {
+  const std::vector<std::string> shard = {
+      "-q", "--sweep", "kxy=0.5:2:24", "--division", "2500", "--jobs", "1", "--output-dir", "s", "--shard", "2/2"};
+  const pid_t killed = start(shard);
+  const auto finishedRows = [&] {
+    const std::string part = readFile(at("s/summary-shard-2-of-2.csv"));
+    std::size_t count = 0;
+    for (std::size_t at = part.find(",finished,"); at != std::string::npos; at = part.find(",finished,", at + 1))
+      ++count;
+    return count;
+  };
+  for (int i = 0; i < 3000 && finishedRows() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ::kill(killed, SIGKILL);
+  finish(killed);
+  const std::size_t before = finishedRows();
+  ASSERT_GE(before, 2u);
+  ASSERT_LT(before, 12u) << "the shard ended before it was killed";
+
+  std::vector<std::string> resumed = shard;
+  resumed.push_back("--resume");
+  const fbtest::Outcome again = run(resumed);
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("12 of 12 runs of shard 2 of 2 finished (" + std::to_string(before) +
+                           " kept from the earlier attempt)"),
+            std::string::npos)
+      << again.out;
+  std::vector<std::string> clean = shard;
+  clean[8] = "clean";
+  ASSERT_EQ(run(clean).status, 0);
+  EXPECT_EQ(readFile(at("s/summary-shard-2-of-2.csv")), readFile(at("clean/summary-shard-2-of-2.csv")));
+  for (const auto& entry : std::filesystem::directory_iterator(at("clean"))) {
+    if (entry.path().extension() != ".p-d") continue;
+    EXPECT_EQ(fbtest::withoutClockLine(readFile(entry.path())),
+              fbtest::withoutClockLine(readFile(at("s") / entry.path().filename())))
+        << entry.path();
+  }
+
+  // A data file cut short, or of other inputs, runs again; the others are kept.
+  std::string cut = readFile(at("s/kxy=0.5652174.p-d"));
+  ASSERT_GT(cut.size(), 40u);
+  fbtest::writeFile(at("s/kxy=0.5652174.p-d"), cut.substr(0, cut.size() - 40));
+  std::string other = readFile(at("s/kxy=2.p-d"));
+  fbtest::writeFile(at("s/kxy=2.p-d"), other.replace(other.find("2500"), 4, "2501"));
+  const fbtest::Outcome repaired = run(resumed);
+  EXPECT_NE(repaired.out.find("(10 kept from the earlier attempt)"), std::string::npos) << repaired.out;
+  EXPECT_EQ(fbtest::withoutClockLine(readFile(at("s/kxy=2.p-d"))),
+            fbtest::withoutClockLine(readFile(at("clean/kxy=2.p-d"))));
+
+  // Another study's summary is not resumed from.
+  ASSERT_EQ(run({"-q", "--sweep", "kxy=0.5:2:24", "--division", "6", "--output-dir", "u"}).status, 0);
+  const fbtest::Outcome changed =
+      run({"-q", "--sweep", "kxy=0.5:2:24", "--division", "6", "--kzx", "2", "--output-dir", "u", "--resume"});
+  EXPECT_EQ(changed.status, 0);
+  EXPECT_NE(changed.err.find("not this study's summary; every run runs again"), std::string::npos) << changed.err;
+  EXPECT_EQ(changed.out.find("kept from"), std::string::npos) << changed.out;
 }
 
 TEST_F(Shards, a_study_on_a_full_disk_calls_its_failed_data_files_its_own) {

@@ -60,10 +60,19 @@ def test_numbers_read_as_their_shortest_texts_and_errors_map_to_exceptions():
     assert cli.stderr == f"fiberbridge-cli: {refused.value.reason}\n"
 
 
-def test_a_grid_is_the_command_lines_grid():
+def test_a_grid_is_the_command_lines_grid_made_run_by_run():
     assert fiberbridge.grid({"Vf": "0.01"}, kxy=[1, 2]) == [{"Vf": "0.01", "kxy": 1}, {"Vf": "0.01", "kxy": 2}]
-    with pytest.raises(ValueError, match="more than 10000 runs"):
-        fiberbridge.grid(kxy=range(1, 101), Vf=[i / 1000 for i in range(1, 102)])
+    kxy, vf = list(range(1, 4001)), [i / 1e6 for i in range(1, 2502)]
+    with pytest.raises(ValueError, match="more than 10000000 runs .*allow_large=True"):
+        fiberbridge.grid(kxy=kxy, Vf=vf)
+    # Ten million runs and more, held as their sweeps; run i from i, the last sweep fastest.
+    big = fiberbridge.grid(kxy=kxy, Vf=vf, base={"division": 8}, allow_large=True)
+    assert len(big) == 4000 * 2501
+    assert big[2502] == {"division": 8, "kxy": 2, "Vf": vf[1]}
+    assert big[-1] == {"division": 8, "kxy": 4000, "Vf": vf[-1]}
+    assert big[2500:2503] == [big[2500], big[2501], big[2502]] and big[2501]["kxy"] == 2
+    with pytest.raises(IndexError):
+        big[len(big)]
     with pytest.raises(ValueError, match="two runs would both be named kxy=1"):
         fiberbridge.grid(kxy=[1, "1"])
 

@@ -80,25 +80,62 @@ TEST(Sweep, range_texts_read_back_to_exactly_the_value_the_field_stores) {
 
 TEST(Sweep, grid_puts_the_first_sweep_outermost_and_names_runs_safely) {
   const std::vector<fb::Sweep> sweeps = {fb::parseSweep("kxy=0.5,2").value(), fb::parseSweep("Vf=0.01,&H1").value()};
-  const auto grid = fb::expandGrid(fb::FieldTexts::defaults(), sweeps);
+  const auto grid = fb::makeGrid(fb::FieldTexts::defaults(), sweeps);
   ASSERT_TRUE(grid) << grid.error();
+  ASSERT_EQ(grid->size(), 4u);
   std::vector<std::string> names, labels;
-  for (const auto& run : grid->runs) names.push_back(run.name), labels.push_back(run.label);
+  for (std::size_t i = 0; i < grid->size(); ++i)
+    names.push_back(grid->run(i).name), labels.push_back(grid->run(i).label);
   EXPECT_EQ(names, (std::vector<std::string>{"kxy=0.5_Vf=0.01", "kxy=0.5_Vf=_H1", "kxy=2_Vf=0.01", "kxy=2_Vf=_H1"}));
   EXPECT_EQ(labels[3], "kxy=2, Vf=&H1");
-  EXPECT_EQ(grid->runs[2].texts[Field::kxy], "2");
-  EXPECT_EQ(grid->runs[2].texts[Field::Vf], "0.01");
-  EXPECT_EQ(grid->runs[2].texts[Field::Am], "2500");
+  EXPECT_EQ(grid->run(2).texts[Field::kxy], "2");
+  EXPECT_EQ(grid->run(2).texts[Field::Vf], "0.01");
+  EXPECT_EQ(grid->run(2).texts[Field::Am], "2500");
 
   const auto blanks = fb::parseSweep("kxy=1 2,1\t2");  // both read as 12
   ASSERT_TRUE(blanks) << blanks.error();
-  const std::string clash = fbtest::reasonOf(fb::expandGrid(fb::FieldTexts::defaults(), {*blanks}));
+  const std::string clash = fbtest::reasonOf(fb::makeGrid(fb::FieldTexts::defaults(), {*blanks}));
   EXPECT_NE(clash.find("kxy=1_2"), std::string::npos) << clash;
+}
+
+// Run i of a grid is made from i alone: a mixed-radix number, the last sweep
+// its last digit. Every run of a three-sweep grid with sweeps of unequal
+// lengths is the one that nested loops give, and its name finds it again.
+TEST(Sweep, a_grids_runs_made_from_their_index_are_the_nested_loops_runs) {
+  const std::vector<fb::Sweep> sweeps = {fb::parseSweep("kxy=0.5,1,2").value(), fb::parseSweep("Vf=0.01,0.02").value(),
+                                         fb::parseSweep("division=3,4,5,6,7").value()};
+  const auto grid = fb::makeGrid(fb::FieldTexts::defaults(), sweeps);
+  ASSERT_TRUE(grid) << grid.error();
+  ASSERT_EQ(grid->size(), 30u);
+  std::size_t index = 0;
+  for (std::size_t a = 0; a < 3; ++a)
+    for (std::size_t b = 0; b < 2; ++b)
+      for (std::size_t c = 0; c < 5; ++c, ++index) {
+        const fb::GridRun run = grid->run(index);
+        EXPECT_EQ(run.picks, (std::vector<std::size_t>{a, b, c})) << index;
+        EXPECT_EQ(run.values, grid->values(index));
+        EXPECT_EQ(run.texts[Field::division], sweeps[2].values[c]);
+        EXPECT_EQ(grid->find(run.name), index) << run.name;
+      }
+  EXPECT_FALSE(grid->find("kxy=0.5_Vf=0.01"));
+  EXPECT_FALSE(grid->find("kxy=0.5_Vf=0.03_division=3"));
+  EXPECT_FALSE(grid->find("kxy=0.5_Vf=0.01_division=3_x"));
+
+  // A grid past the guard asks to be allowed, and then costs its sweeps only.
+  const std::vector<fb::Sweep> huge = {fb::parseSweep("kxy=0.5:2:10000").value(),
+                                       fb::parseSweep("Vf=0.01:0.02:10000").value()};
+  EXPECT_NE(fbtest::reasonOf(fb::makeGrid(fb::FieldTexts::defaults(), huge)).find("more than 10000000 runs"),
+            std::string::npos);
+  const auto allowed = fb::makeGrid(fb::FieldTexts::defaults(), huge, SIZE_MAX);
+  ASSERT_TRUE(allowed);
+  EXPECT_EQ(allowed->size(), 100'000'000u);
+  EXPECT_EQ(allowed->run(100'000'000 - 1).label, "kxy=2, Vf=0.02");
+  EXPECT_EQ(allowed->run(10001).picks, (std::vector<std::size_t>{1, 1}));
 }
 
 // A study's name, the hash its messages show, tells how it is split, not only
 // its grid: a shard of the study in two parts is not one of it in three.
-TEST(Sweep, a_studys_name_tells_how_it_is_split) {
+TEST(Sweep, a_studys_name_tells_how_it_is_split_and_what_it_runs) {
   const std::vector<fb::FieldTexts> runs(2, fb::FieldTexts::defaults());
   const auto name = [&](int parts) {
     const std::string identity = fb::studyIdentity(runs, parts);
@@ -107,6 +144,24 @@ TEST(Sweep, a_studys_name_tells_how_it_is_split) {
   EXPECT_EQ(name(2), name(2));
   EXPECT_NE(name(2), name(3));
   EXPECT_NE(name(1), name(2));
+
+  // A grid's identity: the same runs however spelt; another base, value or order is another study.
+  const auto identity = [](std::vector<std::string> sweeps, fb::FieldTexts base = fb::FieldTexts::defaults()) {
+    std::vector<fb::Sweep> parsed;
+    for (const std::string& s : sweeps) parsed.push_back(fb::parseSweep(s).value());
+    return fb::studyIdentity(fb::makeGrid(base, parsed).value(), 2);
+  };
+  const std::string study = identity({"kxy=0.5:2:4", "Vf=0.01,0.02"});
+  EXPECT_EQ(study, identity({"kxy=0.5,1,1.5,2", "Vf=0.01,0.02"}));
+  EXPECT_NE(study, identity({"Vf=0.01,0.02", "kxy=0.5:2:4"}));
+  EXPECT_NE(study, identity({"kxy=0.5:2:4", "Vf=0.01,0.03"}));
+  fb::FieldTexts other = fb::FieldTexts::defaults();
+  other[Field::kzx] = "2";
+  EXPECT_NE(study, identity({"kxy=0.5:2:4", "Vf=0.01,0.02"}, other));
+  other = fb::FieldTexts::defaults();
+  other[Field::dataFile] = "elsewhere.p-d";  // each run's file is named by the grid
+  EXPECT_EQ(study, identity({"kxy=0.5:2:4", "Vf=0.01,0.02"}, other));
+  EXPECT_NE(study.find(", 8 runs in 2 parts"), std::string::npos) << study;
 }
 
 using SweepRuns = fbtest::CliFolder;

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "tests/support/cli_folder.h"
+#include "tests/support/reason.h"
 
 namespace {
 
@@ -30,6 +31,32 @@ TEST_F(TextFiles, a_result_file_goes_through_a_fresh_name_and_never_through_a_pl
   std::size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().filename().string()[0] == '.';
   EXPECT_EQ(files, 1u) << "no temporary file is left behind, and the planted link stays";
+}
+
+// A text made piece by piece (a merged summary of a million runs) is written
+// whole in blocks, or, when its maker fails part way, not at all.
+TEST_F(TextFiles, a_made_text_is_written_whole_or_the_file_is_left_as_it_was) {
+  fbtest::writeFile(at("summary.csv"), "earlier\n");
+  const std::string row(1000, 'x');
+  const auto make = [&](int rows, bool fail) {
+    return [rows, fail, &row](const fb::TextPut& put) -> fb::Expected<void> {
+      for (int i = 0; i < rows; ++i)
+        if (!put(row + "\n")) return {};
+      if (fail) return fb::unexpected(std::string("part.csv:7: not what the study wrote"));
+      return {};
+    };
+  };
+  EXPECT_EQ(fbtest::reasonOf(fb::writeMadeTextFile(at("summary.csv").string(), make(3000, true))),
+            "part.csv:7: not what the study wrote");
+  EXPECT_EQ(fbtest::readFile(at("summary.csv")), "earlier\n");
+  ASSERT_TRUE(fb::writeMadeTextFile(at("summary.csv").string(), make(3000, false)));
+  EXPECT_EQ(fbtest::readFile(at("summary.csv")).size(), 3000u * 1001u);
+  // A write that fails names the file; the maker hears of it and stops.
+  const std::string full = fbtest::reasonOf(fb::writeMadeTextFile("/dev/full", make(3000, false)));
+  EXPECT_EQ(full, "/dev/full: No space left on device");
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().filename().string()[0] == '.';
+  EXPECT_EQ(files, 0u) << "no temporary file is left behind";
 }
 
 TEST_F(TextFiles, a_link_is_followed_and_stays_a_link_and_a_replaced_file_keeps_its_permissions) {
