@@ -32,9 +32,12 @@ package: deps-package build
 package-test: package
 	tests/packaging/package_test.sh build/release
 
-# A sharded study and a Dask study on a one-node Slurm cluster started on this
-# machine (munged, slurmctld, slurmd); needs root. Not part of `make test`.
-slurm-test: deps-slurm build
+# The README's Slurm blocks and a Dask study on a one-node Slurm cluster started
+# on this machine (munged, slurmctld, slurmd); needs root. Builds the command
+# line and the Python module only. Not part of `make test`.
+slurm-test: deps deps-slurm
+	cmake --preset release
+	cmake --build --preset release --target fiberbridge-cli fb_python
 	tests/cluster/slurm_test.sh . build/release
 
 # The engine, output, study and command-line tests under AddressSanitizer and UBSan.
@@ -67,6 +70,7 @@ bench: build
 	build/release/bench/fiberbridge-design-bench
 	build/release/bench/fiberbridge-pullout-bench
 	bench/whole_process.sh build/release/cli/fiberbridge-cli
+	bench/large_study.sh build/release/cli/fiberbridge-cli
 
 clean:
 	rm -rf build

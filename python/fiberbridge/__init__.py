@@ -33,13 +33,14 @@ from typing import Any as _Any, Callable as _Callable, Iterable as _Iterable, Ma
     Optional as _Optional, Sequence as _Sequence
 
 from . import _grid, _inputs, _native, _study, _tables
+from ._grid import Grid
 from ._inputs import Field
 
 __version__: str = _native.version
 
 __all__ = [
     "InputRefused", "StudyInterrupted", "StudyTimedOut", "Field", "Run", "DataFile", "FitResult",
-    "defaults", "fields", "run", "grid", "study", "fit", "pullout",
+    "defaults", "fields", "run", "grid", "Grid", "study", "submit_study", "fit", "pullout",
     "read_data_file", "read_inputs", "read_summary", "read_measured", "read_pullout", "to_frame",
     "PshIndices", "PSH_MARGINS", "PSH_MARGINS_SOURCE", "crack_tip_toughness", "ScatterResult", "scatter",
 ]
@@ -343,9 +344,7 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
     the `results` of either keep every run that had finished, and the runs
     in flight are lost.
     """
-    if hasattr(runs, "columns") and hasattr(runs, "to_dict"):
-        runs = runs.to_dict("records")  # a DataFrame: a run per row
-    given = [_inputs.given_texts(r, {}) for r in runs]
+    given = _given_runs(runs)
     if jobs is not None:
         jobs = _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS)
     if timeout is not None:
@@ -362,6 +361,32 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
         message = f"{str(stop.__cause__) or 'interrupted'}; {len(stop.ended)} of {len(given)} runs finished"
         raise (StudyTimedOut if timed_out else StudyInterrupted)(message, kept) from stop.__cause__
     return [Run({**defaults, **t}, r) for t, r in zip(given, results)]
+
+
+def _given_runs(runs) -> list[dict[str, str]]:
+    if hasattr(runs, "columns") and hasattr(runs, "to_dict"):
+        runs = runs.to_dict("records")  # a DataFrame: a run per row
+    return [_inputs.given_texts(r, {}) for r in runs]
+
+
+def _study_task(given: list[dict[str, str]], keep_rows: bool) -> list[Run]:
+    # On a Dask worker: a task's runs, handed back as Runs.
+    defaults = _inputs.defaults()
+    return [Run({**defaults, **t}, r) for t, r in zip(given, _study.run_task(given, keep_rows))]
+
+
+def submit_study(runs: _Iterable[_Mapping[str, _Any]], client, *, keep_rows: bool = True) -> list:
+    """Hands a study to a dask.distributed `client` and returns its futures at
+    once, so that distributed.progress(futures) and as_completed(futures) can
+    follow it: one future per task of a few runs (as study() splits them), in
+    input order, each giving its runs as a list of Run in input order; so
+    `[run for f in futures for run in f.result()]` is what study(runs,
+    client=client) returns. A refused run has its `refusal` set; cancel the
+    futures to stop the study."""
+    given = _given_runs(runs)
+    size = _study.runs_per_task(len(given))
+    starts = range(0, len(given), size)
+    return client.map(_study_task, [given[i:i + size] for i in starts], [keep_rows] * len(starts), pure=False)
 
 
 def read_data_file(path) -> DataFile:

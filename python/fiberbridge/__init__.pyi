@@ -138,6 +138,7 @@ def grid(base: Optional[Mapping[str, Any]] = None, *, allow_large: bool = False,
 def study(runs: Iterable[Mapping[str, Any]], jobs: Optional[int] = None, client: Any = None, *,
           progress: Optional[Callable[[int, int], object]] = None, keep_rows: bool = True,
           timeout: Optional[float] = None) -> list[Run]: ...
+def submit_study(runs: Iterable[Mapping[str, Any]], client: Any, *, keep_rows: bool = True) -> list[Any]: ...
 def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[Sequence[float]] = None,
         free: Optional[Mapping[str, tuple[float, float]]] = None, base: Optional[Mapping[str, Any]] = None,
         starts: Optional[int] = None, seed: Optional[int] = None, jobs: Optional[int] = None,

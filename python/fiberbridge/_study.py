@@ -18,7 +18,7 @@ def runs_per_task(count: int) -> int:
     return max(1, min(_MOST_RUNS_PER_TASK, math.ceil(count / _TASKS_PER_STUDY)))
 
 
-def _run_task(given: list[dict[str, str]], keep_rows: bool) -> list[dict]:
+def run_task(given: list[dict[str, str]], keep_rows: bool) -> list[dict]:
     # On a Dask worker: the task's runs one after another, on the worker's class table.
     return _native.run_many(given, 1, None, keep_rows)
 
@@ -58,7 +58,7 @@ def _on_cluster(client, given, keep_rows, on_ended, timeout) -> None:
 
     size = runs_per_task(len(given))
     starts = range(0, len(given), size)
-    futures = client.map(_run_task, [given[i:i + size] for i in starts], [keep_rows] * len(starts), pure=False)
+    futures = client.map(run_task, [given[i:i + size] for i in starts], [keep_rows] * len(starts), pure=False)
     first = dict(zip(futures, starts))
     deadline = None if timeout is None else time.monotonic() + timeout
     pending = set(futures)

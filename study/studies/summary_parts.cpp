@@ -383,32 +383,30 @@ Expected<MergedSummary> mergeSummaryParts(const std::vector<SummaryPart>& parts,
   const int count = parts.front().shard.count;
   allowOpenFiles(parts.size());
   std::vector<CsvFileReader> readers;
-  std::vector<PartPreamble> preambles;
   readers.reserve(parts.size());
-  for (const SummaryPart& part : parts) {
-    CsvFileReader& reader = readers.emplace_back(part.path);
+  PartPreamble first;  // the others are compared with it and let go: a part's sweeps may be long
+  const auto notOneStudy = [&](std::size_t k, const std::string& how) {
+    return unexpected(parts.front().path + " and " + parts[k].path + " are not parts of one study: " + how);
+  };
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    CsvFileReader& reader = readers.emplace_back(parts[k].path);
     if (const Expected<void> opened = reader.open(); !opened) {
       if (errno == EMFILE || errno == ENFILE)
         return unexpected(opened.error() + " (" + std::to_string(parts.size()) +
                           " parts are more files than this process may open at once: raise ulimit -n)");
       return unexpected(opened.error());
     }
-    Expected<PartPreamble> preamble = readPreamble(reader, part.shard);
+    Expected<PartPreamble> preamble = readPreamble(reader, parts[k].shard);
     if (!preamble) return unexpected(preamble.error());
-    preambles.push_back(std::move(*preamble));
-  }
-
-  const PartPreamble& first = preambles.front();
-  const auto notOneStudy = [&](std::size_t k, const std::string& how) {
-    return unexpected(parts.front().path + " and " + parts[k].path + " are not parts of one study: " + how);
-  };
-  for (std::size_t k = 1; k < parts.size(); ++k) {
-    const PartPreamble& other = preambles[k];
+    if (k == 0) {
+      first = std::move(*preamble);
+      continue;
+    }
     const auto name = [](const std::string& identity) { return identity.substr(0, identity.size() - 1); };
-    if (other.identity != first.identity)
-      return notOneStudy(k, "they name " + name(first.identity) + " and " + name(other.identity));
-    if (other.sweepLines != first.sweepLines) return notOneStudy(k, "their sweeps differ");
-    if (other.header.text != first.header.text) return notOneStudy(k, "their columns differ");
+    if (preamble->identity != first.identity)
+      return notOneStudy(k, "they name " + name(first.identity) + " and " + name(preamble->identity));
+    if (preamble->sweepLines != first.sweepLines) return notOneStudy(k, "their sweeps differ");
+    if (preamble->header.text != first.header.text) return notOneStudy(k, "their columns differ");
   }
   merged.identity = first.identity;
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # A study on a real, one-node Slurm cluster started here: munged, slurmctld
-# and slurmd with a configuration generated under a temporary folder. Submits
-# examples/slurm's job array and its dependent merge job with sbatch, compares
-# the merged summary.csv with a local study of the same grid, then runs a
-# Python study on Dask workers started as Slurm jobs and compares it with a
-# local one. Every daemon started here is stopped by its process id, however
+# and slurmd with a configuration generated under a temporary folder. Runs
+# the README's Slurm blocks as written: the job array (numbered from 1, then
+# from 0) and its dependent merge job, each merged summary compared with a
+# local study of the same grid, and a task cancelled midway, submitted again
+# alone, resumed and merged. Then runs a Python study on Dask workers started
+# as Slurm jobs and compares it with a local one. Every daemon started here is stopped by its process id, however
 # the test ends. Needs root (the daemons) and slurm-wlm and munge installed.
 #
 # Usage: slurm_test.sh SOURCE_DIR BUILD_DIR
@@ -38,7 +39,7 @@ stop_everything() {
     kill -9 "$pid" 2>/dev/null || true
   done
   if [ "$status" -ne 0 ]; then
-    for log in "$tmp"/*.log "$tmp"/work/*.out; do
+    for log in "$tmp"/*.log "$tmp"/tree/scratch/*.out "$tmp"/tree/scratch/*/*.log; do
       [ -e "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }
     done
   fi
@@ -66,6 +67,7 @@ for _ in $(seq 1 50); do [ -S "$tmp/munge/munge.socket" ] && break; sleep 0.1; d
 # slurm: one node, this host, every path and port of its own.
 host=$(hostname -s)
 cpus=$(nproc)
+memory=$(awk '/^MemTotal:/ { print int($2 / 1024) - 256 }' /proc/meminfo)  # MiB, what the job scripts ask for
 port=$((20000 + RANDOM % 20000))
 mkdir -p "$tmp/state" "$tmp/spool" "$tmp/work"
 export SLURM_CONF="$tmp/slurm.conf"
@@ -95,7 +97,7 @@ SchedulerType=sched/backfill
 SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
 ReturnToService=2
-NodeName=$host CPUs=$cpus State=UNKNOWN
+NodeName=$host CPUs=$cpus RealMemory=$memory State=UNKNOWN
 PartitionName=test Nodes=$host Default=YES MaxTime=INFINITE State=UP
 CONF
 
@@ -110,27 +112,87 @@ for _ in $(seq 1 60); do
 done
 [ "$(sinfo -h -o %t 2>/dev/null)" = "idle" ] || { echo "the node did not become idle" >&2; sinfo >&2 || true; exit 1; }
 
-# The job array and its merge job, as the README submits them.
-study="--sweep kxy=0.5:2:6 --sweep Vf=0.01,0,0.02 --division 30"
-export FIBERBRIDGE_CLI="$cli" FIBERBRIDGE_STUDY="$study" STUDY_DIR="$tmp/work/study"
-cd "$tmp/work"
-step "submitting the job array and the merge job"
-array=$(sbatch --parsable "$source_dir/examples/slurm/study.sbatch")
-merge=$(sbatch --parsable --dependency="afterany:$array" "$source_dir/examples/slurm/merge.sbatch")
-for _ in $(seq 1 300); do
-  [ -z "$(squeue -h -j "$array,$merge" 2>/dev/null)" ] && break
-  sleep 1
+# The README's Slurm blocks, run as written from a copy of the source tree
+# whose build is this one, so that the jobs find the program beside the scripts.
+tree="$tmp/tree"
+mkdir -p "$tree/build"
+cp -r "$source_dir/examples" "$source_dir/README.md" "$tree/"
+ln -s "$build" "$tree/build/release"
+awk -v dir="$tmp" '
+  /^<!-- readme-test: skip \(needs Slurm: make slurm-test runs this block\) -->/ { marked = NR; next }
+  /^```sh/ && marked == NR - 1 { block = dir "/block" ++n ".sh"; next }
+  /^```/ { block = ""; next }
+  block != "" { print > block }
+' "$tree/README.md"
+[ -s "$tmp/block1.sh" ] && [ -s "$tmp/block2.sh" ] || { echo "README.md: the Slurm blocks are missing" >&2; exit 1; }
+unset FIBERBRIDGE_CLI
+PATH=$(tr ':' '\n' <<<"$PATH" | grep -v "$build" | paste -sd:)  # the jobs must find the program themselves
+
+# Waits for every job to end; fails after `limit` seconds.
+wait_for_jobs() {
+  local limit=${1:-300}
+  for _ in $(seq 1 "$limit"); do
+    [ -z "$(squeue -h 2>/dev/null)" ] && return 0
+    sleep 1
+  done
+  echo "the jobs did not end in $limit s" >&2
+  squeue >&2 || true
+  return 1
+}
+# The README's study, and a local run of a study's options from scratch/.
+readme_study=$(sed -n 's/.*FIBERBRIDGE_STUDY="\([^"]*\)".*/\1/p' "$tmp/block1.sh")
+[ -n "$readme_study" ] || { echo "README.md: the Slurm block sets no FIBERBRIDGE_STUDY" >&2; exit 1; }
+local_study() {
+  # shellcheck disable=SC2086
+  (cd "$tree/scratch" && "$build/cli/fiberbridge-cli" -q $2 --output-dir "$1" >/dev/null 2>&1) || true
+}
+
+step "the README's job array (tasks 1 to 4) and its merge"
+(cd "$tree" && bash -eu "$tmp/block1.sh")
+wait_for_jobs
+local_study local "$readme_study"
+diff "$tree/scratch/local/summary.csv" "$tree/scratch/slurm-study/summary.csv"
+grep -q "runs finished; summary in" "$tree"/scratch/fiberbridge-merge-*.out
+grep -q "runs shard 4 of 4" "$tree"/scratch/fiberbridge-study-*_4.out
+step "the merged summary equals the local study's ($(($(wc -l <"$tree/scratch/local/summary.csv") - 1)) runs)"
+
+step "the same array numbered from 0"
+sed 's/--array=1-4/--array=0-3/; s/STUDY_DIR=slurm-study/STUDY_DIR=slurm-study0/' "$tmp/block1.sh" >"$tmp/block1-from0.sh"
+(cd "$tree" && bash -eu "$tmp/block1-from0.sh")
+wait_for_jobs
+diff "$tree/scratch/local/summary.csv" "$tree/scratch/slurm-study0/summary.csv"
+grep -q "task 0 (array 0-3, numbered from 0) runs shard 1 of 4" "$tree"/scratch/fiberbridge-study-*_0.out
+step "tasks 0 to 3 ran shards 1 to 4 and merged into the same summary"
+
+step "a task cancelled midway, submitted again alone: it resumes"
+rm -rf "$tree/scratch/slurm-study" "$tree"/scratch/fiberbridge-*.out
+long="--inputs ../examples/sample.inputs --sweep kxy=0.5:2:24 --sweep Vf=0.01:0.02:4 --division 3000"
+sed "s|FIBERBRIDGE_STUDY=\"[^\"]*\"|FIBERBRIDGE_STUDY=\"$long\"|" "$tmp/block1.sh" >"$tmp/block1-long.sh"
+(cd "$tree" && bash -eu "$tmp/block1-long.sh")
+part="$tree/scratch/slurm-study/summary-shard-3-of-4.csv"
+for _ in $(seq 1 600); do
+  [ -f "$part" ] && [ "$(grep -c ',finished,' "$part")" -ge 2 ] && break
+  sleep 0.1
 done
-[ -z "$(squeue -h -j "$array,$merge" 2>/dev/null)" ] || { echo "the jobs did not end in 5 minutes" >&2; exit 1; }
-ls "$STUDY_DIR"/summary-shard-*-of-4.csv >/dev/null
-# shellcheck disable=SC2086
-"$cli" -q $study --output-dir "$tmp/work/local" >/dev/null 2>&1 || true  # Vf 0 is refused in both
-diff "$tmp/work/local/summary.csv" "$STUDY_DIR/summary.csv"
-grep -q "runs finished; summary in" fiberbridge-merge-"$merge".out
-step "the merged summary of 4 array tasks equals the local study's ($(($(wc -l <"$STUDY_DIR/summary.csv") - 1)) runs)"
+array=$(squeue -h -o %F | sort -n -u | head -n 1)
+scancel "${array}_3"
+wait_for_jobs
+finished=$(grep -c ',finished,' "$part")
+[ "$finished" -lt 24 ] || { echo "shard 3 ended before it was cancelled" >&2; exit 1; }
+grep -q "3 of 4 left no summary part\|did not finish\|interrupted\|pending" "$tree"/scratch/fiberbridge-merge-*.out ||
+  { echo "the merge did not notice the cancelled shard" >&2; exit 1; }
+# As the user's shell still has them from the first block.
+(cd "$tree" && FIBERBRIDGE_SHARDS=4 STUDY_DIR=slurm-study FIBERBRIDGE_STUDY="$long" bash -eu "$tmp/block2.sh")
+wait_for_jobs
+(cd "$tree/scratch" && "$build/cli/fiberbridge-cli" --merge slurm-study >/dev/null)
+local_study local-long "$long"
+diff "$tree/scratch/local-long/summary.csv" "$tree/scratch/slurm-study/summary.csv"
+grep -q "kept from the earlier attempt" "$tree/scratch/slurm-study/shard-3-of-4.log"
+step "shard 3, cancelled with $finished runs finished, resumed; the merge equals the local study"
 
 # Dask workers as Slurm jobs; a local study gives the same bits.
 step "starting a Dask scheduler and two workers as Slurm jobs"
+cd "$tmp/work"
 export DASK_SCHEDULER_FILE="$tmp/work/scheduler.json" PYTHONPATH="$build/python"
 "$python" -m distributed.cli.dask_scheduler --host 127.0.0.1 --port 0 --no-dashboard \
   --scheduler-file "$DASK_SCHEDULER_FILE" >"$tmp/dask-scheduler.log" 2>&1 &

@@ -90,7 +90,13 @@ def test_a_study_on_a_dask_cluster_gives_the_local_results_in_input_order(monkey
             remote = fiberbridge.study(runs, client=client)
             # A refusal crosses the process boundary whole.
             assert client.submit(fiberbridge.run, kxy=0).exception().field == "kxy"
-    assert [r.inputs for r in remote] == [r.inputs for r in local]
+            # The futures themselves, for as_completed and progress: tasks of a few runs each.
+            futures = fiberbridge.submit_study(runs, client)
+            ended = {futures.index(f): f.result() for f in distributed.as_completed(futures)}
+            submitted = [run for k in range(len(futures)) for run in ended[k]]
+            assert len(futures) == 4 and len(submitted) == 16
+    assert [r.inputs for r in remote] == [r.inputs for r in local] == [r.inputs for r in submitted]
+    assert all(same_bits(a.sigma, b.sigma) for a, b in zip(local, submitted) if a.ok)
     for a, b in zip(local, remote):
         assert (a.refusal is None) == (b.refusal is None)
         assert a.ok or b.refusal.field == "kxy"
