@@ -92,6 +92,9 @@ def defaults() -> dict[str, str]:
     return _inputs.defaults()
 
 
+_DEFAULT_TEXTS = _inputs.defaults()
+
+
 class _Curve:
     """Rows and the figures of the curve they draw, as a run or a data file gives them."""
 
@@ -152,6 +155,16 @@ class Run(_Curve):
         refusal = result["refusal"]
         self.refusal = InputRefused(*refusal) if refusal else None
         self.warnings = list(result["warnings"])
+
+    @property
+    def inputs(self) -> dict[str, str]:
+        """The texts the run read, every input."""
+        return {**_DEFAULT_TEXTS, **self._given}
+
+    @inputs.setter
+    def inputs(self, texts: dict[str, str]) -> None:
+        # Only what differs from the defaults: a study of a million runs holds a million of these.
+        self._given = {k: v for k, v in texts.items() if _DEFAULT_TEXTS.get(k) != v}
 
     @property
     def ok(self) -> bool:
@@ -336,8 +349,9 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
     refused run comes back with its `refusal` set.
 
     `progress(done, total)` is called on this thread as each run ends.
-    With keep_rows=False a run keeps its figures, not its rows, so that a
-    study of 100,000 runs fits in memory.
+    With keep_rows=False a run keeps its figures, not its rows: about 0.7 KiB
+    a run, so that a study of a million runs fits in memory. `runs` may be any
+    iterable, a grid() or a generator among them.
 
     Ctrl-C stops the study within a second with StudyInterrupted (a
     KeyboardInterrupt), the timeout with StudyTimedOut (a TimeoutError);
