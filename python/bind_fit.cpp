@@ -3,6 +3,8 @@
 // and the pullout law itself.
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <tuple>
 
@@ -131,6 +133,9 @@ py::dict fitResultDict(const FitSettings& s, const FitResult& r) {
   }
   d["basins"] = basins;
   d["chi_square_per_dof"] = optionalFloat(r.chiSquarePerDof);
+  d["residuals"] = array(r.residuals);
+  d["objective"] = r.objective;
+  d["fitted"] = r.outcome == FitOutcome::fitted;
   d["runs"] = r.runs;
   d["seconds"] = r.seconds;
   const bool done = r.outcome == FitOutcome::fitted;
@@ -147,18 +152,41 @@ py::dict fitResultDict(const FitSettings& s, const FitResult& r) {
 }
 
 py::dict fit(const TextMap& given, const FreeBounds& free, const Curves& curves, int starts, std::uint64_t seed,
-             std::optional<unsigned> jobs, const Pullouts& pullouts, bool robust) {
+             std::optional<unsigned> jobs, const Pullouts& pullouts, bool robust, const py::object& progress) {
   FitSettings s = fitSettingsOf(given, free, curves, pullouts);
   s.robust = robust;
   s.starts = starts;
   s.seed = seed;
   s.jobs = jobsOr(jobs);
   if (const auto possible = checkFitSettings(s); !possible) throw py::value_error(possible.error());
-  const FitResult r = watchedCall([&](const Watch& watch) {
-    FitSettings watched = s;
-    watched.stop = watch.stop();
-    return fitMeasuredCurves(watched);
-  });
+  // The fit reports on its own thread; Python hears the latest report on its own.
+  std::mutex mutex;
+  std::optional<FitProgressReport> latest;  // not yet handed on, under `mutex`
+  const auto handOn = [&] {
+    std::optional<FitProgressReport> report;
+    {
+      std::lock_guard lock(mutex);
+      report.swap(latest);
+    }
+    if (report)
+      progress(py::dict(py::arg("phase") = report->phase, py::arg("runs") = report->runs,
+                        py::arg("planned") = report->planned, py::arg("best_rms") = optionalFloat(report->bestRms),
+                        py::arg("seconds_left") = optionalFloat(report->secondsLeft)));
+  };
+  const FitResult r = watchedCall(
+      [&](Watch& watch) {
+        FitSettings watched = s;
+        watched.stop = watch.stop();
+        if (progress.is_none()) return fitMeasuredCurves(watched);
+        return fitMeasuredCurves(watched, [&](const FitProgressReport& report) {
+          {
+            std::lock_guard lock(mutex);
+            latest = report;
+          }
+          watch.nudge();
+        });
+      },
+      progress.is_none() ? std::function<void()>() : std::function<void()>(handOn));
   return fitResultDict(s, r);
 }
 
@@ -218,7 +246,8 @@ void bindFit(py::module_& m) {
   });
 
   m.def("fit", &fit, py::arg("texts"), py::arg("free"), py::arg("curves"), py::arg("starts"), py::arg("seed"),
-        py::arg("jobs") = py::none(), py::arg("pullouts") = py::list(), py::arg("robust") = false);
+        py::arg("jobs") = py::none(), py::arg("pullouts") = py::list(), py::arg("robust") = false,
+        py::arg("progress") = py::none());
 }
 
 }  // namespace fb

@@ -95,6 +95,18 @@ def defaults() -> dict[str, str]:
 _DEFAULT_TEXTS = _inputs.defaults()
 
 
+def _same_bits(a, b) -> bool:
+    # NaN equals NaN, and 0.0 differs from -0.0: what the model wrote, bit for bit.
+    import numpy as np
+
+    x, y = np.asarray(a), np.asarray(b)
+    if x.shape != y.shape:
+        return False
+    if x.dtype.kind == "f" and y.dtype.kind == "f":
+        return x.tobytes() == y.astype(x.dtype).tobytes()
+    return bool(np.all(x == y))
+
+
 class _Curve:
     """Rows and the figures of the curve they draw, as a run or a data file gives them."""
 
@@ -237,11 +249,31 @@ class Run(_Curve):
                                        float(energy_margin), float(strength_margin)))
 
     def __repr__(self) -> str:
+        # The inputs that tell this run from the defaults, the first few of them.
+        shown = [f"{k}={v}" for k, v in self._given.items()]
+        inputs = ", ".join(shown[:6]) + (f", ... ({len(shown)} inputs)" if len(shown) > 6 else "")
+        inputs = inputs or "the defaults"
         if self.refusal:
-            return f"<fiberbridge.Run refused: {self.refusal.reason}>"
+            return f"<fiberbridge.Run {inputs}: refused: {self.refusal.reason}>"
         if self.step is None:
-            return f"<fiberbridge.Run without rows, peak stress {self.peak_stress:.4f} MPa>"
-        return f"<fiberbridge.Run {len(self.step)} steps, peak stress {self.peak_stress:.4f} MPa>"
+            return f"<fiberbridge.Run {inputs}: without rows, peak stress {self.peak_stress:.4f} MPa>"
+        return f"<fiberbridge.Run {inputs}: {len(self.step)} steps, peak stress {self.peak_stress:.4f} MPa>"
+
+    def __eq__(self, other: object) -> bool:
+        """Runs of the same inputs with the same rows (bit for bit) and figures, or refused alike."""
+        if not isinstance(other, Run):
+            return NotImplemented
+        if self.inputs != other.inputs or repr(self.refusal) != repr(other.refusal):
+            return False
+        for name in (*_tables.COLUMNS, *_tables.FIGURES):
+            a, b = getattr(self, name), getattr(other, name)
+            if (a is None) != (b is None):
+                return False
+            if a is not None and not _same_bits(a, b):
+                return False
+        return True
+
+    __hash__ = None  # type: ignore[assignment]
 
 
 PshIndices = _namedtuple("PshIndices", "energy strength meets_margins")

@@ -3,7 +3,7 @@
 import json as _json
 import math as _math
 import numbers as _numbers
-from typing import Any as _Any, Mapping as _Mapping, Optional as _Optional, Sequence as _Sequence
+from typing import Any as _Any, Callable as _Callable, Mapping as _Mapping, Optional as _Optional, Sequence as _Sequence
 
 from . import InputRefused, _floats, _inputs, _native, run
 
@@ -20,10 +20,30 @@ class FitResult:
     reproduces the curves within their noise (None with too few points): with standard
     deviations chi-square and its p, else the runs test of the residuals' signs and
     their RMS against the points' own noise; `outliers` lists the points the fit lies
-    too far from (file, line, point, x, y, t, threshold), the most extreme first."""
+    too far from (file, line, point, x, y, t, threshold), the most extreme first.
 
-    def __init__(self, result: dict):
+    As SciPy's and lmfit's results: `success` (the fit ended without a warning),
+    `message` (its warnings, or that there were none), `nfev` (runs of the model),
+    `x` (the fitted values by name), `residuals` (computed minus measured at every
+    point: the bridging curves' in MPa, curve after curve, then the pullout tests'
+    in N), `chi_square_per_dof` (with standard deviations), and `aic` and `bic` of
+    the sum of squares the fit minimised, as lmfit gives them. `str(fit)` is the
+    command line's report; in a notebook it shows as a table; `plot()` draws it."""
+
+    def __init__(self, result: dict, curves: _Sequence[tuple] = (), pullouts: _Sequence[tuple] = ()):
         self.inputs = dict(result["values"])
+        self.x = self.inputs
+        self.nfev = result["runs"]
+        import numpy as np
+
+        self.residuals = np.asarray(result["residuals"], dtype=np.float64)
+        points, fitted = len(self.residuals), len(self.inputs)
+        # lmfit's criteria: n ln(S/n) + 2k and n ln(S/n) + k ln n.
+        logLikelihood = points * _math.log(result["objective"] / points) if points and result["objective"] > 0 \
+            else -_math.inf
+        self.aic = logLikelihood + 2 * fitted
+        self.bic = logLikelihood + _math.log(max(points, 1)) * fitted
+        self._curves, self._pullouts = list(curves), list(pullouts)
         self.intervals = {name: tuple(bounds) for name, bounds in result["intervals"].items()}
         self.standard_errors = dict(result["standard_errors"])
         names = list(result["names"])
@@ -46,6 +66,8 @@ class FitResult:
         self.texts = dict(result["texts"])
         self.run = run(self.texts)
         self._report_text = result["report_text"]
+        self.success = bool(result["fitted"]) and not self.warnings
+        self.message = "; ".join(self.warnings) if self.warnings else "fitted, without a warning"
 
     def report_text(self) -> str:
         """The report the command line prints for this fit, word for word."""
@@ -53,6 +75,68 @@ class FitResult:
 
     def __str__(self) -> str:
         return self._report_text or repr(self)
+
+    def _repr_html_(self) -> str:
+        from html import escape
+
+        def number(value) -> str:
+            return "" if value is None else f"{value:.6g}"
+
+        rows = "".join(
+            f"<tr><td>{escape(name)}</td><td>{number(value)}</td><td>{number(self.intervals[name][0])}</td>"
+            f"<td>{number(self.intervals[name][1])}</td><td>{number(self.standard_errors.get(name))}</td></tr>"
+            for name, value in self.inputs.items())
+        rms = (f"RMS {self.rms_before:.4g} → {self.rms_after:.4g} MPa" if self.rms_after is not None
+               else f"pullout RMS {number(self.pullout_rms_before)} → {number(self.pullout_rms_after)} N")
+        warnings = "".join(f"<li>{escape(w)}</li>" for w in self.warnings)
+        return ("<div><table><thead><tr><th>input</th><th>value</th><th>95 % low</th><th>95 % high</th>"
+                f"<th>standard error</th></tr></thead><tbody>{rows}</tbody></table>"
+                f"<p>{escape(rms)}; {self.nfev} runs in {self.seconds:.1f} s</p>"
+                + (f"<p>warnings:</p><ul>{warnings}</ul>" if warnings else "<p>no warning</p>")
+                + f"<details><summary>report</summary><pre>{escape(self._report_text)}</pre></details></div>")
+
+    def plot(self, ax=None):
+        """Draws the fit with matplotlib (which this needs): each measured curve's points
+        and the fitted run's curve for that specimen, with the residuals in a panel below
+        when no `ax` is given; a fit to pullout tests alone draws their loads against slip.
+        Returns the axes drawn on (a pair with the residual panel)."""
+        import matplotlib.pyplot as plt
+        import numpy as np
+
+        from . import run as run_model
+
+        residual_ax = None
+        if ax is None:
+            _, (ax, residual_ax) = plt.subplots(2, 1, sharex=True, figsize=(6.4, 6.4),
+                                                gridspec_kw={"height_ratios": [3, 1]})
+        at = 0
+        if self._curves:
+            for name, w, sigma, _, inputs in self._curves:
+                fitted = run_model({**self.texts, **inputs}) if inputs else self.run
+                line, = ax.plot(fitted.Wcr, fitted.sigma, label=f"{name}, fitted")
+                ax.plot(w, sigma, "o", markersize=3, color=line.get_color(), label=f"{name}, measured")
+                if residual_ax is not None:
+                    residual_ax.plot(w, self.residuals[at:at + len(w)], "o", markersize=3, color=line.get_color())
+                at += len(w)
+            ax.set_ylabel("bridging stress (MPa)")
+            (residual_ax or ax).set_xlabel("crack width Wcr (mm)")
+        else:
+            for name, lb, angle, slip, load, _, inputs, _ in self._pullouts:
+                computed = pullout(lb, angle, np.asarray(slip), **{**self.texts, **inputs})
+                line, = ax.plot(slip, computed, label=f"{name}, fitted")
+                ax.plot(slip, load, "o", markersize=3, color=line.get_color(), label=f"{name}, measured")
+                if residual_ax is not None:
+                    residual_ax.plot(slip, self.residuals[at:at + len(slip)], "o", markersize=3,
+                                     color=line.get_color())
+                at += len(slip)
+            ax.set_ylabel("pullout load (N)")
+            (residual_ax or ax).set_xlabel("slip (mm)")
+        ax.legend(fontsize="small")
+        if residual_ax is not None:
+            residual_ax.axhline(0, color="grey", linewidth=0.8)
+            residual_ax.set_ylabel("computed − measured")
+            return ax, residual_ax
+        return ax
 
     def __repr__(self) -> str:
         fitted = ", ".join(f"{k}={v:.6g}" for k, v in self.inputs.items())
@@ -66,7 +150,8 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
         starts: _Optional[int] = None, seed: _Optional[int] = None, jobs: _Optional[int] = None,
         measured_sd: _Optional[_Sequence[float]] = None,
         curves: _Optional[_Sequence[_Mapping[str, _Any]]] = None,
-        pullouts: _Optional[_Sequence[_Mapping[str, _Any]]] = None, robust: bool = False) -> FitResult:
+        pullouts: _Optional[_Sequence[_Mapping[str, _Any]]] = None, robust: bool = False,
+        progress: _Optional[_Callable[[dict], object]] = None) -> FitResult:
     """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
     as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
     point's standard deviation (MPa): the fit then minimises chi-square. Several
@@ -79,7 +164,10 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
     --pullout reads them; they are
     fitted with the pullout law alone, and with measured curves beside them the fit
     is joint (see the README on how loads and stresses are weighed). `robust=True` fits
-    with a soft-L1 loss, as --robust does. Ctrl-C stops it."""
+    with a soft-L1 loss, as --robust does. `progress(report)` is called a few times
+    a second with a dict: "phase" ("search", "polish", "intervals"), "runs" done,
+    "planned" (runs at most, as planned now), "best_rms" and "seconds_left" (None
+    until known); an exception it raises stops the fit. Ctrl-C stops it."""
     if not free:
         raise TypeError("fit needs free={name: (low, high), ...}")
     texts = _inputs.texts(base, {})
@@ -124,11 +212,11 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
                          else _inputs.whole("starts", starts, 1, _inputs.MOST_FIT_STARTS),
                          1 if seed is None else _inputs.whole("seed", seed, 0, _inputs.MOST_SEED),
                          None if jobs is None else _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS), native_pullouts,
-                         bool(robust))
+                         bool(robust), progress)
     if result["refusal"] is not None and not result["names"]:
         field, reason = result["refusal"]
         raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)
-    return FitResult(result)
+    return FitResult(result, native_curves, native_pullouts)
 
 
 def pullout(lb: float, angle: float, slip, **inputs: _Any):

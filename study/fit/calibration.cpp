@@ -253,6 +253,8 @@ FitResult Fit::run() {
 
   result.rmsAfter = best_->rms;
   result.pulloutRmsAfter = best_->pulloutRms;
+  result.residuals = best_->residuals;
+  result.objective = *best_->objective;
   if (s_.weighted() && dof > 0) result.chiSquarePerDof = *best_->objective / dof;
   fittedValues(result);
   result.softL1Scale = softL1Scale(s_);

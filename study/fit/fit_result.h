@@ -83,9 +83,11 @@ struct FitResult {
   std::optional<double> rmsBefore;  // MPa, of the given values (clamped into their bounds)
   double rmsAfter = 0;              // MPa, over every measured point
   // In a fit to pullout curves alone the two above are theirs, in N.
-  std::optional<double> pulloutRmsBefore;        // N, over the pullout curves' points
-  std::optional<double> pulloutRmsAfter;         // N
-  std::optional<double> chiSquarePerDof;         // with standard deviations
+  std::optional<double> pulloutRmsBefore;  // N, over the pullout curves' points
+  std::optional<double> pulloutRmsAfter;   // N
+  std::optional<double> chiSquarePerDof;   // with standard deviations
+  std::vector<double> residuals;  // computed minus measured: specimen after specimen (MPa), then pullout tests (N)
+  double objective = 0;           // the sum of squares the fit minimised (chi-square with standard deviations)
   std::optional<FitAdequacy> adequacy;           // where there are points enough to judge
   std::optional<double> softL1Scale;             // a robust fit's loss scale, in the residuals' scaled units
   std::vector<FitOutlier> outliers;              // the most extreme first

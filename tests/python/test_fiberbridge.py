@@ -105,6 +105,47 @@ def test_a_study_on_a_dask_cluster_gives_the_local_results_in_input_order(monkey
     assert sum(not r.ok for r in remote) == 4
 
 
+def test_a_fits_progress_is_heard_on_this_thread_and_can_stop_it():
+    made = fiberbridge.run(ruptureStrength=2000, division=12, A=4.2, D=0.35)
+    w = np.linspace(0.05, 2.5, 16)
+    settings = dict(free={"A": (1, 8), "D": (0.1, 1.5)}, base={"ruptureStrength": 2000, "division": 12}, starts=4)
+    seen = []
+    f = fiberbridge.fit(w, np.interp(w, made.Wcr, made.sigma), progress=seen.append, **settings)
+    assert seen, "no progress was reported"
+    assert {r["phase"] for r in seen} <= {"search", "polish", "intervals"}
+    assert all(a["runs"] <= b["runs"] <= f.nfev for a, b in zip(seen, seen[1:]))
+
+    class Enough(Exception):
+        pass
+
+    def enough(report):
+        raise Enough(report["phase"])
+
+    with pytest.raises(Enough):
+        fiberbridge.fit(w, np.interp(w, made.Wcr, made.sigma), progress=enough, **settings)
+
+
+def test_a_fit_draws_its_specimens_points_fitted_curves_and_residuals():
+    matplotlib = pytest.importorskip("matplotlib")
+    matplotlib.use("Agg")
+    w = np.linspace(0.05, 2.5, 12)
+    curves = []
+    for vf in (0.01, 0.03):
+        made = fiberbridge.run(ruptureStrength=2000, division=12, A=4.2, D=0.35, Vf=vf)
+        curves.append({"name": f"Vf {vf}", "w": w, "sigma": np.interp(w, made.Wcr, made.sigma) * 1.01,
+                       "inputs": {"Vf": vf}})
+    f = fiberbridge.fit(curves=curves, free={"A": (1, 8)}, base={"ruptureStrength": 2000, "division": 12, "D": 0.35},
+                        starts=1)
+    ax, residual_ax = f.plot()
+    lines = ax.get_lines()
+    assert [line.get_label() for line in lines] == ["Vf 0.01, fitted", "Vf 0.01, measured", "Vf 0.03, fitted",
+                                                    "Vf 0.03, measured"]
+    # Each specimen's fitted curve is its own run: the second holds three times the fibers.
+    assert lines[2].get_ydata().max() > 2.5 * lines[0].get_ydata().max()
+    drawn = np.concatenate([line.get_ydata() for line in residual_ax.get_lines()[:2]])
+    assert np.array_equal(drawn, f.residuals)
+
+
 def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
     truth = {"ruptureStrength": 2000, "division": 12, "A": 4.2, "D": 0.35}
     made = fiberbridge.run(truth)
@@ -125,6 +166,13 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
             "low_on_bound": False, "high_on_bound": False, "spans_answers": False}
     assert f.report["rms"] == f.rms_after and f.report["basins"][0]["starts"] >= 1
     assert f.adequacy["adequate"] and f.adequacy["sign_runs"] > 0 and f.outliers == []
+    # As SciPy's and lmfit's results read: residuals computed minus measured, at every point.
+    assert f.success and f.message == "fitted, without a warning" and f.x == f.inputs and f.nfev == f.runs
+    assert np.allclose(f.residuals, np.interp(w, f.run.Wcr, f.run.sigma) - noisy, rtol=0, atol=1e-12)
+    assert np.sqrt(np.mean(f.residuals ** 2)) == pytest.approx(f.rms_after, rel=1e-12)
+    assert f.aic == pytest.approx(len(w) * np.log(np.mean(f.residuals ** 2)) + 2 * 2)
+    assert f.bic - f.aic == pytest.approx(2 * np.log(len(w)) - 4)
+    assert "<td>A</td>" in f._repr_html_() and "no warning" in f._repr_html_()
     # One point far off is named by its place in the curve (arrays have no lines).
     spiked = noisy.copy()
     spiked[8] += 0.5 * sigma.max()
@@ -132,6 +180,7 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
                         starts=1)
     assert [(o["point"], o["line"]) for o in g.outliers] == [(8, 0)], g.outliers
     assert any(text.startswith("outlier: ") and " point 9 (" in text for text in g.warnings), g.warnings
+    assert not g.success and "outlier: " in g.message and "<li>outlier: " in g._repr_html_()
     robust = fiberbridge.fit(w, spiked, free={"A": (1, 8), "D": (0.1, 1.5)},
                              base={"ruptureStrength": 2000, "division": 12}, starts=1, robust=True)
     assert robust.report["robust_scale"] > 0 and robust.adequacy["set_aside"] == 1

@@ -153,6 +153,20 @@ def test_a_study_without_rows_keeps_every_figure_and_says_the_rows_are_gone(tmp_
     assert fiberbridge.read_data_file(tmp_path / "again.p-d").peak_force == pytest.approx(full[0].peak_force, abs=1e-5)
 
 
+def test_runs_compare_by_inputs_and_bits_and_show_what_sets_them_apart():
+    runs = fiberbridge.grid(kxy=[0.5, 2, 0], base={"division": 8})
+    first, again = fiberbridge.study(runs), fiberbridge.study(runs, jobs=2)
+    assert first == again  # the same bits however the study ran
+    assert first[0] != first[1] and first[2] == again[2] and first[2].refusal
+    assert fiberbridge.study(runs[:1], keep_rows=False)[0] != first[0]  # the rows are part of a run
+    other = fiberbridge.run(kxy=0.5, division=8, Vf="0.0200")  # another text for the default value
+    assert other.inputs != first[0].inputs and other != first[0]
+    assert repr(first[0]).startswith("<fiberbridge.Run kxy=0.5, division=8: 17 steps, peak stress ")
+    assert repr(first[2]) == "<fiberbridge.Run kxy=0, division=8: refused: " + first[2].refusal.reason + ">"
+    many = fiberbridge.run(division=2, Vf=0.01, kxy=2, kzx=2, A=1.5, B=0.4, D=0.3)
+    assert repr(many).startswith("<fiberbridge.Run Vf=0.01, kxy=2, kzx=2, division=2, A=1.5, B=0.4, ... (7 inputs): ")
+
+
 def test_no_nan_reaches_a_csv(tmp_path):
     r = fiberbridge.run(division=4)
     r.sigma[2] = np.nan
