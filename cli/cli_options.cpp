@@ -108,6 +108,7 @@ std::optional<std::uint64_t> wholeNumber64(std::string_view text) {
   for (const std::string& path : o.fit.pulloutPaths)
     if (path.empty()) return unexpected("--pullout needs a name");
   if (const auto one = oneReaderOfStandardInput(o); !one) return one;
+  if (const auto one = oneWriterOfStandardOutput(o); !one) return one;
 
   if (const auto file = readInputsFile(o); !file) return file;
   for (const auto& [field, option] : g.inputOptions)

@@ -30,8 +30,8 @@ namespace {
 void drawStudyProgress(const StudyProgress& p) {
   constexpr int kWidth = 30;
   const int filled = static_cast<int>(p.fraction * kWidth + 0.5);
-  std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu runs", std::string(filled, '#').c_str(),
-               std::string(kWidth - filled, '.').c_str(), p.runsDone, p.runsTotal);
+  std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu runs%s", std::string(filled, '#').c_str(),
+               std::string(kWidth - filled, '.').c_str(), p.runsDone, p.runsTotal, progressTimes(p).c_str());
   std::fflush(stderr);
 }
 
@@ -74,7 +74,8 @@ Checked checkSingle(GivenOptions& g) {
   if (const auto design = readDesignOptions(g); !design) return design;
   if (const auto shard = readShard(g); !shard) return shard;
   if (const auto fit = refuseFitOptions(g, false); !fit) return fit;
-  if (!g.given("--output")) return unexpected(UsageProblem::missing("--output"));
+  // Rows on standard output, or only a plot, need no data file.
+  if (!g.given("--output") && g.o.csv.empty() && g.o.plot.empty()) return unexpected(UsageProblem::missing("--output"));
   if (!g.outputDir.empty()) return unexpected("--output-dir is for sweeps; a single run writes the file of -o");
   return {};
 }
@@ -84,10 +85,13 @@ int runSingle(const CliOptions& o) {
   bool ok = true;
   if (!o.saveInputs.empty()) ok = written(writeTextFile(o.saveInputs, inputSetText(o.texts)));
 
+  // The rows on standard output: the summary line goes beside the messages.
+  if (o.csv == "-") reportsToStandardError();
   RunRecord record;
   RecordingTerminalView view(o.texts, !o.quiet && TerminalView::stderrIsTerminal(), record);
   Calculator calculator(o.jobs);
-  const RunSummary summary = calculator.run(view);
+  NullDataFile nowhere;
+  const RunSummary summary = o.texts[Field::dataFile].empty() ? calculator.run(view, nowhere) : calculator.run(view);
   if (summary.end == RunEnd::stopped) {
     printError(interruptedRunText(summary, o));
     return 128 + caughtSignal();
@@ -96,7 +100,7 @@ int runSingle(const CliOptions& o) {
 
   RunMetrics metrics = runMetrics(record.steps, o.measured);
   if (metrics.curve) metrics.jb = checkJbResolution(o.texts, record.steps, calculator, &stopRequested());
-  if (!o.csv.empty()) ok = written(writeTextFile(o.csv, rowsCsv(record.steps))) && ok;
+  if (!o.csv.empty()) ok = written(writeOutput(o.csv, rowsCsv(record.steps))) && ok;
   if (!o.plot.empty()) {
     Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
     ok = written(writeFigure(o.plot, figure)) && ok;

@@ -35,7 +35,7 @@ std::string axisTitle(Field field) {
 std::string figure(double value) { return std::isfinite(value) ? formatFixed(value, 4) : "(beyond range)"; }
 
 void drawScatterProgress(const StudyProgress& p) {
-  std::fprintf(stderr, "\r\033[Kscatter: %zu of %zu samples", p.runsDone, p.runsTotal);
+  std::fprintf(stderr, "\r\033[Kscatter: %zu of %zu samples%s", p.runsDone, p.runsTotal, progressTimes(p).c_str());
   std::fflush(stderr);
 }
 
@@ -50,15 +50,16 @@ void reportDistributions(const CliOptions& o, const std::vector<RunRecord>& reco
     if (values.empty()) continue;
     const Spread s = spreadOf(values);
     const std::string unit = info.unit().empty() ? "" : " (" + std::string(info.unit()) + ")";
-    std::printf("  %s%s: mean %s, sd %s, 5 %% %s, 95 %% %s", std::string(info.name).c_str(), unit.c_str(),
-                figure(s.mean).c_str(), figure(s.sd).c_str(), figure(s.p05).c_str(), figure(s.p95).c_str());
-    std::printf(s.count < records.size() ? " (%zu samples)\n" : "\n", s.count);
+    std::fprintf(reportStream(), "  %s%s: mean %s, sd %s, 5 %% %s, 95 %% %s", std::string(info.name).c_str(),
+                 unit.c_str(), figure(s.mean).c_str(), figure(s.sd).c_str(), figure(s.p05).c_str(),
+                 figure(s.p95).c_str());
+    std::fprintf(reportStream(), s.count < records.size() ? " (%zu samples)\n" : "\n", s.count);
   }
   JbTally jb;
   for (const RunRecord& r : records)
     if (r.outcome.status == RunStatus::finished && r.outcome.metrics.jb) jb.add(*r.outcome.metrics.jb);
   if (const std::string unresolved = jb.text("finished samples"); !unresolved.empty())
-    std::printf("%s\n", unresolved.c_str());
+    std::fprintf(reportStream(), "%s\n", unresolved.c_str());
   if (!o.matrix) return;
   std::size_t meets = 0, finished = 0;
   for (const RunRecord& r : records) {
@@ -67,9 +68,9 @@ void reportDistributions(const CliOptions& o, const std::vector<RunRecord>& reco
     if (pshIndices(*r.outcome.metrics.curve, *o.matrix).meetsMargins) ++meets;
   }
   if (finished == 0) return;
-  std::printf("share meeting both PSH margins, %s: %s (%zu of %zu finished samples)\n",
-              pshMarginsText(o.matrix->margins).c_str(), formatFixed(double(meets) / double(finished), 3).c_str(),
-              meets, finished);
+  std::fprintf(reportStream(), "share meeting both PSH margins, %s: %s (%zu of %zu finished samples)\n",
+               pshMarginsText(o.matrix->margins).c_str(), formatFixed(double(meets) / double(finished), 3).c_str(),
+               meets, finished);
 }
 
 // How the samples ended, with the curves of those that finished.
@@ -122,9 +123,9 @@ void reportFittedDesign(const FieldTexts& fitted, const MatrixProperties& matrix
   const CurveRunner::Curve curve = runner.run(fitted, std::numeric_limits<double>::infinity());
   if (curve.refusal || curve.steps.empty()) return;
   const CurveMetrics m = curveMetrics(curve.steps);
-  std::printf("design of the fitted run: sigma0 %s MPa at delta0 %s mm, J'b %s J/m2, %s\n",
-              figure(m.peak.sigma).c_str(), formatShortest(m.peak.Wcr).c_str(), figure(m.complementaryEnergy).c_str(),
-              pshText(pshIndices(m, matrix), matrix.margins).c_str());
+  std::fprintf(reportStream(), "design of the fitted run: sigma0 %s MPa at delta0 %s mm, J'b %s J/m2, %s\n",
+               figure(m.peak.sigma).c_str(), formatShortest(m.peak.Wcr).c_str(), figure(m.complementaryEnergy).c_str(),
+               pshText(pshIndices(m, matrix), matrix.margins).c_str());
 }
 
 Checked checkScatter(GivenOptions& g) {
@@ -144,6 +145,8 @@ Checked checkScatter(GivenOptions& g) {
 }
 
 int runScatter(const CliOptions& o) {
+  // The band on standard output: the report goes beside the messages.
+  if (o.scatter.band == "-") reportsToStandardError();
   std::vector<GridRun> samples = scatterSamples(o.texts, o.scatter.inputs, o.scatter.samples, o.scatter.seed);
   const bool files = !o.scatter.outputDir.empty();
   const std::filesystem::path dir(o.scatter.outputDir);
@@ -198,10 +201,11 @@ int runScatter(const CliOptions& o) {
 
   std::string drawnText;
   for (const ScatterInput& s : o.scatter.inputs) drawnText += (drawnText.empty() ? "" : ", ") + s.text;
-  std::printf("scatter of %s over %zu samples (seed %llu): %zu finished, %zu refused%s\n", drawnText.c_str(),
-              records.size(), static_cast<unsigned long long>(o.scatter.seed), finished, t.refused,
-              t.failed ? (", " + std::to_string(t.failed) + " failed").c_str() : "");
-  if (t.refused > 0) std::printf("refused samples are left out; the first: %s\n", t.firstRefusal.c_str());
+  std::fprintf(reportStream(), "scatter of %s over %zu samples (seed %llu): %zu finished, %zu refused%s\n",
+               drawnText.c_str(), records.size(), static_cast<unsigned long long>(o.scatter.seed), finished, t.refused,
+               t.failed ? (", " + std::to_string(t.failed) + " failed").c_str() : "");
+  if (t.refused > 0)
+    std::fprintf(reportStream(), "refused samples are left out; the first: %s\n", t.firstRefusal.c_str());
   if (finished == 0) {
     printError("no sample gave a run the model accepts: no band was drawn");
     return kExitFailed;
@@ -210,8 +214,9 @@ int runScatter(const CliOptions& o) {
 
   const Band band = scatterBand(t.curves);
   if (!o.scatter.band.empty()) {
-    if (written(writeTextFile(o.scatter.band, bandCsv(band))))
-      printLine("band of " + std::to_string(band.Wcr.size()) + " crack widths in " + o.scatter.band);
+    if (written(writeOutput(o.scatter.band, bandCsv(band))))
+      printLine("band of " + std::to_string(band.Wcr.size()) + " crack widths " +
+                (o.scatter.band == "-" ? std::string("on standard output") : "in " + o.scatter.band));
     else
       ok = false;
   }

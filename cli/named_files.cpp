@@ -21,6 +21,7 @@ bool isDevice(const std::string& path) {
 // Why a written file may not be an output: a pipe or socket (a write would
 // wait for a reader) or a study's folder lock (its study would lose its hold).
 std::optional<std::string> unfitOutput(const NamedFile& file) {
+  if (file.path == "-") return std::nullopt;  // standard output: a pipe is what it is for
   const std::string target = followLinks(file.path);
   struct stat status {};
   if (::stat(target.c_str(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)))
@@ -79,6 +80,19 @@ Expected<void> oneReaderOfStandardInput(const CliOptions& o) {
           (o.inputsPath == "-" ? 1 : 0) >
       1)
     return unexpected("only one of --inputs, --measured and --pullout can read standard input (-)");
+  return {};
+}
+
+Expected<void> oneWriterOfStandardOutput(const CliOptions& o) {
+  std::vector<std::string> writers;
+  for (const NamedFile& file : namedFiles(o)) {
+    if (file.read || file.path != "-") continue;
+    if (file.option != "--csv" && file.option != "--band")
+      return unexpected(file.option + " -: only --csv and --band write to standard output (-); name a file");
+    writers.push_back(file.option);
+  }
+  if (writers.size() > 1)
+    return unexpected(writers[0] + " and " + writers[1] + " cannot both write to standard output");
   return {};
 }
 

@@ -17,8 +17,9 @@ struct NamedFile {
   std::string path;
   bool read = false;  // an input (--inputs, --measured); else written
   /// Where its bytes come from or go to: standard input for an input read
-  /// from "-", which may be a file that an output names.
-  std::string onDisk() const { return read && path == "-" ? "/dev/stdin" : path; }
+  /// from "-", standard output for an output written to "-", either of which
+  /// may be a file that another option names.
+  std::string onDisk() const { return path == "-" ? (read ? "/dev/stdin" : "/dev/stdout") : path; }
 };
 
 /// Fails with the first two files that name one file on disk (through links,
@@ -33,6 +34,10 @@ std::vector<NamedFile> namedFiles(const CliOptions& options);
 
 /// Fails when more than one of --inputs, --measured and --pullout reads standard input.
 [[nodiscard]] Expected<void> oneReaderOfStandardInput(const CliOptions& options);
+
+/// Fails when an output other than --csv and --band is "-", or more than one
+/// output goes to standard output.
+[[nodiscard]] Expected<void> oneWriterOfStandardOutput(const CliOptions& options);
 
 /// The --inputs file's values over the defaults, if one is named.
 [[nodiscard]] Expected<void> readInputsFile(CliOptions& options);

@@ -53,7 +53,8 @@ void addDesignOptions(CLI::App& app, GivenOptions& g) {
       ->type_name("N")
       ->group(kGroup);
   app.add_option("--band", g.o.scatter.band,
-                 "write a scatter's band to FILE.csv: mean, sd, 5, 50 and 95 % of the stress over the crack width")
+                 "write a scatter's band to FILE.csv: mean, sd, 5, 50 and 95 % of the stress over the crack width "
+                 "(- for standard output, the report then on standard error)")
       ->type_name("FILE")
       ->group(kGroup);
 }
@@ -106,8 +107,8 @@ void addOptions(CLI::App& app, GivenOptions& g) {
     g.inputOptions.emplace_back(info.field, option);
   }
   app.add_option("-o,--output", o.texts[Field::dataFile],
-                 "the data file to write (a single run); every output named by a symbolic link is written to "
-                 "the file the link points to")
+                 "the data file to write (a single run; it may be left out when --csv or --plot is given); every "
+                 "output named by a symbolic link is written to the file the link points to")
       ->type_name("FILE");
   app.add_flag("-q,--quiet", o.quiet,
                "no progress on standard error, and in a sweep no line for each run that finished (those that did "
@@ -121,7 +122,9 @@ void addOptions(CLI::App& app, GivenOptions& g) {
   app.add_option("--save-inputs", o.saveInputs, "write the complete input set to FILE, to repeat the run exactly")
       ->type_name("FILE")
       ->group("Input sets");
-  app.add_option("--csv", o.csv, "also write the rows as CSV to FILE (a single run)")
+  app.add_option("--csv", o.csv,
+                 "also write the rows as CSV to FILE (a single run); - writes them to standard output, and the "
+                 "summary line then goes to standard error")
       ->type_name("FILE")
       ->group("Results");
   app.add_option("--plot", o.plot, "draw the stress and fiber-ratio graphs into FILE.svg or FILE.png")

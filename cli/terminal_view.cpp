@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "engine/field_table.h"
 #include "engine/message_text.h"
 #include "output/data_file.h"
+#include "output/text_file.h"
 
 namespace fb {
 
@@ -19,7 +21,30 @@ void printError(std::string_view message) {
   std::fprintf(stderr, "fiberbridge-cli: %s\n", printableText(message).c_str());
 }
 
-void printLine(std::string_view line) { std::printf("%s\n", printableText(line).c_str()); }
+namespace {
+bool reportsOnStandardError = false;
+}  // namespace
+
+std::FILE* reportStream() { return reportsOnStandardError ? stderr : stdout; }
+
+void reportsToStandardError() { reportsOnStandardError = true; }
+
+void printLine(std::string_view line) { std::fprintf(reportStream(), "%s\n", printableText(line).c_str()); }
+
+std::string progressTimes(const StudyProgress& p) {
+  const auto seconds = [](double s) { return std::to_string(static_cast<long long>(std::ceil(s))) + " s"; };
+  std::string text = ", " + seconds(p.seconds) + " elapsed";
+  if (p.secondsLeft) text += ", about " + seconds(*p.secondsLeft) + " left";
+  return text;
+}
+
+Expected<void> writeOutput(const std::string& path, std::string_view text) {
+  if (path != "-") return writeTextFile(path, text);
+  // A closed pipe or a full disk shows at the flush, with the system's reason.
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return {};
+  return unexpected(std::string("standard output: ") + std::strerror(errno != 0 ? errno : EIO));
+}
 
 bool standardOutputWritten() {
   // A full disk or a closed pipe shows only when the buffered rest is flushed;

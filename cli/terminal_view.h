@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,12 +17,24 @@ namespace fb {
 /// characters of file names are shown escaped, never sent to the terminal.
 void printError(std::string_view message);
 
-/// One line of results on standard output, escaped as printError's.
+/// One line of results on standard output, escaped as printError's; on
+/// standard error once reportsToStandardError() is called.
 void printLine(std::string_view line);
+
+/// Where the lines of results go: standard output, or standard error once a
+/// result file (--csv -, --band -) has taken standard output.
+std::FILE* reportStream();
+void reportsToStandardError();
+
+/// A result file written whole (writeTextFile), or to standard output for "-".
+[[nodiscard]] Expected<void> writeOutput(const std::string& path, std::string_view text);
 
 /// Whether everything written to standard output reached it; when not, says
 /// "could not write the results to standard output: REASON" on standard error.
 bool standardOutputWritten();
+
+/// ", 12 s elapsed, about 40 s left" of a study's progress line.
+std::string progressTimes(const StudyProgress& progress);
 
 /// Whether a result file was written; when not, says why on standard error.
 bool written(const Expected<void>& file);

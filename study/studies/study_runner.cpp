@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -113,6 +114,7 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
   long totalWork = 0;
   for (std::size_t i = 0; i < inputs.size(); ++i) totalWork += work[i] = runWork(inputs[i]);
 
+  const auto started = std::chrono::steady_clock::now();
   std::atomic<long> workDone{0};
   std::mutex mutex;
   // Indices of ended runs the caller has not heard of, under `mutex`. Both
@@ -133,8 +135,15 @@ std::vector<RunRecord> runStudy(const std::vector<FieldTexts>& inputs, const Stu
       if (watch.runEnded) watch.runEnded(i, records[i].outcome);
     }
     heard.clear();
-    if (watch.progress)
-      watch.progress({runsDone, inputs.size(), totalWork > 0 ? double(workDone.load()) / double(totalWork) : 1.0});
+    if (!watch.progress) return;
+    StudyProgress p;
+    p.runsDone = runsDone;
+    p.runsTotal = inputs.size();
+    p.fraction = totalWork > 0 ? double(workDone.load()) / double(totalWork) : 1.0;
+    p.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    // The first hundredth of the work says too little of the pace.
+    if (p.fraction >= 0.01 && p.fraction < 1) p.secondsLeft = p.seconds * (1 - p.fraction) / p.fraction;
+    watch.progress(p);
   };
 
   const auto run = [&](Calculator& calculator, std::size_t i) {

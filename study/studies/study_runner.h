@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,7 +40,9 @@ struct RunRecord {
 
 struct StudyProgress {
   std::size_t runsDone = 0, runsTotal = 0;
-  double fraction = 0;  // of the whole study's work, 0 to 1
+  double fraction = 0;                // of the whole study's work, 0 to 1
+  double seconds = 0;                 // since the study started
+  std::optional<double> secondsLeft;  // at the pace so far, once a little of the work is done
 };
 
 struct StudySettings {

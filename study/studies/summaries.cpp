@@ -70,7 +70,9 @@ std::string summaryField(SummaryColumn column, const RunOutcome& o, const std::o
 
 std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredGiven,
                         const std::optional<MatrixProperties>& matrix) {
-  if (!f.curve) return "no crack-opening steps (division below 0); header written to " + s.dataFile;
+  if (!f.curve)
+    return "no crack-opening steps (division below 0)" +
+           (s.dataFile.empty() ? "" : "; header written to " + s.dataFile);
   const CurveMetrics& d = *f.curve;
   std::string line = "peak force " + fixed(d.peak.P / 1000, 4) + " kN, peak stress " + fixed(d.peak.sigma, 4) +
                      " MPa at Wcr " + formatShortest(d.peak.Wcr) + " mm";
@@ -87,7 +89,7 @@ std::string summaryLine(const RunSummary& s, const RunMetrics& f, bool measuredG
   line += ", J'b " + fixed(d.complementaryEnergy, 3) + " J/m2";
   if (f.jb && !f.jb->resolved) line += " (" + jbResolutionText(*f.jb) + ")";
   if (matrix) line += ", " + pshText(pshIndices(d, *matrix), matrix->margins);
-  return line + "; written to " + s.dataFile;
+  return s.dataFile.empty() ? line : line + "; written to " + s.dataFile;
 }
 
 std::string rowsCsv(std::span<const StepResult> steps) {
@@ -127,6 +129,7 @@ std::string studySummaryCsv(const std::vector<Sweep>& sweeps, const std::vector<
 }
 
 std::string interruptedText(const RunSummary& s) {
+  if (s.dataFile.empty()) return "interrupted at step " + std::to_string(s.stepsWritten);
   if (!s.headerWritten) return "interrupted before its data file was opened; " + s.dataFile + " is unchanged";
   const std::string kept = s.stepsWritten > 0 ? "keeps steps 0 to " + std::to_string(s.stepsWritten - 1)
                                               : std::string("keeps its header only");

@@ -87,6 +87,38 @@ TEST_F(Cli, usage_errors_exit_2) {
   EXPECT_EQ(version.out, "fiberbridge-cli " + std::string(fb::kVersion) + "\n");
 }
 
+// "-" for --csv or --band is standard output, for a pipe; the lines of
+// results then go to standard error, and a run that writes rows or a plot
+// needs no data file.
+TEST_F(Cli, rows_and_a_band_go_to_standard_output_and_the_report_beside_the_messages) {
+  ASSERT_EQ(run({"-o", "r.p-d", "--csv", "rows.csv", "--division", "4"}).status, 0);
+  const fbtest::Outcome piped = run({"--csv", "-", "--division", "4"});
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, readFile(at("rows.csv")));
+  EXPECT_TRUE(piped.err.starts_with("peak force ")) << piped.err;
+  EXPECT_EQ(piped.err.find("written to"), std::string::npos) << "no data file was asked for: " << piped.err;
+  EXPECT_FALSE(std::filesystem::exists(at("-")));
+
+  const fbtest::Outcome plotted = run({"--plot", "p.svg", "--division", "4"});
+  EXPECT_EQ(plotted.status, 0) << plotted.err;
+  EXPECT_TRUE(plotted.out.starts_with("peak force ")) << plotted.out;
+  EXPECT_TRUE(std::filesystem::exists(at("p.svg")));
+
+  const fbtest::Outcome band =
+      run({"--scatter", "Vf=normal:0.02:0.002", "--samples", "4", "--division", "4", "--band", "-"});
+  ASSERT_EQ(band.status, 0) << band.err;
+  EXPECT_TRUE(band.out.starts_with("Wcr (mm),mean (MPa),")) << band.out;
+  EXPECT_NE(band.err.find("scatter of Vf=normal:0.02:0.002 over 4 samples"), std::string::npos) << band.err;
+  EXPECT_NE(band.err.find("band of 9 crack widths on standard output"), std::string::npos) << band.err;
+
+  expectRefused({
+      {{"-o", "-", "--division", "4"}, "-o -: only --csv and --band write to standard output (-); name a file"},
+      {{"--csv", "-", "--plot", "-"}, "--plot -: only --csv and --band"},
+      {{"--csv", "rows.csv", "--save-inputs", "-"}, "--save-inputs -: only --csv and --band"},
+  });
+  EXPECT_FALSE(std::filesystem::exists(at("-")));
+}
+
 TEST_F(Cli, a_seed_is_a_whole_number_that_fits_64_bits) {
   fbtest::writeFile(at("m.csv"), "0.1,1\n0.2,2\n");
   const struct {
