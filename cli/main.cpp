@@ -12,6 +12,7 @@
 #include "cli/cli_options.h"
 #include "cli/command_table.h"
 #include "cli/terminal_view.h"
+#include "engine/inputs.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ int runCommand(int argc, char** argv) {
   // A value a fit could not decide stays in doubt in every run made from it.
   for (const std::string& warning : options.savedWarnings)
     fb::printError("warning: " + warning + " (saved in " + options.inputsPath + ")");
+  // The window reads "1,5" as 1 without a word; a script should hear of it.
+  for (const std::string& warning : fb::cutTextWarnings(options.texts)) fb::printError("warning: " + warning);
   try {
     return options.command->run(options);
   } catch (const std::bad_alloc&) {

@@ -38,6 +38,20 @@ Field fiberCountCause(const ParameterSet& p, bool tooLarge) {
 
 }  // namespace
 
+std::vector<std::string> cutTextWarnings(const FieldTexts& texts) {
+  std::vector<std::string> warnings;
+  for (const FieldInfo& info : kFields) {
+    if (!info.isNumber()) continue;
+    const std::string& text = texts[info.field];
+    const NumberReading reading = readNumber(text);
+    if (reading.whole) continue;
+    const std::string named = std::string(info.name) + " " + quotedToken(text);
+    warnings.push_back(reading.number ? named + " is read as " + exactText(reading.value) + " (the number at its start)"
+                                      : named + " holds no number and is read as 0");
+  }
+  return warnings;
+}
+
 ReadOutcome readParameterSet(const FieldTexts& t) {
   ReadOutcome out;
   for (const FieldInfo& info : kFields) {

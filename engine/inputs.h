@@ -3,7 +3,9 @@
 // Reading a run's inputs from their texts and refusing what the model cannot use.
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/expected.h"
 #include "engine/field_table.h"
@@ -16,6 +18,11 @@ struct ReadOutcome {
   ParameterSet params;
   std::optional<Refusal> refusal;  // set when `division` does not fit 16 bits
 };
+
+/// What the number reader made of texts that are not wholly a number, which
+/// the window reads without a word: "Vf \"1,5\" is read as 1 (the number at
+/// its start)", "thetaRxy \"abc\" holds no number and is read as 0".
+std::vector<std::string> cutTextWarnings(const FieldTexts& texts);
 
 /// Reads every field with the number reader and stores it in its precision.
 ReadOutcome readParameterSet(const FieldTexts& texts);

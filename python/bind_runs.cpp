@@ -117,6 +117,15 @@ py::object runMany(const std::vector<TextMap>& given, std::optional<unsigned> jo
 void bindRuns(py::module_& m) {
   m.attr("version") = std::string(kVersion);
 
+  // The numbers a run reads from its texts, each in its field's precision and given back as a float.
+  m.def("values", [](const TextMap& given) {
+    const ReadOutcome read = readParameterSet(textsOf(given));
+    py::dict values;
+    for (const FieldInfo& info : kFields)
+      if (info.isNumber()) values[py::str(std::string(info.name))] = numericValue(read.params, info);
+    return values;
+  });
+
   m.def("fields", [] {
     static const char* const kPrecision[] = {"text", "single", "int16", "double"};
     py::list out;

@@ -43,7 +43,11 @@ CurveRunner& threadRunner() {
 }
 
 CurveRunner::Curve calculate(CurveRunner& runner, const FieldTexts& texts, const Watch& watch) {
-  return runner.run(texts, std::numeric_limits<double>::infinity(), watch.stop());
+  CurveRunner::Curve curve = runner.run(texts, std::numeric_limits<double>::infinity(), watch.stop());
+  // What the window's reading cut from a text comes first: it changed the inputs themselves.
+  std::vector<std::string> cut = cutTextWarnings(texts);
+  curve.warnings.insert(curve.warnings.begin(), cut.begin(), cut.end());
+  return curve;
 }
 
 py::object refusalOf(const std::optional<Refusal>& refusal) {

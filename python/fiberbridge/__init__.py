@@ -179,6 +179,12 @@ class Run(_Curve):
         self._given = {k: v for k, v in texts.items() if _DEFAULT_TEXTS.get(k) != v}
 
     @property
+    def values(self) -> dict[str, float]:
+        """The numbers the run read from its texts, in each input's precision ("1,5" is 1.0, as the window
+        reads it; a single-precision input's float as stored): the run's inputs as numbers."""
+        return _native.values(self.inputs)
+
+    @property
     def ok(self) -> bool:
         return self.refusal is None
 
@@ -346,6 +352,8 @@ def run(inputs: _Optional[_Mapping[str, _Any]] = None, **fields: _Any) -> Run:
     result = Run(texts, _native.run(texts))
     if result.refusal:
         raise result.refusal
+    for warning in result.warnings:  # a text cut by the window's reading, a doubtful orientation
+        _warnings.warn(warning, stacklevel=2)
     return result
 
 

@@ -42,6 +42,10 @@ TEST_F(Cli, option_texts_are_read_as_the_window_reads_its_boxes) {
   EXPECT_EQ(file.size(), 6u + 5u);  // 1.5 rounds to 2: five steps
   EXPECT_EQ(file[1].substr(0, 37), "  Sectional area of matrix (mm2)=2500");
   EXPECT_NE(file[2].find("Snubbing coef.=0.5, 0+0*lb"), std::string::npos);  // no fp1 term when negative
+  // A text the window's reading cuts is named with what it was read as; a whole number, blanks aside, is not.
+  EXPECT_EQ(r.err, "fiberbridge-cli: warning: Vf \"0.02mix\" is read as 0.02 (the number at its start)\n");
+  const fbtest::Outcome none = run({"-o", "b.p-d", "--thetaRxy", "abc", "--division", "2"});
+  EXPECT_EQ(none.err, "fiberbridge-cli: warning: thetaRxy \"abc\" holds no number and is read as 0\n");
 }
 
 TEST_F(Cli, refused_inputs_exit_1_name_the_field_and_leave_no_file) {

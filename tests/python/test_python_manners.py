@@ -167,6 +167,17 @@ def test_runs_compare_by_inputs_and_bits_and_show_what_sets_them_apart():
     assert repr(many).startswith("<fiberbridge.Run Vf=0.01, kxy=2, kzx=2, division=2, A=1.5, B=0.4, ... (7 inputs): ")
 
 
+def test_a_text_the_windows_reading_cuts_is_named_and_the_numbers_are_at_hand():
+    with pytest.warns(UserWarning, match='Vf "1,5" is read as 1 \\(the number at its start\\)'):
+        cut = fiberbridge.run(Vf="1,5", division=2)
+    assert cut.warnings == ['Vf "1,5" is read as 1 (the number at its start)']
+    assert cut.values["Vf"] == 1.0 and cut.values["division"] == 2.0
+    # A single-precision input's number as the run stored it, not the text's double.
+    assert cut.values["Af"] == float(np.float32(0.007854)) != 0.007854
+    [study] = fiberbridge.study([{"thetaRxy": "abc", "division": 2}])
+    assert study.warnings == ['thetaRxy "abc" holds no number and is read as 0'] and study.values["thetaRxy"] == 0
+
+
 def test_no_nan_reaches_a_csv(tmp_path):
     r = fiberbridge.run(division=4)
     r.sigma[2] = np.nan
