@@ -88,6 +88,11 @@ void addOptions(CLI::App& app, GivenOptions& g) {
   // What the two orientation intensities mean together, which their names alone do not say.
   const auto helpOf = [](const FieldInfo& info) {
     std::string help(info.meaning);
+    // Every number's unit, so that no one guesses between mm and m, or MPa and N.
+    if (info.field == Field::division)
+      help += " (a whole number)";
+    else if (info.isNumber())
+      help += info.unit.empty() ? std::string(" (no unit)") : " (" + std::string(info.unit) + ")";
     if (info.field == Field::orientation)
       help +=
           ": planar (random in the X-Y plane) or isotropic (uniform over the sphere), each in place of the "

@@ -86,6 +86,12 @@ TEST_F(Cli, usage_errors_exit_2) {
   EXPECT_NE(run({"-o", "x.p-d", "--divison", "9"}).err.find("(did you mean --division?)"), std::string::npos);
   EXPECT_EQ(run({"-o", "x.p-d", "--bogus", "1"}).err.find("did you mean"), std::string::npos) << "nothing near";
   EXPECT_EQ(run({"-o", "x.p-d", "--Am"}).status, 2);
+  // Every input's help names its unit.
+  const fbtest::Outcome help = run({"--help"});
+  for (const char* line : {"--Lf TEXT=12                  fiber length (mm)\n",
+                           "--Vf TEXT=0.02                fiber volume fraction (no unit)\n",
+                           "--ruptureStrength TEXT=569    rupture strength (MPa)\n"})
+    EXPECT_NE(help.out.find(line), std::string::npos) << line;
   const fbtest::Outcome version = run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "fiberbridge-cli " + std::string(fb::kVersion) + "\n");

@@ -46,6 +46,14 @@ expect "a file after '='" "run.inputs study " --inputs = ''
 expect "a folder only" "study " --output-dir ''
 expect "a folder to merge from" "study " --merge ''
 expect "a sweep's input names" "kxy= kzx= " --sweep k
+expect "a sweep of a count" "division= " --sweep div
+expect "a fit's inputs, no count among them" "" --fit div
+expect "a fit's input names" "fp0= fp1= " --fit fp
+expect "a scatter's input names" "Vf= " --scatter V
+expect "a scatter's distributions" "lognormal: normal: uniform: " --scatter Vf = ''
+expect "a scatter's distribution begun" "normal: " --scatter Vf = n
+expect "a map's metrics" "peak-force peak-stress peak-width " --map peak-
+expect "no distribution after a sweep's name" "" --sweep Vf = ''
 expect "a value" "" --Vf 0.0
 
 [ "$failures" -eq 0 ] || exit 1
