@@ -184,7 +184,43 @@ std::array<std::string, 6> headerLines(const ParameterSet& p, const RunConstants
   return lines;
 }
 
+namespace {
+
+// Whether `text` is UTF-8 with at least one character beyond ASCII, as a data
+// file becomes when an editor saves it again in its own encoding.
+bool isUtf8BeyondAscii(std::string_view text) {
+  bool beyond = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = byte < 0x80           ? 1
+                               : (byte >> 5) == 0x6  ? 2
+                               : (byte >> 4) == 0xE  ? 3
+                               : (byte >> 3) == 0x1E ? 4
+                                                     : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    beyond = beyond || length > 1;
+    i += length;
+  }
+  return beyond;
+}
+
+// Why a header line that is not one may still be a data file's: saved in another encoding.
+std::string encodingHint(std::string_view text) {
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") || text.find('\0') != std::string_view::npos)
+    return " (the file reads as UTF-16 text; FiberBridge writes its data files in Shift-JIS, code page 932: save "
+           "it in that encoding again)";
+  if (isUtf8BeyondAscii(text))
+    return " (the file reads as UTF-8 text; FiberBridge writes its data files in Shift-JIS, code page 932: save it "
+           "in that encoding again)";
+  return "";
+}
+
+}  // namespace
+
 Expected<DataFileContent> parseDataFile(std::string_view text) {
+  const std::string_view whole = text;
   DataFileContent out;
   int lineNumber = 0;
   const auto fail = [&](const std::string& reason) {
@@ -200,7 +236,8 @@ Expected<DataFileContent> parseDataFile(std::string_view text) {
       const std::vector<TemplatePart> parts = templateParts(kHeaderTemplates[lineNumber - 1]);
       std::vector<std::optional<std::string_view>> values(std::count_if(
           parts.begin(), parts.end(), [](const TemplatePart& p) { return p.kind == TemplatePart::slot; }));
-      if (!readTemplate(parts, 0, 0, line, values)) return fail("not the header line of a FiberBridge data file");
+      if (!readTemplate(parts, 0, 0, line, values))
+        return fail("not the header line of a FiberBridge data file" + encodingHint(whole));
       std::size_t slot = 0;
       for (const TemplatePart& part : parts)
         if (part.kind == TemplatePart::slot) {

@@ -88,6 +88,18 @@ TEST(DataFileReading, the_header_and_rows_read_back_as_written_and_a_foreign_lin
   foreign.replace(foreign.find("Z-X="), 4, "Z-Y=");
   EXPECT_EQ(fb::parseDataFile(foreign).error(), "line 4: not the header line of a FiberBridge data file");
   EXPECT_EQ(fb::parseDataFile(text.substr(0, text.find("\r\n") + 2)).error(), "line 1: the header ends early");
+
+  // Saved again by an editor in UTF-8 (phi and sigma as two bytes each) or UTF-16: the encoding is named.
+  std::string utf8 = text;
+  for (const auto& [shiftJis, unicode] : {std::pair{"\x83\xC2", "\xCF\x86"}, {"\x83\xD0", "\xCF\x83"}})
+    for (std::size_t at; (at = utf8.find(shiftJis)) != std::string::npos;) utf8.replace(at, 2, unicode);
+  ASSERT_NE(utf8, text);
+  EXPECT_EQ(fb::parseDataFile(utf8).error(),
+            "line 1: not the header line of a FiberBridge data file (the file reads as UTF-8 text; FiberBridge writes "
+            "its data files in Shift-JIS, code page 932: save it in that encoding again)");
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("Bridging Law")) utf16 += std::string{c, '\0'};
+  EXPECT_NE(fb::parseDataFile(utf16).error().find("(the file reads as UTF-16 text;"), std::string::npos);
 }
 
 TEST(GeneralNumbers, seven_significant_digits_without_trailing_zeros) {
