@@ -34,20 +34,23 @@ class StudyTimedOut(TimeoutError):
 
 class _Curve:
     inputs: dict[str, str]
-    step: Optional[npt.NDArray[np.int16]]
-    Wcr: Optional[npt.NDArray[np.float64]]
-    P: Optional[npt.NDArray[np.float64]]
-    sigma: Optional[npt.NDArray[np.float64]]
-    ratio: Optional[npt.NDArray[np.float64]]
-    peak_force: Optional[float]
-    peak_stress: Optional[float]
-    peak_width: Optional[float]
-    energy: Optional[float]
+    # A curve's rows and figures always exist, but for two cases that a program
+    # knows it made: a study run with keep_rows=False keeps no rows, and a refused
+    # run of a study (its `refusal` set) has neither rows nor figures; both are None.
+    step: npt.NDArray[np.int16]
+    Wcr: npt.NDArray[np.float64]
+    P: npt.NDArray[np.float64]
+    sigma: npt.NDArray[np.float64]
+    ratio: npt.NDArray[np.float64]
+    peak_force: float
+    peak_stress: float
+    peak_width: float
+    energy: float
     half_peak_width: Optional[float]
-    complementary_energy: Optional[float]
+    complementary_energy: float
     def __init__(self, inputs: dict[str, str], result: dict[str, Any]) -> None: ...
     def to_csv(self, path: _Path) -> None: ...
-    def rms(self, measured_w: Sequence[float], measured_sigma: Sequence[float]) -> float: ...
+    def rms(self, measured_w: npt.ArrayLike, measured_sigma: npt.ArrayLike) -> float: ...
     def to_frame(self) -> Any: ...
 
 class Run(_Curve):
@@ -150,10 +153,10 @@ def study(runs: Iterable[Mapping[str, Any]], jobs: Optional[int] = None, client:
           progress: Optional[Callable[[int, int], object]] = None, keep_rows: bool = True,
           timeout: Optional[float] = None) -> list[Run]: ...
 def submit_study(runs: Iterable[Mapping[str, Any]], client: Any, *, keep_rows: bool = True) -> list[Any]: ...
-def fit(measured_w: Optional[Sequence[float]] = None, measured_sigma: Optional[Sequence[float]] = None,
+def fit(measured_w: Optional[npt.ArrayLike] = None, measured_sigma: Optional[npt.ArrayLike] = None,
         free: Optional[Mapping[str, tuple[float, float]]] = None, base: Optional[Mapping[str, Any]] = None,
         starts: Optional[int] = None, seed: Optional[int] = None, jobs: Optional[int] = None,
-        measured_sd: Optional[Sequence[float]] = None,
+        measured_sd: Optional[npt.ArrayLike] = None,
         curves: Optional[Sequence[Mapping[str, Any]]] = None,
         pullouts: Optional[Sequence[Mapping[str, Any]]] = None, robust: bool = False,
         progress: Optional[Callable[[dict[str, Any]], object]] = None) -> FitResult: ...

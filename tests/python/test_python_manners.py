@@ -178,6 +178,16 @@ def test_a_text_the_windows_reading_cuts_is_named_and_the_numbers_are_at_hand():
     assert study.warnings == ['thetaRxy "abc" holds no number and is read as 0'] and study.values["thetaRxy"] == 0
 
 
+def test_a_typed_script_passes_mypy_strict_and_runs():
+    script = pathlib.Path(__file__).with_name("typed_usage.py")
+    namespace = {}
+    exec(compile(script.read_text(), str(script), "exec"), namespace)
+    assert namespace["doubled_widths"]().dtype == np.float64 and len(namespace["peak_stresses"]()) == 2
+    api = pytest.importorskip("mypy.api", reason="mypy is not installed: the typed script is not type-checked")
+    out, err, status = api.run(["--strict", "--no-incremental", "--cache-dir", os.devnull, str(script)])
+    assert status == 0, out + err
+
+
 def test_no_nan_reaches_a_csv(tmp_path):
     r = fiberbridge.run(division=4)
     r.sigma[2] = np.nan
