@@ -419,7 +419,15 @@ def study(runs: _Iterable[_Mapping[str, _Any]], jobs: _Optional[int] = None, cli
 
 def _given_runs(runs) -> list[dict[str, str]]:
     if hasattr(runs, "columns") and hasattr(runs, "to_dict"):
-        runs = runs.to_dict("records")  # a DataFrame: a run per row
+        # A design frame: a run per row. Its other columns (a specimen's id, a
+        # note) are the user's, kept for to_frame(results, design); an empty cell
+        # (NaN, None) is the input's default, as an omitted keyword is.
+        other = [c for c in runs.columns if c not in _inputs.NAMES]
+        if other:
+            _warnings.warn(f"the design's columns {', '.join(map(str, other))} are no inputs: the runs leave them out "
+                           f"(to_frame(results, design) keeps them)", stacklevel=3)
+        records = runs[[c for c in runs.columns if c in _inputs.NAMES]].to_dict("records")
+        return [_inputs.given_texts({k: v for k, v in r.items() if not _tables.is_missing(v)}, {}) for r in records]
     return [_inputs.given_texts(r, {}) for r in runs]
 
 
@@ -477,13 +485,16 @@ def read_summary(path) -> list[dict[str, _Any]]:
     return _tables.read_summary(path)
 
 
-def to_frame(results):
+def to_frame(results, design=None):
     """A pandas DataFrame of a study: a row per run with the inputs that differ
-    between the runs, its status ("finished", "refused", or "not finished" for
-    the None of a stopped study's results), the figures and the refusal; rows
-    from read_summary as they are. Needs pandas, which the rest of the module
-    does not."""
-    return _tables.runs_frame(results)
+    between the runs, its status ("finished", "refused", or "not run" for the
+    None of a stopped study's results), the figures and the message (the
+    refusal, or the run's warnings), named as the keys of summary.csv's columns
+    (read_summary's rows get the same names), with each column's unit in
+    `frame.attrs["units"]`. Given the `design` frame the study ran, the result
+    keeps its index and all its columns (ids and notes too) in place of the
+    varied inputs, for joins. Needs pandas, which the rest of the module does not."""
+    return _tables.runs_frame(results, design)
 
 
 def _floats(values) -> list[float]:

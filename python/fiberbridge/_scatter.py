@@ -52,6 +52,16 @@ class ScatterResult:
                            "their energy indices depend on the division", stacklevel=2)
         return meets / len(finished)
 
+    def band_frame(self):
+        """The band as a pandas DataFrame under --band's headings (Wcr (mm), mean (MPa), ...); needs pandas."""
+        pd = _tables.pandas()
+        return pd.DataFrame({"Wcr (mm)": self.Wcr, "mean (MPa)": self.mean, "sd (MPa)": self.sd,
+                             "p05 (MPa)": self.p05, "p50 (MPa)": self.p50, "p95 (MPa)": self.p95})
+
+    def to_frame(self):
+        """The samples as to_frame(results) gives a study's runs, with each drawn input a column; needs pandas."""
+        return _tables.runs_frame(self.runs)
+
     def __repr__(self) -> str:
         return f"<fiberbridge.ScatterResult {len(self.runs)} samples, {self.refused} refused>"
 

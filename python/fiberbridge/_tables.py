@@ -71,24 +71,53 @@ def rows_frame(curve) -> Any:
     return pandas().DataFrame({name: getattr(curve, name) for name in COLUMNS})
 
 
-def runs_frame(results) -> Any:
+def is_missing(cell: Any) -> bool:
+    """Whether a design frame's cell is empty: None, NaN, or pandas' NA and NaT."""
+    if cell is None:
+        return True
+    try:
+        return bool(cell != cell)  # NaN, and NaT, are not themselves
+    except (TypeError, ValueError):  # pandas' NA has no truth value
+        return True
+
+
+def _units() -> dict[str, str]:
+    # Each column's unit by its key: the inputs' from the field table, the figures' from summary.csv's.
+    units = {name: unit for name, unit, _, _, _ in _native.fields()}
+    units.update({key: unit for key, _, unit in _native.summary_columns()})
+    return {key: unit for key, unit in units.items() if unit}
+
+
+def runs_frame(results, design=None) -> Any:
     pd = pandas()
     results = list(results)
     if all(isinstance(r, dict) for r in results):
-        return pd.DataFrame(results)
-    # The inputs that differ between the runs, as summary.csv names them, then the figures;
+        # read_summary's rows: under the keys a study's frame has.
+        keys = {heading: key for key, heading in HEADINGS.items()}
+        frame = pd.DataFrame(results).rename(columns=keys)
+        frame.attrs["units"] = {c: u for c, u in _units().items() if c in frame.columns}
+        return frame
+    # The inputs that differ between the runs, then the figures;
     # None is a run that a stopped study did not finish.
     ended = [r for r in results if r is not None]
-    names = [n for n in (ended[0].inputs if ended else {})
-             if any(r.inputs.get(n) != ended[0].inputs.get(n) for r in ended)]
+    names = [] if design is not None else [
+        n for n in (ended[0].inputs if ended else {}) if any(r.inputs.get(n) != ended[0].inputs.get(n) for r in ended)]
     records = []
     for r in results:
         if r is None:
-            records.append({"status": "not finished"})
+            records.append({"status": "not run"})
             continue
         refusal: Optional[BaseException] = getattr(r, "refusal", None)
+        message = str(refusal) if refusal is not None else "; ".join(getattr(r, "warnings", [])) or None
         records.append({**{n: value(r.inputs.get(n, "")) for n in names},
                         "status": "finished" if refusal is None else "refused",
                         **{f: getattr(r, f) for f in FIGURES},
-                        "refusal": None if refusal is None else str(refusal)})
-    return pd.DataFrame.from_records(records, columns=[*names, "status", *FIGURES, "refusal"])
+                        "message": message})
+    frame = pd.DataFrame.from_records(records, columns=[*names, "status", *FIGURES, "message"])
+    if design is not None:
+        if len(design) != len(frame):
+            raise ValueError(f"design: {len(design)} rows for {len(frame)} runs; give the frame the study ran")
+        frame.index = design.index
+        frame = pd.concat([design, frame], axis=1)
+    frame.attrs["units"] = {c: u for c, u in _units().items() if c in frame.columns}
+    return frame

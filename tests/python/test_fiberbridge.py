@@ -316,6 +316,15 @@ def test_a_scatter_gives_the_command_lines_band_locally_and_on_a_dask_client(tmp
     assert s.share_meeting_margins(Jtip=1e-9, sigma_fc=1e-9, allow_unusual_matrix=True) == 1  # of the finished samples, not of all
     for k, column in enumerate(("Wcr", "mean", "sd", "p05", "p50", "p95")):
         assert same_bits(rows[:, k], getattr(s, column)), column
+    try:
+        import pandas
+    except ImportError:
+        pandas = None
+    if pandas is not None:  # the band as the command line's file reads, and a row per sample
+        assert s.band_frame().equals(pandas.read_csv(band, float_precision="round_trip"))
+        samples = s.to_frame()
+        assert len(samples) == 12 and {"Vf", "fp0"} <= set(samples.columns)
+        assert (samples["status"] == "refused").sum() == s.refused
     distributed = pytest.importorskip("distributed")
     with distributed.Client(processes=False, n_workers=1, threads_per_worker=2, dashboard_address=None) as client:
         remote = fiberbridge.scatter({"division": 6}, n=12, seed=5, client=client, Vf="normal:0.002:0.004",

@@ -226,8 +226,32 @@ def test_frames_hold_the_rows_and_a_row_per_run():
     assert list(table["kxy"]) == [0.5, 2, 0]  # only the input that varies
     assert "Vf" not in table.columns
     assert list(table["peak_stress"][:2]) == [results[0].peak_stress, results[1].peak_stress]
-    assert table["refusal"][2].startswith("kxy") and table["refusal"][0] is None
+    assert table["message"][2].startswith("kxy") and table["message"][0] is None
+    assert table.attrs["units"]["peak_force"] == "kN" and "kxy" not in table.attrs["units"]
     # A stopped study's results hold None for the runs it did not finish.
     stopped = fiberbridge.to_frame([results[0], None, results[2]])
-    assert list(stopped["status"]) == ["finished", "not finished", "refused"]
+    assert list(stopped["status"]) == ["finished", "not run", "refused"]
     assert list(stopped["kxy"][[0, 2]]) == [0.5, 0]
+
+
+def test_a_design_frame_joins_its_results_and_an_empty_cell_is_the_default(tmp_path):
+    pd = pytest.importorskip("pandas")
+    design = pd.DataFrame({"specimen": ["a", "b", "c"], "kxy": [0.5, 2.0, 0.0], "Vf": [0.01, float("nan"), 0.02]},
+                          index=pd.Index([11, 12, 13], name="id"))
+    design["division"] = 6
+    with pytest.warns(UserWarning, match="the design's columns specimen are no inputs"):
+        results = fiberbridge.study(design)
+    assert results[1].inputs["Vf"] == fiberbridge.defaults()["Vf"]  # NaN: the default
+    table = fiberbridge.to_frame(results, design)
+    assert list(table.index) == [11, 12, 13] and table.index.name == "id"
+    assert list(table["specimen"]) == ["a", "b", "c"] and list(table["status"]) == ["finished", "finished", "refused"]
+    assert table.loc[12, "peak_stress"] == results[1].peak_stress
+    assert table.attrs["units"]["peak_width"] == "mm"
+    # The command line's summary of the same runs reads under the same names.
+    subprocess.run([CLI, "-q", "--sweep", "kxy=0.5,2,0", "--division", "6", "--output-dir", str(tmp_path / "s")],
+                   capture_output=True)
+    summary = fiberbridge.to_frame(fiberbridge.read_summary(tmp_path / "s" / "summary.csv"))
+    assert {"status", "peak_force", "peak_stress", "message"} <= set(summary.columns)
+    assert set(table.columns) - {"specimen", "kxy", "Vf", "division"} <= set(summary.columns)
+    with pytest.raises(ValueError, match="design: 2 rows for 3 runs"):
+        fiberbridge.to_frame(results, design[:2])
