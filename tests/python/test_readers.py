@@ -188,3 +188,16 @@ def test_curve_files_read_as_the_command_line_reads_them_and_fit_as_given(tmp_pa
                          capture_output=True, text=True)
     assert cli.returncode == 0, cli.stderr
     assert by_reader.report_text().split("\n")[1:] == cli.stdout.split("\n")[1:]  # the clock's line aside
+
+
+def test_the_example_notebook_runs_from_top_to_bottom():
+    nbformat = pytest.importorskip("nbformat", reason="nbformat is not installed: the notebook is not run")
+    preprocessors = pytest.importorskip("nbconvert.preprocessors",
+                                        reason="nbconvert is not installed: the notebook is not run")
+    examples = pathlib.Path(__file__).resolve().parents[2] / "examples"
+    notebook = nbformat.read(examples / "notebook.ipynb", as_version=4)
+    preprocessors.ExecutePreprocessor(timeout=600).preprocess(notebook, {"metadata": {"path": str(examples)}})
+    printed = "".join(out.get("text", "") for cell in notebook.cells if cell.cell_type == "code"
+                      for out in cell.outputs)
+    assert "fitted" in printed or "RMS" in printed, printed
+    assert "<fiberbridge.Run Vf=0.015, kxy=2, division=40: 81 steps" in printed, printed
