@@ -3,6 +3,7 @@
 // and the pullout law itself.
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -15,6 +16,7 @@
 #include "python/bindings.h"
 #include "python/native_values.h"
 #include "study/fit/calibration.h"
+#include "study/fit/fit_curves.h"
 #include "study/fit/fit_report.h"
 #include "study/fit/pullout_test.h"
 #include "study/inputs/measured_curve.h"
@@ -151,6 +153,37 @@ py::dict fitResultDict(const FitSettings& s, const FitResult& r) {
   return d;
 }
 
+// A fit's settings and result, kept for the curves that show it: they cost
+// runs (the band's), so they are made only when a plot asks for them.
+struct FitHandle {
+  FitSettings settings;
+  FitResult result;
+};
+
+py::object pointsArray(const std::vector<CurvePoint>& points) {
+  std::vector<double> w, sigma;
+  for (const CurvePoint& p : points) w.push_back(p.Wcr), sigma.push_back(p.sigma);
+  return py::make_tuple(array(w), array(sigma));
+}
+
+// The curves the command line's fit figure draws, as (widths, stresses) or (slips, loads) pairs.
+py::dict fitCurvesOf(const FitHandle& handle) {
+  const FitCurves curves =
+      watchedCall([&](const Watch& watch) { return fitCurves(handle.settings, handle.result, watch.stop()); });
+  py::list specimens, pullouts;
+  for (const SpecimenFitCurves& c : curves.specimens)
+    specimens.append(py::dict(py::arg("label") = c.label, py::arg("fitted") = pointsArray(c.fitted),
+                              py::arg("start") = pointsArray(c.start), py::arg("band_low") = pointsArray(c.bandLow),
+                              py::arg("band_high") = pointsArray(c.bandHigh),
+                              py::arg("residuals") = pointsArray(c.residuals)));
+  for (const PulloutFitCurves& c : curves.pullouts) {
+    std::vector<double> slip, load;
+    for (const PulloutPoint& p : c.fitted) slip.push_back(p.slip), load.push_back(p.load);
+    pullouts.append(py::dict(py::arg("label") = c.label, py::arg("fitted") = py::make_tuple(array(slip), array(load))));
+  }
+  return py::dict(py::arg("specimens") = specimens, py::arg("pullouts") = pullouts);
+}
+
 py::dict fit(const TextMap& given, const FreeBounds& free, const Curves& curves, int starts, std::uint64_t seed,
              std::optional<unsigned> jobs, const Pullouts& pullouts, bool robust, const py::object& progress) {
   FitSettings s = fitSettingsOf(given, free, curves, pullouts);
@@ -187,13 +220,20 @@ py::dict fit(const TextMap& given, const FreeBounds& free, const Curves& curves,
         });
       },
       progress.is_none() ? std::function<void()>() : std::function<void()>(handOn));
-  return fitResultDict(s, r);
+  py::dict d = fitResultDict(s, r);
+  if (r.outcome == FitOutcome::fitted)
+    d["handle"] = std::make_shared<FitHandle>(FitHandle{s, r});
+  else
+    d["handle"] = py::none();
+  return d;
 }
 
 }  // namespace
 
 void bindFit(py::module_& m) {
   m.attr("default_fit_starts") = kDefaultFitStarts;
+
+  py::class_<FitHandle, std::shared_ptr<FitHandle>>(m, "FitHandle").def("curves", &fitCurvesOf);
 
   // The pullout law's load at each slip of a test that pulls one fiber.
   m.def("pullout", [](const TextMap& given, double lb, double angle, const std::vector<double>& slips) {

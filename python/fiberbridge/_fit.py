@@ -44,6 +44,7 @@ class FitResult:
         self.aic = logLikelihood + 2 * fitted
         self.bic = logLikelihood + _math.log(max(points, 1)) * fitted
         self._curves, self._pullouts = list(curves), list(pullouts)
+        self._handle, self._curves_drawn = result.get("handle"), None
         self.intervals = {name: tuple(bounds) for name, bounds in result["intervals"].items()}
         self.standard_errors = dict(result["standard_errors"])
         names = list(result["names"])
@@ -96,35 +97,39 @@ class FitResult:
                 + f"<details><summary>report</summary><pre>{escape(self._report_text)}</pre></details></div>")
 
     def plot(self, ax=None):
-        """Draws the fit with matplotlib (which this needs): each measured curve's points
-        and the fitted run's curve for that specimen, with the residuals in a panel below
-        when no `ax` is given; a fit to pullout tests alone draws their loads against slip.
-        Returns the axes drawn on (a pair with the residual panel)."""
+        """Draws the fit as the command line's --plot does, with matplotlib (which this
+        needs): each specimen's measured points, its fitted curve and the band that the
+        inputs at the ends of their intervals span, with the residuals in a panel below
+        when no `ax` is given; a fit to pullout tests alone draws their loads against
+        slip. Returns the axes drawn on (a pair with the residual panel)."""
         import matplotlib.pyplot as plt
-        import numpy as np
 
-        from . import run as run_model
-
+        if self._handle is None:
+            raise ValueError("this fit ended without a result to draw")
+        if self._curves_drawn is None:
+            self._curves_drawn = self._handle.curves()  # runs the band's members, once
+        drawn = self._curves_drawn
         residual_ax = None
         if ax is None:
             _, (ax, residual_ax) = plt.subplots(2, 1, sharex=True, figsize=(6.4, 6.4),
                                                 gridspec_kw={"height_ratios": [3, 1]})
-        at = 0
-        if self._curves:
-            for name, w, sigma, _, inputs in self._curves:
-                fitted = run_model({**self.texts, **inputs}) if inputs else self.run
-                line, = ax.plot(fitted.Wcr, fitted.sigma, label=f"{name}, fitted")
-                ax.plot(w, sigma, "o", markersize=3, color=line.get_color(), label=f"{name}, measured")
+        if drawn["specimens"]:
+            for (name, w, sigma, _, _), curve in zip(self._curves, drawn["specimens"]):
+                label = curve["label"] or name
+                (fw, fs), (_, low), (_, high) = curve["fitted"], curve["band_low"], curve["band_high"]
+                line, = ax.plot(fw, fs, label=f"{label}, fitted")
+                ax.fill_between(fw, low, high, color=line.get_color(), alpha=0.2, linewidth=0,
+                                label=f"{label}, 95 % band")
+                ax.plot(w, sigma, "o", markersize=3, color=line.get_color(), label=f"{label}, measured")
                 if residual_ax is not None:
-                    residual_ax.plot(w, self.residuals[at:at + len(w)], "o", markersize=3, color=line.get_color())
-                at += len(w)
+                    residual_ax.plot(*curve["residuals"], "o", markersize=3, color=line.get_color())
             ax.set_ylabel("bridging stress (MPa)")
             (residual_ax or ax).set_xlabel("crack width Wcr (mm)")
         else:
-            for name, lb, angle, slip, load, _, inputs, _ in self._pullouts:
-                computed = pullout(lb, angle, np.asarray(slip), **{**self.texts, **inputs})
-                line, = ax.plot(slip, computed, label=f"{name}, fitted")
-                ax.plot(slip, load, "o", markersize=3, color=line.get_color(), label=f"{name}, measured")
+            at = 0
+            for (name, _, _, slip, load, _, _, _), curve in zip(self._pullouts, drawn["pullouts"]):
+                line, = ax.plot(*curve["fitted"], label=f"{curve['label']}, fitted")
+                ax.plot(slip, load, "o", markersize=3, color=line.get_color(), label=f"{curve['label']}, measured")
                 if residual_ax is not None:
                     residual_ax.plot(slip, self.residuals[at:at + len(slip)], "o", markersize=3,
                                      color=line.get_color())
@@ -137,6 +142,10 @@ class FitResult:
             residual_ax.set_ylabel("computed − measured")
             return ax, residual_ax
         return ax
+
+    def __getstate__(self) -> dict:
+        # The library's handle stays in this process; a pickled fit draws no plot.
+        return {**self.__dict__, "_handle": None, "_curves_drawn": self._curves_drawn}
 
     def __repr__(self) -> str:
         fitted = ", ".join(f"{k}={v:.6g}" for k, v in self.inputs.items())

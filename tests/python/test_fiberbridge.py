@@ -138,12 +138,13 @@ def test_a_fit_draws_its_specimens_points_fitted_curves_and_residuals():
                         starts=1)
     ax, residual_ax = f.plot()
     lines = ax.get_lines()
-    assert [line.get_label() for line in lines] == ["Vf 0.01, fitted", "Vf 0.01, measured", "Vf 0.03, fitted",
-                                                    "Vf 0.03, measured"]
+    assert [line.get_label() for line in lines] == ["Vf 0.01: Vf=0.01, fitted", "Vf 0.01: Vf=0.01, measured",
+                                                    "Vf 0.03: Vf=0.03, fitted", "Vf 0.03: Vf=0.03, measured"]
+    assert len(ax.collections) == 2  # each specimen's band
     # Each specimen's fitted curve is its own run: the second holds three times the fibers.
     assert lines[2].get_ydata().max() > 2.5 * lines[0].get_ydata().max()
     drawn = np.concatenate([line.get_ydata() for line in residual_ax.get_lines()[:2]])
-    assert np.array_equal(drawn, f.residuals)
+    assert np.allclose(drawn, f.residuals, rtol=0, atol=1e-12)
 
 
 def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
