@@ -39,10 +39,10 @@ class FitResult:
         self.residuals = np.asarray(result["residuals"], dtype=np.float64)
         points, fitted = len(self.residuals), len(self.inputs)
         # lmfit's criteria: n ln(S/n) + 2k and n ln(S/n) + k ln n.
-        logLikelihood = points * _math.log(result["objective"] / points) if points and result["objective"] > 0 \
+        log_likelihood = points * _math.log(result["objective"] / points) if points and result["objective"] > 0 \
             else -_math.inf
-        self.aic = logLikelihood + 2 * fitted
-        self.bic = logLikelihood + _math.log(max(points, 1)) * fitted
+        self.aic = log_likelihood + 2 * fitted
+        self.bic = log_likelihood + _math.log(max(points, 1)) * fitted
         self._curves, self._pullouts = list(curves), list(pullouts)
         self._handle, self._curves_drawn = result.get("handle"), None
         self.intervals = {name: tuple(bounds) for name, bounds in result["intervals"].items()}
@@ -87,7 +87,7 @@ class FitResult:
             f"<tr><td>{escape(name)}</td><td>{number(value)}</td><td>{number(self.intervals[name][0])}</td>"
             f"<td>{number(self.intervals[name][1])}</td><td>{number(self.standard_errors.get(name))}</td></tr>"
             for name, value in self.inputs.items())
-        rms = (f"RMS {self.rms_before:.4g} → {self.rms_after:.4g} MPa" if self.rms_after is not None
+        rms = (f"RMS {number(self.rms_before)} → {number(self.rms_after)} MPa" if self.rms_after is not None
                else f"pullout RMS {number(self.pullout_rms_before)} → {number(self.pullout_rms_after)} N")
         warnings = "".join(f"<li>{escape(w)}</li>" for w in self.warnings)
         return ("<div><table><thead><tr><th>input</th><th>value</th><th>95 % low</th><th>95 % high</th>"
