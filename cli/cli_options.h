@@ -7,7 +7,9 @@
 
 #include "engine/field_table.h"
 #include "study/design/design_indices.h"
+#include "study/design/fe_export.h"
 #include "study/design/scatter.h"
+#include "study/design/tension_law.h"
 #include "study/fit/calibration.h"
 #include "study/inputs/measured_curve.h"
 #include "study/studies/study_folder.h"
@@ -73,6 +75,16 @@ struct MergeOptions {
   std::string outputDir;          // where summary.csv goes
 };
 
+/// The composite's tension law as FE codes take it: the matrix's softening
+/// beside the fibers' bridging, or a tabulated law, and where it goes.
+struct LawOptions {
+  std::optional<MatrixTension> matrix;  // --ft, --Gf (and --Ec)
+  std::vector<ExportRequest> exports;
+  std::optional<double> crackBand;  // mm
+  std::string tablePath;            // --sigma-w: a law from elsewhere, in place of a run
+  TensionLaw table;                 // its points, read
+};
+
 struct Command;
 
 /// Everything the command line asks for, checked and with its files read:
@@ -83,6 +95,7 @@ struct CliOptions : CommonOptions {
   FitOptions fit;
   ScatterOptions scatter;
   MergeOptions merge;
+  LawOptions law;
 };
 
 struct CommandLine {

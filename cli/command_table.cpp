@@ -17,6 +17,7 @@ const std::array kCommands{
             runScatter},
     Command{"fit", [](const GivenOptions& g) { return !g.fitTexts.empty(); }, checkFit, checkFitCurves, runFit},
     Command{"sweep", [](const GivenOptions& g) { return !g.sweepTexts.empty(); }, checkSweep, checkRunCurves, runSweep},
+    Command{"law", [](const GivenOptions& g) { return !g.o.law.tablePath.empty(); }, checkLaw, checkLawTable, runLaw},
     Command{"run", [](const GivenOptions&) { return true; }, checkSingle, checkRunCurves, runSingle},
 };
 

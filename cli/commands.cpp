@@ -74,8 +74,10 @@ Checked checkSingle(GivenOptions& g) {
   if (const auto design = readDesignOptions(g); !design) return design;
   if (const auto shard = readShard(g); !shard) return shard;
   if (const auto fit = refuseFitOptions(g, false); !fit) return fit;
-  // Rows on standard output, or only a plot, need no data file.
-  if (!g.given("--output") && g.o.csv.empty() && g.o.plot.empty()) return unexpected(UsageProblem::missing("--output"));
+  if (const auto law = readLawOptions(g, true); !law) return law;
+  // Rows on standard output, a plot or a tension law need no data file.
+  if (!g.given("--output") && g.o.csv.empty() && g.o.plot.empty() && g.o.law.exports.empty())
+    return unexpected(UsageProblem::missing("--output"));
   if (!g.outputDir.empty()) return unexpected("--output-dir is for sweeps; a single run writes the file of -o");
   return {};
 }
@@ -106,11 +108,13 @@ int runSingle(const CliOptions& o) {
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
   printLine(summaryLine(summary, metrics, !o.measured.empty(), o.matrix));
+  if (!o.law.exports.empty()) ok = writeLawExports(o, compositeLaw(record.steps, o.law.matrix)) && ok;
   return ok ? kExitDone : kExitFailed;
 }
 
 Checked checkSweep(GivenOptions& g) {
   if (const auto design = readDesignOptions(g); !design) return design;
+  if (const auto law = readLawOptions(g, false); !law) return law;
   if (const auto shard = readShard(g); !shard) return shard;
   if (const auto fit = refuseFitOptions(g, false); !fit) return fit;
   if (g.given("--output"))

@@ -17,6 +17,15 @@ namespace fb {
 [[nodiscard]] Checked checkFit(GivenOptions& given);
 [[nodiscard]] Checked checkFitCurves(const CliOptions& options);
 [[nodiscard]] Checked checkScatter(GivenOptions& given);
+[[nodiscard]] Checked checkLaw(GivenOptions& given);
+[[nodiscard]] Checked checkLawTable(const CliOptions& options);
+
+/// A --sigma-w table written as --export asks. Gives the exit status.
+int runLaw(const CliOptions& options);
+
+/// The law written for each --export; the reasons of those refused on
+/// standard error. Whether every export was written.
+bool writeLawExports(const CliOptions& options, const TensionLaw& law);
 
 /// One run: the data file, and as asked the saved inputs, the CSV rows and the
 /// plot; the summary line on standard output. Gives the exit status.

@@ -137,6 +137,64 @@ Checked refuseFitOptions(const GivenOptions& g, bool seedTaken) {
   return {};
 }
 
+Checked readLawOptions(GivenOptions& g, bool singleRun) {
+  const char* const kLawOptions[] = {"--ft", "--Gf", "--Ec", "--export", "--crack-band", "--sigma-w"};
+  if (!singleRun)
+    for (const char* option : kLawOptions)
+      if (g.given(option))
+        return unexpected(std::string(option) +
+                          " belongs to a single run's tension law or a --sigma-w table, not to a "
+                          "sweep, a fit or a scatter");
+  LawOptions& law = g.o.law;
+  // A positive finite number, or the reason naming the option.
+  const auto positive = [](const char* name, const std::string& text) -> Expected<double> {
+    const auto value = strictNumber(trim(text));
+    if (!value || !std::isfinite(*value) || !(*value > 0))
+      return unexpected(std::string(name) + " " + quotedToken(text) + ": must be a positive number");
+    return *value;
+  };
+  if (g.given("--ft") != g.given("--Gf")) return unexpected("--ft and --Gf go together: the matrix's softening");
+  if (g.given("--Ec") && !g.given("--ft")) return unexpected("--Ec goes with the matrix's --ft and --Gf");
+  if (g.given("--ft")) {
+    const Expected<double> ft = positive("--ft", g.ft), Gf = positive("--Gf", g.Gf);
+    if (!ft) return unexpected(ft.error());
+    if (!Gf) return unexpected(Gf.error());
+    law.matrix = MatrixTension{*ft, *Gf, std::nullopt};
+    if (g.given("--Ec")) {
+      const Expected<double> Ec = positive("--Ec", g.Ec);
+      if (!Ec) return unexpected(Ec.error());
+      law.matrix->Ec = *Ec;
+    }
+  }
+  if (g.given("--crack-band")) {
+    const Expected<double> h = positive("--crack-band", g.crackBand);
+    if (!h) return unexpected(h.error());
+    law.crackBand = *h;
+  }
+  for (const std::string& text : g.exportTexts) {
+    Expected<ExportRequest> request = parseExport(text);
+    if (!request) return unexpected(request.error());
+    law.exports.push_back(std::move(*request));
+  }
+  const bool anyLaw = g.given("--ft") || g.given("--crack-band") || g.given("--sigma-w");
+  if (anyLaw && law.exports.empty()) return unexpected("--ft, --Gf, --crack-band and --sigma-w go with --export");
+  if (g.given("--sigma-w") && g.given("--ft"))
+    return unexpected("--sigma-w is the whole law; --ft and --Gf add the matrix to a run's");
+  for (const ExportRequest& request : law.exports) {
+    if (request.format == ExportFormat::csv) continue;
+    const std::string code = request.format == ExportFormat::abaqus ? "Abaqus" : "DIANA";
+    // The fibers carry nothing at zero opening: the table's first stress would be no strength.
+    if (!law.matrix && !g.given("--sigma-w"))
+      return unexpected("--export " + request.path + ": an " + code +
+                        " table begins at the tensile strength at zero opening: give the matrix's --ft and --Gf");
+    if (request.format == ExportFormat::diana && !law.crackBand)
+      return unexpected("--export " + request.path +
+                        ": DIANA's tension softening takes crack strains: give "
+                        "--crack-band h (mm)");
+  }
+  return {};
+}
+
 Checked checkRunCurves(const CliOptions& o) {
   for (std::size_t i = 0; i < o.specimens.size(); ++i)
     if (!o.specimens[i].inputs.empty())

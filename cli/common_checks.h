@@ -20,6 +20,11 @@ namespace fb {
 /// the command draws from --seed too.
 [[nodiscard]] Checked refuseFitOptions(const GivenOptions& g, bool seedTaken);
 
+/// The tension law's options: the matrix's --ft, --Gf and --Ec, --export and
+/// --crack-band, which a single run (`singleRun`) or a --sigma-w table
+/// takes, and which any other command refuses.
+[[nodiscard]] Checked readLawOptions(GivenOptions& g, bool singleRun);
+
 /// A run, a sweep or a scatter compares with a curve of its own inputs; a
 /// curve that sets a specimen's inputs goes with a fit.
 [[nodiscard]] Checked checkRunCurves(const CliOptions& o);

@@ -138,6 +138,7 @@ Checked checkScatter(GivenOptions& g) {
   if (!o.csv.empty()) return unexpected("--csv writes a single run's rows; a scatter's band goes to --band");
   if (o.measuredPaths.size() > 1) return unexpected("a scatter compares with one --measured curve");
   if (const auto shard = readShard(g); !shard) return shard;
+  if (const auto law = readLawOptions(g, false); !law) return law;
   if (const auto fit = refuseFitOptions(g, true); !fit) return fit;
   o.scatter.outputDir = g.outputDir;
   o.scatter.seed = g.seed;

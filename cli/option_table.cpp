@@ -59,6 +59,36 @@ void addDesignOptions(CLI::App& app, GivenOptions& g) {
       ->group(kGroup);
 }
 
+// The composite's tension law for structural analyses, and its export.
+void addLawOptions(CLI::App& app, GivenOptions& g) {
+  constexpr const char* kGroup = "Tension law for structural analysis";
+  app.add_option("--ft", g.ft,
+                 "tensile strength of the plain matrix (MPa): with --Gf, its softening (Hordijk 1991) "
+                 "is added to the fibers' bridging stress in the law --export writes")
+      ->type_name("MPa")
+      ->group(kGroup);
+  app.add_option("--Gf", g.Gf, "fracture energy of the plain matrix (N/mm), with --ft")
+      ->type_name("N/mm")
+      ->group(kGroup);
+  app.add_option("--Ec", g.Ec, "modulus of the composite (GPa), for the total strain of --export csv with --crack-band")
+      ->type_name("GPa")
+      ->group(kGroup);
+  app.add_option("--sigma-w", g.o.law.tablePath,
+                 "a tabulated tension law (crack width mm, stress MPa; the measured-curve format) to --export "
+                 "instead of a run")
+      ->type_name("FILE")
+      ->group(kGroup);
+  app.add_option("--export", g.exportTexts,
+                 "write the composite's tension law for an FE code: abaqus:FILE (*CONCRETE TENSION STIFFENING), "
+                 "diana:FILE (multilinear tension softening) or csv:FILE; repeatable")
+      ->type_name("FORMAT:FILE")
+      ->group(kGroup);
+  app.add_option("--crack-band", g.crackBand,
+                 "crack band width h (mm) of the FE mesh: --export gives strains w/h (Abaqus TYPE=STRAIN, DIANA)")
+      ->type_name("mm")
+      ->group(kGroup);
+}
+
 }  // namespace
 
 bool GivenOptions::given(std::string_view option) const { return app->count(std::string(option)) > 0; }
@@ -186,6 +216,7 @@ void addOptions(CLI::App& app, GivenOptions& g) {
       ->type_name("DIR")
       ->group("Studies");
   addDesignOptions(app, g);
+  addLawOptions(app, g);
   app.add_option("--shard", g.shardText,
                  "run only part K of N of the sweep's grid (runs K, K + N, K + 2N, ... in grid order) and write "
                  "summary-shard-K-of-N.csv into --output-dir, for --merge")

@@ -57,6 +57,9 @@ struct GivenOptions {
   std::uint64_t seed = 1;      // seedText, read
   // The design options, read strictly like the seed.
   std::string Jtip, Km, Em, sigmaFc, margins, map, mapLevel, samples;
+  // The composite's tension law and its export, read strictly too.
+  std::string ft, Gf, Ec, crackBand;
+  std::vector<std::string> exportTexts;
 
   /// Whether `option` ("--Jtip") is on the command line.
   bool given(std::string_view option) const;

@@ -129,6 +129,40 @@ TEST_F(Cli, rows_and_a_band_go_to_standard_output_and_the_report_beside_the_mess
   EXPECT_FALSE(std::filesystem::exists(at("-")));
 }
 
+// The composite's tension law for FE codes: a run's with the matrix's
+// softening, or a table from elsewhere; what a code cannot take is refused
+// before anything runs.
+TEST_F(Cli, a_tension_law_goes_out_for_fe_codes_and_what_they_cannot_take_is_refused) {
+  const fbtest::Outcome r =
+      run({"--division", "6", "--ft", "3", "--Gf", "0.1", "--export", "abaqus:law.inp", "--export", "csv:law.csv"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("tension law of "), std::string::npos) << r.out;
+  const std::string inp = readFile(at("law.inp"));
+  EXPECT_NE(inp.find("*CONCRETE TENSION STIFFENING, TYPE=DISPLACEMENT\n3, 0\n"), std::string::npos) << inp;
+  EXPECT_EQ(lines(readFile(at("law.csv")))[2], "0,3");
+
+  fbtest::writeFile(at("law.txt"), "crack width,stress\n0,2.5\n0.1,1.5\n1,0.5\n");
+  const fbtest::Outcome table = run({"--sigma-w", "law.txt", "--export", "diana:law.dat", "--crack-band", "20"});
+  ASSERT_EQ(table.status, 0) << table.err;
+  EXPECT_NE(readFile(at("law.dat")).find("TENVAL\n        2.5 0\n        1.5 0.005\n"), std::string::npos);
+
+  fbtest::writeFile(at("falling.txt"), "0,2.5\n0.1,1.5\n0.05,0.5\n");
+  expectRefused({
+      {{"--division", "6", "--export", "abaqus:x.inp"}, "an Abaqus table begins at the tensile strength"},
+      {{"--division", "6", "--ft", "3", "--Gf", "0.1", "--export", "diana:x.dat"}, "give --crack-band h (mm)"},
+      {{"--division", "6", "--ft", "3", "--export", "csv:x.csv"}, "--ft and --Gf go together"},
+      {{"--division", "6", "--ft", "-3", "--Gf", "0.1", "--export", "csv:x.csv"}, "--ft \"-3\": must be a positive"},
+      {{"--division", "6", "--ft", "3", "--Gf", "0.1", "-o", "a.p-d"}, "go with --export"},
+      {{"--export", "nastran:x"}, "\"nastran\" is not a format"},
+      {{"--sweep", "kxy=1,2", "--output-dir", "s", "--export", "csv:x.csv"}, "--export belongs to a single run's"},
+      {{"--sigma-w", "law.txt", "--ft", "3", "--Gf", "0.1", "--export", "csv:x.csv"}, "--ft belongs to a run"},
+      {{"--sigma-w", "falling.txt", "--export", "csv:x.csv"}, "falling.txt:3: the crack widths of a law must rise"},
+      {{"--sigma-w", "law.txt", "--export", "csv:law.txt"}, "name the same file"},
+  });
+  EXPECT_FALSE(std::filesystem::exists(at("x.inp")) || std::filesystem::exists(at("x.dat")) ||
+               std::filesystem::exists(at("x.csv")));
+}
+
 TEST_F(Cli, a_seed_is_a_whole_number_that_fits_64_bits) {
   fbtest::writeFile(at("m.csv"), "0.1,1\n0.2,2\n");
   const struct {
