@@ -8,6 +8,7 @@
 #include "engine/field_table.h"
 #include "study/design/design_indices.h"
 #include "study/design/fe_export.h"
+#include "study/design/notched_beam.h"
 #include "study/design/scatter.h"
 #include "study/design/tension_law.h"
 #include "study/fit/calibration.h"
@@ -81,8 +82,11 @@ struct LawOptions {
   std::optional<MatrixTension> matrix;  // --ft, --Gf (and --Ec)
   std::vector<ExportRequest> exports;
   std::optional<double> crackBand;  // mm
+  std::optional<double> Ec;         // GPa, the composite's modulus
   std::string tablePath;            // --sigma-w: a law from elsewhere, in place of a run
-  TensionLaw table;                 // its points, read
+  bool beam = false;                // the EN 14651 beam of the law, and its Model Code class
+  BeamGeometry geometry;
+  std::string beamCurve;  // the beam's load against CMOD, as CSV
 };
 
 struct Command;

@@ -76,7 +76,7 @@ Checked checkSingle(GivenOptions& g) {
   if (const auto fit = refuseFitOptions(g, false); !fit) return fit;
   if (const auto law = readLawOptions(g, true); !law) return law;
   // Rows on standard output, a plot or a tension law need no data file.
-  if (!g.given("--output") && g.o.csv.empty() && g.o.plot.empty() && g.o.law.exports.empty())
+  if (!g.given("--output") && g.o.csv.empty() && g.o.plot.empty() && g.o.law.exports.empty() && !g.o.law.beam)
     return unexpected(UsageProblem::missing("--output"));
   if (!g.outputDir.empty()) return unexpected("--output-dir is for sweeps; a single run writes the file of -o");
   return {};
@@ -108,7 +108,7 @@ int runSingle(const CliOptions& o) {
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
   printLine(summaryLine(summary, metrics, !o.measured.empty(), o.matrix));
-  if (!o.law.exports.empty()) ok = writeLawExports(o, compositeLaw(record.steps, o.law.matrix)) && ok;
+  if (!o.law.exports.empty() || o.law.beam) ok = writeLawResults(o, compositeLaw(record.steps, o.law.matrix)) && ok;
   return ok ? kExitDone : kExitFailed;
 }
 

@@ -23,9 +23,10 @@ namespace fb {
 /// A --sigma-w table written as --export asks. Gives the exit status.
 int runLaw(const CliOptions& options);
 
-/// The law written for each --export; the reasons of those refused on
-/// standard error. Whether every export was written.
-bool writeLawExports(const CliOptions& options, const TensionLaw& law);
+/// The law written for each --export and, with --beam, the beam's figures and
+/// class on standard output; the reasons of what failed on standard error.
+/// Whether everything asked for was written.
+bool writeLawResults(const CliOptions& options, const TensionLaw& law);
 
 /// One run: the data file, and as asked the saved inputs, the CSV rows and the
 /// plot; the summary line on standard output. Gives the exit status.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "engine/message_text.h"
 #include "engine/number_reader.h"
@@ -138,7 +139,8 @@ Checked refuseFitOptions(const GivenOptions& g, bool seedTaken) {
 }
 
 Checked readLawOptions(GivenOptions& g, bool singleRun) {
-  const char* const kLawOptions[] = {"--ft", "--Gf", "--Ec", "--export", "--crack-band", "--sigma-w"};
+  const char* const kLawOptions[] = {"--ft",      "--Gf",   "--Ec",        "--export",    "--crack-band",
+                                     "--sigma-w", "--beam", "--beam-size", "--beam-curve"};
   if (!singleRun)
     for (const char* option : kLawOptions)
       if (g.given(option))
@@ -154,17 +156,19 @@ Checked readLawOptions(GivenOptions& g, bool singleRun) {
     return *value;
   };
   if (g.given("--ft") != g.given("--Gf")) return unexpected("--ft and --Gf go together: the matrix's softening");
-  if (g.given("--Ec") && !g.given("--ft")) return unexpected("--Ec goes with the matrix's --ft and --Gf");
+  if (g.given("--Ec") && !g.given("--ft") && !g.given("--sigma-w"))
+    return unexpected("--Ec goes with the matrix's --ft and --Gf, or a --sigma-w table");
   if (g.given("--ft")) {
     const Expected<double> ft = positive("--ft", g.ft), Gf = positive("--Gf", g.Gf);
     if (!ft) return unexpected(ft.error());
     if (!Gf) return unexpected(Gf.error());
     law.matrix = MatrixTension{*ft, *Gf, std::nullopt};
-    if (g.given("--Ec")) {
-      const Expected<double> Ec = positive("--Ec", g.Ec);
-      if (!Ec) return unexpected(Ec.error());
-      law.matrix->Ec = *Ec;
-    }
+  }
+  if (g.given("--Ec")) {
+    const Expected<double> Ec = positive("--Ec", g.Ec);
+    if (!Ec) return unexpected(Ec.error());
+    law.Ec = *Ec;
+    if (law.matrix) law.matrix->Ec = *Ec;
   }
   if (g.given("--crack-band")) {
     const Expected<double> h = positive("--crack-band", g.crackBand);
@@ -176,10 +180,31 @@ Checked readLawOptions(GivenOptions& g, bool singleRun) {
     if (!request) return unexpected(request.error());
     law.exports.push_back(std::move(*request));
   }
+  if ((g.given("--beam-size") || g.given("--beam-curve")) && !law.beam)
+    return unexpected("--beam-size and --beam-curve go with --beam");
+  if (g.given("--beam-size")) {
+    std::vector<double> sizes;
+    for (std::string_view rest = g.beamSize;;) {
+      const std::size_t comma = rest.find(',');
+      const auto value = strictNumber(trim(rest.substr(0, comma)));
+      if (!value || !std::isfinite(*value) || !(*value >= 0)) break;
+      sizes.push_back(*value);
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+    if (sizes.size() != 4 || !(sizes[0] > 0 && sizes[1] > 0 && sizes[2] > 0 && sizes[3] < sizes[1]))
+      return unexpected("--beam-size " + quotedToken(g.beamSize) +
+                        ": expected B,H,SPAN,NOTCH in mm, positive, the notch shallower than the depth");
+    law.geometry = {sizes[0], sizes[1], sizes[2], sizes[3]};
+  }
   const bool anyLaw = g.given("--ft") || g.given("--crack-band") || g.given("--sigma-w");
-  if (anyLaw && law.exports.empty()) return unexpected("--ft, --Gf, --crack-band and --sigma-w go with --export");
+  if (anyLaw && law.exports.empty() && !law.beam)
+    return unexpected("--ft, --Gf, --crack-band and --sigma-w go with --export or --beam");
   if (g.given("--sigma-w") && g.given("--ft"))
     return unexpected("--sigma-w is the whole law; --ft and --Gf add the matrix to a run's");
+  if (law.beam && !g.given("--Ec")) return unexpected("--beam needs the modulus --Ec (GPa)");
+  if (law.beam && !law.matrix && !g.given("--sigma-w"))
+    return unexpected("--beam cracks at the tensile strength: give the matrix's --ft and --Gf (or a --sigma-w table)");
   for (const ExportRequest& request : law.exports) {
     if (request.format == ExportFormat::csv) continue;
     const std::string code = request.format == ExportFormat::abaqus ? "Abaqus" : "DIANA";

@@ -5,15 +5,48 @@
 #include "cli/commands.h"
 #include "cli/common_checks.h"
 #include "cli/terminal_view.h"
+#include "engine/number_writer.h"
+#include "study/design/frc_class.h"
 #include "study/inputs/measured_curve.h"
 
 namespace fb {
 
-bool writeLawExports(const CliOptions& o, const TensionLaw& law) {
+namespace {
+
+std::string mpa(double value) { return formatFixed(value, 2); }
+
+// The beam's figures, its Model Code class from them and the simplified laws.
+bool reportBeam(const CliOptions& o, const TensionLaw& law) {
+  const Expected<BeamResult> beam = notchedBeam(law, *o.law.Ec, o.law.geometry);
+  if (!beam) {
+    printError("--beam: " + beam.error());
+    return false;
+  }
+  const BeamGeometry& g = o.law.geometry;
+  printLine("beam " + formatShortest(g.b) + " x " + formatShortest(g.h) + " mm, span " + formatShortest(g.span) +
+            " mm, notch " + formatShortest(g.notch) + " mm (cracked hinge, Olesen 2001): fL " + mpa(beam->fL) +
+            " MPa, fR1 " + mpa(beam->fR[0]) + ", fR2 " + mpa(beam->fR[1]) + ", fR3 " + mpa(beam->fR[2]) + ", fR4 " +
+            mpa(beam->fR[3]) + " MPa");
+  const FrcDesign d = frcDesign(beam->fL, beam->fR[0], beam->fR[2]);
+  // One run gives mean values; the Model Code classifies characteristic ones.
+  printLine("fib Model Code 2010, from these mean values (one run, not characteristic ones): class " +
+            d.frcClass.value_or("none (fR1 below 1 MPa or fR3/fR1 below 0.5)") + ", fR3/fR1 " +
+            formatFixed(beam->fR[2] / beam->fR[0], 2) +
+            "; structural use (fR1/fL > 0.4, fR3/fR1 > 0.5): " + (d.structuralUse ? "yes" : "no") +
+            "; rigid-plastic fFtu = fR3/3 = " + mpa(d.rigidPlasticFtu) + " MPa; linear fFts = " + mpa(d.linearFts) +
+            " MPa, fFtu = " + mpa(d.linearFtu) + " MPa at wu " + formatShortest(d.linearWu) + " mm");
+  if (o.law.beamCurve.empty()) return true;
+  std::string csv = "CMOD (mm),load (kN)\n";
+  for (const BeamPoint& p : beam->curve) csv += exactText(p.cmod) + "," + exactText(p.load) + "\n";
+  return written(writeOutput(o.law.beamCurve, csv));
+}
+
+}  // namespace
+
+bool writeLawResults(const CliOptions& o, const TensionLaw& law) {
   bool ok = true;
-  const std::optional<double> Ec = o.law.matrix ? o.law.matrix->Ec : std::nullopt;
   for (const ExportRequest& request : o.law.exports) {
-    const Expected<std::string> text = exportText(request.format, law, o.law.crackBand, Ec);
+    const Expected<std::string> text = exportText(request.format, law, o.law.crackBand, o.law.Ec);
     if (!text) {
       printError("--export " + request.path + ": " + text.error() + " (not written)");
       ok = false;
@@ -24,12 +57,14 @@ bool writeLawExports(const CliOptions& o, const TensionLaw& law) {
     else
       ok = false;
   }
+  if (o.law.beam) ok = reportBeam(o, law) && ok;
   return ok;
 }
 
 Checked checkLaw(GivenOptions& g) {
   for (const std::string& name : g.givenNames())
-    if (name != "--sigma-w" && name != "--export" && name != "--crack-band" && name != "--quiet")
+    if (name != "--sigma-w" && name != "--export" && name != "--crack-band" && name != "--quiet" && name != "--Ec" &&
+        name != "--beam" && name != "--beam-size" && name != "--beam-curve")
       return unexpected("--sigma-w is a law from elsewhere, exported as it stands; " + name + " belongs to a run");
   return readLawOptions(g, true);
 }
@@ -52,7 +87,7 @@ int runLaw(const CliOptions& o) {
       return kExitUsage;
     }
   }
-  return writeLawExports(o, tabulatedLaw(table->points)) ? kExitDone : kExitFailed;
+  return writeLawResults(o, tabulatedLaw(table->points)) ? kExitDone : kExitFailed;
 }
 
 }  // namespace fb

@@ -68,6 +68,7 @@ std::vector<NamedFile> namedFiles(const CliOptions& o) {
   if (!o.fit.log.empty()) files.push_back({"--fit-log", o.fit.log});
   if (!o.law.tablePath.empty()) files.push_back({"--sigma-w", o.law.tablePath, true});
   for (const ExportRequest& request : o.law.exports) files.push_back({"--export", request.path});
+  if (!o.law.beamCurve.empty()) files.push_back({"--beam-curve", o.law.beamCurve});
   if (!o.fit.report.empty()) files.push_back({"--fit-report", o.fit.report});
   for (const auto& [option, path] :
        {std::pair{"--csv", &o.csv}, {"--plot", &o.plot}, {"--save-inputs", &o.saveInputs}, {"--band", &o.scatter.band}})

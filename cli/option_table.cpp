@@ -83,6 +83,16 @@ void addLawOptions(CLI::App& app, GivenOptions& g) {
                  "diana:FILE (multilinear tension softening) or csv:FILE; repeatable")
       ->type_name("FORMAT:FILE")
       ->group(kGroup);
+  app.add_flag("--beam", g.o.law.beam,
+               "the EN 14651 notched beam (150 x 150 mm, span 500 mm, notch 25 mm) of the tension law: fL, "
+               "fR1-fR4 and the fib Model Code 2010 class, from a cracked hinge (Olesen 2001); needs --Ec")
+      ->group(kGroup);
+  app.add_option("--beam-size", g.beamSize, "the beam's width, depth, span and notch depth (mm) in place of EN 14651's")
+      ->type_name("B,H,SPAN,NOTCH")
+      ->group(kGroup);
+  app.add_option("--beam-curve", g.o.law.beamCurve, "write the beam's load (kN) against CMOD (mm) as CSV to FILE")
+      ->type_name("FILE")
+      ->group(kGroup);
   app.add_option("--crack-band", g.crackBand,
                  "crack band width h (mm) of the FE mesh: --export gives strains w/h (Abaqus TYPE=STRAIN, DIANA)")
       ->type_name("mm")

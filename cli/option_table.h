@@ -58,7 +58,7 @@ struct GivenOptions {
   // The design options, read strictly like the seed.
   std::string Jtip, Km, Em, sigmaFc, margins, map, mapLevel, samples;
   // The composite's tension law and its export, read strictly too.
-  std::string ft, Gf, Ec, crackBand;
+  std::string ft, Gf, Ec, crackBand, beamSize;
   std::vector<std::string> exportTexts;
 
   /// Whether `option` ("--Jtip") is on the command line.

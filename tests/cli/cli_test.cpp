@@ -163,6 +163,34 @@ TEST_F(Cli, a_tension_law_goes_out_for_fe_codes_and_what_they_cannot_take_is_ref
                std::filesystem::exists(at("x.csv")));
 }
 
+// The beam of a tension law: its figures, its class from them (said to be
+// mean values), and its curve; what it cannot be computed from is refused.
+TEST_F(Cli, a_beam_gives_its_residual_strengths_and_its_class_from_mean_values) {
+  fbtest::writeFile(at("plastic.txt"), "0,1\n10,1\n");
+  const fbtest::Outcome r = run({"--sigma-w", "plastic.txt", "--Ec", "30", "--beam", "--beam-curve", "beam.csv"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("beam 150 x 150 mm, span 500 mm, notch 25 mm (cracked hinge, Olesen 2001): fL "),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("from these mean values (one run, not characteristic ones): class 2.5c, fR3/fR1 1.04"),
+            std::string::npos)
+      << r.out;
+  const auto curve = lines(readFile(at("beam.csv")));
+  EXPECT_EQ(curve[0], "CMOD (mm),load (kN)");
+  EXPECT_GT(curve.size(), 100u);
+  const fbtest::Outcome run1 =
+      run({"--division", "8", "--ft", "3", "--Gf", "0.1", "--Ec", "30", "--beam", "--beam-size", "100,100,300,15"});
+  EXPECT_EQ(run1.status, 0) << run1.err;
+  EXPECT_NE(run1.out.find("beam 100 x 100 mm, span 300 mm, notch 15 mm"), std::string::npos) << run1.out;
+  expectRefused({
+      {{"--division", "8", "--ft", "3", "--Gf", "0.1", "--beam"}, "--beam needs the modulus --Ec (GPa)"},
+      {{"--division", "8", "--Ec", "30", "--beam"}, "--Ec goes with the matrix's --ft and --Gf"},
+      {{"--division", "8", "--beam-curve", "b.csv"}, "--beam-size and --beam-curve go with --beam"},
+      {{"--sigma-w", "plastic.txt", "--Ec", "30", "--beam", "--beam-size", "150,150,500,150"}, "shallower"},
+      {{"--sweep", "kxy=1,2", "--output-dir", "s", "--beam"}, "--beam belongs to a single run's"},
+  });
+}
+
 TEST_F(Cli, a_seed_is_a_whole_number_that_fits_64_bits) {
   fbtest::writeFile(at("m.csv"), "0.1,1\n0.2,2\n");
   const struct {
