@@ -74,7 +74,7 @@ Checked checkSingle(GivenOptions& g) {
   if (const auto design = readDesignOptions(g); !design) return design;
   if (const auto shard = readShard(g); !shard) return shard;
   if (const auto fit = refuseFitOptions(g, false); !fit) return fit;
-  if (const auto law = readLawOptions(g, true); !law) return law;
+  if (const auto law = readLawOptions(g, LawUse::run); !law) return law;
   // Rows on standard output, a plot or a tension law need no data file.
   if (!g.given("--output") && g.o.csv.empty() && g.o.plot.empty() && g.o.law.exports.empty() && !g.o.law.beam)
     return unexpected(UsageProblem::missing("--output"));
@@ -114,7 +114,7 @@ int runSingle(const CliOptions& o) {
 
 Checked checkSweep(GivenOptions& g) {
   if (const auto design = readDesignOptions(g); !design) return design;
-  if (const auto law = readLawOptions(g, false); !law) return law;
+  if (const auto law = readLawOptions(g, LawUse::none); !law) return law;
   if (const auto shard = readShard(g); !shard) return shard;
   if (const auto fit = refuseFitOptions(g, false); !fit) return fit;
   if (g.given("--output"))

@@ -138,15 +138,21 @@ Checked refuseFitOptions(const GivenOptions& g, bool seedTaken) {
   return {};
 }
 
-Checked readLawOptions(GivenOptions& g, bool singleRun) {
+Checked readLawOptions(GivenOptions& g, LawUse use) {
   const char* const kLawOptions[] = {"--ft",      "--Gf",   "--Ec",        "--export",    "--crack-band",
                                      "--sigma-w", "--beam", "--beam-size", "--beam-curve"};
-  if (!singleRun)
-    for (const char* option : kLawOptions)
-      if (g.given(option))
-        return unexpected(std::string(option) +
-                          " belongs to a single run's tension law or a --sigma-w table, not to a "
-                          "sweep, a fit or a scatter");
+  for (const char* option : kLawOptions) {
+    if (!g.given(option) || use == LawUse::run) continue;
+    const std::string_view name(option);
+    if (use == LawUse::scatter && name != "--export" && name != "--crack-band" && name != "--sigma-w" &&
+        name != "--beam-curve")
+      continue;
+    return unexpected(std::string(option) + (use == LawUse::scatter
+                                                 ? " belongs to a single run's tension law; a scatter's samples give "
+                                                   "their beams' characteristic values (--beam)"
+                                                 : " belongs to a single run's tension law or a --sigma-w table, not "
+                                                   "to a sweep or a fit"));
+  }
   LawOptions& law = g.o.law;
   // A positive finite number, or the reason naming the option.
   const auto positive = [](const char* name, const std::string& text) -> Expected<double> {

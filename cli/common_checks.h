@@ -20,10 +20,16 @@ namespace fb {
 /// the command draws from --seed too.
 [[nodiscard]] Checked refuseFitOptions(const GivenOptions& g, bool seedTaken);
 
-/// The tension law's options: the matrix's --ft, --Gf and --Ec, --export and
-/// --crack-band, which a single run (`singleRun`) or a --sigma-w table
-/// takes, and which any other command refuses.
-[[nodiscard]] Checked readLawOptions(GivenOptions& g, bool singleRun);
+/// Which of the tension law's options a command takes.
+enum class LawUse {
+  run,      // a single run or a --sigma-w table: all of them
+  scatter,  // the matrix and the beam, for the samples' characteristic values
+  none,
+};
+
+/// The tension law's options: the matrix's --ft, --Gf and --Ec, --export,
+/// --crack-band and the beam's, as far as the command takes them.
+[[nodiscard]] Checked readLawOptions(GivenOptions& g, LawUse use);
 
 /// A run, a sweep or a scatter compares with a curve of its own inputs; a
 /// curve that sets a specimen's inputs goes with a fit.

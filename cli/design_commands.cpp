@@ -1,6 +1,7 @@
 // The strain-hardening design commands: a scatter of the inputs with its
 // band and the distribution of every metric, and the design map of a sweep.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -16,7 +17,10 @@
 #include "output/text_file.h"
 #include "plot/band_figure.h"
 #include "run/curve_runner.h"
+#include "study/design/frc_class.h"
 #include "study/design/jb_resolution.h"
+#include "study/design/notched_beam.h"
+#include "study/design/tension_law.h"
 #include "study/inputs/input_set.h"
 #include "study/studies/study_runner.h"
 #include "study/studies/summaries.h"
@@ -71,6 +75,45 @@ void reportDistributions(const CliOptions& o, const std::vector<RunRecord>& reco
   std::fprintf(reportStream(), "share meeting both PSH margins, %s: %s (%zu of %zu finished samples)\n",
                pshMarginsText(o.matrix->margins).c_str(), formatFixed(double(meets) / double(finished), 3).c_str(),
                meets, finished);
+}
+
+// The beams of the finished samples: each figure's spread, the characteristic
+// values as their 5 % quantile, and the Model Code class from those.
+bool reportBeamScatter(const CliOptions& o, const std::vector<std::vector<StepResult>>& curves) {
+  std::vector<TensionLaw> laws;
+  for (const std::vector<StepResult>& steps : curves) laws.push_back(compositeLaw(steps, o.law.matrix));
+  const std::vector<Expected<BeamResult>> beams = notchedBeams(laws, *o.law.Ec, o.law.geometry, o.jobs);
+  std::array<std::vector<double>, 5> figures;  // fL, fR1 to fR4
+  for (const Expected<BeamResult>& beam : beams) {
+    if (!beam) {
+      printError("--beam: " + beam.error());
+      return false;
+    }
+    figures[0].push_back(beam->fL);
+    for (std::size_t j = 0; j < 4; ++j) figures[j + 1].push_back(beam->fR[j]);
+  }
+  const char* const names[] = {"fL", "fR1", "fR2", "fR3", "fR4"};
+  std::array<Spread, 5> spreads;
+  std::string line = "beams of " + std::to_string(beams.size()) + " samples (cracked hinge, Olesen 2001):";
+  for (std::size_t k = 0; k < spreads.size(); ++k) {
+    spreads[k] = spreadOf(figures[k]);
+    line += std::string(k ? ";" : "") + " " + names[k] + " mean " + formatFixed(spreads[k].mean, 2) + ", 5 % " +
+            formatFixed(spreads[k].p05, 2);
+  }
+  printLine(line + " MPa");
+  // Characteristic: the samples' own 5 % quantile, linear between the sorted values.
+  const double fLk = spreads[0].p05, fR1k = spreads[1].p05, fR3k = spreads[3].p05;
+  const FrcDesign d = frcDesign(fLk, fR1k, fR3k);
+  printLine(
+      "fib Model Code 2010, from the characteristic values (the samples' 5 % quantile, linear between the "
+      "sorted values): fR1k " +
+      formatFixed(fR1k, 2) + ", fR3k " + formatFixed(fR3k, 2) + " MPa, class " +
+      d.frcClass.value_or("none (fR1k below 1 MPa or fR3k/fR1k below 0.5)") +
+      "; structural use (fR1k/fLk > 0.4, fR3k/fR1k > 0.5): " + (d.structuralUse ? "yes" : "no") +
+      "; rigid-plastic fFtu = " + formatFixed(d.rigidPlasticFtu, 2) +
+      " MPa; linear fFts = " + formatFixed(d.linearFts, 2) + " MPa, fFtu = " + formatFixed(d.linearFtu, 2) +
+      " MPa at wu " + formatShortest(d.linearWu) + " mm");
+  return true;
 }
 
 // How the samples ended, with the curves of those that finished.
@@ -138,7 +181,7 @@ Checked checkScatter(GivenOptions& g) {
   if (!o.csv.empty()) return unexpected("--csv writes a single run's rows; a scatter's band goes to --band");
   if (o.measuredPaths.size() > 1) return unexpected("a scatter compares with one --measured curve");
   if (const auto shard = readShard(g); !shard) return shard;
-  if (const auto law = readLawOptions(g, false); !law) return law;
+  if (const auto law = readLawOptions(g, LawUse::scatter); !law) return law;
   if (const auto fit = refuseFitOptions(g, true); !fit) return fit;
   o.scatter.outputDir = g.outputDir;
   o.scatter.seed = g.seed;
@@ -213,6 +256,7 @@ int runScatter(const CliOptions& o) {
   }
   reportDistributions(o, records);
 
+  if (o.law.beam) ok = reportBeamScatter(o, t.curves) && ok;
   const Band band = scatterBand(t.curves);
   if (!o.scatter.band.empty()) {
     if (written(writeOutput(o.scatter.band, bandCsv(band))))

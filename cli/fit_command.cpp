@@ -58,7 +58,7 @@ int interrupted(const std::string& what) {
 Checked checkFit(GivenOptions& g) {
   if (const auto design = readDesignOptions(g); !design) return design;
   if (const auto shard = readShard(g); !shard) return shard;
-  if (const auto law = readLawOptions(g, false); !law) return law;
+  if (const auto law = readLawOptions(g, LawUse::none); !law) return law;
   CliOptions& o = g.o;
   if (!o.sweep.sweeps.empty()) return unexpected("--fit and --sweep cannot go together");
   if (o.measuredPaths.empty() && o.fit.pulloutPaths.empty())

@@ -66,7 +66,7 @@ Checked checkLaw(GivenOptions& g) {
     if (name != "--sigma-w" && name != "--export" && name != "--crack-band" && name != "--quiet" && name != "--Ec" &&
         name != "--beam" && name != "--beam-size" && name != "--beam-curve")
       return unexpected("--sigma-w is a law from elsewhere, exported as it stands; " + name + " belongs to a run");
-  return readLawOptions(g, true);
+  return readLawOptions(g, LawUse::run);
 }
 
 Checked checkLawTable(const CliOptions&) { return {}; }

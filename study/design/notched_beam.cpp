@@ -2,40 +2,40 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+
+#include "run/task_pool.h"
 
 namespace fb {
 namespace {
 
-constexpr int kLayers = 200;       // over the ligament
+constexpr int kLayers = 400;       // over the ligament
 constexpr int kBisections = 40;    // of a width or a height: 1e-12 of its range
 constexpr double kLastCmod = 4.0;  // mm, beyond fR4's 3.5
-
-// The law's stress at opening w, linear between its points, its last stress beyond them.
-double lawStress(const TensionLaw& law, double w) {
-  if (w <= law.w.front()) return law.sigma.front();
-  if (w >= law.w.back()) return law.sigma.back();
-  const auto above = std::upper_bound(law.w.begin(), law.w.end(), w);
-  const std::size_t i = static_cast<std::size_t>(above - law.w.begin());
-  const double t = (w - law.w[i - 1]) / (law.w[i] - law.w[i - 1]);
-  return law.sigma[i - 1] + t * (law.sigma[i] - law.sigma[i - 1]);
-}
 
 class Hinge {
  public:
   Hinge(const TensionLaw& law, double E, const BeamGeometry& g)
-      : law_(law), E_(E), g_(g), s_(g.h / 2), ligament_(g.h - g.notch), ft_(law.sigma.front()) {}
+      : law_(law), E_(E), g_(g), s_(g.h / 2), ligament_(g.h - g.notch), ft_(law.sigma.front()) {
+    // A cracked layer stretches by u = w + s sigma(w) / E, linear in w between
+    // the law's points as sigma is: its inverse is found by a search. Where the
+    // law falls faster than E/s the stretch would shrink as the crack opens
+    // (a snap-back the hinge cannot follow): the crack then jumps ahead.
+    for (std::size_t k = 0; k < law.w.size(); ++k)
+      stretch_.push_back(std::max(k ? stretch_.back() : 0.0, law.w[k] + s_ * law.sigma[k] / E_));
+  }
 
   // The stress of a layer the hinge stretches by u (mm): elastic in
   // compression and up to the strength, then the law at the opening w that
   // the rest of the stretch leaves, u = s sigma(w) / E + w.
   double stress(double u) const {
     if (u * E_ / s_ <= ft_) return u * E_ / s_;
-    double low = 0, high = u;
-    for (int i = 0; i < kBisections; ++i) {
-      const double w = (low + high) / 2;
-      (w + s_ * lawStress(law_, w) / E_ < u ? low : high) = w;
-    }
-    return lawStress(law_, (low + high) / 2);
+    if (u >= stretch_.back()) return law_.sigma.back();  // the law's last stress holds beyond it
+    const std::size_t k =
+        static_cast<std::size_t>(std::upper_bound(stretch_.begin(), stretch_.end(), u) - stretch_.begin());
+    const double du = stretch_[k] - stretch_[k - 1];
+    const double t = du > 0 ? (u - stretch_[k - 1]) / du : 1;
+    return law_.sigma[k - 1] + t * (law_.sigma[k] - law_.sigma[k - 1]);
   }
 
   // The axial force (N) and the moment about the ligament's bottom (N mm) when
@@ -76,6 +76,7 @@ class Hinge {
   double E_;
   BeamGeometry g_;
   double s_, ligament_, ft_;
+  std::vector<double> stretch_;  // u at each of the law's points
 };
 
 double loadAt(const std::vector<BeamPoint>& curve, double cmod) {
@@ -99,7 +100,7 @@ Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeom
   BeamResult result;
   result.curve.push_back({0, 0});
   // Rotations growing geometrically from well inside the elastic range to the last CMOD.
-  for (double phi = 1e-7; result.curve.back().cmod < kLastCmod; phi *= 1.05) result.curve.push_back(hinge.point(phi));
+  for (double phi = 1e-7; result.curve.back().cmod < kLastCmod; phi *= 1.02) result.curve.push_back(hinge.point(phi));
   const double strength = 3 * g.span / (2 * g.b * hinge.ligament() * hinge.ligament()) * 1000;  // MPa per kN
   double fL = 0;
   for (const BeamPoint& p : result.curve)
@@ -108,6 +109,17 @@ Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeom
   for (std::size_t j = 0; j < kResidualCmods.size(); ++j)
     result.fR[j] = loadAt(result.curve, kResidualCmods[j]) * strength;
   return result;
+}
+
+std::vector<Expected<BeamResult>> notchedBeams(std::span<const TensionLaw> laws, double E, const BeamGeometry& geometry,
+                                               unsigned jobs) {
+  std::vector<Expected<BeamResult>> beams(laws.size(), unexpected(std::string("not computed")));
+  TaskPoolSettings pool;
+  pool.jobs = jobs;
+  runTasks(laws.size(), pool, [&](unsigned) -> TaskRunner {
+    return [&](std::size_t i) { beams[i] = notchedBeam(laws[i], E, geometry); };
+  });
+  return beams;
 }
 
 }  // namespace fb

@@ -11,6 +11,7 @@
 // bottom face.
 
 #include <array>
+#include <span>
 #include <vector>
 
 #include "engine/expected.h"
@@ -45,5 +46,10 @@ inline constexpr std::array<double, 4> kResidualCmods = {0.5, 1.5, 2.5, 3.5};
 /// opening the strength at which a layer cracks) and the modulus E (GPa),
 /// loaded until the CMOD passes 4 mm; or why it cannot be computed.
 [[nodiscard]] Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeometry& geometry = {});
+
+/// The beams of many laws (a scatter's samples) on up to `jobs` threads, in
+/// the laws' order, each the same as notchedBeam gives it alone.
+std::vector<Expected<BeamResult>> notchedBeams(std::span<const TensionLaw> laws, double E, const BeamGeometry& geometry,
+                                               unsigned jobs);
 
 }  // namespace fb

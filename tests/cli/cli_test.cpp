@@ -182,12 +182,28 @@ TEST_F(Cli, a_beam_gives_its_residual_strengths_and_its_class_from_mean_values) 
       run({"--division", "8", "--ft", "3", "--Gf", "0.1", "--Ec", "30", "--beam", "--beam-size", "100,100,300,15"});
   EXPECT_EQ(run1.status, 0) << run1.err;
   EXPECT_NE(run1.out.find("beam 100 x 100 mm, span 300 mm, notch 15 mm"), std::string::npos) << run1.out;
+  // A scatter's samples give the characteristic values: their 5 % quantile, below their mean.
+  const fbtest::Outcome scatter = run({"--division", "8", "--ft", "3", "--Gf", "0.1", "--Ec", "30", "--beam",
+                                       "--scatter", "Vf=normal:0.02:0.004", "--samples", "16"});
+  ASSERT_EQ(scatter.status, 0) << scatter.err;
+  const std::size_t beams = scatter.out.find("beams of 16 samples (cracked hinge, Olesen 2001): fL mean ");
+  ASSERT_NE(beams, std::string::npos) << scatter.out;
+  const std::size_t fR1 = scatter.out.find("fR1 mean ", beams) + 9;
+  const double mean = std::stod(scatter.out.substr(fR1));
+  const double fifth = std::stod(scatter.out.substr(scatter.out.find(", 5 % ", fR1) + 6));
+  EXPECT_GT(fifth, 0);
+  EXPECT_LT(fifth, mean);
+  EXPECT_NE(scatter.out.find("from the characteristic values (the samples' 5 % quantile"), std::string::npos);
   expectRefused({
       {{"--division", "8", "--ft", "3", "--Gf", "0.1", "--beam"}, "--beam needs the modulus --Ec (GPa)"},
+      {{"--division", "8", "--ft", "3", "--Gf", "0.1", "--Ec", "30", "--export", "csv:x.csv", "--scatter",
+        "Vf=normal:0.02:0.004"},
+       "--export belongs to a single run's tension law; a scatter's samples give their beams' characteristic"},
       {{"--division", "8", "--Ec", "30", "--beam"}, "--Ec goes with the matrix's --ft and --Gf"},
       {{"--division", "8", "--beam-curve", "b.csv"}, "--beam-size and --beam-curve go with --beam"},
       {{"--sigma-w", "plastic.txt", "--Ec", "30", "--beam", "--beam-size", "150,150,500,150"}, "shallower"},
-      {{"--sweep", "kxy=1,2", "--output-dir", "s", "--beam"}, "--beam belongs to a single run's"},
+      {{"--sweep", "kxy=1,2", "--output-dir", "s", "--beam"},
+       "--beam belongs to a single run's tension law or a --sigma-w table"},
   });
 }
 
