@@ -7,8 +7,11 @@
 #include "python/bindings.h"
 #include "python/native_values.h"
 #include "study/design/design_indices.h"
+#include "study/design/frc_class.h"
 #include "study/design/jb_resolution.h"
+#include "study/design/notched_beam.h"
 #include "study/design/scatter.h"
+#include "study/design/tension_law.h"
 #include "study/studies/metrics.h"
 
 namespace fb {
@@ -48,6 +51,38 @@ void bindDesign(py::module_& m) {
     curve.peak.sigma = peakStress;
     const PshIndices psh = pshIndices(curve, {Jtip, sigmaFc, {energyMargin, strengthMargin}});
     return py::make_tuple(psh.energy, psh.strength, psh.meetsMargins);
+  });
+
+  // The composite's tension law of a run's rows with the matrix (ft MPa, Gf N/mm; ft 0 for the fibers alone),
+  // and the EN 14651 beam of it with the modulus E (GPa) and the geometry (b, h, span, notch in mm).
+  m.def("tension_law",
+        [](const py::array_t<std::int16_t>& step, const py::array_t<double>& Wcr, const py::array_t<double>& P,
+           const py::array_t<double>& sigma, const py::array_t<double>& ratio, double ft, double Gf) {
+          const std::vector<StepResult> steps = stepsOf(step, Wcr, P, sigma, ratio);
+          const TensionLaw law =
+              compositeLaw(steps, ft > 0 ? std::optional(MatrixTension{ft, Gf, std::nullopt}) : std::nullopt);
+          return py::make_tuple(array(law.w), array(law.sigma));
+        });
+  m.def("beam", [](const std::vector<double>& w, const std::vector<double>& sigma, double E,
+                   const std::tuple<double, double, double, double>& size) {
+    const auto& [b, h, span, notch] = size;
+    const Expected<BeamResult> beam = notchedBeam(TensionLaw{w, sigma}, E, BeamGeometry{b, h, span, notch});
+    if (!beam) throw py::value_error(beam.error());
+    std::vector<double> cmod, load;
+    for (const BeamPoint& p : beam->curve) cmod.push_back(p.cmod), load.push_back(p.load);
+    const FrcDesign d = frcDesign(beam->fL, beam->fR[0], beam->fR[2]);
+    py::dict out;
+    out["fL"] = beam->fL;
+    out["fR"] = std::vector<double>(beam->fR.begin(), beam->fR.end());
+    out["cmod"] = array(cmod);
+    out["load"] = array(load);
+    out["frc_class"] = d.frcClass ? py::object(py::str(*d.frcClass)) : py::object(py::none());
+    out["structural_use"] = d.structuralUse;
+    out["rigid_plastic_ftu"] = d.rigidPlasticFtu;
+    out["linear_fts"] = d.linearFts;
+    out["linear_ftu"] = d.linearFtu;
+    out["linear_wu"] = d.linearWu;
+    return out;
   });
 
   m.attr("most_scatter_samples") = kMaxScatterSamples;

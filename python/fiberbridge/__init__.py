@@ -223,6 +223,25 @@ class Run(_Curve):
             raise OSError(code, reason, name)
         raise OSError(f"{name}: {reason}")
 
+    def tension_law(self, ft: _Optional[float] = None, Gf: _Optional[float] = None):
+        """The composite's tension law as fiberbridge-cli --export writes it: (w in mm, stress in MPa)
+        arrays, the bridging stress plus, given the matrix's ft (MPa) and Gf (N/mm), its Hordijk softening."""
+        if (ft is None) != (Gf is None):
+            raise TypeError("ft and Gf go together: the matrix's softening")
+        if ft is not None:
+            _positive("ft", ft), _positive("Gf", Gf)
+        return _native.tension_law(*self._rows(), 0.0 if ft is None else float(ft), 0.0 if Gf is None else float(Gf))
+
+    def beam(self, ft: float, Gf: float, Ec: float, size: tuple[float, float, float, float] = (150, 150, 500, 25)) -> dict:
+        """The EN 14651 notched beam of this run's tension law with the matrix (ft MPa, Gf N/mm) and the
+        composite's modulus Ec (GPa), as fiberbridge-cli --beam computes it: "fL" and "fR" (fR1-fR4, MPa),
+        the "cmod" (mm) and "load" (kN) curve, and the fib Model Code 2010 "frc_class" of these mean
+        values (None when there is none), "structural_use" and the simplified laws ("rigid_plastic_ftu",
+        "linear_fts", "linear_ftu" at "linear_wu" mm). `size`: width, depth, span and notch in mm."""
+        _positive("Ec", Ec)
+        w, sigma = self.tension_law(ft, Gf)
+        return _native.beam(list(w), list(sigma), float(Ec), tuple(float(x) for x in size))
+
     def psh(self, Jtip: _Optional[float] = None, sigma_fc: _Optional[float] = None, *,
             Km: _Optional[float] = None, Em: _Optional[float] = None,
             margins: tuple[float, float] = None, allow_unusual_matrix: bool = False) -> "PshIndices":

@@ -335,3 +335,25 @@ def test_a_scatter_gives_the_command_lines_band_locally_and_on_a_dask_client(tmp
         fiberbridge.scatter(Vf="gauss:1:2")
     with pytest.raises(TypeError):
         fiberbridge.scatter(Vf=("normal", 1))
+
+
+def test_a_runs_tension_law_and_beam_are_the_command_lines(tmp_path):
+    cli = subprocess.run([CLI, "--division", "12", "--kxy", "2", "--ft", "3", "--Gf", "0.1", "--Ec", "30", "--beam",
+                          "--beam-curve", str(tmp_path / "beam.csv"), "--export", f"csv:{tmp_path / 'law.csv'}"],
+                         capture_output=True, text=True)
+    assert cli.returncode == 0, cli.stderr
+    r = fiberbridge.run(division=12, kxy=2)
+    w, sigma = r.tension_law(ft=3, Gf=0.1)
+    law = np.loadtxt(tmp_path / "law.csv", delimiter=",", skiprows=2)
+    assert same_bits(w, law[:, 0]) and same_bits(sigma, law[:, 1])
+    beam = r.beam(ft=3, Gf=0.1, Ec=30)
+    curve = np.loadtxt(tmp_path / "beam.csv", delimiter=",", skiprows=1)
+    assert same_bits(beam["cmod"], curve[:, 0]) and same_bits(beam["load"], curve[:, 1])
+    assert f"fL {beam['fL']:.2f} MPa, fR1 {beam['fR'][0]:.2f}, fR2 {beam['fR'][1]:.2f}" in cli.stdout
+    assert f"class {beam['frc_class'] or 'none'}" in cli.stdout
+    bare_w, bare_sigma = r.tension_law()
+    assert bare_sigma[0] == 0 and len(bare_w) < len(w)
+    with pytest.raises(ValueError, match="tensile strength at zero opening"):
+        fiberbridge._native.beam(list(bare_w), list(bare_sigma), 30.0, (150.0, 150.0, 500.0, 25.0))
+    with pytest.raises(TypeError, match="ft and Gf go together"):
+        r.tension_law(ft=3)
