@@ -184,6 +184,8 @@ Checked readLawOptions(GivenOptions& g, LawUse use) {
   for (const std::string& text : g.exportTexts) {
     Expected<ExportRequest> request = parseExport(text);
     if (!request) return unexpected(request.error());
+    if (request->path == "-")
+      return unexpected("--export " + text + ": only --csv and --band write to standard output (-); name a file");
     law.exports.push_back(std::move(*request));
   }
   if ((g.given("--beam-size") || g.given("--beam-curve")) && !law.beam)

@@ -80,9 +80,9 @@ Expected<void> oneReaderOfStandardInput(const CliOptions& o) {
   const auto readsStandardInput = [](const std::string& path) { return path == "-"; };
   if (std::count_if(o.measuredPaths.begin(), o.measuredPaths.end(), readsStandardInput) +
           std::count_if(o.fit.pulloutPaths.begin(), o.fit.pulloutPaths.end(), readsStandardInput) +
-          (o.inputsPath == "-" ? 1 : 0) >
+          (o.inputsPath == "-" ? 1 : 0) + (o.law.tablePath == "-" ? 1 : 0) >
       1)
-    return unexpected("only one of --inputs, --measured and --pullout can read standard input (-)");
+    return unexpected("only one of --inputs, --measured, --pullout and --sigma-w can read standard input (-)");
   return {};
 }
 

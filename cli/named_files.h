@@ -32,7 +32,7 @@ struct NamedFile {
 /// The files of a single run, or those of a study but its data files.
 std::vector<NamedFile> namedFiles(const CliOptions& options);
 
-/// Fails when more than one of --inputs, --measured and --pullout reads standard input.
+/// Fails when more than one of --inputs, --measured, --pullout and --sigma-w reads standard input.
 [[nodiscard]] Expected<void> oneReaderOfStandardInput(const CliOptions& options);
 
 /// Fails when an output other than --csv and --band is "-", or more than one

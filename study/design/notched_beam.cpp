@@ -92,7 +92,9 @@ double loadAt(const std::vector<BeamPoint>& curve, double cmod) {
 
 Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeometry& g) {
   if (law.w.empty() || !(law.sigma.front() > 0))
-    return unexpected("the beam needs the tensile strength at zero opening: give the matrix's --ft and --Gf");
+    return unexpected(
+        "the beam needs a law that begins at the tensile strength at zero opening (a positive first "
+        "stress), where its layers crack");
   if (!(E > 0)) return unexpected("the beam needs the modulus --Ec");
   if (!(g.b > 0 && g.h > 0 && g.span > 0 && g.notch >= 0 && g.notch < g.h))
     return unexpected("the beam's width, depth and span must be positive and its notch shallower than its depth");

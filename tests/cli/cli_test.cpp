@@ -158,6 +158,7 @@ TEST_F(Cli, a_tension_law_goes_out_for_fe_codes_and_what_they_cannot_take_is_ref
       {{"--sigma-w", "law.txt", "--ft", "3", "--Gf", "0.1", "--export", "csv:x.csv"}, "--ft belongs to a run"},
       {{"--sigma-w", "falling.txt", "--export", "csv:x.csv"}, "falling.txt:3: the crack widths of a law must rise"},
       {{"--sigma-w", "law.txt", "--export", "csv:law.txt"}, "name the same file"},
+      {{"--sigma-w", "law.txt", "--export", "csv:-"}, "--export csv:-: only --csv and --band write to standard"},
   });
   EXPECT_FALSE(std::filesystem::exists(at("x.inp")) || std::filesystem::exists(at("x.dat")) ||
                std::filesystem::exists(at("x.csv")));
