@@ -83,6 +83,7 @@ struct LawOptions {
   std::vector<ExportRequest> exports;
   std::optional<double> crackBand;  // mm
   std::optional<double> Ec;         // GPa, the composite's modulus
+  bool allowUnusual = false;        // values outside a composite's ranges taken as given
   std::string tablePath;            // --sigma-w: a law from elsewhere, in place of a run
   bool beam = false;                // the EN 14651 beam of the law, and its Model Code class
   BeamGeometry geometry;

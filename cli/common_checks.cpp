@@ -1,6 +1,8 @@
 #include "cli/common_checks.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,8 +69,10 @@ Checked readDesignOptions(GivenOptions& g) {
     }
     o.matrix = m;
   } else {
+    // The tension law's matrix (--ft, --Gf, --Ec) or table may be unusual too.
+    const bool lawMatrix = given("--ft") || given("--Ec") || given("--sigma-w");
     for (const char* option : {"--psh-margins", "--allow-unusual-matrix"})
-      if (given(option))
+      if (given(option) && !(lawMatrix && std::string_view(option) == "--allow-unusual-matrix"))
         return unexpected(std::string(option) + " goes with the matrix: --Jtip (or --Km and --Em) and --sigma-fc");
   }
 
@@ -176,6 +180,26 @@ Checked readLawOptions(GivenOptions& g, LawUse use) {
     law.Ec = *Ec;
     if (law.matrix) law.matrix->Ec = *Ec;
   }
+  // A value no cementitious composite has is most likely given in another unit.
+  law.allowUnusual = g.given("--allow-unusual-matrix");
+  if (!law.allowUnusual) {
+    struct Range {
+      const char* option;
+      const char* quantity;
+      std::optional<double> value;
+      double low, high;
+      const char* unit;
+    };
+    const std::optional<MatrixTension>& m = law.matrix;
+    const Range ranges[] = {{"--ft", "tensile strength", m ? std::optional(m->ft) : std::nullopt, 0.5, 20, "MPa"},
+                            {"--Gf", "fracture energy", m ? std::optional(m->Gf) : std::nullopt, 0.005, 2, "N/mm"},
+                            {"--Ec", "modulus", law.Ec, 1, 100, "GPa"}};
+    for (const Range& r : ranges)
+      if (r.value && !(*r.value >= r.low && *r.value <= r.high))
+        return unexpected(std::string(r.option) + " " + formatShortest(*r.value) + ": a cementitious composite's " +
+                          r.quantity + " lies between " + formatShortest(r.low) + " and " + formatShortest(r.high) +
+                          " " + r.unit + "; is it given in another unit? (--allow-unusual-matrix takes it as given)");
+  }
   if (g.given("--crack-band")) {
     const Expected<double> h = positive("--crack-band", g.crackBand);
     if (!h) return unexpected(h.error());
@@ -200,9 +224,13 @@ Checked readLawOptions(GivenOptions& g, LawUse use) {
       if (comma == std::string_view::npos) break;
       rest.remove_prefix(comma + 1);
     }
-    if (sizes.size() != 4 || !(sizes[0] > 0 && sizes[1] > 0 && sizes[2] > 0 && sizes[3] < sizes[1]))
+    // Up to 10 m: a larger beam is a slip of unit (metres for millimetres) more often than a test.
+    const bool plausible =
+        sizes.size() == 4 && std::all_of(sizes.begin(), sizes.end(), [](double v) { return v <= 1e4; });
+    if (!plausible || !(sizes[0] > 0 && sizes[1] > 0 && sizes[2] > 0 && sizes[3] < sizes[1]))
       return unexpected("--beam-size " + quotedToken(g.beamSize) +
-                        ": expected B,H,SPAN,NOTCH in mm, positive, the notch shallower than the depth");
+                        ": expected B,H,SPAN,NOTCH in mm, positive and at most 10000, the notch shallower than the "
+                        "depth");
     law.geometry = {sizes[0], sizes[1], sizes[2], sizes[3]};
   }
   const bool anyLaw = g.given("--ft") || g.given("--crack-band") || g.given("--sigma-w");

@@ -64,7 +64,7 @@ bool writeLawResults(const CliOptions& o, const TensionLaw& law) {
 Checked checkLaw(GivenOptions& g) {
   for (const std::string& name : g.givenNames())
     if (name != "--sigma-w" && name != "--export" && name != "--crack-band" && name != "--quiet" && name != "--Ec" &&
-        name != "--beam" && name != "--beam-size" && name != "--beam-curve")
+        name != "--beam" && name != "--beam-size" && name != "--beam-curve" && name != "--allow-unusual-matrix")
       return unexpected("--sigma-w is a law from elsewhere, exported as it stands; " + name + " belongs to a run");
   return readLawOptions(g, LawUse::run);
 }
@@ -77,10 +77,15 @@ int runLaw(const CliOptions& o) {
     printError(table.error());
     return kExitUsage;
   }
-  // A law goes out as a table of rising widths from the crack's opening.
+  // A law goes out as a table of rising widths from the crack's opening, of stresses a crack can carry.
   for (std::size_t i = 0; i < table->points.size(); ++i) {
     const MeasuredPoint& p = table->points[i];
     const bool rising = i == 0 ? p.Wcr >= 0 : p.Wcr > table->points[i - 1].Wcr;
+    if (!(p.sigma >= 0 && (p.sigma <= 100 || o.law.allowUnusual))) {
+      printError(o.law.tablePath + ":" + std::to_string(p.line) + ": a law's stress lies between 0 and 100 MPa" +
+                 " (--allow-unusual-matrix takes a larger one as given)");
+      return kExitUsage;
+    }
     if (!rising) {
       printError(o.law.tablePath + ":" + std::to_string(p.line) +
                  ": the crack widths of a law must rise from 0 or more");

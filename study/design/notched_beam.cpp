@@ -102,7 +102,12 @@ Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeom
   BeamResult result;
   result.curve.push_back({0, 0});
   // Rotations growing geometrically from well inside the elastic range to the last CMOD.
-  for (double phi = 1e-7; result.curve.back().cmod < kLastCmod; phi *= 1.02) result.curve.push_back(hinge.point(phi));
+  constexpr std::size_t kMostRotations = 5000;  // from 1e-7 to past 1e35: a mouth not open by then never opens
+  for (double phi = 1e-7; result.curve.back().cmod < kLastCmod; phi *= 1.02) {
+    if (result.curve.size() > kMostRotations)
+      return unexpected("the beam's crack mouth does not open to 4 mm: check the law's units and the beam's size");
+    result.curve.push_back(hinge.point(phi));
+  }
   const double strength = 3 * g.span / (2 * g.b * hinge.ligament() * hinge.ligament()) * 1000;  // MPa per kN
   double fL = 0;
   for (const BeamPoint& p : result.curve)
@@ -110,6 +115,10 @@ Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeom
   result.fL = fL * strength;
   for (std::size_t j = 0; j < kResidualCmods.size(); ++j)
     result.fR[j] = loadAt(result.curve, kResidualCmods[j]) * strength;
+  // A law of no negative stress bends the beam one way only; anything else is arithmetic lost to extreme inputs.
+  const auto sound = [](double f) { return std::isfinite(f) && f >= 0; };
+  if (!sound(result.fL) || !std::all_of(result.fR.begin(), result.fR.end(), sound))
+    return unexpected("the beam's strengths came out as no sound numbers: check the law's and the modulus's units");
   return result;
 }
 

@@ -168,6 +168,7 @@ TEST_F(Cli, a_tension_law_goes_out_for_fe_codes_and_what_they_cannot_take_is_ref
 // mean values), and its curve; what it cannot be computed from is refused.
 TEST_F(Cli, a_beam_gives_its_residual_strengths_and_its_class_from_mean_values) {
   fbtest::writeFile(at("plastic.txt"), "0,1\n10,1\n");
+  fbtest::writeFile(at("pascal.txt"), "0,1e6\n10,1e6\n");
   const fbtest::Outcome r = run({"--sigma-w", "plastic.txt", "--Ec", "30", "--beam", "--beam-curve", "beam.csv"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("beam 150 x 150 mm, span 500 mm, notch 25 mm (cracked hinge, Olesen 2001): fL "),
@@ -205,6 +206,11 @@ TEST_F(Cli, a_beam_gives_its_residual_strengths_and_its_class_from_mean_values) 
       {{"--sigma-w", "plastic.txt", "--Ec", "30", "--beam", "--beam-size", "150,150,500,150"}, "shallower"},
       {{"--sweep", "kxy=1,2", "--output-dir", "s", "--beam"},
        "--beam belongs to a single run's tension law or a --sigma-w table"},
+      // A value in another unit: MPa for GPa, N/m for N/mm; a table of Pa for MPa; a beam in metres.
+      {{"--sigma-w", "plastic.txt", "--Ec", "30000", "--beam"}, "--Ec 30000: a cementitious composite's modulus"},
+      {{"--division", "8", "--ft", "3", "--Gf", "100", "--export", "csv:x.csv"}, "--Gf 100: a cementitious"},
+      {{"--sigma-w", "pascal.txt", "--Ec", "30", "--beam"}, "pascal.txt:1: a law's stress lies between 0 and 100"},
+      {{"--sigma-w", "plastic.txt", "--Ec", "30", "--beam", "--beam-size", "0.15,0.15,0.5,0.025e4"}, "shallower"},
   });
 }
 
