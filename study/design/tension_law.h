@@ -22,10 +22,9 @@ struct MatrixTension {
 };
 
 /// The exponential softening of Hordijk (1991, "Local approach to fatigue of
-/// concrete", thesis, TU Delft), as the fib Model Code 2010 and FE codes use
-/// it for plain concrete: sigma/ft = (1 + (c1 x)^3) e^(-c2 x) - x (1 + c1^3)
-/// e^(-c2) with x = w/wc, c1 = 3, c2 = 6.93, and wc = 5.14 Gf/ft, where the
-/// stress reaches 0 (and stays there). Its area is Gf.
+/// concrete", thesis, TU Delft), which FE codes offer for plain concrete: sigma/ft = (1 + (c1 x)^3) e^(-c2 x) - x (1 +
+/// c1^3) e^(-c2) with x = w/wc, c1 = 3, c2 = 6.93, and wc = 5.14 Gf/ft, where the stress reaches 0 (and stays there).
+/// Its area is Gf.
 double hordijkStress(const MatrixTension& matrix, double w);
 
 /// A tension law: crack widths w (mm, rising from 0) and stresses (MPa).
