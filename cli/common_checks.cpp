@@ -11,19 +11,26 @@
 #include "engine/number_writer.h"
 
 namespace fb {
+namespace {
+
+// An option's text as a positive finite number, or the reason naming the option.
+Expected<double> positiveOption(const char* name, const std::string& text) {
+  const auto value = strictNumber(trim(text));
+  if (!value || !std::isfinite(*value) || !(*value > 0))
+    return unexpected(std::string(name) + " " + quotedToken(text) + ": must be a positive number");
+  return *value;
+}
+
+}  // namespace
 
 Checked readDesignOptions(GivenOptions& g) {
   CliOptions& o = g.o;
   const auto given = [&g](const char* name) { return g.given(name); };
-  std::optional<std::string> problem;
-  // A positive finite number, or the reason naming the option.
+  std::optional<std::string> problem;  // the first option that is no positive number
   const auto positive = [&problem](const char* name, const std::string& text) {
-    const auto value = strictNumber(trim(text));
-    if (!value || !std::isfinite(*value) || !(*value > 0)) {
-      if (!problem) problem = std::string(name) + " " + quotedToken(text) + ": must be a positive number";
-      return 0.0;
-    }
-    return *value;
+    const Expected<double> value = positiveOption(name, text);
+    if (!value && !problem) problem = value.error();
+    return value.value_or(0.0);
   };
   const bool anyMatrix = given("--Jtip") || given("--Km") || given("--Em") || given("--sigma-fc");
   if (anyMatrix) {
@@ -158,13 +165,7 @@ Checked readLawOptions(GivenOptions& g, LawUse use) {
                                                    "to a sweep or a fit"));
   }
   LawOptions& law = g.o.law;
-  // A positive finite number, or the reason naming the option.
-  const auto positive = [](const char* name, const std::string& text) -> Expected<double> {
-    const auto value = strictNumber(trim(text));
-    if (!value || !std::isfinite(*value) || !(*value > 0))
-      return unexpected(std::string(name) + " " + quotedToken(text) + ": must be a positive number");
-    return *value;
-  };
+  const auto positive = positiveOption;
   if (g.given("--ft") != g.given("--Gf")) return unexpected("--ft and --Gf go together: the matrix's softening");
   if (g.given("--Ec") && !g.given("--ft") && !g.given("--sigma-w"))
     return unexpected("--Ec goes with the matrix's --ft and --Gf, or a --sigma-w table");
