@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "study/studies/csv_file_reader.h"
 #include "study/studies/summaries.h"
 #include "study/studies/summary_parts.h"
 #include "tests/support/cli_folder.h"
@@ -78,6 +79,30 @@ TEST(CsvOutput, a_summary_field_with_quotes_commas_or_line_ends_stays_one_field)
 }
 
 using CsvFiles = fbtest::CliFolder;
+
+// A merge reads each part a record at a time: a record whose quoted field
+// holds a line end is still one record, numbered by the line it starts on.
+TEST_F(CsvFiles, a_file_read_record_by_record_keeps_quoted_line_ends_and_names_an_open_quote) {
+  fbtest::writeFile(at("part.csv"), "a,b\n1,\"two\nlines, \"\"quoted\"\"\"\n3,4\n5,\"open\n6\n");
+  fb::CsvFileReader reader(at("part.csv").string());
+  ASSERT_TRUE(reader.open());
+  std::vector<fb::CsvRecord> read;
+  for (int i = 0; i < 3; ++i) {
+    auto record = reader.nextRecord();
+    ASSERT_TRUE(record && *record) << i;
+    read.push_back(**record);
+  }
+  EXPECT_EQ(read[1].fields, (std::vector<std::string>{"1", "two\nlines, \"quoted\""}));
+  EXPECT_EQ(read[1].line, 2u);
+  EXPECT_EQ(read[2].fields, (std::vector<std::string>{"3", "4"}));
+  EXPECT_EQ(read[2].line, 4u);
+  const auto open = reader.nextRecord();
+  ASSERT_FALSE(open);
+  EXPECT_EQ(open.error(), at("part.csv").string() + ":5: a quoted field is not closed");
+  // Not a regular file: a folder, or a pipe that would hold the merge.
+  fb::CsvFileReader folder(dir.string());
+  EXPECT_FALSE(folder.open());
+}
 
 // An input whose text holds a quote and a comma is refused with that text in the reason.
 TEST_F(CsvFiles, a_refusal_reason_reads_back_whole_from_the_summary_and_the_fit_log) {
