@@ -107,6 +107,8 @@ std::optional<std::uint64_t> wholeNumber64(std::string_view text) {
     if (path.empty()) return unexpected("--measured needs a name");
   for (const std::string& path : o.fit.pulloutPaths)
     if (path.empty()) return unexpected("--pullout needs a name");
+  for (const std::string& path : o.fit.beamPaths)
+    if (path.empty()) return unexpected("--beam-measured needs a name");
   if (const auto one = oneReaderOfStandardInput(o); !one) return one;
   if (const auto one = oneWriterOfStandardOutput(o); !one) return one;
 

@@ -49,11 +49,13 @@ struct SweepOptions {
   bool resume = false;               // keep the finished runs an earlier attempt left
 };
 
-/// A fit: the inputs it varies, the pullout tests beside the curves, its search and its reports.
+/// A fit: the inputs it varies, the pullout and beam tests beside the curves, its search and its reports.
 struct FitOptions {
   std::vector<FreeInput> free;  // with their bounds
   std::vector<std::string> pulloutPaths;
   std::vector<PulloutSpecimen> pullouts;
+  std::vector<std::string> beamPaths;
+  std::vector<BeamSpecimen> beams;
   int starts = kDefaultFitStarts;
   std::uint64_t seed = 1;
   std::string log, report;

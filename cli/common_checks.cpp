@@ -141,6 +141,8 @@ Checked refuseFitOptions(const GivenOptions& g, bool seedTaken) {
   const CliOptions& o = g.o;
   if (!o.fit.pulloutPaths.empty())
     return unexpected("--pullout goes with --fit: a pullout test is fitted, then its law predicts a run");
+  if (!o.fit.beamPaths.empty())
+    return unexpected("--beam-measured goes with --fit: a beam test is fitted; --beam computes a run's beam");
   if (!o.fit.log.empty() || !o.fit.report.empty() || o.fit.logWidth || o.fit.robust || g.given("--fit-starts") ||
       (g.given("--seed") && !seedTaken))
     return unexpected("--fit-starts, --seed, --fit-log, --fit-report, --robust and --log-width go with --fit");
@@ -158,11 +160,14 @@ Checked readLawOptions(GivenOptions& g, LawUse use) {
     if (use == LawUse::scatter && name != "--export" && name != "--crack-band" && name != "--sigma-w" &&
         name != "--beam-curve")
       continue;
-    return unexpected(std::string(option) + (use == LawUse::scatter
-                                                 ? " belongs to a single run's tension law; a scatter's samples give "
-                                                   "their beams' characteristic values (--beam)"
-                                                 : " belongs to a single run's tension law or a --sigma-w table, not "
-                                                   "to a sweep or a fit"));
+    if (use == LawUse::fit && (name == "--ft" || name == "--Gf" || name == "--Ec" || name == "--beam-size")) continue;
+    return unexpected(std::string(option) +
+                      (use == LawUse::scatter ? " belongs to a single run's tension law; a scatter's samples give "
+                                                "their beams' characteristic values (--beam)"
+                       : use == LawUse::fit
+                           ? " belongs to a single run's tension law; a fit takes --ft, --Gf, --Ec and --beam-size "
+                             "for its --beam-measured tests, and writes the fitted run"
+                           : " belongs to a single run's tension law or a --sigma-w table, not to a sweep or a fit"));
   }
   LawOptions& law = g.o.law;
   const auto positive = positiveOption;
@@ -213,8 +218,12 @@ Checked readLawOptions(GivenOptions& g, LawUse use) {
       return unexpected("--export " + text + ": only --csv and --band write to standard output (-); name a file");
     law.exports.push_back(std::move(*request));
   }
-  if ((g.given("--beam-size") || g.given("--beam-curve")) && !law.beam)
+  if (use == LawUse::fit) {
+    if ((g.given("--ft") || g.given("--Ec") || g.given("--beam-size")) && g.o.fit.beamPaths.empty())
+      return unexpected("--ft, --Gf, --Ec and --beam-size go with --beam-measured in a fit");
+  } else if ((g.given("--beam-size") || g.given("--beam-curve")) && !law.beam) {
     return unexpected("--beam-size and --beam-curve go with --beam");
+  }
   if (g.given("--beam-size")) {
     std::vector<double> sizes;
     for (std::string_view rest = g.beamSize;;) {
@@ -235,6 +244,12 @@ Checked readLawOptions(GivenOptions& g, LawUse use) {
     law.geometry = {sizes[0], sizes[1], sizes[2], sizes[3]};
   }
   const bool anyLaw = g.given("--ft") || g.given("--crack-band") || g.given("--sigma-w");
+  if (use == LawUse::fit) {
+    if (g.o.fit.beamPaths.empty()) return {};
+    if (!law.matrix) return unexpected("--beam-measured needs the matrix's --ft and --Gf, where the beam cracks");
+    if (!law.Ec) return unexpected("--beam-measured needs the modulus --Ec (GPa)");
+    return {};
+  }
   if (anyLaw && law.exports.empty() && !law.beam)
     return unexpected("--ft, --Gf, --crack-band and --sigma-w go with --export or --beam");
   if (g.given("--sigma-w") && g.given("--ft"))

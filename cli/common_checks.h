@@ -24,6 +24,7 @@ namespace fb {
 enum class LawUse {
   run,      // a single run or a --sigma-w table: all of them
   scatter,  // the matrix and the beam, for the samples' characteristic values
+  fit,      // the matrix, the modulus and the beam's size, for beam tests
   none,
 };
 

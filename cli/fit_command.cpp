@@ -20,7 +20,7 @@
 namespace fb {
 namespace {
 
-// `unit`: of the RMS, MPa, or N in a fit to pullout tests alone.
+// `unit`: of the RMS, fitRmsUnit.
 void showProgress(const FitProgressReport& p, const char* unit) {
   std::string line =
       "\r\033[Kfit: " + p.phase + ", " + std::to_string(p.runs) + " of at most " + std::to_string(p.planned) + " runs";
@@ -58,31 +58,39 @@ int interrupted(const std::string& what) {
 Checked checkFit(GivenOptions& g) {
   if (const auto design = readDesignOptions(g); !design) return design;
   if (const auto shard = readShard(g); !shard) return shard;
-  if (const auto law = readLawOptions(g, LawUse::none); !law) return law;
+  if (const auto law = readLawOptions(g, LawUse::fit); !law) return law;
   CliOptions& o = g.o;
   if (!o.sweep.sweeps.empty()) return unexpected("--fit and --sweep cannot go together");
-  if (o.measuredPaths.empty() && o.fit.pulloutPaths.empty())
-    return unexpected("--fit needs --measured or --pullout, the curves to fit");
+  if (o.measuredPaths.empty() && o.fit.pulloutPaths.empty() && o.fit.beamPaths.empty())
+    return unexpected("--fit needs --measured, --pullout or --beam-measured, the curves to fit");
   if (!g.outputDir.empty()) return unexpected("--output-dir is for sweeps; a fit writes the fitted run's file of -o");
   o.fit.seed = g.seed;
   return {};
 }
 
+namespace {
+
+FitSettings fitSettings(const CliOptions& o, const std::atomic<bool>* stop) {
+  const BeamTests beams{o.fit.beams, o.law.matrix, o.law.Ec.value_or(0), o.law.geometry};
+  return {o.texts, o.fit.free, o.specimens,    o.fit.starts, o.fit.seed,
+          o.jobs,  stop,       o.fit.pullouts, o.fit.robust, beams};
+}
+
+}  // namespace
+
 Checked checkFitCurves(const CliOptions& o) {
-  const Expected<void> possible =
-      checkFitSettings({o.texts, o.fit.free, o.specimens, o.fit.starts, o.fit.seed, o.jobs, nullptr, o.fit.pullouts});
+  const Expected<void> possible = checkFitSettings(fitSettings(o, nullptr));
   if (!possible) return unexpected(possible.error());
   return {};
 }
 
 int runFit(const CliOptions& o) {
   catchInterruptions();
-  const FitSettings settings{o.texts, o.fit.free,       o.specimens,    o.fit.starts, o.fit.seed,
-                             o.jobs,  &stopRequested(), o.fit.pullouts, o.fit.robust};
+  const FitSettings settings = fitSettings(o, &stopRequested());
   const bool progressShown = !o.quiet && TerminalView::stderrIsTerminal();
   FitResult result;
   try {
-    const char* unit = settings.specimens.empty() ? "N" : "MPa";
+    const char* unit = fitRmsUnit(settings);
     result = fitMeasuredCurves(
         settings,
         progressShown ? FitProgress([unit](const FitProgressReport& p) { showProgress(p, unit); }) : FitProgress());
@@ -115,6 +123,7 @@ int runFit(const CliOptions& o) {
     std::string fittedTo = "fitted to";
     for (const std::string& path : o.measuredPaths) fittedTo += " " + path;
     for (const std::string& path : o.fit.pulloutPaths) fittedTo += " " + path;
+    for (const std::string& path : o.fit.beamPaths) fittedTo += " " + path;
     std::vector<std::string> notes{fittedTo};
     // The doubts about the fitted values travel with them.
     for (const FitWarning& warning : result.warnings)
@@ -133,7 +142,7 @@ int runFit(const CliOptions& o) {
   if (!o.plot.empty()) {
     const FitCurves curves = fitCurves(settings, result, &stopRequested());
     if (stopRequested()) return interrupted("while drawing the fit's curves; " + o.plot + " was not written");
-    ok = written(writeFitFigure(o.plot, {curves.specimens, o.fit.logWidth, curves.pullouts})) && ok;
+    ok = written(writeFitFigure(o.plot, {curves.specimens, o.fit.logWidth, curves.pullouts, curves.beams})) && ok;
   }
   return ok ? kExitDone : kExitFailed;
 }

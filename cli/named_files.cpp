@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "output/text_file.h"
+#include "study/inputs/beam_test.h"
 #include "study/inputs/input_set.h"
 #include "study/inputs/pullout_curve.h"
 
@@ -59,6 +60,7 @@ std::vector<NamedFile> namedFiles(const CliOptions& o) {
   if (!o.inputsPath.empty()) files.push_back({"--inputs", o.inputsPath, true});
   for (const std::string& path : o.measuredPaths) files.push_back({"--measured", path, true});
   for (const std::string& path : o.fit.pulloutPaths) files.push_back({"--pullout", path, true});
+  for (const std::string& path : o.fit.beamPaths) files.push_back({"--beam-measured", path, true});
   // Only the command that writes into a folder has its own.
   const std::string& dir = o.sweep.outputDir.empty() ? o.scatter.outputDir : o.sweep.outputDir;
   if (!dir.empty())
@@ -80,9 +82,11 @@ Expected<void> oneReaderOfStandardInput(const CliOptions& o) {
   const auto readsStandardInput = [](const std::string& path) { return path == "-"; };
   if (std::count_if(o.measuredPaths.begin(), o.measuredPaths.end(), readsStandardInput) +
           std::count_if(o.fit.pulloutPaths.begin(), o.fit.pulloutPaths.end(), readsStandardInput) +
+          std::count_if(o.fit.beamPaths.begin(), o.fit.beamPaths.end(), readsStandardInput) +
           (o.inputsPath == "-" ? 1 : 0) + (o.law.tablePath == "-" ? 1 : 0) >
       1)
-    return unexpected("only one of --inputs, --measured, --pullout and --sigma-w can read standard input (-)");
+    return unexpected(
+        "only one of --inputs, --measured, --pullout, --beam-measured and --sigma-w can read standard input (-)");
   return {};
 }
 
@@ -123,6 +127,11 @@ Expected<void> readCurves(CliOptions& o) {
     o.fit.pullouts.push_back({curveName(path), std::move(curve.inputs), curve.lb, curve.angle, curve.lbLine,
                               std::move(curve.points), curve.stretch});
   }
+  for (const std::string& path : o.fit.beamPaths) {
+    Expected<BeamTestCurve> read = readBeamTest(path);
+    if (!read) return unexpected(read.error());
+    o.fit.beams.push_back({curveName(path), std::move(read->inputs), std::move(read->points)});
+  }
   // A specimen given twice would count its points twice and narrow the intervals.
   for (std::size_t i = 0; i < o.specimens.size(); ++i)
     for (std::size_t j = 0; j < i; ++j)
@@ -137,6 +146,11 @@ Expected<void> readCurves(CliOptions& o) {
         return unexpected("--pullout " + o.fit.pulloutPaths[j] + " and --pullout " + o.fit.pulloutPaths[i] +
                           " hold the same test; give each test once");
     }
+  for (std::size_t i = 0; i < o.fit.beams.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (o.fit.beams[i].measured == o.fit.beams[j].measured && o.fit.beams[i].inputs == o.fit.beams[j].inputs)
+        return unexpected("--beam-measured " + o.fit.beamPaths[j] + " and --beam-measured " + o.fit.beamPaths[i] +
+                          " hold the same test; give each test once");
   return {};
 }
 

@@ -189,7 +189,8 @@ void addOptions(CLI::App& app, GivenOptions& g) {
       ->take_all()
       ->expected(1);
   app.add_option("--fit", g.fitTexts,
-                 "fit an input to --measured or --pullout within its bounds: NAME=LO:HI, up to 8 inputs")
+                 "fit an input to --measured, --pullout or --beam-measured within its bounds: NAME=LO:HI, up to 8 "
+                 "inputs")
       ->type_name(kFitValue)
       ->group("Calibration")
       ->take_all()
@@ -197,6 +198,13 @@ void addOptions(CLI::App& app, GivenOptions& g) {
   app.add_option("--pullout", o.fit.pulloutPaths,
                  "a single-fiber pullout test to fit (slip mm, load N and optionally its standard deviation N per "
                  "line; '# lb = ' and '# angle = ' give its embedded length mm and inclination degrees); repeated")
+      ->type_name("FILE")
+      ->group("Calibration")
+      ->take_all()
+      ->expected(1);
+  app.add_option("--beam-measured", o.fit.beamPaths,
+                 "a notched-beam test to fit (CMOD mm, load kN and optionally its standard deviation kN per line) "
+                 "through the beam of each run's law with the matrix's --ft, --Gf and --Ec and --beam-size; repeated")
       ->type_name("FILE")
       ->group("Calibration")
       ->take_all()

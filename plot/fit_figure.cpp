@@ -23,17 +23,25 @@ namespace {
 // Pixel layout: the residual panel under the stress panel, sharing its width axis.
 constexpr double kResidualTop = kStressTop + kStressHeight + 36, kResidualHeight = 180;
 constexpr FigureSize kPlainSize{900, static_cast<int>(kResidualTop + kResidualHeight) + 66};
-// The pullout panel: below the residuals, or alone in the stress panel's place.
-constexpr double kPulloutHeight = kStressHeight;
-constexpr double kPulloutBelow = kPlainSize.height + kStressTop - 12;
+// The load panels, pullout tests then beam tests: below the residuals, or in
+// the stress panel's place when no bridging curve is fitted.
+constexpr double kLoadHeight = kStressHeight;
+constexpr double kLoadBelow = kPlainSize.height + kStressTop - 12;
 
-bool bridgingPanels(const FitFigure& figure) { return !figure.specimens.empty() || figure.pullouts.empty(); }
+bool bridgingPanels(const FitFigure& figure) {
+  return !figure.specimens.empty() || (figure.pullouts.empty() && figure.beams.empty());
+}
 
-double pulloutTop(const FitFigure& figure) { return bridgingPanels(figure) ? kPulloutBelow : kStressTop; }
+double pulloutTop(const FitFigure& figure) { return bridgingPanels(figure) ? kLoadBelow : kStressTop; }
+
+double beamTop(const FitFigure& figure) {
+  return figure.pullouts.empty() ? pulloutTop(figure) : pulloutTop(figure) + kLoadHeight + 96;
+}
 
 FigureSize plainSize(const FitFigure& figure) {
-  if (figure.pullouts.empty()) return kPlainSize;
-  return {kPlainSize.width, static_cast<int>(pulloutTop(figure) + kPulloutHeight) + 66};
+  if (figure.pullouts.empty() && figure.beams.empty()) return kPlainSize;
+  const double bottom = figure.beams.empty() ? pulloutTop(figure) + kLoadHeight : beamTop(figure) + kLoadHeight;
+  return {kPlainSize.width, static_cast<int>(bottom) + 66};
 }
 
 constexpr Rgb kStartColour{165, 165, 165};
@@ -327,47 +335,77 @@ std::vector<LegendEntry> legendEntries(const FitFigure& figure) {
   for (std::size_t i = 0; i < tests; ++i)
     entries.push_back({"pullout " + figure.pullouts[i].label, curveColour(i, tests)});
   if (tests > 0) entries.push_back({"pullout measured", kBandLegendGrey, LegendEntry::Sample::marker});
+  const std::size_t beams = figure.beams.size();
+  for (std::size_t i = 0; i < beams; ++i) entries.push_back({"beam " + figure.beams[i].label, curveColour(i, beams)});
+  if (beams > 0) entries.push_back({"beam measured", kBandLegendGrey, LegendEntry::Sample::marker});
   return entries;
 }
 
-std::vector<CurvePoint> loadCurve(const std::vector<PulloutPoint>& points) {
+// One test's fitted and measured loads, in the x and y a load panel draws.
+struct LoadSeries {
+  std::vector<CurvePoint> fitted, measured;
+};
+
+template <typename Point, typename X, typename Y>
+std::vector<CurvePoint> loadCurve(const std::vector<Point>& points, X x, Y y) {
   std::vector<CurvePoint> out;
-  for (const PulloutPoint& p : points) out.push_back({p.slip, p.load});
+  for (const Point& p : points) out.push_back({x(p), y(p)});
   return out;
 }
 
-// Load against slip of every pullout test, from zero to the longest slip and
-// the highest load, each test in its colour.
-void drawPullouts(const FitFigure& figure, Canvas& target) {
-  Extent slip, load;
-  slip.include(0);
+// Load against slip or CMOD of every test, from zero to the largest x and the
+// highest load, each test in its colour.
+void drawLoadPanel(const std::vector<LoadSeries>& tests, double top, const char* xLabel, const char* yLabel,
+                   Canvas& target) {
+  Extent x, load;
+  x.include(0);
   load.include(0);
-  for (const PulloutFitCurves& t : figure.pullouts)
+  for (const LoadSeries& t : tests)
     for (const auto* series : {&t.measured, &t.fitted})
-      for (const PulloutPoint& p : *series)
-        if (std::isfinite(p.load)) {
-          slip.include(p.slip);
-          load.include(p.load);
+      for (const CurvePoint& p : *series)
+        if (std::isfinite(p.sigma)) {
+          x.include(p.Wcr);
+          load.include(p.sigma);
         }
-  const double slipSpan = slip.hi > slip.lo ? slip.hi - slip.lo : 1,
-               loadSpan = load.hi > load.lo ? load.hi - load.lo : 1;
-  WidthAxis axis{slip.lo, slip.lo + slipSpan * 1.03, false};
+  const double xSpan = x.hi > x.lo ? x.hi - x.lo : 1, loadSpan = load.hi > load.lo ? load.hi - load.lo : 1;
+  WidthAxis axis{x.lo, x.lo + xSpan * 1.03, false};
   const double low = load.lo < 0 ? load.lo - 0.07 * loadSpan : 0, high = load.lo + loadSpan * 1.07;
   if (!std::isfinite(axis.hi) || !std::isfinite(high)) return;
-  const Panel panel{axis, low, high, pulloutTop(figure), kPulloutHeight};
+  const Panel panel{axis, low, high, top, kLoadHeight};
   const std::vector<Tick> xTicks = widthTicks(axis);
   const std::vector<double> yTicks = ticks(low, high);
   grid(target, panel, xTicks, yTicks);
-  const std::size_t n = figure.pullouts.size();
+  const std::size_t n = tests.size();
   for (std::size_t i = 0; i < n; ++i) {
     const Rgb colour = curveColour(i, n);
-    curve(target, panel, loadCurve(figure.pullouts[i].fitted), colour);
-    markers(target, panel, loadCurve(figure.pullouts[i].measured), colour);
+    curve(target, panel, tests[i].fitted, colour);
+    markers(target, panel, tests[i].measured, colour);
   }
   axes(target, panel, xTicks, yTicks, true);
-  target.text(static_cast<float>(kLeft + kPanelWidth / 2), static_cast<float>(panel.bottom() + 38), "Slip δ (mm)",
-              kTextColour, 0.5f);
-  target.text(static_cast<float>(kLeft), static_cast<float>(panel.top - 14), "Pullout load P (N)", kTextColour, 0.0f);
+  target.text(static_cast<float>(kLeft + kPanelWidth / 2), static_cast<float>(panel.bottom() + 38), xLabel, kTextColour,
+              0.5f);
+  target.text(static_cast<float>(kLeft), static_cast<float>(panel.top - 14), yLabel, kTextColour, 0.0f);
+}
+
+void drawPullouts(const FitFigure& figure, Canvas& target) {
+  std::vector<LoadSeries> tests;
+  const auto slip = [](const PulloutPoint& p) { return p.slip; };
+  const auto load = [](const PulloutPoint& p) { return p.load; };
+  for (const PulloutFitCurves& t : figure.pullouts)
+    tests.push_back({loadCurve(t.fitted, slip, load), loadCurve(t.measured, slip, load)});
+  drawLoadPanel(tests, pulloutTop(figure), "Slip δ (mm)", "Pullout load P (N)", target);
+}
+
+void drawBeams(const FitFigure& figure, Canvas& target) {
+  std::vector<LoadSeries> tests;
+  for (const BeamFitCurves& t : figure.beams)
+    tests.push_back(
+        {loadCurve(
+             t.fitted, [](const BeamPoint& p) { return p.cmod; }, [](const BeamPoint& p) { return p.load; }),
+         loadCurve(
+             t.measured, [](const BeamTestPoint& p) { return p.cmod; },
+             [](const BeamTestPoint& p) { return p.load; })});
+  drawLoadPanel(tests, beamTop(figure), "Crack mouth opening CMOD (mm)", "Beam load F (kN)", target);
 }
 
 }  // namespace
@@ -379,6 +417,7 @@ void drawFitFigure(const FitFigure& figure, Canvas& target) {
   target.clear();
   target.setScale(0, 0, static_cast<float>(size.width), static_cast<float>(size.height));
   if (!figure.pullouts.empty()) drawPullouts(figure, target);
+  if (!figure.beams.empty()) drawBeams(figure, target);
   if (!bridgingPanels(figure)) {
     drawLegend(target, legendEntries(figure), kPlainSize.width);
     return;

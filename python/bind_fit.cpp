@@ -1,4 +1,4 @@
-// The fit of fiberbridge._native: measured curves and pullout tests as
+// The fit of fiberbridge._native: measured curves, pullout and beam tests as
 // Python gives them, checked as the command line checks its files, the fit,
 // and the pullout law itself.
 #include <cmath>
@@ -19,6 +19,7 @@
 #include "study/fit/fit_curves.h"
 #include "study/fit/fit_report.h"
 #include "study/fit/pullout_test.h"
+#include "study/inputs/beam_test.h"
 #include "study/inputs/measured_curve.h"
 #include "study/inputs/pullout_curve.h"
 
@@ -64,8 +65,29 @@ using Curves =
 using Pullouts = std::vector<std::tuple<std::string, double, double, std::vector<double>, std::vector<double>,
                                         std::vector<double>, TextMap, std::tuple<double, double, double>>>;
 
-FitSettings fitSettingsOf(const TextMap& given, const FreeBounds& free, const Curves& curves,
-                          const Pullouts& pullouts) {
+using Beams =
+    std::vector<std::tuple<std::string, std::vector<double>, std::vector<double>, std::vector<double>, TextMap>>;
+// The matrix's ft (MPa) and Gf (N/mm), the modulus Ec (GPa) and the beam's size (b, h, span, notch in mm).
+using BeamModel = std::optional<std::tuple<double, double, double, std::tuple<double, double, double, double>>>;
+
+// A beam test as Python gives it; its points are checked with the fit's settings, as a file's are.
+BeamSpecimen beamOf(const std::string& name, const std::vector<double>& cmod, const std::vector<double>& load,
+                    const std::vector<double>& sd, const TextMap& inputs) {
+  if (cmod.size() != load.size()) throw py::value_error(name + ": its CMODs and loads differ in length");
+  if (!sd.empty() && sd.size() != cmod.size())
+    throw py::value_error(name + ": its standard deviations and CMODs differ in length");
+  BeamSpecimen test{name, specimenInputsOf(name, inputs), {}};
+  for (std::size_t i = 0; i < cmod.size(); ++i) {
+    if (!sd.empty() && !(std::isfinite(sd[i]) && sd[i] > 0))
+      throw py::value_error(name + ": point " + std::to_string(i) +
+                            ": the standard deviation is not a positive number");
+    test.measured.push_back({cmod[i], load[i], sd.empty() ? 0.0 : sd[i]});
+  }
+  return test;
+}
+
+FitSettings fitSettingsOf(const TextMap& given, const FreeBounds& free, const Curves& curves, const Pullouts& pullouts,
+                          const Beams& beams, const BeamModel& beamModel) {
   FitSettings s;
   s.base = textsOf(given);
   for (const auto& [name, low, high] : free) {
@@ -84,6 +106,15 @@ FitSettings fitSettingsOf(const TextMap& given, const FreeBounds& free, const Cu
     test.stretch = {freeLength, Ef, compliance};
     if (const auto fine = checkPulloutStretch(test.stretch); !fine) throw py::value_error(name + ": " + fine.error());
     s.pullouts.push_back(std::move(test));
+  }
+  for (const auto& [name, cmod, load, sd, inputs] : beams)
+    s.beams.tests.push_back(beamOf(name, cmod, load, sd, inputs));
+  if (beamModel) {
+    const auto& [ft, Gf, Ec, size] = *beamModel;
+    const auto& [b, h, span, notch] = size;
+    s.beams.matrix = MatrixTension{ft, Gf, Ec};
+    s.beams.E = Ec;
+    s.beams.geometry = {b, h, span, notch};
   }
   return s;
 }
@@ -122,6 +153,8 @@ py::dict fitResultDict(const FitSettings& s, const FitResult& r) {
   d["rms_after"] = stresses ? optionalFloat(r.rmsAfter) : py::none();
   d["pullout_rms_before"] = optionalFloat(r.pulloutRmsBefore);
   d["pullout_rms_after"] = optionalFloat(r.pulloutRmsAfter);
+  d["beam_rms_before"] = optionalFloat(r.beamRmsBefore);
+  d["beam_rms_after"] = optionalFloat(r.beamRmsAfter);
   std::vector<std::string> warnings;
   for (const FitWarning& w : r.warnings) warnings.push_back(w.text);
   d["warnings"] = warnings;
@@ -181,12 +214,19 @@ py::dict fitCurvesOf(const FitHandle& handle) {
     for (const PulloutPoint& p : c.fitted) slip.push_back(p.slip), load.push_back(p.load);
     pullouts.append(py::dict(py::arg("label") = c.label, py::arg("fitted") = py::make_tuple(array(slip), array(load))));
   }
-  return py::dict(py::arg("specimens") = specimens, py::arg("pullouts") = pullouts);
+  py::list beams;
+  for (const BeamFitCurves& c : curves.beams) {
+    std::vector<double> cmod, load;
+    for (const BeamPoint& p : c.fitted) cmod.push_back(p.cmod), load.push_back(p.load);
+    beams.append(py::dict(py::arg("label") = c.label, py::arg("fitted") = py::make_tuple(array(cmod), array(load))));
+  }
+  return py::dict(py::arg("specimens") = specimens, py::arg("pullouts") = pullouts, py::arg("beams") = beams);
 }
 
 py::dict fit(const TextMap& given, const FreeBounds& free, const Curves& curves, int starts, std::uint64_t seed,
-             std::optional<unsigned> jobs, const Pullouts& pullouts, bool robust, const py::object& progress) {
-  FitSettings s = fitSettingsOf(given, free, curves, pullouts);
+             std::optional<unsigned> jobs, const Pullouts& pullouts, bool robust, const py::object& progress,
+             const Beams& beams, const BeamModel& beamModel) {
+  FitSettings s = fitSettingsOf(given, free, curves, pullouts, beams, beamModel);
   s.robust = robust;
   s.starts = starts;
   s.seed = seed;
@@ -287,7 +327,21 @@ void bindFit(py::module_& m) {
 
   m.def("fit", &fit, py::arg("texts"), py::arg("free"), py::arg("curves"), py::arg("starts"), py::arg("seed"),
         py::arg("jobs") = py::none(), py::arg("pullouts") = py::list(), py::arg("robust") = false,
-        py::arg("progress") = py::none());
+        py::arg("progress") = py::none(), py::arg("beams") = py::list(), py::arg("beam_model") = py::none());
+
+  // A beam test's file as the command line reads it: (CMODs, loads, standard deviations or empty, the test's inputs).
+  m.def("read_beam_test", [](const std::string& path) {
+    const Expected<BeamTestCurve> test = parseBeamTest(readWhole(path), path);
+    if (!test) raise(PyExc_ValueError, test.error());
+    std::vector<double> cmod, load, sd;
+    for (const BeamTestPoint& p : test->points) {
+      cmod.push_back(p.cmod);
+      load.push_back(p.load);
+      if (p.sd > 0) sd.push_back(p.sd);
+    }
+    return py::make_tuple(array(cmod), array(load), sd.empty() ? py::object(py::none()) : py::object(array(sd)),
+                          inputsOf(test->inputs));
+  });
 }
 
 }  // namespace fb

@@ -41,7 +41,7 @@ __version__: str = _native.version
 __all__ = [
     "InputRefused", "StudyInterrupted", "StudyTimedOut", "Field", "Run", "DataFile", "FitResult",
     "defaults", "fields", "run", "grid", "Grid", "study", "submit_study", "fit", "pullout",
-    "read_data_file", "read_inputs", "read_summary", "read_measured", "read_pullout", "to_frame",
+    "read_data_file", "read_inputs", "read_summary", "read_measured", "read_pullout", "read_beam_test", "to_frame",
     "PshIndices", "PSH_MARGINS", "PSH_MARGINS_SOURCE", "crack_tip_toughness", "ScatterResult", "scatter",
 ]
 
@@ -522,5 +522,5 @@ def _floats(values) -> list[float]:
 
 
 # Defined apart, on the runs above.
-from ._fit import FitResult, fit, pullout, read_measured, read_pullout  # noqa: E402
+from ._fit import FitResult, fit, pullout, read_beam_test, read_measured, read_pullout  # noqa: E402
 from ._scatter import ScatterResult, scatter  # noqa: E402

@@ -14,7 +14,8 @@ class FitResult:
     the warnings, the basins the starts ended in and the fitted Run. `report` holds
     what `fiberbridge-cli --fit-report` writes: rms, rms_before, runs, seconds,
     inputs (name, value, low, high), warnings (inputs, text) and basins. With pullout
-    tests, pullout_rms_before and pullout_rms_after (N) are theirs; without a
+    tests, pullout_rms_before and pullout_rms_after (N) are theirs, with beam tests
+    beam_rms_before and beam_rms_after (kN); without a
     measured bridging curve rms_before and rms_after are None and the fitted Run is
     the bridging curve the fitted law predicts. `adequacy` says whether the model
     reproduces the curves within their noise (None with too few points): with standard
@@ -26,11 +27,12 @@ class FitResult:
     `message` (its warnings, or that there were none), `nfev` (runs of the model),
     `x` (the fitted values by name), `residuals` (computed minus measured at every
     point: the bridging curves' in MPa, curve after curve, then the pullout tests'
-    in N), `chi_square_per_dof` (with standard deviations), and `aic` and `bic` of
+    in N, then the beam tests' in kN), `chi_square_per_dof` (with standard deviations), and `aic` and `bic` of
     the sum of squares the fit minimised, as lmfit gives them. `str(fit)` is the
     command line's report; in a notebook it shows as a table; `plot()` draws it."""
 
-    def __init__(self, result: dict, curves: _Sequence[tuple] = (), pullouts: _Sequence[tuple] = ()):
+    def __init__(self, result: dict, curves: _Sequence[tuple] = (), pullouts: _Sequence[tuple] = (),
+                 beams: _Sequence[tuple] = ()):
         self.inputs = dict(result["values"])
         self.x = self.inputs
         self.nfev = result["runs"]
@@ -43,7 +45,7 @@ class FitResult:
             else -_math.inf
         self.aic = log_likelihood + 2 * fitted
         self.bic = log_likelihood + _math.log(max(points, 1)) * fitted
-        self._curves, self._pullouts = list(curves), list(pullouts)
+        self._curves, self._pullouts, self._beams = list(curves), list(pullouts), list(beams)
         self._handle, self._curves_drawn = result.get("handle"), None
         self.intervals = {name: tuple(bounds) for name, bounds in result["intervals"].items()}
         self.standard_errors = dict(result["standard_errors"])
@@ -55,6 +57,8 @@ class FitResult:
         self.rms_after = result["rms_after"]
         self.pullout_rms_before = result["pullout_rms_before"]
         self.pullout_rms_after = result["pullout_rms_after"]
+        self.beam_rms_before = result["beam_rms_before"]
+        self.beam_rms_after = result["beam_rms_after"]
         self.warnings = list(result["warnings"])
         self.notes = list(result["notes"])
         self.runs = result["runs"]
@@ -88,7 +92,9 @@ class FitResult:
             f"<td>{number(self.intervals[name][1])}</td><td>{number(self.standard_errors.get(name))}</td></tr>"
             for name, value in self.inputs.items())
         rms = (f"RMS {number(self.rms_before)} → {number(self.rms_after)} MPa" if self.rms_after is not None
-               else f"pullout RMS {number(self.pullout_rms_before)} → {number(self.pullout_rms_after)} N")
+               else f"pullout RMS {number(self.pullout_rms_before)} → {number(self.pullout_rms_after)} N"
+               if self.pullout_rms_after is not None
+               else f"beam RMS {number(self.beam_rms_before)} → {number(self.beam_rms_after)} kN")
         warnings = "".join(f"<li>{escape(w)}</li>" for w in self.warnings)
         return ("<div><table><thead><tr><th>input</th><th>value</th><th>95 % low</th><th>95 % high</th>"
                 f"<th>standard error</th></tr></thead><tbody>{rows}</tbody></table>"
@@ -101,7 +107,7 @@ class FitResult:
         needs): each specimen's measured points, its fitted curve and the band that the
         inputs at the ends of their intervals span, with the residuals in a panel below
         when no `ax` is given; a fit to pullout tests alone draws their loads against
-        slip. Returns the axes drawn on (a pair with the residual panel)."""
+        slip, one to beam tests alone their loads against CMOD. Returns the axes drawn on (a pair with the residual panel)."""
         import matplotlib.pyplot as plt
 
         if self._handle is None:
@@ -125,7 +131,7 @@ class FitResult:
                     residual_ax.plot(*curve["residuals"], "o", markersize=3, color=line.get_color())
             ax.set_ylabel("bridging stress (MPa)")
             (residual_ax or ax).set_xlabel("crack width Wcr (mm)")
-        else:
+        elif drawn["pullouts"]:
             at = 0
             for (name, _, _, slip, load, _, _, _), curve in zip(self._pullouts, drawn["pullouts"]):
                 line, = ax.plot(*curve["fitted"], label=f"{curve['label']}, fitted")
@@ -136,6 +142,17 @@ class FitResult:
                 at += len(slip)
             ax.set_ylabel("pullout load (N)")
             (residual_ax or ax).set_xlabel("slip (mm)")
+        else:
+            at = len(self.residuals) - sum(len(cmod) for _, cmod, _, _, _ in self._beams)
+            for (name, cmod, load, _, _), curve in zip(self._beams, drawn["beams"]):
+                line, = ax.plot(*curve["fitted"], label=f"{name}, fitted")
+                ax.plot(cmod, load, "o", markersize=3, color=line.get_color(), label=f"{name}, measured")
+                if residual_ax is not None:
+                    residual_ax.plot(cmod, self.residuals[at:at + len(cmod)], "o", markersize=3,
+                                     color=line.get_color())
+                at += len(cmod)
+            ax.set_ylabel("beam load (kN)")
+            (residual_ax or ax).set_xlabel("CMOD (mm)")
         ax.legend(fontsize="small")
         if residual_ax is not None:
             residual_ax.axhline(0, color="grey", linewidth=0.8)
@@ -149,6 +166,8 @@ class FitResult:
 
     def __repr__(self) -> str:
         fitted = ", ".join(f"{k}={v:.6g}" for k, v in self.inputs.items())
+        if self.rms_after is None and self.pullout_rms_after is None:
+            return f"<fiberbridge.FitResult {fitted}; beam RMS {self.beam_rms_after:.4f} kN>"
         if self.rms_after is None:
             return f"<fiberbridge.FitResult {fitted}; pullout RMS {self.pullout_rms_after:.4f} N>"
         return f"<fiberbridge.FitResult {fitted}; RMS {self.rms_after:.4f} MPa>"
@@ -160,7 +179,10 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
         measured_sd: _Optional[_Sequence[float]] = None,
         curves: _Optional[_Sequence[_Mapping[str, _Any]]] = None,
         pullouts: _Optional[_Sequence[_Mapping[str, _Any]]] = None, robust: bool = False,
-        progress: _Optional[_Callable[[dict], object]] = None) -> FitResult:
+        progress: _Optional[_Callable[[dict], object]] = None,
+        beams: _Optional[_Sequence[_Mapping[str, _Any]]] = None, ft: _Optional[float] = None,
+        Gf: _Optional[float] = None, Ec: _Optional[float] = None,
+        beam_size: tuple[float, float, float, float] = (150, 150, 500, 25)) -> FitResult:
     """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
     as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
     point's standard deviation (MPa): the fit then minimises chi-square. Several
@@ -173,7 +195,11 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
     --pullout reads them; they are
     fitted with the pullout law alone, and with measured curves beside them the fit
     is joint (see the README on how loads and stresses are weighed). `robust=True` fits
-    with a soft-L1 loss, as --robust does. `progress(report)` is called a few times
+    with a soft-L1 loss, as --robust does. Notched-beam tests go in `beams`, each a
+    mapping with "cmod" (mm), "load" (kN), optionally "sd" (kN), "inputs" and "name"
+    (read_beam_test gives one), fitted through the beam of each run's law with the
+    matrix's `ft` (MPa) and `Gf` (N/mm), the modulus `Ec` (GPa) and `beam_size`
+    (width, depth, span, notch in mm), as --beam-measured does. `progress(report)` is called a few times
     a second with a dict: "phase" ("search", "polish", "intervals"), "runs" done,
     "planned" (runs at most, as planned now), "best_rms" and "seconds_left" (None
     until known); an exception it raises stops the fit. Ctrl-C stops it."""
@@ -181,11 +207,11 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
         raise TypeError("fit needs free={name: (low, high), ...}")
     texts = _inputs.texts(base, {})
     _inputs.check_names(free)
-    if curves is None and pullouts and measured_w is None and measured_sigma is None:
+    if curves is None and (pullouts or beams) and measured_w is None and measured_sigma is None:
         curves = []
     elif curves is None:
         if measured_w is None or measured_sigma is None:
-            raise TypeError("fit needs measured_w and measured_sigma, curves or pullouts")
+            raise TypeError("fit needs measured_w and measured_sigma, curves, pullouts or beams")
         curves = [{"w": measured_w, "sigma": measured_sigma, "sd": measured_sd}]
     elif measured_w is not None or measured_sigma is not None:
         raise TypeError("give measured_w and measured_sigma, or curves, not both")
@@ -214,6 +240,28 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
                                 {key: _inputs.text(key, value) for key, value in inputs.items()},
                                 tuple(_inputs.real(f"{name}: {key}", test.get(key, 0))
                                       for key in ("free_length", "Ef", "compliance"))))
+    native_beams = []
+    for k, test in enumerate(beams or []):
+        test = _inputs.as_dict(test, f"beam {k + 1}")
+        name = str(test.get("name", f"beam {k + 1}"))
+        missing = [key for key in ("cmod", "load") if key not in test]
+        if missing:
+            raise TypeError(f"{name}: a beam test needs {', '.join(missing)}")
+        inputs = _inputs.as_dict(test.get("inputs"), f"{name}: inputs")
+        _inputs.check_names(inputs, f"{name}: ")
+        sd = test.get("sd")
+        native_beams.append((name, _floats(test["cmod"]), _floats(test["load"]), [] if sd is None else _floats(sd),
+                             {key: _inputs.text(key, value) for key, value in inputs.items()}))
+    beam_model = None
+    if native_beams:
+        missing = [name for name, value in (("ft", ft), ("Gf", Gf), ("Ec", Ec)) if value is None]
+        if missing:
+            raise TypeError(f"a fit to beam tests needs {', '.join(missing)}: the beam cracks at the matrix's "
+                            "strength and bends by the composite's modulus")
+        beam_model = (_inputs.real("ft", ft), _inputs.real("Gf", Gf), _inputs.real("Ec", Ec),
+                      tuple(_inputs.real("beam_size", x) for x in beam_size))
+    elif ft is not None or Gf is not None or Ec is not None:
+        raise TypeError("ft, Gf and Ec go with beams, the beam tests to fit")
     bounds = [(name, _inputs.real(f"{name}'s low bound", lo), _inputs.real(f"{name}'s high bound", hi))
               for name, (lo, hi) in free.items()]
     result = _native.fit(texts, bounds, native_curves,
@@ -221,11 +269,11 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
                          else _inputs.whole("starts", starts, 1, _inputs.MOST_FIT_STARTS),
                          1 if seed is None else _inputs.whole("seed", seed, 0, _inputs.MOST_SEED),
                          None if jobs is None else _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS), native_pullouts,
-                         bool(robust), progress)
+                         bool(robust), progress, native_beams, beam_model)
     if result["refusal"] is not None and not result["names"]:
         field, reason = result["refusal"]
         raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)
-    return FitResult(result, native_curves, native_pullouts)
+    return FitResult(result, native_curves, native_pullouts, native_beams)
 
 
 def pullout(lb: float, angle: float, slip, **inputs: _Any):
@@ -266,6 +314,15 @@ def read_measured(path) -> dict:
     return {"name": name, "w": w, "sigma": sigma, "sd": sd, "inputs": dict(inputs)}
 
 
+def read_beam_test(path) -> dict:
+    """A notched-beam test's file, read as fiberbridge-cli --beam-measured reads it:
+    {"name", "cmod" (mm), "load" (kN), "sd" (kN, or None), "inputs"}, ready to go into
+    fit(beams=[...]). Refused as read_measured."""
+    name = _inputs.path(path)
+    cmod, load, sd, inputs = _native.read_beam_test(name)
+    return {"name": name, "cmod": cmod, "load": load, "sd": sd, "inputs": dict(inputs)}
+
+
 def read_pullout(path) -> dict:
     """A single-fiber pullout test's file, read as fiberbridge-cli --pullout reads it:
     {"name", "lb" (mm), "angle" (degrees), "slip" (mm), "load" (N), "sd" (N, or None),
@@ -278,5 +335,5 @@ def read_pullout(path) -> dict:
 
 
 # Their home is the package, where the stub declares them and pickle finds them.
-for _defined in (FitResult, fit, pullout, read_measured, read_pullout):
+for _defined in (FitResult, fit, pullout, read_measured, read_pullout, read_beam_test):
     _defined.__module__ = "fiberbridge"

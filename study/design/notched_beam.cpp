@@ -4,14 +4,15 @@
 #include <cmath>
 #include <string>
 
+#include "engine/number_writer.h"
 #include "run/task_pool.h"
 
 namespace fb {
 namespace {
 
-constexpr int kLayers = 400;       // over the ligament
-constexpr int kBisections = 40;    // of a width or a height: 1e-12 of its range
-constexpr double kLastCmod = 4.0;  // mm, beyond fR4's 3.5
+constexpr int kLayers = 400;         // over the ligament
+constexpr int kMostRootSteps = 200;  // of the neutral axis's search; it needs a few dozen at most
+constexpr double kLastCmod = 4.0;    // mm, beyond fR4's 3.5
 
 class Hinge {
  public:
@@ -52,14 +53,38 @@ class Hinge {
     return {N, M};
   }
 
-  // The neutral axis where the section carries no axial force.
+  // The neutral axis where the section carries no axial force, which grows
+  // with it: regula falsi (Illinois) within [0, ligament], all compression
+  // at one end and all tension at the other, to 1e-12 of the ligament.
   double neutralAxis(double phi) const {
-    double low = 0, high = ligament_;  // all compression above, all tension below
-    for (int i = 0; i < kBisections; ++i) {
-      const double y0 = (low + high) / 2;
-      (forces(phi, y0).first > 0 ? high : low) = y0;
+    double low = 0, high = ligament_;
+    double fLow = forces(phi, low).first, fHigh = forces(phi, high).first;
+    int kept = 0;  // which end stayed on the last step: -1 low, 1 high
+    for (int i = 0; i < kMostRootSteps && high - low > 1e-12 * ligament_; ++i) {
+      const double y0 =
+          fHigh - fLow > 0 ? std::clamp(low - fLow * (high - low) / (fHigh - fLow), low, high) : (low + high) / 2;
+      const double f = forces(phi, y0).first;
+      if (f == 0) return y0;
+      if (f > 0) {
+        high = y0;
+        fHigh = f;
+        if (kept == -1) fLow /= 2;
+        kept = -1;
+      } else {
+        low = y0;
+        fLow = f;
+        if (kept == 1) fHigh /= 2;
+        kept = 1;
+      }
     }
     return (low + high) / 2;
+  }
+
+  // The largest rotation at which every layer is still elastic: the bottom
+  // layer reaches the strength, the neutral axis at the ligament's middle.
+  double lastElasticRotation() const {
+    const double dy = ligament_ / kLayers;
+    return ft_ * s_ / E_ / (2 * (ligament_ / 2 - dy / 2));
   }
 
   BeamPoint point(double phi) const {
@@ -69,8 +94,6 @@ class Hinge {
     return {2 * phi * (y0 + g_.notch), 4 * M / g_.span / 1000};
   }
 
-  double ligament() const { return ligament_; }
-
  private:
   const TensionLaw& law_;
   double E_;
@@ -79,7 +102,10 @@ class Hinge {
   std::vector<double> stretch_;  // u at each of the law's points
 };
 
-double loadAt(const std::vector<BeamPoint>& curve, double cmod) {
+}  // namespace
+
+double beamLoadAt(std::span<const BeamPoint> curve, double cmod) {
+  if (curve.empty()) return 0;
   for (std::size_t i = 1; i < curve.size(); ++i)
     if (curve[i].cmod >= cmod) {
       const BeamPoint &a = curve[i - 1], &b = curve[i];
@@ -88,9 +114,7 @@ double loadAt(const std::vector<BeamPoint>& curve, double cmod) {
   return curve.back().load;
 }
 
-}  // namespace
-
-Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeometry& g) {
+Expected<std::vector<BeamPoint>> beamCurve(const TensionLaw& law, double E, const BeamGeometry& g, double lastCmod) {
   if (law.w.empty() || !(law.sigma.front() > 0))
     return unexpected(
         "the beam needs a law that begins at the tensile strength at zero opening (a positive first "
@@ -99,22 +123,36 @@ Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeom
   if (!(g.b > 0 && g.h > 0 && g.span > 0 && g.notch >= 0 && g.notch < g.h))
     return unexpected("the beam's width, depth and span must be positive and its notch shallower than its depth");
   const Hinge hinge(law, E * 1000, g);
-  BeamResult result;
-  result.curve.push_back({0, 0});
+  std::vector<BeamPoint> curve{{0, 0}};
   // Rotations growing geometrically from well inside the elastic range to the last CMOD.
   constexpr std::size_t kMostRotations = 5000;  // from 1e-7 to past 1e35: a mouth not open by then never opens
-  for (double phi = 1e-7; result.curve.back().cmod < kLastCmod; phi *= 1.02) {
-    if (result.curve.size() > kMostRotations)
-      return unexpected("the beam's crack mouth does not open to 4 mm: check the law's units and the beam's size");
-    result.curve.push_back(hinge.point(phi));
+  // While every layer is elastic the curve is a straight line: its first and
+  // last points say all of it.
+  const double elastic = hinge.lastElasticRotation();
+  std::size_t rotations = 0;
+  for (double phi = 1e-7; curve.back().cmod < lastCmod; phi *= 1.02) {
+    if (++rotations > kMostRotations)
+      return unexpected("the beam's crack mouth does not open to " + formatShortest(lastCmod) +
+                        " mm: check the law's units and the beam's size");
+    if (curve.size() > 1 && phi * 1.02 <= elastic) continue;
+    curve.push_back(hinge.point(phi));
   }
-  const double strength = 3 * g.span / (2 * g.b * hinge.ligament() * hinge.ligament()) * 1000;  // MPa per kN
+  return curve;
+}
+
+Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeometry& g) {
+  Expected<std::vector<BeamPoint>> curve = beamCurve(law, E, g, kLastCmod);
+  if (!curve) return unexpected(curve.error());
+  BeamResult result;
+  result.curve = std::move(*curve);
+  const double ligament = g.h - g.notch;
+  const double strength = 3 * g.span / (2 * g.b * ligament * ligament) * 1000;  // MPa per kN
   double fL = 0;
   for (const BeamPoint& p : result.curve)
     if (p.cmod <= 0.05) fL = std::max(fL, p.load);
   result.fL = fL * strength;
   for (std::size_t j = 0; j < kResidualCmods.size(); ++j)
-    result.fR[j] = loadAt(result.curve, kResidualCmods[j]) * strength;
+    result.fR[j] = beamLoadAt(result.curve, kResidualCmods[j]) * strength;
   // A law of no negative stress bends the beam one way only; anything else is arithmetic lost to extreme inputs.
   const auto sound = [](double f) { return std::isfinite(f) && f >= 0; };
   if (!sound(result.fL) || !std::all_of(result.fR.begin(), result.fR.end(), sound))

@@ -42,9 +42,17 @@ struct BeamResult {
 /// The CMODs of fR1 to fR4 (mm).
 inline constexpr std::array<double, 4> kResidualCmods = {0.5, 1.5, 2.5, 3.5};
 
-/// The beam of `geometry` with the tension law `law` (its stress at zero
-/// opening the strength at which a layer cracks) and the modulus E (GPa),
-/// loaded until the CMOD passes 4 mm; or why it cannot be computed.
+/// The load against CMOD of the beam of `geometry` with the tension law `law`
+/// (its stress at zero opening the strength at which a layer cracks) and the
+/// modulus E (GPa), from no load until the CMOD reaches `lastCmod` (mm); or
+/// why it cannot be computed.
+[[nodiscard]] Expected<std::vector<BeamPoint>> beamCurve(const TensionLaw& law, double E, const BeamGeometry& geometry,
+                                                         double lastCmod);
+
+/// The load (kN) of `curve` at `cmod`, linear between its points; its last load beyond them.
+double beamLoadAt(std::span<const BeamPoint> curve, double cmod);
+
+/// The beam's curve until the CMOD passes 4 mm, and its figures.
 [[nodiscard]] Expected<BeamResult> notchedBeam(const TensionLaw& law, double E, const BeamGeometry& geometry = {});
 
 /// The beams of many laws (a scatter's samples) on up to `jobs` threads, in

@@ -135,7 +135,7 @@ std::vector<FitOutlier> findOutliers(const FitSettings& s, const std::vector<dou
     if (!worst || !(std::abs(worstT) > threshold)) break;
     const MeasuredCurvePoints& c = *curveOf[*worst];
     const std::size_t i = *worst - c.first;
-    out.push_back({*c.file, c.lines[i], i, *worst, c.x[i], c.y[i], worstT, threshold, c.pullout});
+    out.push_back({*c.file, c.lines[i], i, *worst, c.x[i], c.y[i], worstT, threshold, c.yUnit});
     aside[*worst] = true;
     sum -= e[*worst] * e[*worst];
   }
@@ -173,8 +173,8 @@ FitWarning outlierWarning(const FitOutlier& o, std::size_t points) {
   const std::string where =
       o.line > 0 ? o.file + " line " + std::to_string(o.line) : o.file + " point " + std::to_string(o.point + 1);
   return FitWarning{{},
-                    "outlier: " + where + " (" + formatShortest(o.x) + " mm, " + formatShortest(o.y) +
-                        (o.pullout ? " N" : " MPa") + ") lies " + formatFixed(std::abs(o.t), 1) +
+                    "outlier: " + where + " (" + formatShortest(o.x) + " mm, " + formatShortest(o.y) + " " + o.yUnit +
+                        ") lies " + formatFixed(std::abs(o.t), 1) +
                         " standard deviations of the other residuals from the fit, beyond the " +
                         formatFixed(o.threshold, 2) + " that 5 % over " + std::to_string(points) +
                         " points allows (Bonferroni): check it"};

@@ -169,7 +169,7 @@ FitResult Fit::run() {
 
   const std::vector<std::vector<double>> starts = startingPoints(givenValues(result), s_.starts, s_.seed);
   result.startCount = static_cast<int>(starts.size());
-  const int perRun = static_cast<int>(s_.specimens.size() + s_.pullouts.size());
+  const int perRun = static_cast<int>(s_.specimens.size() + s_.pullouts.size() + s_.beams.tests.size());
   const int polishRuns = tuning_.polishRounds * 2 * tuning_.evaluationsPerPolish(n_) * perRun;
   const auto finish = [&] {
     result.runs = pool_.runs().load();
@@ -191,6 +191,7 @@ FitResult Fit::run() {
   if (!searches_.empty() && searches_[0].first && searches_[0].first->objective) {
     result.rmsBefore = searches_[0].first->rms;
     result.pulloutRmsBefore = searches_[0].first->pulloutRms;
+    result.beamRmsBefore = searches_[0].first->beamRms;
   }
   gather(searches_, result);
   if (pool_.stopped() || !best_) return finish();
@@ -253,6 +254,7 @@ FitResult Fit::run() {
 
   result.rmsAfter = best_->rms;
   result.pulloutRmsAfter = best_->pulloutRms;
+  result.beamRmsAfter = best_->beamRms;
   result.residuals = best_->residuals;
   result.objective = *best_->objective;
   if (s_.weighted() && dof > 0) result.chiSquarePerDof = *best_->objective / dof;
@@ -276,8 +278,7 @@ FitResult Fit::run() {
   for (const Track& t : searches_)
     if (t.best) ends.push_back(*t.best);
   result.basins = groupBasins(ends, polished_, *best_, bestBasinReach(s_.free, result.inputs, tuning_), tuning_);
-  for (FitWarning& w : rivalWarnings(result.basins, result.rmsAfter, s_.free, result.inputs,
-                                     s_.specimens.empty() ? "N" : "MPa", tuning_))
+  for (FitWarning& w : rivalWarnings(result.basins, result.rmsAfter, s_.free, result.inputs, fitRmsUnit(s_), tuning_))
     result.warnings.push_back(std::move(w));
   if (threshold) holdRivalAnswers(result.basins, *threshold, result.inputs);
   for (FitWarning& w : lawWarnings(result.texts)) result.warnings.push_back(std::move(w));
@@ -292,7 +293,9 @@ FitResult fitMeasuredCurves(const FitSettings& settings, const FitProgress& prog
 }
 
 FieldTexts fittedRunTexts(const FitSettings& settings, const FitResult& result) {
-  FieldTexts fitted = settings.specimens.empty() ? settings.base : specimenTexts(settings, 0);
+  FieldTexts fitted = !settings.specimens.empty()                                  ? specimenTexts(settings, 0)
+                      : settings.pullouts.empty() && !settings.beams.tests.empty() ? beamTexts(settings, 0)
+                                                                                   : settings.base;
   for (const FittedInput& in : result.inputs) fitted[in.field] = in.text;
   return fitted;
 }

@@ -25,8 +25,9 @@ namespace fb {
 FitResult fitMeasuredCurves(const FitSettings& settings, const FitProgress& progress = {});
 
 /// The inputs of the fitted run: the first specimen's, its own inputs
-/// included, with the fitted values; with pullout tests alone, the given
-/// inputs with the fitted law, whose bridging curve is then its prediction.
+/// included, with the fitted values; with pullout tests and no measured
+/// curve, the given inputs with the fitted law, whose bridging curve is then
+/// its prediction; with beam tests alone, the first test's.
 FieldTexts fittedRunTexts(const FitSettings& settings, const FitResult& result);
 
 }  // namespace fb

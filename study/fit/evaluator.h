@@ -1,10 +1,13 @@
 #pragma once
 
-// Runs the model for values of the free inputs, on every specimen, and the
-// pullout law on every pullout test; one per worker, with its class table.
+// Runs the model for values of the free inputs, on every specimen, the
+// pullout law on every pullout test and the beam of the composite law on
+// every beam test; one per worker, with its class table.
 
 #include <atomic>
+#include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/field_table.h"
@@ -36,12 +39,21 @@ class Evaluator {
     std::vector<double> slips, loads;
   };
 
+  // The residuals of the bridging curves, then of the pullout tests, then of
+  // the beam tests; false with the trial's note where the model refused.
+  bool addBridging(const std::vector<std::string>& free, Trial& t, const std::function<void(double)>& add);
+  bool addPullouts(const std::vector<std::string>& free, Trial& t, const std::function<void(double)>& add);
+  bool addBeams(const std::vector<std::string>& free, Trial& t, const std::function<void(double)>& add);
+  std::string who(const std::string& name) const;
+
   const FitSettings& settings_;
   std::vector<double> scales_;
   std::optional<double> softL1_;  // the robust loss's scale; empty for least squares
   std::vector<FieldTexts> texts_;
   std::vector<double> widest_;
   std::vector<PulloutTest> tests_;
+  std::vector<FieldTexts> beamTexts_;
+  std::vector<double> beamWidest_;  // mm of CMOD; the crack at the notch opens less
   std::optional<CurveRunner> runner_;
   std::atomic<int>& runs_;
 };

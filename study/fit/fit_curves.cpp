@@ -8,6 +8,8 @@
 #include "engine/parameter_set.h"
 #include "engine/pullout_law.h"
 #include "run/curve_runner.h"
+#include "study/design/notched_beam.h"
+#include "study/design/tension_law.h"
 #include "study/fit/pullout_test.h"
 #include "study/studies/metrics.h"
 #include "study/studies/sweep.h"
@@ -98,6 +100,21 @@ PulloutFitCurves pulloutCurves(const FitSettings& s, const FitResult& r, std::si
   return out;
 }
 
+BeamFitCurves beamCurves(const FitSettings& s, const FitResult& r, std::size_t k, CurveRunner& runner,
+                         const std::atomic<bool>* stop) {
+  const BeamSpecimen& test = s.beams.tests[k];
+  BeamFitCurves out{test.name, test.measured, {}};
+  double widest = 0;
+  for (const BeamTestPoint& m : test.measured) widest = std::max(widest, m.cmod);
+  widest *= 1.05;
+  const auto curve = runner.run(withFitted(beamTexts(s, k), r), widest, stop);
+  if (curve.refusal) return out;
+  const BeamTests& b = s.beams;
+  if (auto beam = beamCurve(compositeLaw(curve.steps, b.matrix), b.E, b.geometry, widest))
+    out.fitted = std::move(*beam);
+  return out;
+}
+
 }  // namespace
 
 FitCurves fitCurves(const FitSettings& s, const FitResult& r, const std::atomic<bool>* stop) {
@@ -106,6 +123,7 @@ FitCurves fitCurves(const FitSettings& s, const FitResult& r, const std::atomic<
   for (std::size_t k = 0; k < s.specimens.size(); ++k)
     curves.specimens.push_back(specimenCurves(s, r, k, runner, stop));
   for (std::size_t k = 0; k < s.pullouts.size(); ++k) curves.pullouts.push_back(pulloutCurves(s, r, k));
+  for (std::size_t k = 0; k < s.beams.tests.size(); ++k) curves.beams.push_back(beamCurves(s, r, k, runner, stop));
   return curves;
 }
 

@@ -3,7 +3,8 @@
 // The curves that show a calibration: for each specimen the law of the
 // starting inputs, the fitted law with the band that the inputs at the ends
 // of their intervals span, and the residuals; for each pullout test the fitted
-// single-fiber law at close slips. The figure draws them; anyone may.
+// single-fiber law at close slips; for each beam test the fitted beam. The
+// figure draws them; anyone may.
 
 #include <atomic>
 #include <string>
@@ -39,9 +40,18 @@ struct PulloutFitCurves {
   std::vector<PulloutPoint> fitted;    // the fitted law at close slips
 };
 
+/// A notched-beam test of a fit: its points and the fitted beam's load
+/// against CMOD.
+struct BeamFitCurves {
+  std::string label;                    // its file
+  std::vector<BeamTestPoint> measured;  // only CMOD and load are drawn
+  std::vector<BeamPoint> fitted;        // up to 1.05 times its widest CMOD; empty where the beam failed
+};
+
 struct FitCurves {
   std::vector<SpecimenFitCurves> specimens;
   std::vector<PulloutFitCurves> pullouts;
+  std::vector<BeamFitCurves> beams;
 };
 
 /// The curves of a fit that ended `fitted`, each bridging law run up to 1.05

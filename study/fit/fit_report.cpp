@@ -66,10 +66,9 @@ std::string adequacyJson(const std::optional<FitAdequacy>& a) {
 std::string softL1Text(const FitSettings& s, double scale) {
   const std::string loss = "a soft-L1 loss, residuals beyond ";
   if (s.weighted()) return loss + "one standard deviation counting less than their square";
-  const std::string where =
-      significantText(scale, 3) + (!s.specimens.empty() && !s.pullouts.empty() ? " of each curve's largest value"
-                                   : s.specimens.empty()                       ? " N"
-                                                                               : " MPa");
+  const int kinds = !s.specimens.empty() + !s.pullouts.empty() + !s.beams.tests.empty();
+  const std::string where = significantText(scale, 3) + (kinds > 1 ? std::string(" of each curve's largest value")
+                                                                   : " " + std::string(fitRmsUnit(s)));
   return loss + where + " counting less than their square (the points' own noise, read robustly off their chords)";
 }
 
@@ -95,6 +94,8 @@ std::string fitReportJson(const FitSettings& s, const FitResult& r) {
   out += "  \"rms_before\": " + (stresses ? jsonNumber(r.rmsBefore) : "null") + ",\n";
   out += "  \"pullout_rms\": " + jsonNumber(r.pulloutRmsAfter) + ",\n";
   out += "  \"pullout_rms_before\": " + jsonNumber(r.pulloutRmsBefore) + ",\n";
+  out += "  \"beam_rms\": " + jsonNumber(r.beamRmsAfter) + ",\n";
+  out += "  \"beam_rms_before\": " + jsonNumber(r.beamRmsBefore) + ",\n";
   out += "  \"chi_square_per_dof\": " + jsonNumber(r.chiSquarePerDof) + ",\n";
   out += "  \"robust_scale\": " + jsonNumber(r.softL1Scale) + ",\n";
   out += "  \"adequacy\": " + adequacyJson(r.adequacy) + ",\n";
@@ -146,11 +147,19 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
   const auto name = [](Field f) { return std::string(fieldInfo(f).name); };
   std::string out, names;
   for (const FreeInput& f : settings.free) names += (names.empty() ? "" : ", ") + name(f.field);
-  const std::size_t curves = settings.specimens.size(), tests = settings.pullouts.size();
-  std::string of = curves > 1 ? " of " + std::to_string(curves) + " specimens" : "";
-  if (tests > 0)
-    of += (of.empty() ? curves > 0 ? " of a specimen and " : " of " : " and ") + std::to_string(tests) +
-          (tests == 1 ? " pullout test" : " pullout tests");
+  const std::size_t curves = settings.specimens.size(), tests = settings.pullouts.size(),
+                    beams = settings.beams.tests.size();
+  const auto count = [](std::size_t n, const std::string& what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+  };
+  std::vector<std::string> parts;
+  if (curves > 1) parts.push_back(count(curves, "specimen"));
+  if (curves == 1 && tests + beams > 0) parts.push_back("a specimen");
+  if (tests > 0) parts.push_back(count(tests, "pullout test"));
+  if (beams > 0) parts.push_back(count(beams, "beam test"));
+  std::string of;
+  for (std::size_t k = 0; k < parts.size(); ++k)
+    of += (k == 0 ? " of " : k + 1 == parts.size() ? " and " : ", ") + parts[k];
   out += "fit of " + names + " to " + std::to_string(settings.pointCount()) + " measured points" + of + ": " +
          std::to_string(r.runs) + " runs in " + formatFixed(r.seconds, 2) + " s\n";
   std::size_t widest = 0;
@@ -188,6 +197,11 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
     out += "RMS difference to the pullout curves: " +
            (r.pulloutRmsBefore ? significantText(*r.pulloutRmsBefore, 4) : "(no run)") + " N before, " +
            (r.pulloutRmsAfter ? significantText(*r.pulloutRmsAfter, 4) : "(no run)") + " N after";
+  if (curves + tests > 0 && beams > 0) out += "\n";
+  if (beams > 0)
+    out +=
+        "RMS difference to the beam tests: " + (r.beamRmsBefore ? significantText(*r.beamRmsBefore, 4) : "(no run)") +
+        " kN before, " + (r.beamRmsAfter ? significantText(*r.beamRmsAfter, 4) : "(no run)") + " kN after";
   if (r.chiSquarePerDof) out += " (chi-square per degree of freedom " + formatFixed(*r.chiSquarePerDof, 2) + ")";
   out += "\n";
   if (r.softL1Scale) out += "robust: " + softL1Text(settings, *r.softL1Scale) + "\n";
@@ -202,9 +216,9 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
 std::string fitLogCsv(const FitSettings& settings, const FitResult& result) {
   std::string out = "phase";
   for (const FreeInput& f : settings.free) out += "," + std::string(fieldInfo(f.field).name);
-  // The RMS as summary.csv heads it; in N, of the loads, with pullout tests alone.
+  // The RMS as summary.csv heads it; of the loads (N, kN) where no measured curve is fitted.
   std::string rms(summaryColumnInfo(SummaryColumn::rms).header);
-  if (settings.specimens.empty()) rms.replace(rms.rfind("MPa"), 3, "N");
+  rms.replace(rms.rfind("MPa"), 3, fitRmsUnit(settings));
   out += "," + rms + ",note\n";
   for (const FitEvaluation& e : result.log) {
     out += csvField(e.phase);

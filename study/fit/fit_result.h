@@ -18,7 +18,7 @@ namespace fb {
 struct FitEvaluation {
   std::string phase;           // "start 0", "polish", "profile A", "errors"
   std::vector<double> values;  // of the free inputs, as the model read them
-  std::optional<double> rms;   // MPa (N in a fit to pullout curves alone); empty when the model refused the inputs
+  std::optional<double> rms;   // in fitRmsUnit; empty when the model refused the inputs
   std::string note;            // why it was refused
 };
 
@@ -59,14 +59,14 @@ struct FitAdequacy {
 
 /// A measured point the fit lies far from, beyond what its point count explains.
 struct FitOutlier {
-  std::string file;          // the curve's file or name
-  int line = 0;              // of that file; 0 where the point came from no file
-  std::size_t point = 0;     // 0-based, within its curve
-  std::size_t residual = 0;  // its index among the fit's residuals
-  double x = 0, y = 0;       // as measured: mm and MPa (or N for a pullout curve)
-  double t = 0;              // residual over the residuals' standard deviation without it
-  double threshold = 0;      // what |t| had to exceed
-  bool pullout = false;
+  std::string file;           // the curve's file or name
+  int line = 0;               // of that file; 0 where the point came from no file
+  std::size_t point = 0;      // 0-based, within its curve
+  std::size_t residual = 0;   // its index among the fit's residuals
+  double x = 0, y = 0;        // as measured: mm and yUnit
+  double t = 0;               // residual over the residuals' standard deviation without it
+  double threshold = 0;       // what |t| had to exceed
+  const char* yUnit = "MPa";  // N for a pullout test, kN for a beam test
 };
 
 /// How a fit ended.
@@ -85,12 +85,14 @@ struct FitResult {
   // In a fit to pullout curves alone the two above are theirs, in N.
   std::optional<double> pulloutRmsBefore;  // N, over the pullout curves' points
   std::optional<double> pulloutRmsAfter;   // N
+  std::optional<double> beamRmsBefore;     // kN, over the beam tests' points
+  std::optional<double> beamRmsAfter;      // kN
   std::optional<double> chiSquarePerDof;   // with standard deviations
-  std::vector<double> residuals;  // computed minus measured: specimen after specimen (MPa), then pullout tests (N)
-  double objective = 0;           // the sum of squares the fit minimised (chi-square with standard deviations)
-  std::optional<FitAdequacy> adequacy;           // where there are points enough to judge
-  std::optional<double> softL1Scale;             // a robust fit's loss scale, in the residuals' scaled units
-  std::vector<FitOutlier> outliers;              // the most extreme first
+  std::vector<double> residuals;        // computed minus measured: specimens (MPa), pullout tests (N), beam tests (kN)
+  double objective = 0;                 // the sum of squares the fit minimised (chi-square with standard deviations)
+  std::optional<FitAdequacy> adequacy;  // where there are points enough to judge
+  std::optional<double> softL1Scale;    // a robust fit's loss scale, in the residuals' scaled units
+  std::vector<FitOutlier> outliers;     // the most extreme first
   std::vector<std::vector<double>> correlation;  // of the estimates, where the Jacobian determines them
   std::vector<std::string> notes;                // starting values moved into their bounds; the law's load drop
   std::vector<FitWarning> warnings;              // where the curves cannot decide

@@ -47,6 +47,11 @@ bool FitSettings::weighted() const {
       if (!(p.sd > 0)) return false;
       any = true;
     }
+  for (const BeamSpecimen& s : beams.tests)
+    for (const BeamTestPoint& p : s.measured) {
+      if (!(p.sd > 0)) return false;
+      any = true;
+    }
   return any;
 }
 
@@ -54,11 +59,13 @@ std::size_t FitSettings::pointCount() const {
   std::size_t count = 0;
   for (const Specimen& s : specimens) count += s.measured.size();
   for (const PulloutSpecimen& s : pullouts) count += s.measured.size();
+  for (const BeamSpecimen& s : beams.tests) count += s.measured.size();
   return count;
 }
 
 std::vector<double> FitSettings::residualScales() const {
-  const bool weights = weighted(), joint = !specimens.empty() && !pullouts.empty();
+  const int kinds = !specimens.empty() + !pullouts.empty() + !beams.tests.empty();
+  const bool weights = weighted(), joint = kinds > 1;
   std::vector<double> scales;
   const auto curve = [&](const auto& points, auto value) {
     double largest = 0;
@@ -68,20 +75,32 @@ std::vector<double> FitSettings::residualScales() const {
   };
   for (const Specimen& s : specimens) curve(s.measured, [](const MeasuredPoint& p) { return p.sigma; });
   for (const PulloutSpecimen& s : pullouts) curve(s.measured, [](const PulloutPoint& p) { return p.load; });
+  for (const BeamSpecimen& s : beams.tests) curve(s.measured, [](const BeamTestPoint& p) { return p.load; });
   return scales;
 }
 
-FieldTexts specimenTexts(const FitSettings& settings, std::size_t index) {
-  FieldTexts texts = settings.base;
-  for (const SpecimenInput& input : settings.specimens[index].inputs) texts[input.field] = input.value;
+namespace {
+
+FieldTexts withInputs(FieldTexts texts, const std::vector<SpecimenInput>& inputs) {
+  for (const SpecimenInput& input : inputs) texts[input.field] = input.value;
   return texts;
 }
 
-FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index) {
-  FieldTexts texts = settings.base;
-  for (const SpecimenInput& input : settings.pullouts[index].inputs) texts[input.field] = input.value;
-  return texts;
+}  // namespace
+
+FieldTexts specimenTexts(const FitSettings& settings, std::size_t index) {
+  return withInputs(settings.base, settings.specimens[index].inputs);
 }
+
+FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index) {
+  return withInputs(settings.base, settings.pullouts[index].inputs);
+}
+
+FieldTexts beamTexts(const FitSettings& settings, std::size_t index) {
+  return withInputs(settings.base, settings.beams.tests[index].inputs);
+}
+
+const char* fitRmsUnit(const FitSettings& s) { return !s.specimens.empty() ? "MPa" : !s.pullouts.empty() ? "N" : "kN"; }
 
 Expected<FreeInput> freeInput(Field field, double low, double high) {
   if (fieldInfo(field).precision() == Precision::int16)
@@ -125,12 +144,16 @@ Expected<void> checkFitSettings(const FitSettings& s) {
   for (std::size_t i = 0; i < s.free.size(); ++i)
     for (std::size_t j = 0; j < i; ++j)
       if (s.free[i].field == s.free[j].field) return unexpected("--fit " + name(s.free[i].field) + " is given twice");
-  if (s.specimens.empty() && s.pullouts.empty()) return unexpected("a fit needs a measured curve");
-  const std::string curves = s.pullouts.empty()    ? "--measured"
-                             : s.specimens.empty() ? "--pullout"
-                                                   : "--measured and --pullout";
+  if (s.specimens.empty() && s.pullouts.empty() && s.beams.tests.empty())
+    return unexpected("a fit needs a measured curve");
+  std::vector<std::string> kinds;
+  if (!s.specimens.empty()) kinds.push_back("--measured");
+  if (!s.pullouts.empty()) kinds.push_back("--pullout");
+  if (!s.beams.tests.empty()) kinds.push_back("--beam-measured");
+  std::string curves = kinds[0];
+  for (std::size_t k = 1; k < kinds.size(); ++k) curves += (k + 1 == kinds.size() ? " and " : ", ") + kinds[k];
   if (s.pointCount() < s.free.size())
-    return unexpected(curves + " " + (s.pullouts.empty() ? "has " : "have ") + std::to_string(s.pointCount()) +
+    return unexpected(curves + " " + (kinds.size() == 1 ? "has " : "have ") + std::to_string(s.pointCount()) +
                       " points, fewer than the " + std::to_string(s.free.size()) + " inputs to fit");
   if (s.starts < 1 || s.starts > 1000) return unexpected("--fit-starts must lie between 1 and 1000");
   bool someWeighted = false, someNot = false;
@@ -138,6 +161,8 @@ Expected<void> checkFitSettings(const FitSettings& s) {
     for (const MeasuredPoint& p : specimen.measured) (p.sd > 0 ? someWeighted : someNot) = true;
   for (const PulloutSpecimen& test : s.pullouts)
     for (const PulloutPoint& p : test.measured) (p.sd > 0 ? someWeighted : someNot) = true;
+  for (const BeamSpecimen& test : s.beams.tests)
+    for (const BeamTestPoint& p : test.measured) (p.sd > 0 ? someWeighted : someNot) = true;
   if (someWeighted && someNot)
     return unexpected(curves + ": either every curve gives standard deviations or none does");
 
@@ -149,6 +174,23 @@ Expected<void> checkFitSettings(const FitSettings& s) {
           return unexpected("--pullout " + test.name + " sets " + name(f.field) + ", which the fit varies");
     if (const auto inside = checkPulloutInsideFiber(test.lb, pulloutTexts(s, k)); !inside)
       return unexpected("--pullout " + test.name + ":" + std::to_string(test.lbLine) + ": " + inside.error());
+  }
+  if (!s.beams.tests.empty()) {
+    // A beam cracks where the law begins: the matrix's strength, which the fibers alone do not give.
+    if (!s.beams.matrix) return unexpected("--beam-measured needs the matrix's --ft and --Gf, where the beam cracks");
+    if (!(s.beams.E > 0)) return unexpected("--beam-measured needs the modulus --Ec (GPa)");
+  }
+  for (const BeamSpecimen& test : s.beams.tests) {
+    for (const SpecimenInput& input : test.inputs)
+      for (const FreeInput& f : s.free)
+        if (input.field == f.field)
+          return unexpected("--beam-measured " + test.name + " sets " + name(f.field) + ", which the fit varies");
+    for (std::size_t i = 0; i < test.measured.size(); ++i) {
+      const BeamTestPoint& p = test.measured[i];
+      if (auto fine = checkBeamTestPoint(p.cmod, p.load, i ? std::optional(test.measured[i - 1].cmod) : std::nullopt);
+          !fine)
+        return unexpected("--beam-measured " + test.name + ": point " + std::to_string(i + 1) + ": " + fine.error());
+    }
   }
   for (std::size_t k = 0; k < s.specimens.size(); ++k) {
     const Specimen& specimen = s.specimens[k];

@@ -7,13 +7,17 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/expected.h"
 #include "engine/field_table.h"
+#include "study/design/notched_beam.h"
+#include "study/design/tension_law.h"
 #include "study/fit/pullout_test.h"
+#include "study/inputs/beam_test.h"
 #include "study/inputs/measured_curve.h"
 
 namespace fb {
@@ -31,6 +35,23 @@ struct Specimen {
   std::vector<MeasuredPoint> measured;
 };
 
+/// One notched-beam test and the inputs that it alone sets.
+struct BeamSpecimen {
+  std::string name;  // its file, for messages
+  std::vector<SpecimenInput> inputs;
+  std::vector<BeamTestPoint> measured;
+};
+
+/// Beam tests and what turns a run's bridging law into their beam's load:
+/// the matrix's softening added to it, the modulus and the beam's size, the
+/// same for every test.
+struct BeamTests {
+  std::vector<BeamSpecimen> tests;
+  std::optional<MatrixTension> matrix;
+  double E = 0;  // GPa
+  BeamGeometry geometry;
+};
+
 inline constexpr int kDefaultFitStarts = 16;
 inline constexpr std::size_t kMaxFreeInputs = 8;
 
@@ -46,14 +67,16 @@ struct FitSettings {
   /// Whether residuals beyond the points' noise count less than their square
   /// (a soft-L1 loss), so that a few bad points cannot pull the fit.
   bool robust = false;
+  BeamTests beams = {};  // fitted through the beam of each run's composite law
   /// Whether every point carries its standard deviation: the fit then
   /// minimises chi-square instead of the plain sum of squares.
   bool weighted() const;
   std::size_t pointCount() const;
-  /// What each residual (bridging curves first, then pullout curves) is
-  /// divided by before it is squared: its standard deviation in a weighted
-  /// fit; in a joint fit without them, its curve's largest measured value,
-  /// so that loads (N) and stresses (MPa) count alike; else 1.
+  /// What each residual (bridging curves first, then pullout curves, then
+  /// beam tests) is divided by before it is squared: its standard deviation
+  /// in a weighted fit; in a joint fit of curves of more than one kind
+  /// without them, its curve's largest measured value, so that loads (N, kN)
+  /// and stresses (MPa) count alike; else 1.
   std::vector<double> residualScales() const;
 };
 
@@ -73,5 +96,13 @@ FieldTexts specimenTexts(const FitSettings& settings, std::size_t index);
 
 /// The texts of pullout test `index`: the base, then the test's own inputs.
 FieldTexts pulloutTexts(const FitSettings& settings, std::size_t index);
+
+/// The texts of beam test `index`: the base, then the test's own inputs.
+FieldTexts beamTexts(const FitSettings& settings, std::size_t index);
+
+/// The unit of a fit's headline RMS: of the bridging stresses (MPa) where
+/// there are measured curves, else of the pullout loads (N), else of the
+/// beams' loads (kN).
+const char* fitRmsUnit(const FitSettings& settings);
 
 }  // namespace fb

@@ -24,8 +24,8 @@ void addCurve(const std::vector<double>& x, const std::vector<double>& y, const 
 std::vector<MeasuredCurvePoints> measuredCurvesOf(const FitSettings& s) {
   std::vector<MeasuredCurvePoints> curves;
   std::size_t first = 0;
-  const auto add = [&](const std::string& file, bool pullout, const auto& points, auto x, auto y) {
-    MeasuredCurvePoints c{&file, pullout, first, {}, {}, {}};
+  const auto add = [&](const std::string& file, const char* yUnit, const auto& points, auto x, auto y) {
+    MeasuredCurvePoints c{&file, yUnit, first, {}, {}, {}};
     for (const auto& p : points) {
       c.x.push_back(x(p));
       c.y.push_back(y(p));
@@ -36,12 +36,16 @@ std::vector<MeasuredCurvePoints> measuredCurvesOf(const FitSettings& s) {
   };
   for (const Specimen& specimen : s.specimens)
     add(
-        specimen.name, false, specimen.measured, [](const MeasuredPoint& p) { return p.Wcr; },
+        specimen.name, "MPa", specimen.measured, [](const MeasuredPoint& p) { return p.Wcr; },
         [](const MeasuredPoint& p) { return p.sigma; });
   for (const PulloutSpecimen& test : s.pullouts)
     add(
-        test.name, true, test.measured, [](const PulloutPoint& p) { return p.slip; },
+        test.name, "N", test.measured, [](const PulloutPoint& p) { return p.slip; },
         [](const PulloutPoint& p) { return p.load; });
+  for (const BeamSpecimen& test : s.beams.tests)
+    add(
+        test.name, "kN", test.measured, [](const BeamTestPoint& p) { return p.cmod; },
+        [](const BeamTestPoint& p) { return p.load; });
   return curves;
 }
 

@@ -15,10 +15,11 @@
 namespace fb {
 
 /// One measured curve's points as the fit's residuals see them: bridging
-/// curves first (width, stress), then pullout tests (slip, load).
+/// curves first (width, stress), then pullout tests (slip, load), then beam
+/// tests (CMOD, load).
 struct MeasuredCurvePoints {
   const std::string* file;
-  bool pullout = false;
+  const char* yUnit = "MPa";
   std::size_t first = 0;  // its first residual
   std::vector<double> x, y;
   std::vector<int> lines;

@@ -37,6 +37,11 @@ std::vector<bool> ruptureRegime(const FitSettings& s, const std::vector<double>&
   for (std::size_t k = 0; k < s.pullouts.size(); ++k)
     regime.push_back(rupturesBeforePeak(pulloutTexts(s, k), s.free, values, s.pullouts[k].lb,
                                         pulloutInclination(s.pullouts[k].angle), readable));
+  for (std::size_t k = 0; k < s.beams.tests.size(); ++k) {
+    const FieldTexts texts = beamTexts(s, k);
+    const double Lf = readParameterSet(texts).params.Lf;
+    regime.push_back(rupturesBeforePeak(texts, s.free, values, Lf / 2, 0, readable));
+  }
   return readable ? regime : std::vector<bool>{};
 }
 

@@ -17,10 +17,11 @@ namespace fb {
 struct Trial {
   std::vector<double> unit;          // where the search asked, in the unit cube
   std::vector<double> values;        // as the model read them
-  std::vector<double> residuals;     // computed minus measured, specimen after specimen, then pullout tests
+  std::vector<double> residuals;     // computed minus measured: specimens, then pullout tests, then beam tests
   std::optional<double> objective;   // sum of squares, or chi-square; empty when refused
-  double rms = 0;                    // MPa over the bridging curves; N with pullout curves alone
+  double rms = 0;                    // in fitRmsUnit: over the bridging curves, else the pullout or beam curves
   std::optional<double> pulloutRms;  // N, over the pullout curves
+  std::optional<double> beamRms;     // kN, over the beam tests
   std::string note;
   std::string refusedField;  // the input a refusal names, when the model refused
 };

@@ -99,6 +99,11 @@ Estimates jacobianEstimates(const FitSettings& s, const Trial& best, const FitTu
         stresses += (p.load * weight[i]) * (p.load * weight[i]);
         ++i;
       }
+    for (const BeamSpecimen& test : s.beams.tests)
+      for (const BeamTestPoint& p : test.measured) {
+        stresses += (p.load * weight[i]) * (p.load * weight[i]);
+        ++i;
+      }
   }
   std::vector<std::size_t> active;
   for (std::size_t j = 0; j < n; ++j) {

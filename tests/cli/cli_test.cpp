@@ -214,6 +214,48 @@ TEST_F(Cli, a_beam_gives_its_residual_strengths_and_its_class_from_mean_values) 
   });
 }
 
+// A beam test fitted through the beam of each run's composite law: the
+// forward beam of A = 2 read at a few CMODs gives A back, reported and drawn.
+TEST_F(Cli, a_fit_to_a_beam_test_finds_the_input_that_made_it) {
+  const std::vector<std::string> matrix{"--division", "8", "--ft", "3", "--Gf", "0.1", "--Ec", "30"};
+  std::vector<std::string> forward = matrix;
+  for (const char* arg : {"--A", "2", "--beam", "--beam-curve", "truth.csv"}) forward.push_back(arg);
+  ASSERT_EQ(run(forward).status, 0);
+  std::string test = "# comes from the forward beam\nCMOD (mm),load (kN)\n";
+  const auto truth = lines(readFile(at("truth.csv")));
+  for (std::size_t i = 40; i < truth.size(); i += 12) test += truth[i] + "\n";
+  fbtest::writeFile(at("beam.csv"), test);
+  std::vector<std::string> fit = matrix;
+  for (const char* arg : {"--fit", "A=1:3", "--fit-starts", "1", "--beam-measured", "beam.csv", "--fit-report",
+                          "fit.json", "--plot", "fit.svg"})
+    fit.push_back(arg);
+  const fbtest::Outcome r = run(fit);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("measured points of 1 beam test: "), std::string::npos) << r.out;
+  const std::size_t a = r.out.find("  A = ");
+  ASSERT_NE(a, std::string::npos) << r.out;
+  EXPECT_NEAR(std::stod(r.out.substr(a + 6)), 2, 0.01) << r.out;
+  EXPECT_NE(r.out.find("RMS difference to the beam tests: "), std::string::npos) << r.out;
+  EXPECT_NE(readFile(at("fit.json")).find("\"beam_rms\": "), std::string::npos);
+  EXPECT_NE(readFile(at("fit.svg")).find("Beam load F (kN)"), std::string::npos);
+  fbtest::writeFile(at("back.csv"), "0.5,10\n0.4,9\n");
+  std::vector<std::string> back = matrix;
+  for (const char* arg : {"--fit", "A=1:3", "--beam-measured", "back.csv"}) back.push_back(arg);
+  expectRefused({
+      {{"--division", "8", "--beam-measured", "beam.csv"}, "--beam-measured goes with --fit"},
+      {{"--division", "8", "--ft", "3", "--Gf", "0.1", "--fit", "A=1:3", "--measured", "beam.csv"},
+       "--ft, --Gf, --Ec and --beam-size go with --beam-measured in a fit"},
+      {{"--division", "8", "--Ec", "30", "--fit", "A=1:3", "--beam-measured", "beam.csv"},
+       "--Ec goes with the matrix's --ft and --Gf"},
+      {{"--division", "8", "--ft", "3", "--Gf", "0.1", "--fit", "A=1:3", "--beam-measured", "beam.csv"},
+       "--beam-measured needs the modulus --Ec (GPa)"},
+      {{"--division", "8", "--ft", "3", "--Gf", "0.1", "--Ec", "30", "--fit", "A=1:3", "--beam-measured", "beam.csv",
+        "--export", "csv:x.csv"},
+       "--export belongs to a single run's tension law; a fit takes --ft, --Gf, --Ec and --beam-size"},
+      {back, "back.csv:2: CMOD 0.4 mm goes back from 0.5 mm"},
+  });
+}
+
 TEST_F(Cli, a_seed_is_a_whole_number_that_fits_64_bits) {
   fbtest::writeFile(at("m.csv"), "0.1,1\n0.2,2\n");
   const struct {

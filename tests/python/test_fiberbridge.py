@@ -357,3 +357,27 @@ def test_a_runs_tension_law_and_beam_are_the_command_lines(tmp_path):
         fiberbridge._native.beam(list(bare_w), list(bare_sigma), 30.0, (150.0, 150.0, 500.0, 25.0))
     with pytest.raises(TypeError, match="ft and Gf go together"):
         r.tension_law(ft=3)
+
+
+def test_a_fit_to_a_beam_test_is_the_command_lines(tmp_path):
+    made = fiberbridge.run(division=8, A=2)
+    beam = made.beam(ft=3, Gf=0.1, Ec=30)
+    cmod = np.array([0.02, 0.05, 0.1, 0.3, 0.6, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5])
+    load = np.interp(cmod, beam["cmod"], beam["load"]) * (1 + 0.02 * np.sin(5.1 * np.arange(len(cmod))))
+    path = tmp_path / "beam.csv"
+    path.write_text("CMOD (mm),load (kN)\n" + "".join(f"{x!r},{y!r}\n" for x, y in zip(cmod, load)))
+    test = fiberbridge.read_beam_test(path)
+    assert same_bits(test["cmod"], cmod) and same_bits(test["load"], load) and test["sd"] is None
+    f = fiberbridge.fit(beams=[test], free={"A": (1, 3)}, base={"division": 8}, starts=1, ft=3, Gf=0.1, Ec=30)
+    cli = subprocess.run([CLI, "--beam-measured", str(path), "--fit", "A=1:3", "--fit-starts", "1", "--division", "8",
+                          "--ft", "3", "--Gf", "0.1", "--Ec", "30"], capture_output=True, text=True, check=True)
+
+    def without_clock(text):
+        return [line.split(" runs in ")[0] for line in text.splitlines()]
+    assert without_clock(f.report_text()) == without_clock(cli.stdout)
+    assert f.rms_after is None and f.beam_rms_after == f.report["beam_rms"] and abs(f.inputs["A"] - 2) < 0.05
+    assert "beam RMS" in repr(f)
+    with pytest.raises(TypeError, match="needs Ec"):
+        fiberbridge.fit(beams=[test], free={"A": (1, 3)}, ft=3, Gf=0.1)
+    with pytest.raises(ValueError, match="point 2: CMOD 0.1 mm goes back from 0.2 mm"):
+        fiberbridge.fit(beams=[{"cmod": [0.2, 0.1], "load": [5, 4]}], free={"A": (1, 3)}, ft=3, Gf=0.1, Ec=30)
