@@ -103,12 +103,15 @@ int runSingle(const CliOptions& o) {
   RunMetrics metrics = runMetrics(record.steps, o.measured);
   if (metrics.curve) metrics.jb = checkJbResolution(o.texts, record.steps, calculator, &stopRequested());
   if (!o.csv.empty()) ok = written(writeOutput(o.csv, rowsCsv(record.steps))) && ok;
+  printLine(summaryLine(summary, metrics, !o.measured.empty(), o.matrix));
+  // The beam, when asked for, goes into the plot below the run's graphs.
+  std::vector<BeamPoint> beam;
+  if (!o.law.exports.empty() || o.law.beam)
+    ok = writeLawResults(o, compositeLaw(record.steps, o.law.matrix), &beam) && ok;
   if (!o.plot.empty()) {
-    Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured};
+    Figure figure{{{"computed", &record.stress, &record.ratio}}, o.measured, "measured", std::move(beam)};
     ok = written(writeFigure(o.plot, figure)) && ok;
   }
-  printLine(summaryLine(summary, metrics, !o.measured.empty(), o.matrix));
-  if (!o.law.exports.empty() || o.law.beam) ok = writeLawResults(o, compositeLaw(record.steps, o.law.matrix)) && ok;
   return ok ? kExitDone : kExitFailed;
 }
 

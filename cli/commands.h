@@ -24,9 +24,10 @@ namespace fb {
 int runLaw(const CliOptions& options);
 
 /// The law written for each --export and, with --beam, the beam's figures and
-/// class on standard output; the reasons of what failed on standard error.
-/// Whether everything asked for was written.
-bool writeLawResults(const CliOptions& options, const TensionLaw& law);
+/// class on standard output and its curve in `beamCurve` (when given, for the
+/// plot); the reasons of what failed on standard error. Whether everything
+/// asked for was written.
+bool writeLawResults(const CliOptions& options, const TensionLaw& law, std::vector<BeamPoint>* beamCurve = nullptr);
 
 /// One run: the data file, and as asked the saved inputs, the CSV rows and the
 /// plot; the summary line on standard output. Gives the exit status.

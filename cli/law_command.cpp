@@ -16,7 +16,7 @@ namespace {
 std::string mpa(double value) { return formatFixed(value, 2); }
 
 // The beam's figures, its Model Code class from them and the simplified laws.
-bool reportBeam(const CliOptions& o, const TensionLaw& law) {
+bool reportBeam(const CliOptions& o, const TensionLaw& law, std::vector<BeamPoint>* beamCurve) {
   const Expected<BeamResult> beam = notchedBeam(law, *o.law.Ec, o.law.geometry);
   if (!beam) {
     printError("--beam: " + beam.error());
@@ -35,6 +35,7 @@ bool reportBeam(const CliOptions& o, const TensionLaw& law) {
             "; structural use (fR1/fL > 0.4, fR3/fR1 > 0.5): " + (d.structuralUse ? "yes" : "no") +
             "; rigid-plastic fFtu = fR3/3 = " + mpa(d.rigidPlasticFtu) + " MPa; linear fFts = " + mpa(d.linearFts) +
             " MPa, fFtu = " + mpa(d.linearFtu) + " MPa at wu " + formatShortest(d.linearWu) + " mm");
+  if (beamCurve) *beamCurve = beam->curve;
   if (o.law.beamCurve.empty()) return true;
   std::string csv = "CMOD (mm),load (kN)\n";
   for (const BeamPoint& p : beam->curve) csv += exactText(p.cmod) + "," + exactText(p.load) + "\n";
@@ -43,7 +44,7 @@ bool reportBeam(const CliOptions& o, const TensionLaw& law) {
 
 }  // namespace
 
-bool writeLawResults(const CliOptions& o, const TensionLaw& law) {
+bool writeLawResults(const CliOptions& o, const TensionLaw& law, std::vector<BeamPoint>* beamCurve) {
   bool ok = true;
   for (const ExportRequest& request : o.law.exports) {
     const Expected<std::string> text = exportText(request.format, law, o.law.crackBand, o.law.Ec);
@@ -57,7 +58,7 @@ bool writeLawResults(const CliOptions& o, const TensionLaw& law) {
     else
       ok = false;
   }
-  if (o.law.beam) ok = reportBeam(o, law) && ok;
+  if (o.law.beam) ok = reportBeam(o, law, beamCurve) && ok;
   return ok;
 }
 

@@ -18,6 +18,10 @@ namespace {
 
 // Pixel layout: the stress panel above the (smaller) fiber-ratio panel.
 constexpr double kRatioTop = 534, kRatioHeight = 200;
+// The beam's panel, as tall as the ratio's, below it.
+constexpr double kBeamTop = kPlainFigureSize.height + 34, kBeamHeight = kRatioHeight;
+constexpr FigureSize kBeamFigureSize{kPlainFigureSize.width, static_cast<int>(kBeamTop + kBeamHeight) + 66};
+constexpr Rgb kBeamColour{0, 114, 178};
 
 // A panel's visible range in the graph code's user coordinates: y grows
 // downward there (the graphs draw -sigma and -ratio), so y1 is the top.
@@ -112,7 +116,7 @@ std::vector<LegendEntry> legendEntries(const Figure& figure) {
   return entries;
 }
 
-void frameAndTicks(Canvas& target, const Panel& panel, bool stressAxis) {
+void frameAndTicks(Canvas& target, const Panel& panel, const char* xLabel, const char* yLabel) {
   const float l = static_cast<float>(kLeft), r = static_cast<float>(kLeft + kPanelWidth);
   const float t = static_cast<float>(panel.top), b = static_cast<float>(panel.bottom());
   frame(target, l, t, r, b);
@@ -129,13 +133,33 @@ void frameAndTicks(Canvas& target, const Panel& panel, bool stressAxis) {
     target.text(l - 8, py + 4, formatShortest(v), kTextColour, 1.0f);
   }
   const float centre = static_cast<float>(kLeft + kPanelWidth / 2);
-  target.text(centre, b + 38, "Crack width Wcr (mm)", kTextColour, 0.5f);
-  target.text(l, t - 14, stressAxis ? "Bridging stress σ (MPa)" : "Effective fiber ratio (0 to 1)", kTextColour, 0.0f);
+  target.text(centre, b + 38, xLabel, kTextColour, 0.5f);
+  target.text(l, t - 14, yLabel, kTextColour, 0.0f);
+}
+
+// The beam's load against CMOD, load upward as the panels' y runs over its negative.
+void drawBeam(Canvas& target, const std::vector<BeamPoint>& beam) {
+  Panel panel{{}, kBeamTop, kBeamHeight};
+  double highest = 0;
+  for (const BeamPoint& p : beam) {
+    panel.window.include(p.cmod, -p.load);
+    if (std::isfinite(p.load)) highest = std::max(highest, p.load);
+  }
+  panel.window.include(0, -1.07 * highest);  // headroom above the peak
+  panel.window.widenIfFlat();
+  for (std::size_t i = 1; i < beam.size(); ++i)
+    drawStroke(target, panel,
+               {Stroke::Kind::line, static_cast<float>(beam[i - 1].cmod), static_cast<float>(-beam[i - 1].load),
+                static_cast<float>(beam[i].cmod), static_cast<float>(-beam[i].load), kBeamColour},
+               kBeamColour);
+  frameAndTicks(target, panel, "Crack mouth opening CMOD (mm)", "Notched beam (EN 14651): load F (kN)");
 }
 
 }  // namespace
 
-FigureSize figureSize(const Figure& figure) { return withLegend(kPlainFigureSize, legendEntries(figure)); }
+FigureSize figureSize(const Figure& figure) {
+  return withLegend(figure.beam.empty() ? kPlainFigureSize : kBeamFigureSize, legendEntries(figure));
+}
 
 void drawFigure(const Figure& figure, Canvas& target) {
   const FigureSize size = figureSize(figure);
@@ -186,8 +210,9 @@ void drawFigure(const Figure& figure, Canvas& target) {
   for (const MeasuredPoint& m : figure.measured)
     if (inside(m.Wcr, -m.sigma, stress.window)) marker(target, stress.px(m.Wcr), stress.py(-m.sigma), kMeasuredColour);
 
-  frameAndTicks(target, stress, true);
-  frameAndTicks(target, ratio, false);
+  frameAndTicks(target, stress, "Crack width Wcr (mm)", "Bridging stress σ (MPa)");
+  frameAndTicks(target, ratio, "Crack width Wcr (mm)", "Effective fiber ratio (0 to 1)");
+  if (!figure.beam.empty()) drawBeam(target, figure.beam);
 
   drawLegend(target, legendEntries(figure), kPlainFigureSize.width);
 }

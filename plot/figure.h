@@ -3,8 +3,8 @@
 // The plot file: the window's two graphs, as the graph code drew them into
 // recording canvases, laid out one above the other with a frame, ticks,
 // labels and units, and a legend when several runs or a measured curve share
-// the figure. The layout draws through the canvas interface, so the SVG
-// writer and the PNG painter show the same figure.
+// the figure; below them a run's notched beam, when it has one. The layout draws through the canvas interface, so the
+// SVG writer and the PNG painter show the same figure.
 
 #include <optional>
 #include <string>
@@ -13,6 +13,7 @@
 #include "engine/expected.h"
 #include "output/canvas.h"
 #include "output/recording_canvas.h"
+#include "study/design/notched_beam.h"
 #include "study/inputs/measured_curve.h"
 
 namespace fb {
@@ -27,14 +28,15 @@ struct Figure {
   std::vector<FigureCurve> curves;
   std::vector<MeasuredPoint> measured;
   std::string measuredLabel = "measured";
+  std::vector<BeamPoint> beam = {};  // a run's notched beam, load against CMOD, in a panel below the others
 };
 
 struct FigureSize {
   int width = 0, height = 0;  // pixels
 };
 
-/// The size of a figure without a legend; a legend widens it (and a long one
-/// makes it taller).
+/// The size of a figure without a legend or a beam; a legend widens it (and a
+/// long one makes it taller), a beam's panel makes it taller.
 inline constexpr FigureSize kPlainFigureSize{900, 790};
 
 FigureSize figureSize(const Figure& figure);

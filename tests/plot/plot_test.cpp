@@ -119,6 +119,20 @@ TEST(Figure, each_panel_names_its_quantity_and_unit_above_it_and_the_crack_width
   EXPECT_LT(stress[0], width[0]);
   EXPECT_LT(width[0], ratio[0]);
   EXPECT_LT(ratio[0], width[1]);
+
+  // A run's beam goes in a third panel below them, which makes the figure taller.
+  fb::Figure withBeam{{{"computed", &a.stress, &a.ratio}}, {}};
+  withBeam.beam = {{0, 0}, {0.02, 12}, {0.5, 9}, {4, 2}};
+  TextCanvas beamCanvas;
+  fb::drawFigure(withBeam, beamCanvas);
+  const auto beam = beamCanvas.heightsOf("Notched beam (EN 14651): load F (kN)");
+  const auto cmod = beamCanvas.heightsOf("Crack mouth opening CMOD (mm)");
+  ASSERT_EQ(beam.size(), 1u);
+  ASSERT_EQ(cmod.size(), 1u);
+  EXPECT_LT(width[1], beam[0]);
+  EXPECT_LT(beam[0], cmod[0]);
+  EXPECT_LT(cmod[0], fb::figureSize(withBeam).height);
+  EXPECT_GT(fb::figureSize(withBeam).height, fb::figureSize({{{"computed", &a.stress, &a.ratio}}, {}}).height);
 }
 
 using PlotFile = fbtest::CliFolder;
@@ -323,7 +337,7 @@ TEST(FitFigure, axes_fit_the_measured_data_with_a_symmetric_residual_panel) {
   EXPECT_NE(svg.find(">95 % band</text>"), std::string::npos);
 }
 
-TEST(FitFigure, pullout_tests_get_a_panel_of_load_against_slip_below_the_bridging_panels_or_alone) {
+TEST(FitFigure, pullout_and_beam_tests_get_panels_of_load_below_the_bridging_panels_or_alone) {
   fb::PulloutFitCurves test{
       "lb 3 mm, angle 30°", {{0, 0, 0}, {0.2, 1.1, 0}, {2, 0.5, 0}}, {{0, 0, 0}, {0.3, 1.2, 0}, {3, 0, 0}}};
   fb::FitFigure joint{{pvaLike()}};
@@ -334,6 +348,16 @@ TEST(FitFigure, pullout_tests_get_a_panel_of_load_against_slip_below_the_bridgin
   EXPECT_NE(svg.find(">Slip δ (mm)</text>"), std::string::npos);
   EXPECT_NE(svg.find(">pullout lb 3 mm, angle 30°</text>"), std::string::npos);
   EXPECT_GT(fb::fitFigureSize(joint).height, fb::fitFigureSize({{pvaLike()}}).height);
+
+  // Beam tests get a panel of load against CMOD below the pullout tests'.
+  joint.beams = {{"beam.csv", {{0.05, 12, 0, 0}, {2, 4, 0, 0}}, {{0, 0}, {0.03, 13}, {2.1, 3.9}}}};
+  const std::string four = fbtest::svgFitFigure(joint);
+  const auto stacked = frames(four);
+  ASSERT_EQ(stacked.size(), 4u);
+  EXPECT_GT(stacked[3][1], stacked[2][3]);  // its top below the pullout panel's bottom
+  EXPECT_NE(four.find(">Beam load F (kN)</text>"), std::string::npos);
+  EXPECT_NE(four.find(">Crack mouth opening CMOD (mm)</text>"), std::string::npos);
+  EXPECT_NE(four.find(">beam beam.csv</text>"), std::string::npos);
 
   const fb::FitFigure alone{{}, false, {test}};
   const std::string single = fbtest::svgFitFigure(alone);
