@@ -131,28 +131,21 @@ class FitResult:
                     residual_ax.plot(*curve["residuals"], "o", markersize=3, color=line.get_color())
             ax.set_ylabel("bridging stress (MPa)")
             (residual_ax or ax).set_xlabel("crack width Wcr (mm)")
-        elif drawn["pullouts"]:
-            at = 0
-            for (name, _, _, slip, load, _, _, _), curve in zip(self._pullouts, drawn["pullouts"]):
-                line, = ax.plot(*curve["fitted"], label=f"{curve['label']}, fitted")
-                ax.plot(slip, load, "o", markersize=3, color=line.get_color(), label=f"{curve['label']}, measured")
-                if residual_ax is not None:
-                    residual_ax.plot(slip, self.residuals[at:at + len(slip)], "o", markersize=3,
-                                     color=line.get_color())
-                at += len(slip)
-            ax.set_ylabel("pullout load (N)")
-            (residual_ax or ax).set_xlabel("slip (mm)")
         else:
-            at = len(self.residuals) - sum(len(cmod) for _, cmod, _, _, _ in self._beams)
-            for (name, cmod, load, _, _), curve in zip(self._beams, drawn["beams"]):
-                line, = ax.plot(*curve["fitted"], label=f"{name}, fitted")
-                ax.plot(cmod, load, "o", markersize=3, color=line.get_color(), label=f"{name}, measured")
+            # Tests of one kind alone: their residuals are all the fit's, test after test.
+            pullouts = bool(drawn["pullouts"])
+            tests = ([(curve["label"], slip, load) for (_, _, _, slip, load, _, _, _), curve
+                      in zip(self._pullouts, drawn["pullouts"])] if pullouts
+                     else [(name, cmod, load) for name, cmod, load, _, _ in self._beams])
+            at = 0
+            for (label, x, load), curve in zip(tests, drawn["pullouts"] if pullouts else drawn["beams"]):
+                line, = ax.plot(*curve["fitted"], label=f"{label}, fitted")
+                ax.plot(x, load, "o", markersize=3, color=line.get_color(), label=f"{label}, measured")
                 if residual_ax is not None:
-                    residual_ax.plot(cmod, self.residuals[at:at + len(cmod)], "o", markersize=3,
-                                     color=line.get_color())
-                at += len(cmod)
-            ax.set_ylabel("beam load (kN)")
-            (residual_ax or ax).set_xlabel("CMOD (mm)")
+                    residual_ax.plot(x, self.residuals[at:at + len(x)], "o", markersize=3, color=line.get_color())
+                at += len(x)
+            ax.set_ylabel("pullout load (N)" if pullouts else "beam load (kN)")
+            (residual_ax or ax).set_xlabel("slip (mm)" if pullouts else "CMOD (mm)")
         ax.legend(fontsize="small")
         if residual_ax is not None:
             residual_ax.axhline(0, color="grey", linewidth=0.8)
