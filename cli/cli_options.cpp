@@ -109,6 +109,8 @@ std::optional<std::uint64_t> wholeNumber64(std::string_view text) {
     if (path.empty()) return unexpected("--pullout needs a name");
   for (const std::string& path : o.fit.beamPaths)
     if (path.empty()) return unexpected("--beam-measured needs a name");
+  if (app.get_option("--fit-prior")->count() > 0 && o.fit.priorPath.empty())
+    return unexpected("--fit-prior needs a name");
   if (const auto one = oneReaderOfStandardInput(o); !one) return one;
   if (const auto one = oneWriterOfStandardOutput(o); !one) return one;
 

@@ -56,6 +56,8 @@ struct FitOptions {
   std::vector<PulloutSpecimen> pullouts;
   std::vector<std::string> beamPaths;
   std::vector<BeamSpecimen> beams;
+  std::string priorPath;  // a stage-1 fit's report, whose inputs this fit holds
+  std::vector<PriorInput> prior;
   int starts = kDefaultFitStarts;
   std::uint64_t seed = 1;
   std::string log, report;

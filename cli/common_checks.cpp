@@ -141,6 +141,8 @@ Checked refuseFitOptions(const GivenOptions& g, bool seedTaken) {
   const CliOptions& o = g.o;
   if (!o.fit.pulloutPaths.empty())
     return unexpected("--pullout goes with --fit: a pullout test is fitted, then its law predicts a run");
+  if (!o.fit.priorPath.empty())
+    return unexpected("--fit-prior goes with --fit: a stage-1 fit's report widens a stage-2 fit's intervals");
   if (!o.fit.beamPaths.empty())
     return unexpected("--beam-measured goes with --fit: a beam test is fitted; --beam computes a run's beam");
   if (!o.fit.log.empty() || !o.fit.report.empty() || o.fit.logWidth || o.fit.robust || g.given("--fit-starts") ||

@@ -13,6 +13,7 @@
 #include "run/calculator.h"
 #include "study/fit/calibration.h"
 #include "study/fit/fit_curves.h"
+#include "study/fit/fit_prior.h"
 #include "study/fit/fit_report.h"
 #include "study/inputs/input_set.h"
 #include "study/studies/summaries.h"
@@ -72,15 +73,16 @@ namespace {
 
 FitSettings fitSettings(const CliOptions& o, const std::atomic<bool>* stop) {
   const BeamTests beams{o.fit.beams, o.law.matrix, o.law.Ec.value_or(0), o.law.geometry};
-  return {o.texts, o.fit.free, o.specimens,    o.fit.starts, o.fit.seed,
-          o.jobs,  stop,       o.fit.pullouts, o.fit.robust, beams};
+  return {o.texts, o.fit.free,     o.specimens,  o.fit.starts, o.fit.seed,  o.jobs,
+          stop,    o.fit.pullouts, o.fit.robust, beams,        o.fit.prior, o.fit.priorPath};
 }
 
 }  // namespace
 
 Checked checkFitCurves(const CliOptions& o) {
-  const Expected<void> possible = checkFitSettings(fitSettings(o, nullptr));
-  if (!possible) return unexpected(possible.error());
+  const FitSettings settings = fitSettings(o, nullptr);
+  if (const Expected<void> possible = checkFitSettings(settings); !possible) return unexpected(possible.error());
+  if (const Expected<void> held = checkFitPrior(settings); !held) return unexpected(held.error());
   return {};
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "output/text_file.h"
+#include "study/fit/fit_prior.h"
 #include "study/inputs/beam_test.h"
 #include "study/inputs/input_set.h"
 #include "study/inputs/pullout_curve.h"
@@ -61,6 +62,7 @@ std::vector<NamedFile> namedFiles(const CliOptions& o) {
   for (const std::string& path : o.measuredPaths) files.push_back({"--measured", path, true});
   for (const std::string& path : o.fit.pulloutPaths) files.push_back({"--pullout", path, true});
   for (const std::string& path : o.fit.beamPaths) files.push_back({"--beam-measured", path, true});
+  if (!o.fit.priorPath.empty()) files.push_back({"--fit-prior", o.fit.priorPath, true});
   // Only the command that writes into a folder has its own.
   const std::string& dir = o.sweep.outputDir.empty() ? o.scatter.outputDir : o.sweep.outputDir;
   if (!dir.empty())
@@ -83,10 +85,11 @@ Expected<void> oneReaderOfStandardInput(const CliOptions& o) {
   if (std::count_if(o.measuredPaths.begin(), o.measuredPaths.end(), readsStandardInput) +
           std::count_if(o.fit.pulloutPaths.begin(), o.fit.pulloutPaths.end(), readsStandardInput) +
           std::count_if(o.fit.beamPaths.begin(), o.fit.beamPaths.end(), readsStandardInput) +
-          (o.inputsPath == "-" ? 1 : 0) + (o.law.tablePath == "-" ? 1 : 0) >
+          (o.inputsPath == "-" ? 1 : 0) + (o.law.tablePath == "-" ? 1 : 0) + (o.fit.priorPath == "-" ? 1 : 0) >
       1)
     return unexpected(
-        "only one of --inputs, --measured, --pullout, --beam-measured and --sigma-w can read standard input (-)");
+        "only one of --inputs, --measured, --pullout, --beam-measured, --fit-prior and --sigma-w can read standard "
+        "input (-)");
   return {};
 }
 
@@ -131,6 +134,11 @@ Expected<void> readCurves(CliOptions& o) {
     Expected<BeamTestCurve> read = readBeamTest(path);
     if (!read) return unexpected(read.error());
     o.fit.beams.push_back({curveName(path), std::move(read->inputs), std::move(read->points)});
+  }
+  if (!o.fit.priorPath.empty()) {
+    Expected<std::vector<PriorInput>> prior = readFitPrior(o.fit.priorPath);
+    if (!prior) return unexpected(prior.error());
+    o.fit.prior = std::move(*prior);
   }
   // A specimen given twice would count its points twice and narrow the intervals.
   for (std::size_t i = 0; i < o.specimens.size(); ++i)

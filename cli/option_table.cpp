@@ -209,6 +209,11 @@ void addOptions(CLI::App& app, GivenOptions& g) {
       ->group("Calibration")
       ->take_all()
       ->expected(1);
+  app.add_option("--fit-prior", o.fit.priorPath,
+                 "the --fit-report of a stage-1 fit whose inputs this fit holds: it is fitted again with each at the "
+                 "ends of its 95 % interval, and the shifts widen the intervals")
+      ->type_name("FILE")
+      ->group("Calibration");
   app.add_flag("--robust", o.fit.robust,
                "fit with a soft-L1 loss: residuals beyond the points' own noise (or one standard deviation) count "
                "less than their square, so a few bad points cannot pull the fit")

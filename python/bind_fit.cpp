@@ -17,6 +17,7 @@
 #include "python/native_values.h"
 #include "study/fit/calibration.h"
 #include "study/fit/fit_curves.h"
+#include "study/fit/fit_prior.h"
 #include "study/fit/fit_report.h"
 #include "study/fit/pullout_test.h"
 #include "study/inputs/beam_test.h"
@@ -225,13 +226,21 @@ py::dict fitCurvesOf(const FitHandle& handle) {
 
 py::dict fit(const TextMap& given, const FreeBounds& free, const Curves& curves, int starts, std::uint64_t seed,
              std::optional<unsigned> jobs, const Pullouts& pullouts, bool robust, const py::object& progress,
-             const Beams& beams, const BeamModel& beamModel) {
+             const Beams& beams, const BeamModel& beamModel, const std::optional<std::string>& priorReport,
+             const std::string& priorName) {
   FitSettings s = fitSettingsOf(given, free, curves, pullouts, beams, beamModel);
+  if (priorReport) {
+    Expected<std::vector<PriorInput>> prior = parseFitPrior(*priorReport, priorName);
+    if (!prior) throw py::value_error(prior.error());
+    s.prior = std::move(*prior);
+    s.priorName = priorName;
+  }
   s.robust = robust;
   s.starts = starts;
   s.seed = seed;
   s.jobs = jobsOr(jobs);
   if (const auto possible = checkFitSettings(s); !possible) throw py::value_error(possible.error());
+  if (const auto held = checkFitPrior(s); !held) throw py::value_error(held.error());
   // The fit reports on its own thread; Python hears the latest report on its own.
   std::mutex mutex;
   std::optional<FitProgressReport> latest;  // not yet handed on, under `mutex`
@@ -327,7 +336,8 @@ void bindFit(py::module_& m) {
 
   m.def("fit", &fit, py::arg("texts"), py::arg("free"), py::arg("curves"), py::arg("starts"), py::arg("seed"),
         py::arg("jobs") = py::none(), py::arg("pullouts") = py::list(), py::arg("robust") = false,
-        py::arg("progress") = py::none(), py::arg("beams") = py::list(), py::arg("beam_model") = py::none());
+        py::arg("progress") = py::none(), py::arg("beams") = py::list(), py::arg("beam_model") = py::none(),
+        py::arg("prior") = py::none(), py::arg("prior_name") = "");
 
   // A beam test's file as the command line reads it: (CMODs, loads, standard deviations or empty, the test's inputs).
   m.def("read_beam_test", [](const std::string& path) {

@@ -12,8 +12,9 @@ packages=(
   # results that may fail: tl::expected, the std::expected of C++23
   libexpected-dev
   fonts-ipafont-gothic locales clang-format
-  # calibration: the optimiser and the linear algebra of its standard errors
-  libnlopt-cxx-dev libeigen3-dev
+  # calibration: the optimiser, the linear algebra of its standard errors, and
+  # the reader of a stage-1 fit's JSON report (--fit-prior)
+  libnlopt-cxx-dev libeigen3-dev nlohmann-json3-dev
   # the Python module, for Debian's python3, and its tests (a local Dask cluster)
   python3-dev pybind11-dev python3-numpy python3-pytest python3-distributed
   # the man pages, made at build time from each program's --help

@@ -169,7 +169,8 @@ def fit(measured_w: Optional[npt.ArrayLike] = None, measured_sigma: Optional[npt
         progress: Optional[Callable[[dict[str, Any]], object]] = None,
         beams: Optional[Sequence[Mapping[str, Any]]] = None, ft: Optional[float] = None,
         Gf: Optional[float] = None, Ec: Optional[float] = None,
-        beam_size: tuple[float, float, float, float] = (150, 150, 500, 25)) -> FitResult: ...
+        beam_size: tuple[float, float, float, float] = (150, 150, 500, 25),
+        prior: Optional[Union[FitResult, _Path]] = None) -> FitResult: ...
 @overload
 def pullout(lb: float, angle: float, slip: float, **inputs: Any) -> float: ...
 @overload

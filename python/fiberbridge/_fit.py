@@ -175,7 +175,7 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
         progress: _Optional[_Callable[[dict], object]] = None,
         beams: _Optional[_Sequence[_Mapping[str, _Any]]] = None, ft: _Optional[float] = None,
         Gf: _Optional[float] = None, Ec: _Optional[float] = None,
-        beam_size: tuple[float, float, float, float] = (150, 150, 500, 25)) -> FitResult:
+        beam_size: tuple[float, float, float, float] = (150, 150, 500, 25), prior=None) -> FitResult:
     """Fits the `free` inputs, each within its (low, high) bounds, to a measured curve,
     as fiberbridge-cli --measured ... --fit NAME=LO:HI does. `measured_sd` gives each
     point's standard deviation (MPa): the fit then minimises chi-square. Several
@@ -192,7 +192,10 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
     mapping with "cmod" (mm), "load" (kN), optionally "sd" (kN), "inputs" and "name"
     (read_beam_test gives one), fitted through the beam of each run's law with the
     matrix's `ft` (MPa) and `Gf` (N/mm), the modulus `Ec` (GPa) and `beam_size`
-    (width, depth, span, notch in mm), as --beam-measured does. `progress(report)` is called a few times
+    (width, depth, span, notch in mm), as --beam-measured does. `prior` (a stage-1
+    FitResult, or the path of its --fit-report) holds that fit's inputs: this fit is
+    fitted again at the ends of their intervals and its intervals widen, as
+    --fit-prior does; `base` must hold the values stage 1 found. `progress(report)` is called a few times
     a second with a dict: "phase" ("search", "polish", "intervals"), "runs" done,
     "planned" (runs at most, as planned now), "best_rms" and "seconds_left" (None
     until known); an exception it raises stops the fit. Ctrl-C stops it."""
@@ -262,7 +265,7 @@ def fit(measured_w: _Optional[_Sequence[float]] = None, measured_sigma: _Optiona
                          else _inputs.whole("starts", starts, 1, _inputs.MOST_FIT_STARTS),
                          1 if seed is None else _inputs.whole("seed", seed, 0, _inputs.MOST_SEED),
                          None if jobs is None else _inputs.whole("jobs", jobs, 1, _inputs.MOST_JOBS), native_pullouts,
-                         bool(robust), progress, native_beams, beam_model)
+                         bool(robust), progress, native_beams, beam_model, *_prior_report(prior))
     if result["refusal"] is not None and not result["names"]:
         field, reason = result["refusal"]
         raise InputRefused(field, "no start of the fit gave a run the model accepts: " + reason)
@@ -305,6 +308,17 @@ def read_measured(path) -> dict:
     name = _inputs.path(path)
     w, sigma, sd, inputs = _native.read_measured(name)
     return {"name": name, "w": w, "sigma": sigma, "sd": sd, "inputs": dict(inputs)}
+
+
+def _prior_report(prior) -> tuple:
+    """(the report's JSON text, its name) of a stage-1 fit given as a FitResult or a path."""
+    if prior is None:
+        return None, ""
+    if isinstance(prior, FitResult):
+        return _json.dumps(prior.report), "the stage-1 FitResult"
+    name = _inputs.path(prior)
+    with open(name, encoding="utf-8") as report:
+        return report.read(), name
 
 
 def read_beam_test(path) -> dict:

@@ -10,6 +10,7 @@
 #include "study/fit/adequacy.h"
 #include "study/fit/basins.h"
 #include "study/fit/evaluator.h"
+#include "study/fit/fit_prior.h"
 #include "study/fit/fit_tuning.h"
 #include "study/fit/point_noise.h"
 #include "study/fit/profiles.h"
@@ -44,6 +45,8 @@ class Fit {
   // Every input's profile from the optimum best_, to `threshold`.
   void walkProfiles(double threshold, int plannedRuns, const Estimates& estimates);
   void intervals(const Optimum& optimum, const Estimates& estimates, FitResult& result);
+  // Widens the intervals by the uncertainty of the inputs a stage-1 fit found.
+  void widenByStageOne(FitResult& result);
   // The best values as texts that read back exactly, and the warnings of those on a bound.
   void fittedValues(FitResult& result) const;
 
@@ -119,6 +122,8 @@ void Fit::intervals(const Optimum& optimum, const Estimates& estimates, FitResul
     input.high = interval.high;
     input.lowOnBound = interval.lowOnBound;
     input.highOnBound = interval.highOnBound;
+    input.lowEnd = interval.lowEnd;
+    input.highEnd = interval.highEnd;
     result.bandValues.insert(result.bandValues.end(), interval.band.begin(), interval.band.end());
     // An input the differences saw no effect of, whose profile is flat
     // across its bounds, has none; elsewhere the profile has the last word.
@@ -130,6 +135,22 @@ void Fit::intervals(const Optimum& optimum, const Estimates& estimates, FitResul
       result.warnings.push_back(std::move(*warning));
   }
   tradeOffReports(s_, estimates, result.inputs, result.warnings, result.notes);
+}
+
+// Stage 2 refitted with each stage-1 input at the ends of its interval; the
+// shifts widen the intervals, and a refit the model refused is said.
+void Fit::widenByStageOne(FitResult& result) {
+  const std::vector<PriorRefit> refits = refitAtPriorEnds(s_, best_->unit, pool_.runs());
+  for (const PriorRefit& r : refits) {
+    result.log.insert(result.log.end(), r.log.begin(), r.log.end());
+    const PriorInput& p = s_.prior[r.prior];
+    if (r.values.empty() && !pool_.stopped())
+      result.warnings.push_back({{p.field},
+                                 "stage 2 could not be fitted again with " + name(p.field) + " at " +
+                                     formatShortest(r.high ? p.high : p.low) +
+                                     ", its stage-1 interval's end: the intervals miss that part of its uncertainty"});
+  }
+  widenByPrior(refits, s_.free, result.inputs);
 }
 
 std::vector<double> Fit::givenValues(FitResult& result) const {
@@ -209,7 +230,8 @@ FitResult Fit::run() {
   // The estimates: the Jacobian's, then every input's profile.
   for (std::size_t j = 0; j < n_; ++j) {
     const FreeInput& f = s_.free[j];
-    result.inputs.push_back({f.field, "", best_->values[j], f.low, f.high, true, true, std::nullopt});
+    result.inputs.push_back(
+        {f.field, "", best_->values[j], f.low, f.high, true, true, std::nullopt, false, std::nullopt});
   }
   const Estimates estimates = jacobianEstimates(s_, *best_, tuning_);
   pool_.runs() += estimates.runs;
@@ -246,6 +268,10 @@ FitResult Fit::run() {
     for (std::size_t j = 0; j < n_; ++j) result.inputs[j].value = best_->values[j];
     threshold = thresholdOf(*best_->objective);
     intervals({best_->unit, *best_->objective, *threshold}, estimates, result);
+    if (!s_.prior.empty()) {
+      widenByStageOne(result);
+      if (pool_.stopped()) return finish();
+    }
   } else {
     for (std::size_t j : estimates.noEffect) result.warnings.push_back(noEffectWarning(s_, j));
     tradeOffReports(s_, estimates, result.inputs, result.warnings, result.notes);

@@ -50,6 +50,15 @@ std::string jsonNumber(const std::optional<double>& value) { return value ? json
 
 std::string fieldName(Field f) { return jsonString(fieldInfo(f).name); }
 
+// The fitted inputs' values by name; null for none.
+std::string valuesJson(const FitSettings& s, const std::vector<double>& values) {
+  if (values.empty()) return "null";
+  std::string out;
+  for (std::size_t j = 0; j < values.size() && j < s.free.size(); ++j)
+    out += (j == 0 ? "" : ", ") + fieldName(s.free[j].field) + ": " + jsonNumber(values[j]);
+  return "{" + out + "}";
+}
+
 std::string adequacyJson(const std::optional<FitAdequacy>& a) {
   if (!a) return "null";
   const auto count = [](const std::optional<int>& n) { return n ? std::to_string(*n) : std::string("null"); };
@@ -119,9 +128,19 @@ std::string fitReportJson(const FitSettings& s, const FitResult& r) {
            ", \"low\": " + jsonNumber(in.low) + ", \"high\": " + jsonNumber(in.high) +
            ", \"low_on_bound\": " + (in.lowOnBound ? "true" : "false") +
            ", \"high_on_bound\": " + (in.highOnBound ? "true" : "false") +
-           ", \"spans_answers\": " + (in.spansAnswers ? "true" : "false") + "}";
+           ", \"spans_answers\": " + (in.spansAnswers ? "true" : "false") +
+           ", \"fit_low\": " + (in.fitInterval ? jsonNumber(in.fitInterval->first) : "null") +
+           ", \"fit_high\": " + (in.fitInterval ? jsonNumber(in.fitInterval->second) : "null") +
+           ", \"low_end\": " + valuesJson(s, in.lowEnd) + ", \"high_end\": " + valuesJson(s, in.highEnd) + "}";
   }
   out += r.inputs.empty() ? "],\n" : "\n  ],\n";
+  if (s.prior.empty()) {
+    out += "  \"prior\": null,\n";
+  } else {
+    std::string names;
+    for (const PriorInput& p : s.prior) names += (names.empty() ? "" : ", ") + fieldName(p.field);
+    out += "  \"prior\": {\"file\": " + jsonString(s.priorName) + ", \"inputs\": [" + names + "]},\n";
+  }
   out += "  \"warnings\": [";
   for (std::size_t w = 0; w < r.warnings.size(); ++w) {
     std::string names;
@@ -133,11 +152,8 @@ std::string fitReportJson(const FitSettings& s, const FitResult& r) {
   out += "  \"basins\": [";
   for (std::size_t b = 0; b < r.basins.size(); ++b) {
     const FitBasin& basin = r.basins[b];
-    std::string values;
-    for (std::size_t j = 0; j < basin.values.size() && j < s.free.size(); ++j)
-      values += (j == 0 ? "" : ", ") + fieldName(s.free[j].field) + ": " + jsonNumber(basin.values[j]);
     out += std::string(b == 0 ? "\n" : ",\n") + "    {\"rms\": " + jsonNumber(basin.rms) +
-           ", \"starts\": " + std::to_string(basin.starts) + ", \"values\": {" + values + "}}";
+           ", \"starts\": " + std::to_string(basin.starts) + ", \"values\": " + valuesJson(s, basin.values) + "}";
   }
   out += r.basins.empty() ? "]\n" : "\n  ]\n";
   return out + "}\n";
@@ -173,7 +189,16 @@ std::string fitReportText(const FitSettings& settings, const FitResult& r) {
             roundedToInterval(in.high, in.low, in.high);
     if (in.lowOnBound || in.highOnBound) line += in.lowOnBound && in.highOnBound ? " (its bounds)" : " (to its bound)";
     if (in.spansAnswers) line += " (spans two answers)";
+    if (in.fitInterval)
+      line += " (stage 2 alone: " + roundedToInterval(in.fitInterval->first, in.low, in.high) + " to " +
+              roundedToInterval(in.fitInterval->second, in.low, in.high) + ")";
     out += line + "\n";
+  }
+  if (!settings.prior.empty()) {
+    std::string held;
+    for (const PriorInput& p : settings.prior) held += (held.empty() ? "" : ", ") + name(p.field);
+    out += "intervals widened by the stage-1 fit of " + settings.priorName + ": stage 2 fitted again with each of " +
+           held + " at the ends of its 95 % interval, the largest shift added in quadrature\n";
   }
   for (std::size_t a = 0; a < r.inputs.size(); ++a)
     for (std::size_t b = a + 1; b < r.inputs.size(); ++b)

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/field_table.h"
@@ -30,6 +31,10 @@ struct FittedInput {
   bool lowOnBound = false, highOnBound = false;  // the interval reaches the search's bound
   std::optional<double> standardError;           // from the Jacobian; empty where it cannot say
   bool spansAnswers = false;                     // widened to hold a rival basin that fits as well
+  std::optional<std::pair<double, double>> fitInterval = std::nullopt;  // this fit's own, where a prior widened it
+  // Every fitted input's values where this one's profile reached the ends of
+  // its interval, the others fitted again: a later stage holds these.
+  std::vector<double> lowEnd = {}, highEnd = {};
 };
 
 /// Where several starts ended: one basin of the sum of squares.

@@ -52,6 +52,17 @@ struct BeamTests {
   BeamGeometry geometry;
 };
 
+/// An input an earlier fit found (stage 1 of two), held here at its value:
+/// this fit is refitted at the ends of its 95 % interval, and the shifts
+/// widen this fit's intervals. Where stage 1's profile gave them, every
+/// stage-1 input's values at each end, so that inputs that trade off move
+/// together.
+struct PriorInput {
+  Field field = Field::A;
+  double value = 0, low = 0, high = 0;
+  std::vector<std::pair<Field, double>> lowEnd = {}, highEnd = {};
+};
+
 inline constexpr int kDefaultFitStarts = 16;
 inline constexpr std::size_t kMaxFreeInputs = 8;
 
@@ -67,7 +78,9 @@ struct FitSettings {
   /// Whether residuals beyond the points' noise count less than their square
   /// (a soft-L1 loss), so that a few bad points cannot pull the fit.
   bool robust = false;
-  BeamTests beams = {};  // fitted through the beam of each run's composite law
+  BeamTests beams = {};                // fitted through the beam of each run's composite law
+  std::vector<PriorInput> prior = {};  // the inputs of a stage-1 fit, with their intervals
+  std::string priorName = {};          // its report's file, for messages
   /// Whether every point carries its standard deviation: the fit then
   /// minimises chi-square instead of the plain sum of squares.
   bool weighted() const;

@@ -155,6 +155,7 @@ ProfileInterval profileInterval(const std::vector<ProfilePoint>& down, const std
       out.high = std::max(reachedValue, value);
       out.highOnBound = onBound;
     }
+    if (reached) (side == 0 ? out.lowEnd : out.highEnd) = reached->values;
     // The band's curves: the furthest inside point, else the nearest one probed.
     if (const ProfilePoint* member = reached ? reached : points.empty() ? nullptr : points.front())
       out.band.push_back(member->values);

@@ -56,7 +56,10 @@ struct ProfileInterval {
   double low = 0, high = 0;
   bool lowOnBound = false, highOnBound = false;
   std::vector<std::vector<double>> band;  // the inputs whose curves bound the band, low side first
-  std::vector<Field> partners;            // inputs that moved along as the interval reached its bound
+  // Every input's values at the profile's furthest point inside the interval,
+  // below and above; empty where the profile reached none.
+  std::vector<double> lowEnd, highEnd;
+  std::vector<Field> partners;  // inputs that moved along as the interval reached its bound
 };
 
 /// The interval of input j, at `value`, from its profile's `down` and `up`

@@ -249,6 +249,22 @@ def test_pullout_gives_the_laws_load_in_the_shape_of_the_slips_and_its_fit_recov
         fiberbridge.fit(free={"A": (0.5, 5)}, pullouts=[{"lb": 3, "slip": [0.1]}])
     with pytest.raises(ValueError, match="goes back"):
         fiberbridge.fit(free={"A": (0.5, 5)}, pullouts=[{"lb": 3, "slip": [0.2, 0.1], "load": [1, 1]}])
+    # A second stage from inclined tests holds this law; with it as the prior, its intervals widen.
+    noisy = [{**t, "load": t["load"] + 0.02 * np.sin(3.7 * np.arange(len(t["load"])))} for t in tests]
+    law = fiberbridge.fit(free={"A": (0.5, 5), "B": (0, 1.5), "D": (0.05, 1)}, pullouts=noisy, starts=2)
+    inclined = []
+    for angle in (30, 45):
+        slip = 3 * np.linspace(0, 1, 30) ** 2
+        load = fiberbridge.pullout(3, angle, slip, **truth, fp0=0.6)
+        inclined.append({"lb": 3, "angle": angle, "slip": slip, "load": load + 0.02 * np.cos(np.arange(30))})
+    held = {name: law.run.inputs[name] for name in truth}
+    second = fiberbridge.fit(free={"fp0": (0, 1.5)}, base=held, pullouts=inclined, starts=2, prior=law)
+    low, high = second.intervals["fp0"]
+    alone = second.report["inputs"][0]
+    assert second.report["prior"]["inputs"] == ["A", "B", "D"]
+    assert low <= alone["fit_low"] and high >= alone["fit_high"] and high - low > alone["fit_high"] - alone["fit_low"]
+    with pytest.raises(ValueError, match="A is fitted here and was fitted in stage 1"):
+        fiberbridge.fit(free={"A": (0.5, 5)}, base=held, pullouts=inclined, starts=1, prior=law)
 
 
 @pytest.mark.parametrize("bad", [float("nan"), float("inf")])

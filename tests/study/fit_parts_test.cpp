@@ -6,6 +6,7 @@
 
 #include "engine/number_writer.h"
 #include "study/fit/basins.h"
+#include "study/fit/fit_prior.h"
 #include "study/fit/fit_report.h"
 #include "study/fit/fit_settings.h"
 #include "study/fit/profiles.h"
@@ -52,6 +53,9 @@ TEST(FitProfiles, each_side_ends_where_the_profile_crosses_the_threshold) {
     EXPECT_FALSE(r.lowOnBound || r.highOnBound) << c.what;
     EXPECT_FALSE(fb::undecidedWarning(kFree[0], r)) << c.what;
   }
+  // A later stage holds the inputs where each side's profile last lay inside.
+  EXPECT_EQ(intervalOf(cases[1].down, up).lowEnd, (std::vector<double>{4, 0.5}));
+  EXPECT_TRUE(intervalOf(cases[0].down, up).lowEnd.empty());
 }
 
 TEST(FitProfiles, a_profile_inside_up_to_its_bound_names_the_inputs_that_moved_along) {
@@ -255,4 +259,51 @@ TEST(FitReport, says_how_many_starts_found_the_best_basin_or_that_the_profiles_d
   EXPECT_EQ(startsLine(0),
             "starts: none of 8 ended in the best basin; the optimum came from the intervals' profiles, which found "
             "it below every start's");
+}
+
+// A stage-1 report read back as the inputs stage 2 holds: its values,
+// intervals and the others' values at each end; what is no report is named.
+TEST(FitPrior, a_fit_report_reads_back_as_the_inputs_it_found) {
+  fb::FitSettings s;
+  s.free = kFree;
+  fb::FitResult r;
+  r.inputs = {{Field::A, "5", 5, 4, 6, false, false, std::nullopt},
+              {Field::D, "0.5", 0.5, 0.4, 0.7, false, true, std::nullopt}};
+  r.inputs[0].lowEnd = {4.1, 0.45};
+  const auto prior = fb::parseFitPrior(fb::fitReportJson(s, r), "law.json");
+  ASSERT_TRUE(prior) << prior.error();
+  ASSERT_EQ(prior->size(), 2u);
+  EXPECT_EQ((*prior)[1].field, Field::D);
+  EXPECT_EQ((*prior)[1].high, 0.7);
+  EXPECT_EQ((*prior)[0].lowEnd, (std::vector<std::pair<Field, double>>{{Field::A, 4.1}, {Field::D, 0.45}}));
+  EXPECT_TRUE((*prior)[0].highEnd.empty());
+  const struct {
+    const char* text;
+    const char* says;
+  } refused[] = {{"{\n  \"inputs\": [\n  oops", "law.json:3: not JSON"},
+                 {"{\"rms\": 1}", "it has no \"inputs\" list"},
+                 {"{\"inputs\": [{\"name\": \"Q\", \"value\": 1, \"low\": 0, \"high\": 2}]}", "unknown input name"},
+                 {"{\"inputs\": [{\"name\": \"A\", \"value\": 3, \"low\": 0, \"high\": 2}]}", "does not lie"},
+                 {"{\"inputs\": [{\"name\": \"A\", \"value\": 1, \"low\": null, \"high\": 2}]}", "gave no interval"}};
+  for (const auto& c : refused) {
+    const auto bad = fb::parseFitPrior(c.text, "law.json");
+    ASSERT_FALSE(bad) << c.text;
+    EXPECT_NE(bad.error().find(c.says), std::string::npos) << bad.error();
+  }
+}
+
+// The largest shift on each side, in quadrature with the fit's own half
+// width; a refit the model refused adds nothing; the bounds stop it.
+TEST(FitPrior, the_largest_shift_each_way_widens_the_interval_within_the_bounds) {
+  std::vector<fb::FittedInput> inputs{{Field::A, "5", 5, 4.6, 5.2, false, false, std::nullopt},
+                                      {Field::D, "0.5", 0.5, 0.45, 0.55, false, false, std::nullopt}};
+  const std::vector<fb::PriorRefit> refits{
+      {0, false, {4.7, 0.5}, {}}, {0, true, {5.1, 1}, {}}, {1, false, {5.4, 0.5}, {}}, {1, true, {}, {}}};
+  fb::widenByPrior(refits, kFree, inputs);
+  EXPECT_NEAR(inputs[0].low, 5 - std::hypot(0.4, 0.3), 1e-12);
+  EXPECT_NEAR(inputs[0].high, 5 + std::hypot(0.2, 0.4), 1e-12);
+  EXPECT_EQ(inputs[0].fitInterval, std::pair(4.6, 5.2));
+  EXPECT_NEAR(inputs[1].low, 0.45, 1e-12);  // no refit moved D down
+  EXPECT_EQ(inputs[1].high, 1);             // 0.5 + hypot(0.05, 0.5) stopped at D's bound
+  EXPECT_TRUE(inputs[1].highOnBound && !inputs[1].lowOnBound);
 }

@@ -11,6 +11,7 @@
 #include "run/curve_runner.h"
 #include "study/fit/adequacy.h"
 #include "study/fit/calibration.h"
+#include "study/fit/fit_prior.h"
 #include "study/fit/fit_report.h"
 #include "study/fit/regime.h"
 #include "study/studies/metrics.h"
@@ -172,6 +173,55 @@ TEST(PulloutFit, inclined_tests_recover_snubbing_and_strength_reduction) {
   for (const fb::FitWarning& w : r.warnings) ADD_FAILURE() << w.text;
   ASSERT_TRUE(r.adequacy);
   EXPECT_TRUE(r.adequacy->adequate) << fb::adequacyText(*r.adequacy);
+}
+
+// Two stages: the law from straight tests, then snubbing and strength
+// reduction from inclined ones with the law held. Holding the law's report
+// as a prior fits stage 2 again at each end of the law's intervals, its
+// coefficients moved together as their profiles moved them, and widens
+// stage 2's intervals by the shifts: wider, but not by the several-fold that
+// moving each correlated coefficient alone would give.
+TEST(PulloutFit, a_second_stage_holding_the_first_widens_its_intervals_by_the_first_stages_uncertainty) {
+  const fb::FitSettings first = straightFit(0.02);
+  const fb::FitResult law = fb::fitMeasuredCurves(first);
+  const auto prior = fb::parseFitPrior(fb::fitReportJson(first, law), "law.json");
+  ASSERT_TRUE(prior) << prior.error();
+  fb::FitSettings s;
+  s.base = law.texts;
+  s.free = {{Field::fp0, 0, 1.5}, {Field::fd0, -0.5, 1}, {Field::strengthReduction, 0, 1.5}};
+  std::uint64_t seed = 60;
+  for (double angle : {30.0, 45.0, 60.0}) s.pullouts.push_back(pulloutTest(truthLaw(), 3, angle, 0.02, seed++));
+  s.starts = 4;
+  s.prior = *prior;
+  s.priorName = "law.json";
+  ASSERT_TRUE(fb::checkFitPrior(s)) << fb::checkFitPrior(s).error();
+  const fb::FitResult r = fb::fitMeasuredCurves(s);
+  ASSERT_EQ(r.inputs.size(), 3u);
+  double widest = 0;
+  for (const fb::FittedInput& in : r.inputs) {
+    ASSERT_TRUE(in.fitInterval) << in.text;
+    const auto [low, high] = *in.fitInterval;
+    EXPECT_LE(in.low, low) << in.text;
+    EXPECT_GE(in.high, high) << in.text;
+    if (in.field != Field::strengthReduction) widest = std::max(widest, (in.high - in.low) / (high - low));
+  }
+  EXPECT_GT(widest, 1.03);
+  EXPECT_LT(widest, 2.5);
+  const std::string text = fb::fitReportText(s, r);
+  EXPECT_NE(text.find("intervals widened by the stage-1 fit of law.json: stage 2 fitted again with each of Aa, Ba"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("(stage 2 alone: "), std::string::npos) << text;
+  EXPECT_NE(fb::fitReportJson(s, r).find("\"prior\": {\"file\": \"law.json\", \"inputs\": [\"Aa\""), std::string::npos);
+
+  // A prior input fitted again here, or held at another value, is refused.
+  fb::FitSettings twice = s;
+  twice.free.push_back({Field::A, 0.1, 3});
+  EXPECT_NE(fbtest::reasonOf(fb::checkFitPrior(twice)).find("A is fitted here and was fitted in stage 1"),
+            std::string::npos);
+  fb::FitSettings other = s;
+  other.base[Field::D] = "0.3";
+  EXPECT_NE(fbtest::reasonOf(fb::checkFitPrior(other)).find("D is 0.3 here but stage 1 found"), std::string::npos);
 }
 
 TEST(PulloutFit, standard_deviations_given_too_large_widen_the_intervals_and_never_narrow_them) {
@@ -419,6 +469,13 @@ TEST_F(PulloutCommand, the_predicted_bridging_curve_is_the_run_of_the_saved_inpu
       // Inclined, the same points are another test: the fit goes on to the next check.
       {{"--pullout", "p4.csv", "--pullout", "inclined.csv", "--pullout", "long.csv", "--fit", "A=0.1:3"},
        "long.csv:1: lb = 7 mm lies beyond"},
+      // A stage-1 report held by a second stage: only by a fit, of other inputs, at the values it found.
+      {{"--fit-prior", "fit.json", "-o", "x.p-d"}, "--fit-prior goes with --fit"},
+      {{"--pullout", "inclined.csv", "--fit", "A=0.1:3", "--fit-prior", "fit.json"},
+       "--fit-prior fit.json: A is fitted here and was fitted in stage 1"},
+      {{"--pullout", "inclined.csv", "--fit", "fp0=0:1", "--fit-prior", "fit.json"},
+       "--fit-prior fit.json: A is 3 here but stage 1 found"},
+      {{"--pullout", "inclined.csv", "--fit", "fp0=0:1", "--fit-prior", "long.csv"}, "long.csv:1: not JSON"},
   });
   EXPECT_FALSE(std::filesystem::exists(at("x.p-d")));
   // Inputs that a run refuses: the fit fails with the run's message.
