@@ -162,9 +162,13 @@ def test_fit_recovers_known_inputs_like_the_command_lines_fit(tmp_path):
     for name, truth_value in (("A", 4.2), ("D", 0.35)):
         low, high = f.intervals[name]
         assert low <= truth_value <= high
-        assert f.report["inputs"][list(f.inputs).index(name)] == {
+        entry = f.report["inputs"][list(f.inputs).index(name)]
+        assert entry == {
             "name": name, "unit": {f.name: f.unit for f in fiberbridge.fields()}[name], "value": f.inputs[name], "low": low, "high": high,
-            "low_on_bound": False, "high_on_bound": False, "spans_answers": False}
+            "low_on_bound": False, "high_on_bound": False, "spans_answers": False, "fit_low": None, "fit_high": None,
+            "low_end": entry["low_end"], "high_end": entry["high_end"]}
+        # Where its profile reached each end, with the other input fitted again: what a second stage holds.
+        assert low <= entry["low_end"][name] < f.inputs[name] < entry["high_end"][name] <= high
     assert f.report["rms"] == f.rms_after and f.report["basins"][0]["starts"] >= 1
     assert f.adequacy["adequate"] and f.adequacy["sign_runs"] > 0 and f.outliers == []
     # As SciPy's and lmfit's results read: residuals computed minus measured, at every point.
