@@ -102,6 +102,20 @@ std::vector<Trial> polishStarts(const std::vector<Track>& searches, const Trial&
     for (const Trial& p : from) apart = apart && chebyshev(searches[i].best->unit, p.unit) > tuning.basinRadius;
     if (apart) from.push_back(*searches[i].best);
   }
+  // A best on a bound may be the edge of a valley that goes on beyond it,
+  // while the best end inside the bounds leads lower once polished: it is
+  // polished too, however far above the best it ended.
+  const auto inside = [&](const Trial& t) {
+    return std::all_of(t.unit.begin(), t.unit.end(),
+                       [&](double u) { return u > tuning.onBound && u < 1 - tuning.onBound; });
+  };
+  if (!inside(best) && std::none_of(from.begin(), from.end(), inside)) {
+    const Track* lowest = nullptr;
+    for (const Track& s : searches)
+      if (s.best && s.best->objective && inside(*s.best) && (!lowest || *s.best->objective < *lowest->best->objective))
+        lowest = &s;
+    if (lowest) from.push_back(*lowest->best);
+  }
   return from;
 }
 

@@ -51,7 +51,9 @@ void polish(Evaluator& e, Track& track, const Trial& from, const SearchShared& s
 
 /// The best points of the basins worth polishing: the searches' ends within
 /// tuning.polishedWithin of the best objective, best first, each further than
-/// the basin radius from those before, at most tuning.polishedBasins.
+/// the basin radius from those before, at most tuning.polishedBasins; and
+/// where the best lies on a bound and none of those inside the bounds, the
+/// best end inside them, however far above.
 std::vector<Trial> polishStarts(const std::vector<Track>& searches, const Trial& best,
                                 const FitTuning& tuning = kFitTuning);
 

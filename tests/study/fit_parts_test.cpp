@@ -168,6 +168,20 @@ TEST(FitBasins, the_best_basins_within_reach_of_the_best_are_polished_once_each_
   std::vector<double> polished;
   for (const fb::Trial& t : fb::polishStarts(searches, end(0.5, 1))) polished.push_back(t.unit[0]);
   EXPECT_EQ(polished, (std::vector<double>{0.5, 0.3, 0.2}));
+
+  // A best on its bound: the best end inside the bounds is polished too, far above as it ended.
+  searches.clear();
+  for (const auto& [unit, objective] : {std::pair{0.0, 1.0}, {0.9, 3.0}, {0.6, 2.0}, {1.0, 1.1}}) {
+    searches.emplace_back();
+    searches.back().best = end(unit, objective);
+  }
+  polished.clear();
+  for (const fb::Trial& t : fb::polishStarts(searches, end(0.0, 1))) polished.push_back(t.unit[0]);
+  EXPECT_EQ(polished, (std::vector<double>{0.0, 1.0, 0.6}));
+  searches[0].best = end(0.1, 1.0);  // inside, the best needs no other
+  polished.clear();
+  for (const fb::Trial& t : fb::polishStarts(searches, end(0.1, 1))) polished.push_back(t.unit[0]);
+  EXPECT_EQ(polished, (std::vector<double>{0.1, 1.0}));
 }
 
 TEST(FitBasins, a_search_that_ended_where_a_polish_began_ended_where_the_polish_led) {
