@@ -66,6 +66,19 @@ Evaluator::Evaluator(const FitSettings& s, unsigned threads, std::atomic<int>& r
   if (!s.specimens.empty() || !s.beams.tests.empty()) runner_.emplace(threads);
 }
 
+std::optional<CurveRunner::Curve> Evaluator::runFree(FieldTexts texts, const std::vector<std::string>& free,
+                                                     double width, const std::string& who, Trial& t) {
+  for (std::size_t j = 0; j < free.size(); ++j) texts[settings_.free[j].field] = free[j];
+  CurveRunner::Curve curve = runner_->run(texts, width, settings_.stop);
+  ++runs_;
+  if (curve.refusal) {
+    t.note = who + curve.refusal->message;
+    t.refusedField = curve.refusal->field;
+    return std::nullopt;
+  }
+  return curve;
+}
+
 std::string Evaluator::who(const std::string& name) const {
   const std::size_t curves = texts_.size() + tests_.size() + beamTexts_.size();
   return curves > 1 ? name + ": " : "";
@@ -110,19 +123,12 @@ Trial Evaluator::evaluate(const std::vector<double>& unit) {
 
 bool Evaluator::addBridging(const std::vector<std::string>& free, Trial& t, const std::function<void(double)>& add) {
   for (std::size_t k = 0; k < texts_.size(); ++k) {
-    FieldTexts texts = texts_[k];
-    for (std::size_t j = 0; j < free.size(); ++j) texts[settings_.free[j].field] = free[j];
-    // A stop cuts the run short: the trial then has no objective and cannot win.
-    const CurveRunner::Curve curve = runner_->run(texts, widest_[k], settings_.stop);
-    ++runs_;
     const std::string who = this->who(settings_.specimens[k].name);
-    if (curve.refusal) {
-      t.note = who + curve.refusal->message;
-      t.refusedField = curve.refusal->field;
-      return false;
-    }
+    // A stop cuts the run short: the trial then has no objective and cannot win.
+    const std::optional<CurveRunner::Curve> curve = runFree(texts_[k], free, widest_[k], who, t);
+    if (!curve) return false;
     for (const MeasuredPoint& m : settings_.specimens[k].measured) {
-      const auto computed = stressAt(curve.steps, m.Wcr);
+      const auto computed = stressAt(curve->steps, m.Wcr);
       if (!computed) {
         t.note = who + "the measured width " + formatShortest(m.Wcr) + " mm lies beyond this run's crack widths";
         return false;
@@ -172,24 +178,17 @@ bool Evaluator::addPullouts(const std::vector<std::string>& free, Trial& t, cons
 bool Evaluator::addBeams(const std::vector<std::string>& free, Trial& t, const std::function<void(double)>& add) {
   const BeamTests& beams = settings_.beams;
   for (std::size_t k = 0; k < beamTexts_.size(); ++k) {
-    FieldTexts texts = beamTexts_[k];
-    for (std::size_t j = 0; j < free.size(); ++j) texts[settings_.free[j].field] = free[j];
+    const std::string who = this->who(beams.tests[k].name);
     // The crack opens less than the mouth: a law a little wider than the
     // widest CMOD (the hinge's last turn may pass it by 2 %) serves the test.
-    const CurveRunner::Curve curve = runner_->run(texts, 1.05 * beamWidest_[k], settings_.stop);
-    ++runs_;
-    const std::string who = this->who(beams.tests[k].name);
-    if (curve.refusal) {
-      t.note = who + curve.refusal->message;
-      t.refusedField = curve.refusal->field;
-      return false;
-    }
+    const std::optional<CurveRunner::Curve> curve = runFree(beamTexts_[k], free, 1.05 * beamWidest_[k], who, t);
+    if (!curve) return false;
     if (settings_.stop && settings_.stop->load()) {
       t.note = who + "stopped";
       return false;
     }
     const Expected<std::vector<BeamPoint>> beam =
-        beamCurve(compositeLaw(curve.steps, beams.matrix), beams.E, beams.geometry, beamWidest_[k]);
+        beamCurve(compositeLaw(curve->steps, beams.matrix), beams.E, beams.geometry, beamWidest_[k]);
     if (!beam) {
       t.note = who + beam.error();
       return false;

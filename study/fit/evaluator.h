@@ -45,6 +45,10 @@ class Evaluator {
   bool addPullouts(const std::vector<std::string>& free, Trial& t, const std::function<void(double)>& add);
   bool addBeams(const std::vector<std::string>& free, Trial& t, const std::function<void(double)>& add);
   std::string who(const std::string& name) const;
+  // The run of a curve's `texts` with the free inputs' texts up to `width`;
+  // empty, with the trial's note and refused input, where the model refused it.
+  std::optional<CurveRunner::Curve> runFree(FieldTexts texts, const std::vector<std::string>& free, double width,
+                                            const std::string& who, Trial& t);
 
   const FitSettings& settings_;
   std::vector<double> scales_;
