@@ -27,27 +27,6 @@ int lineAt(std::string_view text, std::size_t byte) {
   return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
 }
 
-// The stage-1 inputs at one end of p's interval: the profile's last point
-// inside it, stretched from stage 1's values so that p lies on the end
-// (at most threefold); p alone where the profile gave no point.
-std::vector<std::pair<Field, double>> priorEnd(const FitSettings& s, const PriorInput& p, bool high) {
-  const double end = high ? p.high : p.low;
-  const std::vector<std::pair<Field, double>>& reached = high ? p.highEnd : p.lowEnd;
-  double at = p.value;
-  for (const auto& [field, value] : reached)
-    if (field == p.field) at = value;
-  if (reached.empty() || at == p.value) return {{p.field, end}};
-  const double stretch = std::min(3.0, (end - p.value) / (at - p.value));
-  std::vector<std::pair<Field, double>> out;
-  for (const auto& [field, value] : reached) {
-    double given = value;
-    for (const PriorInput& q : s.prior)
-      if (q.field == field) given = q.value;
-    out.emplace_back(field, field == p.field ? end : given + stretch * (value - given));
-  }
-  return out;
-}
-
 }  // namespace
 
 Expected<std::vector<PriorInput>> parseFitPrior(std::string_view text, const std::string& fileName) {
@@ -119,6 +98,24 @@ Expected<void> checkFitPrior(const FitSettings& s) {
                         formatShortest(p.value) + ": give the inputs that fit saved (--inputs)");
   }
   return {};
+}
+
+std::vector<std::pair<Field, double>> priorEnd(const FitSettings& s, const PriorInput& p, bool high) {
+  const double end = high ? p.high : p.low;
+  const std::vector<std::pair<Field, double>>& reached = high ? p.highEnd : p.lowEnd;
+  double at = p.value;
+  for (const auto& [field, value] : reached)
+    if (field == p.field) at = value;
+  if (reached.empty() || at == p.value) return {{p.field, end}};
+  const double stretch = std::min(3.0, (end - p.value) / (at - p.value));
+  std::vector<std::pair<Field, double>> out;
+  for (const auto& [field, value] : reached) {
+    double given = value;
+    for (const PriorInput& q : s.prior)
+      if (q.field == field) given = q.value;
+    out.emplace_back(field, field == p.field ? end : given + stretch * (value - given));
+  }
+  return out;
 }
 
 std::vector<PriorRefit> refitAtPriorEnds(const FitSettings& s, const std::vector<double>& from,

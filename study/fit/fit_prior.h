@@ -26,6 +26,11 @@ namespace fb {
 /// whose value here differs from what stage 1 found (another set of inputs).
 [[nodiscard]] Expected<void> checkFitPrior(const FitSettings& settings);
 
+/// The stage-1 inputs at one end of p's interval: the profile's last point
+/// inside it, stretched from stage 1's values so that p lies on the end (at
+/// most threefold); p alone where the profile gave no point.
+std::vector<std::pair<Field, double>> priorEnd(const FitSettings& settings, const PriorInput& p, bool high);
+
 /// One refit of stage 2 with prior input `prior` held at an end of its interval.
 struct PriorRefit {
   std::size_t prior = 0;

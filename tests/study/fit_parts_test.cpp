@@ -306,6 +306,24 @@ TEST(FitPrior, a_fit_report_reads_back_as_the_inputs_it_found) {
   }
 }
 
+// At an end the others move as the profile moved them, stretched so the
+// input lies on its end; without the profile's point, the input alone.
+TEST(FitPrior, an_end_holds_the_others_where_the_profile_took_them_stretched_to_the_end) {
+  fb::FitSettings s;
+  s.prior = {{Field::A, 5, 4, 6, {{Field::A, 4.5}, {Field::B, 1.2}}, {{Field::A, 5.9}, {Field::B, 0.8}}},
+             {Field::B, 1, 0.5, 1.5}};
+  using Ends = std::vector<std::pair<Field, double>>;
+  const Ends low = fb::priorEnd(s, s.prior[0], false);
+  ASSERT_EQ(low.size(), 2u);
+  EXPECT_EQ(low[0], (std::pair{Field::A, 4.0}));
+  EXPECT_NEAR(low[1].second, 1.4, 1e-12);  // twice B's move, as A's end is twice as far
+  const Ends high = fb::priorEnd(s, s.prior[0], true);
+  EXPECT_NEAR(high[1].second, 1 - 0.2 * 1 / 0.9, 1e-12);
+  s.prior[0].lowEnd = {{Field::A, 4.9}, {Field::B, 1.05}};  // ten times as far: held to three
+  EXPECT_NEAR(fb::priorEnd(s, s.prior[0], false)[1].second, 1.15, 1e-12);
+  EXPECT_EQ(fb::priorEnd(s, s.prior[1], true), (Ends{{Field::B, 1.5}}));
+}
+
 // The largest shift on each side, in quadrature with the fit's own half
 // width; a refit the model refused adds nothing; the bounds stop it.
 TEST(FitPrior, the_largest_shift_each_way_widens_the_interval_within_the_bounds) {
